@@ -1,0 +1,35 @@
+# Shared set-up of test.sh and run.sh: install what is missing, configure, build.
+# Sourced, not run.
+
+VEMO_PACKAGES=(
+  g++ cmake ninja-build ccache pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  fonts-dejavu-core fonts-liberation
+  xvfb xauth x11-apps
+)
+
+vemo_install_missing() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq || true
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# vemo_build <build-dir> [extra cmake args...]
+vemo_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$(nproc)"
+}

@@ -1,0 +1,10 @@
+// Tests of the widget-free layers run inside a QCoreApplication: the serial layer's
+// notifications and the session's waits need an event loop on the main thread.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  QCoreApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
