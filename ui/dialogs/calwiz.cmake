@@ -1,0 +1,4 @@
+# The calibration wizard and its widget-free line fit.
+list(APPEND DIALOGS_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/CalFit.cpp
+)
