@@ -24,4 +24,9 @@ struct SerialDeviceInfo {
 std::vector<SerialDeviceInfo> ListSerialDevices();
 std::vector<SerialDeviceInfo> ListSerialDevices(const std::string& iniPath);
 
+// As ListSerialDevices, looking in the given folders instead of /sys/class/tty and /dev.
+std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty,
+                                                  const std::string& devDir,
+                                                  const std::string& iniPath);
+
 }  // namespace vemo

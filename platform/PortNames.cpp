@@ -1,0 +1,170 @@
+#include "platform/PortNames.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "platform/ProfileFile.h"
+#include "platform/SettingsPath.h"
+
+namespace fs = std::filesystem;
+
+namespace vemo {
+
+namespace {
+
+const char* const kPortsSection = "Ports";
+
+// Number after a fixed prefix ("ttyS12" -> 12); -1 when the rest is not all digits.
+int NumberAfter(const std::string& name, const std::string& prefix) {
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return -1;
+  int n = 0;
+  for (size_t i = prefix.size(); i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9' || n > 100000) return -1;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+int MappedPortNumber(const std::string& key) {
+  std::string upper = key;
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  });
+  int n = NumberAfter(upper, "COM");
+  return n >= 1 ? n : 0;
+}
+
+std::string Canonical(const std::string& path) {
+  std::error_code ec;
+  fs::path p = fs::weakly_canonical(path, ec);
+  return ec ? path : p.string();
+}
+
+// A ttyS node exists for every possible 8250 port; only those with a UART behind them
+// are real. The serial core reports the UART type in "type"; 0 means no UART.
+bool HasRealUart(const fs::path& ttyDir) {
+  std::error_code ec;
+  if (!fs::exists(ttyDir / "device" / "driver", ec)) return false;
+  std::ifstream typeFile(ttyDir / "type");
+  if (!typeFile) return true;  // not a serial-core port: the driver link is all we have
+  int type = 0;
+  return (typeFile >> type) && type != 0;
+}
+
+struct Entry {
+  SerialDeviceInfo info;
+  int defaultNumber = 0;  // ttyS<n-1> is COM n unless [Ports] maps COM n elsewhere
+  int mappedNumber = 0;
+};
+
+class DeviceList {
+ public:
+  Entry& Add(const std::string& path, const std::string& description) {
+    const std::string key = Canonical(path);
+    auto it = entries_.find(key);
+    if (it == entries_.end()) {
+      it = entries_.emplace(key, Entry{}).first;
+      it->second.info.path = path;
+      it->second.info.description = description;
+    }
+    return it->second;
+  }
+  Entry* Find(const std::string& path) {
+    auto it = entries_.find(Canonical(path));
+    return it == entries_.end() ? nullptr : &it->second;
+  }
+  std::map<std::string, Entry>& Entries() { return entries_; }
+
+ private:
+  std::map<std::string, Entry> entries_;  // by canonical path
+};
+
+}  // namespace
+
+std::string PortDevicePath(int portNumber) {
+  return PortDevicePath(portNumber, SettingsFilePath());
+}
+
+std::string PortDevicePath(int portNumber, const std::string& iniPath) {
+  if (portNumber < 1) return std::string();
+  const ProfileFile profile(iniPath);
+  std::string mapped = profile.ReadString(kPortsSection, "COM" + std::to_string(portNumber), "");
+  if (!mapped.empty()) return mapped;
+  return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+std::vector<SerialDeviceInfo> ListSerialDevices() {
+  return ListSerialDevices(SettingsFilePath());
+}
+
+std::vector<SerialDeviceInfo> ListSerialDevices(const std::string& iniPath) {
+  return ListSerialDevicesIn("/sys/class/tty", "/dev", iniPath);
+}
+
+std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty,
+                                                  const std::string& devDir,
+                                                  const std::string& iniPath) {
+  DeviceList list;
+  std::error_code ec;
+
+  for (const auto& dirEntry : fs::directory_iterator(sysClassTty, ec)) {
+    const std::string name = dirEntry.path().filename().string();
+    int n = NumberAfter(name, "ttyS");
+    if (n < 0 || !HasRealUart(dirEntry.path())) continue;
+    const std::string path = devDir + "/" + name;
+    if (!fs::exists(path, ec)) continue;
+    list.Add(path, "serial port").defaultNumber = n + 1;
+  }
+
+  for (const auto& dirEntry : fs::directory_iterator(devDir, ec)) {
+    const std::string name = dirEntry.path().filename().string();
+    if (NumberAfter(name, "ttyUSB") >= 0) list.Add(devDir + "/" + name, "USB serial adapter");
+    if (NumberAfter(name, "ttyACM") >= 0) list.Add(devDir + "/" + name, "USB modem (ACM)");
+  }
+
+  // by-id names say what is plugged in ("usb-FTDI_FT232R_USB_UART_A1B2-if00-port0").
+  for (const auto& dirEntry : fs::directory_iterator(devDir + "/serial/by-id", ec)) {
+    std::error_code linkError;
+    fs::path target = fs::canonical(dirEntry.path(), linkError);
+    if (linkError) continue;
+    const std::string idName = dirEntry.path().filename().string();
+    if (Entry* existing = list.Find(target.string())) {
+      existing->info.description = idName;
+    } else {
+      list.Add(target.string(), idName);
+    }
+  }
+
+  std::set<int> mappedNumbers;
+  for (const auto& [key, value] : ProfileFile(iniPath).ReadSectionValues(kPortsSection)) {
+    int n = MappedPortNumber(key);
+    if (n == 0 || value.empty()) continue;
+    mappedNumbers.insert(n);
+    Entry* existing = list.Find(value);
+    Entry& entry = existing ? *existing : list.Add(value, "mapped in VemoSWR.ini");
+    if (!existing && !fs::exists(value, ec)) entry.info.description += " (not present)";
+    if (entry.mappedNumber == 0 || n < entry.mappedNumber) entry.mappedNumber = n;
+  }
+
+  std::vector<SerialDeviceInfo> devices;
+  for (auto& [key, entry] : list.Entries()) {
+    if (entry.mappedNumber != 0)
+      entry.info.portNumber = entry.mappedNumber;
+    else if (entry.defaultNumber != 0 && !mappedNumbers.count(entry.defaultNumber))
+      entry.info.portNumber = entry.defaultNumber;
+    devices.push_back(entry.info);
+  }
+  std::sort(devices.begin(), devices.end(),
+            [](const SerialDeviceInfo& a, const SerialDeviceInfo& b) {
+              // Numbered ports first, in number order; the rest by path.
+              if ((a.portNumber == 0) != (b.portNumber == 0)) return a.portNumber != 0;
+              if (a.portNumber != b.portNumber) return a.portNumber < b.portNumber;
+              return a.path < b.path;
+            });
+  return devices;
+}
+
+}  // namespace vemo

@@ -1,0 +1,275 @@
+#include "platform/ProfileFile.h"
+
+#include <cstdint>
+
+#include "platform/AtomicFile.h"
+#include "platform/Exception.h"
+
+namespace vemo {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+// One line of the file as it is interpreted; the raw bytes stay in the content string.
+struct Line {
+  size_t begin = 0;  // offset of the first byte
+  size_t end = 0;    // offset just past the text, before any CR LF / LF
+  size_t next = 0;   // offset of the following line
+  enum Kind { Other, Section, Key } kind = Other;
+  std::string name;    // section or key name, trimmed
+  size_t valueAt = 0;  // Key: offset just past "="
+};
+
+std::vector<Line> SplitLines(const std::string& content) {
+  std::vector<Line> lines;
+  size_t pos = 0;
+  // A UTF-8 byte order mark belongs to no name.
+  size_t skip = content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  while (pos < content.size()) {
+    Line line;
+    line.begin = pos;
+    size_t nl = content.find('\n', pos);
+    line.next = nl == std::string::npos ? content.size() : nl + 1;
+    line.end = nl == std::string::npos ? content.size() : nl;
+    if (line.end > line.begin && content[line.end - 1] == '\r') --line.end;
+    size_t textBegin = line.begin == 0 ? skip : line.begin;
+    std::string text = Trim(content.substr(textBegin, line.end - textBegin));
+    if (!text.empty() && text[0] == '[') {
+      line.kind = Line::Section;
+      size_t close = text.find(']');
+      line.name = Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
+      size_t eq = content.find('=', textBegin);
+      if (eq != std::string::npos && eq < line.end) {
+        line.kind = Line::Key;
+        line.name = Trim(content.substr(textBegin, eq - textBegin));
+        line.valueAt = eq + 1;
+      }
+    }
+    lines.push_back(line);
+    pos = line.next;
+  }
+  return lines;
+}
+
+// Index range [first, last) of the lines inside the first section named section;
+// first = npos when there is none. first is the header's index.
+void FindSection(const std::vector<Line>& lines, const std::string& section, size_t& first,
+                 size_t& last) {
+  first = std::string::npos;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].kind != Line::Section) continue;
+    if (first != std::string::npos) {
+      last = i;
+      return;
+    }
+    if (SameName(lines[i].name, section)) first = i;
+  }
+  last = lines.size();
+}
+
+const Line* FindKey(const std::vector<Line>& lines, const std::string& section,
+                    const std::string& key) {
+  size_t first, last;
+  FindSection(lines, section, first, last);
+  if (first == std::string::npos) return nullptr;
+  for (size_t i = first + 1; i < last; ++i)
+    if (lines[i].kind == Line::Key && SameName(lines[i].name, key)) return &lines[i];
+  return nullptr;
+}
+
+std::string ValueOf(const std::string& content, const Line& line) {
+  std::string value = Trim(content.substr(line.valueAt, line.end - line.valueAt));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+std::string ApplyEdit(const std::string& content, const std::string& section,
+                      const std::string& key, const std::string& value) {
+  const std::vector<Line> lines = SplitLines(content);
+  const bool crlf = !lines.empty() && lines[0].next > lines[0].end + 1;
+  const std::string eol = crlf ? "\r\n" : "\n";
+
+  if (const Line* line = FindKey(lines, section, key)) {
+    return content.substr(0, line->valueAt) + value + content.substr(line->end);
+  }
+  size_t first, last;
+  FindSection(lines, section, first, last);
+  std::string result = content;
+  if (first == std::string::npos) {
+    if (!result.empty() && result.back() != '\n') result += eol;
+    return result + "[" + section + "]" + eol + key + "=" + value + eol;
+  }
+  size_t after = first;  // insert after the section's last key, or after its header
+  for (size_t i = first + 1; i < last; ++i)
+    if (lines[i].kind == Line::Key) after = i;
+  size_t at = lines[after].next;
+  std::string prefix;
+  if (at == lines[after].end) prefix = eol;  // the line had no line break: it was the last
+  result.insert(at, prefix + key + "=" + value + eol);
+  return result;
+}
+
+bool HasLineBreak(const std::string& s) {
+  return s.find_first_of("\r\n") != std::string::npos;
+}
+
+}  // namespace
+
+bool ParseProfileInteger(const std::string& input, int& value) {
+  std::string text = Trim(input);
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) return false;
+  uint64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (base == 16 && Lower(c) >= 'a' && Lower(c) <= 'f')
+      digit = Lower(c) - 'a' + 10;
+    else
+      return false;
+    magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    if (magnitude > 0xFFFFFFFFull) return false;
+  }
+  if (base == 16) {
+    // Hexadecimal covers the full 32 bits, as "0xFFFFFFFF" for -1.
+    uint32_t bits = static_cast<uint32_t>(magnitude);
+    if (negative) bits = 0u - bits;
+    value = static_cast<int32_t>(bits);
+    return true;
+  }
+  if (negative ? magnitude > 0x80000000ull : magnitude > 0x7FFFFFFFull) return false;
+  value =
+      negative ? static_cast<int>(-static_cast<int64_t>(magnitude)) : static_cast<int>(magnitude);
+  return true;
+}
+
+ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
+  try {
+    ReadWholeFile(path_, content_);
+  } catch (const Exception&) {
+    content_.clear();  // unreadable: every key reads its default
+  }
+}
+
+std::string ProfileFile::ReadString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue) const {
+  const std::vector<Line> lines = SplitLines(content_);
+  const Line* line = FindKey(lines, Trim(section), Trim(key));
+  return line ? ValueOf(content_, *line) : defaultValue;
+}
+
+int ProfileFile::ReadInteger(const std::string& section, const std::string& key,
+                             int defaultValue) const {
+  int value;
+  return ParseProfileInteger(ReadString(section, key, ""), value) ? value : defaultValue;
+}
+
+bool ProfileFile::ReadBool(const std::string& section, const std::string& key,
+                           bool defaultValue) const {
+  return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool ProfileFile::ValueExists(const std::string& section, const std::string& key) const {
+  const std::vector<Line> lines = SplitLines(content_);
+  return FindKey(lines, Trim(section), Trim(key)) != nullptr;
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileFile::ReadSectionValues(
+    const std::string& section) const {
+  std::vector<std::pair<std::string, std::string>> values;
+  const std::vector<Line> lines = SplitLines(content_);
+  size_t first, last;
+  FindSection(lines, Trim(section), first, last);
+  if (first == std::string::npos) return values;
+  for (size_t i = first + 1; i < last; ++i) {
+    if (lines[i].kind != Line::Key) continue;
+    bool seen = false;
+    for (const auto& kv : values) seen = seen || SameName(kv.first, lines[i].name);
+    if (!seen) values.emplace_back(lines[i].name, ValueOf(content_, lines[i]));
+  }
+  return values;
+}
+
+void ProfileFile::WriteString(const std::string& section, const std::string& key,
+                              const std::string& value) {
+  const std::string s = Trim(section), k = Trim(key);
+  // A line break, "]" or "=" in the wrong place would corrupt or shift other entries.
+  if (s.empty() || k.empty() || HasLineBreak(s) || HasLineBreak(k) || HasLineBreak(value) ||
+      s.find(']') != std::string::npos || k.find('=') != std::string::npos || k[0] == '[' ||
+      k[0] == ';' || k[0] == '#')
+    throw Exception("Unable to write to " + AbsoluteFilePath(path_) + ": invalid entry [" + s +
+                    "] " + k);
+  pending_.push_back({s, k, value});
+  content_ = ApplyEdit(content_, s, k, value);
+  if (batchDepth_ == 0) Commit();
+}
+
+void ProfileFile::WriteInteger(const std::string& section, const std::string& key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void ProfileFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void ProfileFile::BeginUpdate() {
+  ++batchDepth_;
+}
+
+void ProfileFile::EndUpdate() {
+  if (batchDepth_ > 0 && --batchDepth_ == 0 && !pending_.empty()) Commit();
+}
+
+void ProfileFile::Commit() {
+  // Start from the file as it is now, so that keys others changed since we read it survive.
+  std::string current;
+  try {
+    ReadWholeFile(path_, current);
+  } catch (const Exception&) {
+    // Writing over a file we cannot read would lose its other entries.
+    throw Exception("Unable to write to " + AbsoluteFilePath(path_));
+  }
+  for (const Edit& edit : pending_)
+    current = ApplyEdit(current, edit.section, edit.key, edit.value);
+  ReplaceFileAtomically(path_, current);
+  pending_.clear();
+  content_ = std::move(current);
+}
+
+}  // namespace vemo

@@ -1,0 +1,67 @@
+#pragma once
+// The program's settings file: a Windows-style profile (INI) file.
+//
+// Section and key names compare case-insensitively (ASCII). Values are trimmed of
+// surrounding blanks and of one pair of matching quotes when read. Writing a key changes
+// only that key's line: comments, blank lines, unknown keys and sections and their order
+// stay byte for byte, line endings (LF or CR LF) included. A missing key is added after
+// the last key of its section, a missing section at the end of the file.
+//
+// Every write re-reads the file and replaces it atomically (see ReplaceFileAtomically),
+// so changes made by others in the meantime survive and a crash never leaves a half
+// written file. BeginUpdate/EndUpdate batch several writes into one replacement.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vemo {
+
+class ProfileFile {
+ public:
+  // Loads path; a missing or unreadable file reads as an empty profile.
+  explicit ProfileFile(std::string path);
+
+  const std::string& FileName() const { return path_; }
+
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue) const;
+  // Decimal, or hexadecimal after "0x"/"0X" when the text is longer than two characters.
+  // A missing key, or a value that is no 32-bit integer, gives defaultValue.
+  int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
+  // Any non-zero integer is true.
+  bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
+  bool ValueExists(const std::string& section, const std::string& key) const;
+  // Key/value pairs of a section in file order (first occurrence of each key).
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(
+      const std::string& section) const;
+
+  // Each raises vemo::Exception "Unable to write to <full path>" when the file cannot be
+  // written (outside a batch: at once; inside: at EndUpdate), and for a section, key or
+  // value that the file format cannot hold (line breaks, "]" in a section, "=" in a key).
+  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  void WriteInteger(const std::string& section, const std::string& key, int value);
+  void WriteBool(const std::string& section, const std::string& key, bool value);
+
+  // Writes between BeginUpdate and the matching EndUpdate reach the disk together, in one
+  // replacement at EndUpdate. Batches nest. If EndUpdate raises, the pending writes stay
+  // pending and a later EndUpdate (after another BeginUpdate) retries them.
+  void BeginUpdate();
+  void EndUpdate();
+
+ private:
+  struct Edit {
+    std::string section, key, value;
+  };
+  void Commit();
+
+  std::string path_;
+  std::string content_;  // the file as last read or written, with our pending edits applied
+  std::vector<Edit> pending_;
+  int batchDepth_ = 0;
+};
+
+// Parses an integer as the profile layer does ("12", "-3", "0x1F"); false when it is none.
+bool ParseProfileInteger(const std::string& text, int& value);
+
+}  // namespace vemo
