@@ -1,0 +1,136 @@
+#include "serial/ComWindow.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+#include <QtGlobal>
+
+namespace vemo {
+
+namespace {
+
+// The wake-up events carry nothing: the message itself waits under the window's lock,
+// so the hand-over is ordered by that lock and not by Qt's event queue.
+const QEvent::Type kSentEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kPostedEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+std::mutex handlerMutex;
+std::function<void(std::exception_ptr)> exceptionHandler;
+
+}  // namespace
+
+void TComWindow::SetExceptionHandler(std::function<void(std::exception_ptr)> handler) {
+  std::lock_guard lock(handlerMutex);
+  exceptionHandler = std::move(handler);
+}
+
+TComWindow::TComWindow(Procedure procedure) : procedure_(std::move(procedure)) {}
+
+TComWindow::~TComWindow() = default;
+
+bool TComWindow::Send(const TComMessage& m, std::chrono::milliseconds timeout,
+                      const std::atomic<bool>& cancel) {
+  if (QThread::currentThread() == thread()) {
+    ++inSent_;
+    RunProcedure(m);
+    --inSent_;
+    return true;
+  }
+  std::lock_guard serial(sendSerial_);
+  {
+    std::lock_guard lock(mutex_);
+    sent_ = m;
+    state_ = SendState::Pending;
+    ++sendSeq_;
+  }
+  QCoreApplication::postEvent(this, new QEvent(kSentEvent));
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (state_ == SendState::Done) break;
+    if (state_ == SendState::Pending &&
+        (cancel.load() || std::chrono::steady_clock::now() >= deadline)) {
+      state_ = SendState::Idle;  // abandoned: the wake-up event will find nothing
+      return false;
+    }
+    if (state_ == SendState::Pending)
+      answered_.wait_until(lock, deadline);
+    else
+      answered_.wait(lock);
+  }
+  state_ = SendState::Idle;
+  return true;
+}
+
+void TComWindow::Wake() {
+  std::lock_guard lock(mutex_);
+  answered_.notify_all();
+}
+
+void TComWindow::Post(const TComMessage& m) {
+  {
+    std::lock_guard lock(mutex_);
+    posted_.push_back(m);
+  }
+  QCoreApplication::postEvent(this, new QEvent(kPostedEvent));
+}
+
+void TComWindow::customEvent(QEvent* e) {
+  if (e->type() == kSentEvent)
+    HandleSent();
+  else if (e->type() == kPostedEvent)
+    HandlePosted();
+}
+
+void TComWindow::HandleSent() {
+  TComMessage m;
+  {
+    std::lock_guard lock(mutex_);
+    if (state_ != SendState::Pending || pickedSeq_ == sendSeq_) return;
+    pickedSeq_ = sendSeq_;
+    state_ = SendState::Running;
+    m = sent_;
+  }
+  ++inSent_;
+  RunProcedure(m);
+  --inSent_;
+  std::lock_guard lock(mutex_);
+  state_ = SendState::Done;
+  answered_.notify_all();
+}
+
+void TComWindow::HandlePosted() {
+  TComMessage m;
+  {
+    std::lock_guard lock(mutex_);
+    if (posted_.empty()) return;
+    m = posted_.front();
+    posted_.pop_front();
+  }
+  RunProcedure(m);
+}
+
+void TComWindow::RunProcedure(const TComMessage& m) {
+  try {
+    procedure_(m);
+  } catch (...) {
+    std::function<void(std::exception_ptr)> handler;
+    {
+      std::lock_guard lock(handlerMutex);
+      handler = exceptionHandler;
+    }
+    if (handler) {
+      handler(std::current_exception());
+      return;
+    }
+    try {
+      throw;
+    } catch (const std::exception& ex) {
+      qWarning("Exception in a serial port event handler: %s", ex.what());
+    } catch (...) {
+      qWarning("Unknown exception in a serial port event handler");
+    }
+  }
+}
+
+}  // namespace vemo

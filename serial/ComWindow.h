@@ -1,0 +1,74 @@
+#pragma once
+// The port component's hidden notification window: a QObject living on the GUI thread
+// through which the dispatch thread hands trigger messages to the component. A send
+// blocks the sending thread until the GUI thread has run the window procedure, or until
+// a time-out or cancellation abandons it (an abandoned message is never run later).
+
+#include <QObject>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+
+namespace vemo {
+
+struct TComMessage {
+  uint16_t msg = 0;
+  uint16_t wParam = 0;
+  uint32_t lParam = 0;
+};
+
+class TComWindow : public QObject {
+  Q_OBJECT
+
+ public:
+  using Procedure = std::function<void(const TComMessage&)>;
+
+  // Create on the thread that is to run the procedure (the GUI thread).
+  explicit TComWindow(Procedure procedure);
+  ~TComWindow() override;
+
+  // Called from another thread: runs the procedure on the window's thread and waits for it
+  // to return. Gives up (false) when the window has not started it within `timeout`, or
+  // when `cancel` is true at a wake-up (see Wake). Once the procedure has started, waits
+  // for it to finish whatever the time-out. From the window's own thread, runs it at once.
+  bool Send(const TComMessage& m, std::chrono::milliseconds timeout,
+            const std::atomic<bool>& cancel);
+  // Wakes a thread waiting in Send so that it looks at its cancel flag again.
+  void Wake();
+  // Queues a message for the window's own thread to handle later, after what is pending.
+  void Post(const TComMessage& m);
+  // True on the window's thread while the procedure runs for a sent message.
+  bool InSentMessage() const { return inSent_ > 0; }
+
+  // Where an exception escaping the procedure goes; without one it is written to the
+  // Qt message log. The GUI installs the application's error display here.
+  static void SetExceptionHandler(std::function<void(std::exception_ptr)> handler);
+
+ protected:
+  void customEvent(QEvent* e) override;
+
+ private:
+  enum class SendState { Idle, Pending, Running, Done };
+
+  void RunProcedure(const TComMessage& m);
+  void HandleSent();
+  void HandlePosted();
+
+  Procedure procedure_;
+  std::mutex sendSerial_;  // one send at a time
+  std::mutex mutex_;
+  std::condition_variable answered_;
+  SendState state_ = SendState::Idle;
+  uint64_t sendSeq_ = 0;  // numbers sends so a stale wake-up event finds nothing to run
+  uint64_t pickedSeq_ = 0;
+  TComMessage sent_;
+  std::deque<TComMessage> posted_;
+  int inSent_ = 0;  // GUI thread only
+};
+
+}  // namespace vemo

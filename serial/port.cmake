@@ -1,0 +1,8 @@
+# The port component, its dispatcher with the termios device layer, and the port probe.
+list(APPEND SERIAL_SOURCES
+  Rings.cpp
+  ComWindow.cpp
+  DispatchTriggers.cpp
+  Dispatcher.cpp
+  DispatcherThreads.cpp
+  NativeDispatcher.cpp)
