@@ -1,0 +1,58 @@
+// Power readings ("T") and the raw-mode switch ("Z").
+#include "monitor/VSWRMon.h"
+
+#include "monitor/NumConvert.h"
+#include "platform/Exception.h"
+
+#include <cmath>
+
+namespace vemo {
+
+void TVSWR_Monitor::GetReading(TMonitorReading& reading) {
+  // The full scale decides the unit of the reply; it may have been changed on the monitor.
+  Command7();
+  const std::string reply = CommandT();
+  try {
+    reading.Forward = static_cast<float>(StrToFloat(std::string_view(reply).substr(0, 5)));
+    reading.Reflected = static_cast<float>(StrToFloat(std::string_view(reply).substr(6, 5)));
+    reading.Alarm = reply[11] == 'A';
+    reading.RawMode = reply[11] == 'R';
+    reading.CheckOnZeroPower = reply[12] != '0';
+    CheckOnZeroPower_ = reading.CheckOnZeroPower;
+    if (!reading.RawMode) {
+      const double scale = std::pow(10.0, RangeExponent_);
+      reading.Forward = static_cast<float>(reading.Forward * scale);
+      reading.Reflected = static_cast<float>(reading.Reflected * scale);
+    }
+  } catch (const std::exception&) {
+    throw Exception("Error in GetReading");
+  }
+}
+
+std::string TVSWR_Monitor::CommandT() {
+  constexpr size_t kLength = 16;
+  RxBuffer_.Clear();
+  Send('T');
+  std::string reply = ReadReply(kLength, 5);
+  // A prompt before the end is left over from an earlier exchange: drop everything up
+  // to and including it and top the reply up again.
+  const size_t prompt = reply.find('>');
+  if (prompt != std::string::npos && prompt + 1 < kLength) {
+    reply.erase(0, prompt + 1);
+    ReadInto(reply, kLength, 5);
+  }
+  return reply;
+}
+
+void TVSWR_Monitor::CommandZ() {
+  RxBuffer_.Clear();
+  Send('Z');
+  if (ReadReply(1, 2) != "Z") throw Exception("Unexpected result in CommandZ.");
+}
+
+void TVSWR_Monitor::SetRawMode(bool on) {
+  const bool raw = CommandT()[11] == 'R';
+  if (raw != on) CommandZ();
+}
+
+}  // namespace vemo
