@@ -110,26 +110,39 @@ void TComWindow::HandlePosted() {
   RunProcedure(m);
 }
 
+void TComWindow::Detach() {
+  procedure_ = nullptr;
+  std::lock_guard lock(mutex_);
+  posted_.clear();
+}
+
 void TComWindow::RunProcedure(const TComMessage& m) {
+  // A copy: the procedure may detach this window while it runs.
+  Procedure procedure = procedure_;
+  if (!procedure) return;
   try {
-    procedure_(m);
+    procedure(m);
   } catch (...) {
-    std::function<void(std::exception_ptr)> handler;
-    {
-      std::lock_guard lock(handlerMutex);
-      handler = exceptionHandler;
-    }
-    if (handler) {
-      handler(std::current_exception());
-      return;
-    }
-    try {
-      throw;
-    } catch (const std::exception& ex) {
-      qWarning("Exception in a serial port event handler: %s", ex.what());
-    } catch (...) {
-      qWarning("Unknown exception in a serial port event handler");
-    }
+    ReportException(std::current_exception());
+  }
+}
+
+void TComWindow::ReportException(std::exception_ptr e) {
+  std::function<void(std::exception_ptr)> handler;
+  {
+    std::lock_guard lock(handlerMutex);
+    handler = exceptionHandler;
+  }
+  if (handler) {
+    handler(e);
+    return;
+  }
+  try {
+    std::rethrow_exception(e);
+  } catch (const std::exception& ex) {
+    qWarning("Exception in a serial port event handler: %s", ex.what());
+  } catch (...) {
+    qWarning("Unknown exception in a serial port event handler");
   }
 }
 

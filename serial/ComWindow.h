@@ -48,6 +48,10 @@ class TComWindow : public QObject {
   // Where an exception escaping the procedure goes; without one it is written to the
   // Qt message log. The GUI installs the application's error display here.
   static void SetExceptionHandler(std::function<void(std::exception_ptr)> handler);
+  // Hands an exception to that handler (or the log).
+  static void ReportException(std::exception_ptr e);
+  // Stops running the procedure (the owner is going away); pending messages are dropped.
+  void Detach();
 
  protected:
   void customEvent(QEvent* e) override;

@@ -6,3 +6,7 @@ list(APPEND SERIAL_SOURCES
   Dispatcher.cpp
   DispatcherThreads.cpp
   NativeDispatcher.cpp)
+list(APPEND SERIAL_SOURCES
+  ComPort.cpp
+  ComPortProperties.cpp
+  PortProbe.cpp)

@@ -1,0 +1,41 @@
+#include "serial/PortProbe.h"
+
+#include <algorithm>
+
+#include "platform/PortNames.h"
+#include "serial/NativeDispatcher.h"
+#include "serial/SerialErrors.h"
+
+namespace vemo {
+
+TPortPresence ProbePort(const std::string& path) {
+  // A dispatcher of no component, entered in the process-wide list like any other.
+  TTermiosDispatcher probe(nullptr);
+  int rc = probe.ProbeDevice(path);
+  if (rc == 0) return TPortPresence::Free;
+  // Held by another program, or there but not ours to open: offered all the same, so
+  // that choosing it explains why it cannot be opened.
+  if (rc == ecAccessDenied || rc == ecPermissionDenied) return TPortPresence::InUse;
+  return TPortPresence::Absent;
+}
+
+std::vector<TProbedPort> ProbePorts() {
+  std::vector<TProbedPort> ports;
+  for (const SerialDeviceInfo& device : ListSerialDevices()) {
+    TPortPresence presence = ProbePort(device.path);
+    if (presence == TPortPresence::Absent) continue;
+    ports.push_back({device.portNumber, device.path, device.description, presence});
+  }
+  return ports;
+}
+
+std::vector<int> PresentPortNumbers(int maxPort) {
+  std::vector<int> numbers;
+  for (const TProbedPort& port : ProbePorts())
+    if (port.portNumber >= 1 && port.portNumber <= maxPort) numbers.push_back(port.portNumber);
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  return numbers;
+}
+
+}  // namespace vemo

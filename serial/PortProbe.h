@@ -1,0 +1,32 @@
+#pragma once
+// Which serial ports this machine has and which of them another program holds, for the
+// port selection dialog. Probing opens each device exclusively and non-blocking and
+// closes it at once, without touching its line settings; a port another program holds
+// is reported as in use rather than disturbed.
+
+#include <string>
+#include <vector>
+
+namespace vemo {
+
+enum class TPortPresence { Absent, Free, InUse };
+
+struct TProbedPort {
+  int portNumber = 0;  // the COM number that names the device, 0 when none does
+  std::string path;
+  std::string description;
+  TPortPresence presence = TPortPresence::Absent;
+};
+
+// Probes one device path.
+TPortPresence ProbePort(const std::string& path);
+
+// Probes every serial device found on the machine (and mapped in the settings file);
+// lists those present, free or in use, ordered as discovered.
+std::vector<TProbedPort> ProbePorts();
+
+// The port numbers 1..maxPort whose device is present (free or in use), ascending: what
+// the selection dialog offers as "COM%d".
+std::vector<int> PresentPortNumbers(int maxPort = 50);
+
+}  // namespace vemo
