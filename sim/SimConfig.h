@@ -1,0 +1,44 @@
+#pragma once
+// What the simulated monitor is and how it misbehaves: everything vemoswr-sim's command
+// line can set.
+
+#include <cstdint>
+#include <string>
+
+namespace vemo::sim {
+
+struct FirmwareDate {
+  int year = 2010, month = 6, day = 1;
+  auto operator<=>(const FirmwareDate&) const = default;
+};
+
+struct SimConfig {
+  std::string model = "KRFMON03";  // eight characters in the identification
+  FirmwareDate firmware;
+  double fullScale = 125.0;  // watts, as the full-scale reply reports it
+  double forward = 50.0;     // watts applied in the forward direction
+  double reflected = 1.0;    // watts coming back
+  double noise = 0.005;      // relative standard deviation of each measured power
+  uint32_t seed = 1;
+  // Settings at power-up: the stored status bits (VSWR alarm on, no latch, no alarm at
+  // power-up) and the VSWR alarm level code (7: VSWR 2.0).
+  uint16_t status = 0x00C8;
+  int vswrLevel = 7;
+
+  // Faults in what the monitor says.
+  std::string strayPrefix;           // sent before every "P=", "H=", "L=", "G=", "D=" reply
+  bool strayPrompt = false;          // a leftover ">" before every reading
+  bool badEepromEcho = false;        // EEPROM writes fail and echo something else
+  bool garbageNumbers = false;       // number fields hold no numbers
+  bool noPromptCalibration = false;  // calibration steps are answered without their prompt
+  bool calibrationError = false;     // confirming a calibration step always fails
+
+  // Faults in when (and whether) it says it.
+  bool silent = false;
+  long stopAfter = -1;    // commands answered before falling silent; -1: no limit
+  long hangupAfter = -1;  // commands after which the line is dropped; -1: never
+  int delayMs = 0;        // before every reply
+  bool pace = false;      // 9600 baud 8N1: one byte every 1.0417 ms
+};
+
+}  // namespace vemo::sim

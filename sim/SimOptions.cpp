@@ -1,0 +1,160 @@
+#include "sim/SimOptions.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+namespace vemo::sim {
+
+const char* const kSimUsage =
+    "usage: vemoswr-sim [options]\n"
+    "Simulated RF power and VSWR monitor on a pseudo-terminal. Prints the device path as\n"
+    "its first line on standard output and serves until SIGINT or SIGTERM.\n"
+    "\n"
+    "  --link PATH             symbolic link to the device (removed at exit)\n"
+    "  --model ID              identification, up to 8 characters (KRFMON03)\n"
+    "  --firmware YYYY-MM-DD   firmware date, 1981..2080 (2010-06-01)\n"
+    "  --full-scale W          full scale reported by the monitor, watts (125)\n"
+    "  --forward W             forward power, watts (50)\n"
+    "  --reflected W           reflected power, watts (1)\n"
+    "  --noise F               relative noise of each measurement, 0 for none (0.005)\n"
+    "  --seed N                seed of the noise (1)\n"
+    "  --status HEX            status bits at power-up (00C8)\n"
+    "  --vswr-level N          VSWR alarm level code 0..12 at power-up (7: VSWR 2.0)\n"
+    "  --transcript FILE       JSON lines: every command received and reply sent\n"
+    "faults:\n"
+    "  --silent                never answer\n"
+    "  --stop-after N          answer N commands, then fall silent\n"
+    "  --hangup-after N        drop the line after N commands (unplugged)\n"
+    "  --delay-ms N            wait N ms before every reply\n"
+    "  --pace                  send at 9600 baud (1.04 ms per byte)\n"
+    "  --stray-prefix TEXT     send TEXT before every P=, H=, L=, G=, D= reply\n"
+    "  --stray-prompt          send a leftover '>' before every reading\n"
+    "  --bad-eeprom-echo       EEPROM writes fail and echo another word\n"
+    "  --garbage-numbers       number fields hold dashes instead of digits\n"
+    "  --no-prompt-calibration answer calibration steps without their prompt\n"
+    "  --calibration-error     confirming a calibration step always fails\n"
+    "\n"
+    "Standard input takes control lines: forward W, reflected W, full-scale W, hangup.\n";
+
+namespace {
+
+double ParseNumber(const std::string& option, const std::string& text, double low, double high) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(value) || value < low || value > high)
+    throw std::invalid_argument(option + ": '" + text + "' is not a number from " +
+                                std::to_string(low) + " to " + std::to_string(high));
+  return value;
+}
+
+long ParseCount(const std::string& option, const std::string& text, long high) {
+  const double value = ParseNumber(option, text, 0, static_cast<double>(high));
+  if (value != std::floor(value))
+    throw std::invalid_argument(option + ": '" + text + "' is not a whole number");
+  return static_cast<long>(value);
+}
+
+FirmwareDate ParseDate(const std::string& text) {
+  FirmwareDate date;
+  char dash1 = 0, dash2 = 0;
+  int consumed = 0;
+  static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d%n", &date.year, &dash1, &date.month, &dash2,
+                  &date.day, &consumed) != 5 ||
+      static_cast<size_t>(consumed) != text.size() || dash1 != '-' || dash2 != '-' ||
+      date.year < 1981 || date.year > 2080 || date.month < 1 || date.month > 12 || date.day < 1 ||
+      date.day > kDays[date.month - 1] ||
+      (date.month == 2 && date.day == 29 && (date.year % 4 != 0 || date.year % 100 == 0) &&
+       date.year % 400 != 0))
+    throw std::invalid_argument("--firmware: '" + text +
+                                "' is no date YYYY-MM-DD between 1981 and 2080 (two-digit years)");
+  return date;
+}
+
+}  // namespace
+
+SimOptions ParseSimOptions(const std::vector<std::string>& args) {
+  SimOptions options;
+  SimConfig& c = options.config;
+  using Setter = std::function<void(const std::string&)>;
+  const std::map<std::string, Setter> withValue = {
+      {"--link", [&](const std::string& v) { options.linkPath = v; }},
+      {"--transcript", [&](const std::string& v) { options.transcriptPath = v; }},
+      {"--model",
+       [&](const std::string& v) {
+         if (v.empty() || v.size() > 8)
+           throw std::invalid_argument("--model: the identification has 1 to 8 characters");
+         c.model = v;
+       }},
+      {"--firmware", [&](const std::string& v) { c.firmware = ParseDate(v); }},
+      {"--full-scale",
+       [&](const std::string& v) { c.fullScale = ParseNumber("--full-scale", v, 1e-6, 6.5e9); }},
+      {"--forward",
+       [&](const std::string& v) { c.forward = ParseNumber("--forward", v, 0, 1e10); }},
+      {"--reflected",
+       [&](const std::string& v) { c.reflected = ParseNumber("--reflected", v, 0, 1e10); }},
+      {"--noise", [&](const std::string& v) { c.noise = ParseNumber("--noise", v, 0, 1); }},
+      {"--seed",
+       [&](const std::string& v) {
+         c.seed = static_cast<uint32_t>(ParseCount("--seed", v, 0xFFFFFFFF));
+       }},
+      {"--status",
+       [&](const std::string& v) {
+         char* end = nullptr;
+         const unsigned long value = std::strtoul(v.c_str(), &end, 16);
+         if (v.empty() || *end != '\0' || value > 0xFFFF)
+           throw std::invalid_argument("--status: '" + v + "' is no hexadecimal word");
+         c.status = static_cast<uint16_t>(value);
+       }},
+      {"--vswr-level",
+       [&](const std::string& v) {
+         c.vswrLevel = static_cast<int>(ParseCount("--vswr-level", v, 12));
+       }},
+      {"--stop-after",
+       [&](const std::string& v) { c.stopAfter = ParseCount("--stop-after", v, 1L << 30); }},
+      {"--hangup-after",
+       [&](const std::string& v) { c.hangupAfter = ParseCount("--hangup-after", v, 1L << 30); }},
+      {"--delay-ms",
+       [&](const std::string& v) {
+         c.delayMs = static_cast<int>(ParseCount("--delay-ms", v, 600000));
+       }},
+      {"--stray-prefix", [&](const std::string& v) { c.strayPrefix = v; }},
+  };
+  const std::map<std::string, bool*> flags = {
+      {"--silent", &c.silent},
+      {"--stray-prompt", &c.strayPrompt},
+      {"--bad-eeprom-echo", &c.badEepromEcho},
+      {"--pace", &c.pace},
+      {"--garbage-numbers", &c.garbageNumbers},
+      {"--no-prompt-calibration", &c.noPromptCalibration},
+      {"--calibration-error", &c.calibrationError},
+      {"--help", &options.help},
+      {"-h", &options.help},
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i], value;
+    const size_t eq = name.find('=');
+    const bool inlineValue = name.rfind("--", 0) == 0 && eq != std::string::npos;
+    if (inlineValue) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+    }
+    if (auto flag = flags.find(name); flag != flags.end() && !inlineValue) {
+      *flag->second = true;
+    } else if (auto setter = withValue.find(name); setter != withValue.end()) {
+      if (!inlineValue) {
+        if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
+        value = args[++i];
+      }
+      setter->second(value);
+    } else {
+      throw std::invalid_argument("unknown option " + args[i]);
+    }
+  }
+  return options;
+}
+
+}  // namespace vemo::sim

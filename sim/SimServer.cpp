@@ -1,0 +1,296 @@
+#include "sim/SimServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace vemo::sim {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// 9600 baud, 8 data bits, no parity, 1 stop bit: ten bit times per byte.
+constexpr std::chrono::nanoseconds kByteTime{1'041'667};
+
+std::runtime_error SystemError(const std::string& what) {
+  return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+const char* NoteFor(SimMonitor::Exchange::Outcome outcome) {
+  switch (outcome) {
+    case SimMonitor::Exchange::Unsupported:
+      return "unsupported";
+    case SimMonitor::Exchange::BadArgument:
+      return "bad argument";
+    case SimMonitor::Exchange::Unknown:
+      return "unknown";
+    case SimMonitor::Exchange::Incomplete:
+      return "incomplete";
+    case SimMonitor::Exchange::Answered:
+      break;
+  }
+  return "";
+}
+
+}  // namespace
+
+SimServer::SimServer(const SimConfig& config, const std::string& linkPath,
+                     const std::string& transcriptPath)
+    : config_(config), monitor_(config), linkPath_(linkPath) {
+  if (!transcriptPath.empty()) transcript_ = std::make_unique<Transcript>(transcriptPath);
+  OpenPty();
+  if (!linkPath_.empty()) CreateLink();
+}
+
+SimServer::~SimServer() {
+  RemoveLink();
+  if (inotify_ >= 0) ::close(inotify_);
+  if (slave_ >= 0) ::close(slave_);
+  if (master_ >= 0) ::close(master_);
+}
+
+void SimServer::OpenPty() {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0) throw SystemError("posix_openpt");
+  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) throw SystemError("grantpt/unlockpt");
+  char name[PATH_MAX];
+  if (::ptsname_r(master_, name, sizeof name) != 0) throw SystemError("ptsname");
+  devicePath_ = name;
+
+  slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave_ < 0) throw SystemError("open " + devicePath_);
+  termios tio{};
+  if (::tcgetattr(slave_, &tio) != 0) throw SystemError("tcgetattr");
+  ::cfmakeraw(&tio);
+  ::cfsetispeed(&tio, B9600);
+  ::cfsetospeed(&tio, B9600);
+  tio.c_cflag |= CLOCAL | CREAD;
+  if (::tcsetattr(slave_, TCSANOW, &tio) != 0) throw SystemError("tcsetattr");
+
+  ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+
+  inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (inotify_ >= 0 && ::inotify_add_watch(inotify_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    ::close(inotify_);  // without it, stale output simply stays queued for the next client
+    inotify_ = -1;
+  }
+}
+
+void SimServer::CreateLink() {
+  struct stat st {};
+  if (::lstat(linkPath_.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
+    throw std::runtime_error(linkPath_ + " exists and is no symbolic link; not replacing it");
+  // Link beside it, then rename over: a reader never sees the link missing or half made.
+  const std::string temp = linkPath_ + ".tmp-" + std::to_string(::getpid());
+  ::unlink(temp.c_str());
+  if (::symlink(devicePath_.c_str(), temp.c_str()) != 0) throw SystemError("symlink " + temp);
+  if (::rename(temp.c_str(), linkPath_.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    throw SystemError("rename to " + linkPath_);
+  }
+}
+
+void SimServer::RemoveLink() {
+  if (linkPath_.empty()) return;
+  // Only our own link: a newer simulator may have taken the name over.
+  char target[PATH_MAX];
+  ssize_t n = ::readlink(linkPath_.c_str(), target, sizeof target - 1);
+  if (n > 0 && std::string(target, static_cast<size_t>(n)) == devicePath_)
+    ::unlink(linkPath_.c_str());
+  linkPath_.clear();
+}
+
+int64_t SimServer::Millis() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               start_)
+      .count();
+}
+
+void SimServer::Run(int signalFd) {
+  for (;;) {
+    std::vector<pollfd> fds;
+    fds.push_back({signalFd, POLLIN, 0});
+    if (stdinOpen_) fds.push_back({STDIN_FILENO, POLLIN, 0});
+    if (inotify_ >= 0) fds.push_back({inotify_, POLLIN, 0});
+    if (master_ >= 0)
+      fds.push_back({master_, static_cast<short>(POLLIN | (blockedOnWrite_ ? POLLOUT : 0)), 0});
+
+    // Sleep until the next reply byte is due, if one is waiting for its time.
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    if (!outgoing_.empty() && !blockedOnWrite_) {
+      SimTime due = outgoing_.front().due;
+      if (config_.pace) due = std::max(due, nextByte_);
+      const auto ns = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                               due - std::chrono::steady_clock::now())
+                                               .count());
+      timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+      timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+      timeoutPtr = &timeout;
+    }
+    if (::ppoll(fds.data(), fds.size(), timeoutPtr, nullptr) < 0) {
+      if (errno == EINTR) continue;
+      throw SystemError("ppoll");
+    }
+    for (const pollfd& p : fds) {
+      if (p.revents == 0) continue;
+      if (p.fd == signalFd) {
+        signalfd_siginfo info;
+        (void)!::read(signalFd, &info, sizeof info);
+        if (transcript_) transcript_->Event(Millis(), "stop");
+        return;
+      }
+      if (p.fd == STDIN_FILENO) ReadControl();
+      // A client that closed must lose what was meant for it before new bytes are read.
+      if (p.fd == inotify_) OnClientClosed();
+    }
+    for (const pollfd& p : fds)
+      if (p.fd == master_ && master_ >= 0 && (p.revents & (POLLIN | POLLOUT | POLLERR))) {
+        if (p.revents & POLLOUT) blockedOnWrite_ = false;
+        if (p.revents & POLLIN) OnMasterReadable();
+      }
+    WritePending();
+  }
+}
+
+void SimServer::OnMasterReadable() {
+  char buffer[512];
+  ssize_t n = ::read(master_, buffer, sizeof buffer);
+  if (n <= 0) return;  // EAGAIN, or EIO while the client side is between opens
+  const SimTime now = std::chrono::steady_clock::now();
+  const int64_t ms = Millis();
+  for (SimMonitor::Exchange& exchange : monitor_.Receive({buffer, static_cast<size_t>(n)}, now)) {
+    const bool isCommand = exchange.outcome != SimMonitor::Exchange::Unknown &&
+                           exchange.outcome != SimMonitor::Exchange::Incomplete;
+    if (!isCommand) {
+      if (transcript_) transcript_->Received(ms, exchange.command, NoteFor(exchange.outcome));
+      continue;
+    }
+    ++commands_;
+    const bool answering =
+        !config_.silent && (config_.stopAfter < 0 || commands_ <= config_.stopAfter);
+    std::string note = NoteFor(exchange.outcome);
+    if (!answering && !exchange.reply.empty()) note = "unanswered";
+    if (transcript_) transcript_->Received(ms, exchange.command, note);
+
+    Outgoing out;
+    out.command = exchange.command;
+    if (answering) out.bytes = std::move(exchange.reply);
+    out.due = now + std::chrono::milliseconds(config_.delayMs);
+    out.hangUpAfter = config_.hangupAfter >= 0 && commands_ == config_.hangupAfter;
+    if (!out.bytes.empty() || out.hangUpAfter) outgoing_.push_back(std::move(out));
+  }
+}
+
+void SimServer::OnClientClosed() {
+  char events[4096];
+  bool closed = false;
+  while (::read(inotify_, events, sizeof events) > 0) closed = true;
+  if (!closed || master_ < 0) return;
+  // A real line does not keep what was sent while nobody listened.
+  const bool hangUpPending = !outgoing_.empty() && outgoing_.back().hangUpAfter;
+  outgoing_.clear();
+  ::tcflush(slave_, TCIFLUSH);
+  monitor_.LineClosed();
+  if (transcript_) transcript_->Event(Millis(), "client closed");
+  if (hangUpPending) HangUp();
+}
+
+void SimServer::WritePending() {
+  while (!outgoing_.empty() && master_ >= 0 && !blockedOnWrite_) {
+    Outgoing& out = outgoing_.front();
+    const SimTime now = std::chrono::steady_clock::now();
+    if (now < out.due) return;
+    if (out.sent < out.bytes.size()) {
+      size_t count = out.bytes.size() - out.sent;
+      if (config_.pace) {
+        // Bytes leave one UART frame apart, never faster, from the reply's due time on.
+        if (out.sent == 0) nextByte_ = std::max(nextByte_, out.due);
+        if (now < nextByte_) return;
+        count = 1;
+      }
+      ssize_t n = ::write(master_, out.bytes.data() + out.sent, count);
+      if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+          blockedOnWrite_ = true;
+        else if (errno != EINTR)
+          HangUp();
+        return;
+      }
+      out.sent += static_cast<size_t>(n);
+      if (config_.pace) nextByte_ += kByteTime;
+      if (out.sent < out.bytes.size()) continue;
+    }
+    if (transcript_ && !out.bytes.empty()) transcript_->Sent(Millis(), out.command, out.bytes);
+    const bool hangUp = out.hangUpAfter;
+    outgoing_.pop_front();
+    if (hangUp) HangUp();
+  }
+}
+
+void SimServer::HangUp() {
+  if (master_ < 0) return;
+  outgoing_.clear();
+  if (inotify_ >= 0) ::close(inotify_);
+  ::close(slave_);
+  ::close(master_);
+  inotify_ = slave_ = master_ = -1;
+  // The device is gone: a client that re-opens the link finds nothing there.
+  RemoveLink();
+  if (transcript_) transcript_->Event(Millis(), "hangup");
+}
+
+void SimServer::ReadControl() {
+  char buffer[256];
+  ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+  if (n <= 0) {
+    if (n == 0 || (errno != EINTR && errno != EAGAIN)) stdinOpen_ = false;
+    return;
+  }
+  controlBuffer_.append(buffer, static_cast<size_t>(n));
+  size_t eol;
+  while ((eol = controlBuffer_.find('\n')) != std::string::npos) {
+    std::string line = controlBuffer_.substr(0, eol);
+    controlBuffer_.erase(0, eol + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) OnControlLine(line);
+  }
+}
+
+void SimServer::OnControlLine(const std::string& line) {
+  std::istringstream in(line);
+  std::string what;
+  double watts = 0;
+  in >> what;
+  bool ok = true;
+  if (what == "hangup") {
+    HangUp();
+  } else if ((what == "forward" || what == "reflected" || what == "full-scale") && (in >> watts) &&
+             watts >= 0 && (what != "full-scale" || watts > 0)) {
+    if (what == "forward")
+      monitor_.SetForward(watts);
+    else if (what == "reflected")
+      monitor_.SetReflected(watts);
+    else
+      monitor_.SetFullScale(watts);
+  } else {
+    ok = false;
+  }
+  std::printf("%s %s\n", ok ? "ok" : "error", line.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace vemo::sim

@@ -1,0 +1,93 @@
+#pragma once
+// vemoswr-sim: a simulated power monitor on a pseudo-terminal.
+//
+// The server opens a pty, puts its terminal side in raw mode (no echo, no CR/LF
+// translation) and keeps that side open itself, so a client may close and re-open the
+// device as often as it likes. When the client closes it, whatever the monitor had not
+// sent yet is dropped, as on a real line. It answers the monitor's protocol through
+// SimMonitor, with the timing faults of SimConfig applied here.
+//
+// Standard input takes control lines, each answered on standard output with
+// "ok <line>" or "error <line>":
+//   forward <W>      applied forward power
+//   reflected <W>    reflected power
+//   full-scale <W>   full scale as the monitor reports it (EEPROM words 32 and 34)
+//   hangup           drop the line now, as if the monitor were unplugged
+//
+// Transcript (--transcript FILE): one JSON object per line, flushed per line.
+//   {"t_ms":123,"dir":"rx","cmd":"M","hex":"4d3032363231","text":"M02621"}
+//   {"t_ms":124,"dir":"tx","cmd":"M","hex":"483d30323632310d0a3e","text":"H=02621\r\n>"}
+//   {"t_ms":900,"dir":"event","text":"hangup"}
+// t_ms: milliseconds since the simulator started. "rx": exactly one command as received,
+// "cmd" being its first character; an optional "note" says why it got no reply:
+// "unsupported" (this model ignores it), "bad argument", "unknown" (a byte that starts
+// no command; one line per byte), "incomplete" (the rest never came within 1 s),
+// "unanswered" (silenced by --silent or --stop-after). "tx": one reply, logged when its
+// last byte has been written, "cmd" naming the command it answers. "text" holds each
+// byte as the Unicode code point of the same value (JSON-escaped), "hex" the bytes in
+// lower-case hexadecimal. Events: "hangup" (line dropped), "client closed".
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "sim/SimConfig.h"
+#include "sim/SimMonitor.h"
+#include "sim/Transcript.h"
+
+namespace vemo::sim {
+
+class SimServer {
+ public:
+  // Opens the pty and, when linkPath is not empty, points a symbolic link there at its
+  // device. Raises std::runtime_error on failure.
+  SimServer(const SimConfig& config, const std::string& linkPath,
+            const std::string& transcriptPath);
+  ~SimServer();
+  SimServer(const SimServer&) = delete;
+  SimServer& operator=(const SimServer&) = delete;
+
+  const std::string& DevicePath() const { return devicePath_; }
+
+  // Serves until signalFd becomes readable (SIGINT/SIGTERM through a signalfd).
+  void Run(int signalFd);
+
+ private:
+  struct Outgoing {
+    std::string command;
+    std::string bytes;
+    size_t sent = 0;
+    SimTime due;
+    bool hangUpAfter = false;
+  };
+
+  void OpenPty();
+  void CreateLink();
+  void RemoveLink();
+  void OnMasterReadable();
+  void OnClientClosed();
+  void OnControlLine(const std::string& line);
+  void ReadControl();
+  void WritePending();
+  void HangUp();
+  int64_t Millis() const;
+
+  SimConfig config_;
+  SimMonitor monitor_;
+  std::string linkPath_;
+  std::unique_ptr<Transcript> transcript_;
+  std::string devicePath_;
+  int master_ = -1;
+  int slave_ = -1;    // held open so the line survives the client closing it
+  int inotify_ = -1;  // tells when the client closes the device
+  bool stdinOpen_ = true;
+  std::string controlBuffer_;
+  std::deque<Outgoing> outgoing_;
+  SimTime nextByte_{};
+  bool blockedOnWrite_ = false;
+  long commands_ = 0;
+  const SimTime start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace vemo::sim
