@@ -138,7 +138,7 @@ std::string ErrorMsg(int code);
 //   any other code: ESerialException("Serial exception", code).
 int CheckException(int code, bool loading = false);
 
-// An errno from opening or configuring a serial device, as the negative result the
+// A (non-zero) errno from opening or configuring a serial device, as the negative result the
 // component expects: ENOENT/ENODEV/ENXIO/ENOTTY -> ecFileNotFound (the component reports
 // ecBadId), EBUSY/EAGAIN -> ecAccessDenied (reported as ecAlreadyOpen), EACCES/EPERM ->
 // ecPermissionDenied, ENOMEM -> ecOutOfMemory; other numbers as -errno where the message
