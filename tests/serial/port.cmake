@@ -1,0 +1,7 @@
+# The port component, its dispatcher and the port probe, against real pseudo-terminals.
+add_library(serial_test_support STATIC ${CMAKE_CURRENT_LIST_DIR}/PtyPeer.cpp)
+target_link_libraries(serial_test_support PUBLIC Qt6::Core)
+
+vemo_add_test(serial_port_test LABEL serial
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ComPortTest.cpp
+  LIBS serial serial_test_support)
