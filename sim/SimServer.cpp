@@ -83,7 +83,8 @@ void SimServer::OpenPty() {
   ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
 
   inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (inotify_ >= 0 && ::inotify_add_watch(inotify_, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+  if (inotify_ >= 0 &&
+      ::inotify_add_watch(inotify_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
     ::close(inotify_);  // without it, stale output simply stays queued for the next client
     inotify_ = -1;
   }
@@ -154,22 +155,26 @@ void SimServer::Run(int signalFd) {
         return;
       }
       if (p.fd == STDIN_FILENO) ReadControl();
-      // A client that closed must lose what was meant for it before new bytes are read.
-      if (p.fd == inotify_) OnClientClosed();
     }
+    // Bytes the client sent before it closed the line are taken first, so that the close
+    // then drops their replies as well.
+    bool freshData = false;
     for (const pollfd& p : fds)
       if (p.fd == master_ && master_ >= 0 && (p.revents & (POLLIN | POLLOUT | POLLERR))) {
         if (p.revents & POLLOUT) blockedOnWrite_ = false;
-        if (p.revents & POLLIN) OnMasterReadable();
+        if (p.revents & POLLIN) freshData = OnMasterReadable();
       }
+    for (const pollfd& p : fds)
+      if (p.fd == inotify_ && inotify_ >= 0 && p.revents != 0) OnClientOpenedOrClosed(freshData);
+    for (Outgoing& out : outgoing_) out.fresh = false;
     WritePending();
   }
 }
 
-void SimServer::OnMasterReadable() {
+bool SimServer::OnMasterReadable() {
   char buffer[512];
   ssize_t n = ::read(master_, buffer, sizeof buffer);
-  if (n <= 0) return;  // EAGAIN, or EIO while the client side is between opens
+  if (n <= 0) return false;  // EAGAIN, or EIO while the client side is between opens
   const SimTime now = std::chrono::steady_clock::now();
   const int64_t ms = Millis();
   for (SimMonitor::Exchange& exchange : monitor_.Receive({buffer, static_cast<size_t>(n)}, now)) {
@@ -191,20 +196,45 @@ void SimServer::OnMasterReadable() {
     if (answering) out.bytes = std::move(exchange.reply);
     out.due = now + std::chrono::milliseconds(config_.delayMs);
     out.hangUpAfter = config_.hangupAfter >= 0 && commands_ == config_.hangupAfter;
+    out.fresh = true;
     if (!out.bytes.empty() || out.hangUpAfter) outgoing_.push_back(std::move(out));
   }
+  return true;
 }
 
-void SimServer::OnClientClosed() {
-  char events[4096];
-  bool closed = false;
-  while (::read(inotify_, events, sizeof events) > 0) closed = true;
+void SimServer::OnClientOpenedOrClosed(bool freshData) {
+  alignas(inotify_event) char events[4096];
+  bool closed = false, openAfterClose = false;
+  ssize_t n;
+  while ((n = ::read(inotify_, events, sizeof events)) > 0) {
+    for (char* p = events; p < events + n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(p);
+      if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+        closed = true;
+        openAfterClose = false;
+      } else if ((event->mask & IN_OPEN) && closed) {
+        openAfterClose = true;
+      }
+      p += sizeof(inotify_event) + event->len;
+    }
+  }
   if (!closed || master_ < 0) return;
-  // A real line does not keep what was sent while nobody listened.
-  const bool hangUpPending = !outgoing_.empty() && outgoing_.back().hangUpAfter;
-  outgoing_.clear();
+
+  // A real line does not keep what was sent while nobody listened: replies still due
+  // and bytes the client has not read go. When the client is back already, the bytes
+  // read just now are probably its first command and keep their replies.
+  const bool keepFresh = openAfterClose && freshData;
+  bool hangUpPending = false;
+  std::deque<Outgoing> kept;
+  for (Outgoing& out : outgoing_) {
+    if (keepFresh && out.fresh)
+      kept.push_back(std::move(out));
+    else
+      hangUpPending = hangUpPending || out.hangUpAfter;
+  }
+  outgoing_ = std::move(kept);
   ::tcflush(slave_, TCIFLUSH);
-  monitor_.LineClosed();
+  if (!keepFresh) monitor_.LineClosed();
   if (transcript_) transcript_->Event(Millis(), "client closed");
   if (hangUpPending) HangUp();
 }
@@ -244,12 +274,12 @@ void SimServer::WritePending() {
 void SimServer::HangUp() {
   if (master_ < 0) return;
   outgoing_.clear();
+  // The device is gone: a client that re-opens the link finds nothing there.
+  RemoveLink();
   if (inotify_ >= 0) ::close(inotify_);
   ::close(slave_);
   ::close(master_);
   inotify_ = slave_ = master_ = -1;
-  // The device is gone: a client that re-opens the link finds nothing there.
-  RemoveLink();
   if (transcript_) transcript_->Event(Millis(), "hangup");
 }
 

@@ -25,7 +25,8 @@
 // "unanswered" (silenced by --silent or --stop-after). "tx": one reply, logged when its
 // last byte has been written, "cmd" naming the command it answers. "text" holds each
 // byte as the Unicode code point of the same value (JSON-escaped), "hex" the bytes in
-// lower-case hexadecimal. Events: "hangup" (line dropped), "client closed".
+// lower-case hexadecimal. Events: "client closed" (the client closed the device),
+// "hangup" (the line was dropped), "stop" (SIGINT/SIGTERM).
 
 #include <chrono>
 #include <deque>
@@ -60,13 +61,16 @@ class SimServer {
     size_t sent = 0;
     SimTime due;
     bool hangUpAfter = false;
+    bool fresh = false;  // queued in the current turn of the loop
   };
 
   void OpenPty();
   void CreateLink();
   void RemoveLink();
-  void OnMasterReadable();
-  void OnClientClosed();
+  // True when bytes came.
+  bool OnMasterReadable();
+  // The client opened or closed the device; freshData: bytes came in this same turn.
+  void OnClientOpenedOrClosed(bool freshData);
   void OnControlLine(const std::string& line);
   void ReadControl();
   void WritePending();

@@ -58,11 +58,11 @@ class PtyClient {
     return got;
   }
 
-  // Sends a command and reads everything that comes back within the limit.
-  std::string Exchange(const std::string& command,
-                       std::chrono::milliseconds quiet = std::chrono::milliseconds(150)) {
+  // Sends a command and reads the reply of the given length.
+  std::string Ask(const std::string& command, size_t replyLength,
+                  std::chrono::milliseconds limit = std::chrono::milliseconds(1000)) {
     Send(command);
-    return Read(4096, quiet);
+    return Read(replyLength, limit);
   }
 
   bool HungUp() const { return hungUp_; }

@@ -1,5 +1,11 @@
-// The simulated monitor seen from the PC's end of a real pseudo-terminal.
+// The simulated monitor seen from the PC's end of a real pseudo-terminal: the program
+// vemoswr-sim with its link, reconnects, timing faults, hang-ups and transcript.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <thread>
 
 #include "tests/sim/PtyClient.h"
 #include "tests/support/SimProcess.h"
@@ -8,16 +14,156 @@ namespace vemo::test {
 namespace {
 
 using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
-TEST(SimLineTest, AnswersIdentificationAndReadingOverThePty) {
+const std::string kIdentification = "KRFMON0306/01/10 SIMULATED MONITOR   \r\n>";
+const std::string kReading = "50.00 1.000 0\r\n>";
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+TEST(SimLineTest, ServesThroughItsLinkAndRemovesItOnTermination) {
+  QTemporaryDir dir;
+  const std::string link = dir.filePath("sim-port").toStdString();
+  SimProcess sim;
+  const std::string device = sim.Start({"--noise", "0", "--link", link});
+  char target[256] = {};
+  ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(device, target);
+
+  PtyClient line(link);
+  EXPECT_EQ(line.Ask("I", 40), kIdentification);
+  EXPECT_EQ(line.Ask("T", 16), kReading);
+  EXPECT_EQ(sim.Stop(), 0);
+  EXPECT_FALSE(Exists(link));
+}
+
+TEST(SimLineTest, KeepsServingWhenTheClientClosesAndReopensTheDevice) {
+  SimProcess sim;
+  const std::string device = sim.Start({"--noise", "0", "--delay-ms", "200"});
+  {
+    PtyClient first(device);
+    first.Send("I");
+    first.Send("T");
+    // Closed before the replies are due: they must not reach the next client.
+  }
+  std::this_thread::sleep_for(300ms);
+  PtyClient second(device);
+  EXPECT_EQ(second.Read(1, 400ms), "") << "a stale reply leaked into the new session";
+  EXPECT_EQ(second.Ask("A", 1, 400ms), "A");
+  second.Close();
+  PtyClient third(device);
+  EXPECT_EQ(third.Ask("T", 16, 400ms), kReading);
+}
+
+TEST(SimLineTest, TimingFaultsDelaySilenceOrPaceTheReplies) {
+  {
+    SimProcess sim;
+    PtyClient line(sim.Start({"--silent"}));
+    EXPECT_EQ(line.Ask("I", 1, 300ms), "");
+    ASSERT_TRUE(sim.WaitForTranscript([](const auto& t) { return !t.empty(); }));
+    EXPECT_EQ(sim.Transcript()[0].note, "unanswered");
+  }
+  {
+    SimProcess sim;
+    PtyClient line(sim.Start({"--noise", "0", "--stop-after", "2"}));
+    EXPECT_EQ(line.Ask("A", 1), "A");
+    EXPECT_EQ(line.Ask("T", 16), kReading);
+    EXPECT_EQ(line.Ask("A", 1, 300ms), "");
+  }
+  {
+    SimProcess sim;
+    PtyClient line(sim.Start({"--delay-ms", "300"}));
+    line.Send("I");
+    EXPECT_EQ(line.Read(40, 200ms), "");
+    EXPECT_EQ(line.Read(40, 400ms), kIdentification);
+  }
+  {
+    SimProcess sim;
+    PtyClient line(sim.Start({"--noise", "0", "--pace"}));
+    const auto start = Clock::now();
+    line.Send("I");
+    EXPECT_EQ(line.Read(40), kIdentification);
+    // 40 bytes at 9600 baud: 39 byte times pass between the first and the last.
+    EXPECT_GE(Clock::now() - start, 39 * 1041667ns);
+  }
+}
+
+TEST(SimLineTest, HangingUpDropsTheLineAndTheDevice) {
+  QTemporaryDir dir;
+  const std::string link = dir.filePath("sim-port").toStdString();
+  {
+    SimProcess sim;
+    PtyClient line(sim.Start({"--hangup-after", "1", "--link", link}));
+    EXPECT_EQ(line.Ask("I", 40), kIdentification) << "the last command is still answered";
+    line.Read(1, 300ms);
+    EXPECT_TRUE(line.HungUp());
+    EXPECT_FALSE(Exists(link));
+    EXPECT_TRUE(sim.Running()) << "the simulator waits to be stopped";
+    ASSERT_TRUE(sim.WaitForTranscript([](const auto& t) { return t.back().text == "hangup"; }));
+    EXPECT_EQ(sim.Stop(), 0);
+  }
+  {
+    SimProcess sim;
+    PtyClient line(sim.Start({"--link", link}));
+    sim.HangUp();
+    line.Read(1, 300ms);
+    EXPECT_TRUE(line.HungUp());
+    EXPECT_FALSE(Exists(link));
+  }
+  {
+    SimProcess sim;
+    PtyClient line(sim.Start());
+    sim.Kill();
+    line.Read(1, 300ms);
+    EXPECT_TRUE(line.HungUp());
+  }
+}
+
+TEST(SimLineTest, TranscriptHoldsEachCommandOnceAndEveryReply) {
+  SimProcess sim;
+  PtyClient line(sim.Start({"--noise", "0", "--model", "KRFMON01"}));
+  for (char byte : std::string("M 2621")) {  // unsupported on this model, still one command
+    line.Send(std::string(1, byte));
+    std::this_thread::sleep_for(5ms);
+  }
+  line.Send("\r");
+  for (char byte : std::string("X\x03\x01", 3)) {
+    line.Send(std::string(1, byte));
+    std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_EQ(line.Read(2), "\x14\x7B");
+  ASSERT_TRUE(sim.WaitForTranscript([](const auto& t) { return t.size() >= 4; }));
+
+  const auto transcript = sim.Transcript();
+  ASSERT_EQ(transcript.size(), 4u);
+  EXPECT_EQ(transcript[0].dir, "rx");
+  EXPECT_EQ(transcript[0].cmd, "M");
+  EXPECT_EQ(transcript[0].text, "M 2621");
+  EXPECT_EQ(transcript[0].hex, "4d2032363231");
+  EXPECT_EQ(transcript[0].note, "unsupported");
+  EXPECT_EQ(transcript[1].text, "\r");
+  EXPECT_EQ(transcript[1].note, "unknown");
+  EXPECT_EQ(transcript[2].text, std::string("X\x03\x01", 3));
+  EXPECT_EQ(transcript[3].dir, "tx");
+  EXPECT_EQ(transcript[3].cmd, "X");
+  EXPECT_EQ(transcript[3].text, "\x14\x7B");
+  EXPECT_LE(transcript[2].tMs, transcript[3].tMs);
+  EXPECT_EQ(sim.ReceivedCommands(),
+            (std::vector<std::string>{"M 2621", std::string("X\x03\x01", 3)}));
+}
+
+TEST(SimLineTest, PowerAppliedAtTheMonitorShowsInTheNextReading) {
   SimProcess sim;
   PtyClient line(sim.Start({"--noise", "0"}));
-  line.Send("I");
-  EXPECT_EQ(line.Read(40), "KRFMON0306/01/10 SIMULATED MONITOR   \r\n>");
-  line.Send("T");
-  EXPECT_EQ(line.Read(16), "50.00 1.000 0\r\n>");
-  EXPECT_EQ(sim.ReceivedCommands(), (std::vector<std::string>{"I", "T"}));
-  EXPECT_EQ(sim.Stop(), 0);
+  sim.SetForward(10);
+  sim.SetReflected(0.5);
+  EXPECT_EQ(line.Ask("T", 16), "10.00 0.500 0\r\n>");
+  sim.SetFullScale(5000);
+  EXPECT_EQ(line.Ask("T", 16), "0.010 0.001 0\r\n>");
+  EXPECT_THROW(sim.SetFullScale(0), std::runtime_error);
 }
 
 }  // namespace
