@@ -1,0 +1,22 @@
+#pragma once
+// The commands of vemoswr-cli, run on an opened and identified monitor line.
+
+#include "app/cli/CliOptions.h"
+#include "app/cli/MonitorLine.h"
+
+#include <cstdio>
+
+namespace vemo::cli {
+
+struct CliStreams {
+  std::FILE* in = stdin;
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+};
+
+// Runs the command; returns the exit status. Failures of single readings are reported on
+// err and counted; any other failure raises.
+int RunCliCommand(const CliOptions& options, MonitorLine& line, bool identified,
+                  const CliStreams& io);
+
+}  // namespace vemo::cli

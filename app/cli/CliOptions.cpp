@@ -1,0 +1,181 @@
+#include "app/cli/CliOptions.h"
+
+#include <charconv>
+#include <cmath>
+#include <set>
+
+namespace vemo::cli {
+
+const char* const kCliUsage =
+    "usage: vemoswr-cli [--port N | --device PATH] COMMAND [ARGS]\n"
+    "Talks to the RF power and VSWR monitor on serial port N (default 1; the settings\n"
+    "file's [Ports] section maps port numbers to devices) or on the device PATH.\n"
+    "\n"
+    "commands:\n"
+    "  identify                   model=<id> firmware=<YYYY-MM-DD> known=<yes|no>\n"
+    "  read [-n COUNT] [-i SECONDS] [--csv]\n"
+    "                             one line per reading, every SECONDS (0.5), COUNT times or\n"
+    "                             until interrupted; --csv prints a header and CSV lines:\n"
+    "                             time,forward_w,reflected_w,vswr,return_loss_db,rho,\n"
+    "                             transmitted_pct,dbm,alarm\n"
+    "  settings                   every setting as key=value, one a line\n"
+    "  set KEY=VALUE ...          writes settings (Booleans 0/1); keys as \"settings\" prints\n"
+    "  fullscale [WATTS]          prints the full scale in watts; with WATTS stores it first\n"
+    "                             (the monitor then reports 1.25 x WATTS in its readings)\n"
+    "  eeprom ADDR [VALUE]        reads or writes one EEPROM word (decimal or 0x hex)\n"
+    "  reset-alarm                resets the monitor's alarm\n"
+    "  calibrate zero|forward|reflected\n"
+    "                             runs one calibration step, asking on the terminal\n"
+    "\n"
+    "Exit status: 0 success, 1 failure (message on standard error), 2 usage error.\n";
+
+namespace {
+
+long ParseInteger(const std::string& what, const std::string& text, long low, long high) {
+  long value = 0;
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char* first = text.data() + (hex ? 2 : 0);
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(first, last, value, hex ? 16 : 10);
+  if (text.empty() || error != std::errc() || end != last || value < low || value > high)
+    throw UsageError(what + ": '" + text + "' is not a whole number from " + std::to_string(low) +
+                     " to " + std::to_string(high));
+  return value;
+}
+
+double ParseReal(const std::string& what, const std::string& text, double low, double high) {
+  double value = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value);
+  if (text.empty() || error != std::errc() || end != last || !std::isfinite(value) || value < low ||
+      value > high)
+    throw UsageError(what + ": '" + text + "' is not a number from " + std::to_string(low) +
+                     " to " + std::to_string(high));
+  return value;
+}
+
+const std::string& Next(const std::vector<std::string>& args, size_t& i) {
+  if (i + 1 >= args.size()) throw UsageError(args[i] + " needs a value");
+  return args[++i];
+}
+
+void CheckSetting(const std::string& key, const std::string& value) {
+  static const std::set<std::string> kBooleans = {
+      "latch_alarm",       "alarm_at_power_up", "relay_sense",
+      "relay2_sense",      "vswr_alarm_enable", "check_on_zero_power",
+      "high_power_enable", "low_power_enable",  "ptt_enable"};
+  if (kBooleans.count(key)) {
+    if (value != "0" && value != "1") throw UsageError(key + ": '" + value + "' is not 0 or 1");
+  } else if (key == "vswr_level") {
+    ParseInteger(key, value, 0, 12);
+  } else if (key == "high_power_level" || key == "low_power_level") {
+    ParseInteger(key, value, 0, 125);
+  } else if (key == "ptt_delay") {
+    ParseReal(key, value, 0, 14.0625);
+  } else if (key == "fwd_dac_gain" || key == "rfl_dac_gain") {
+    ParseInteger(key, value, 0, 9);
+  } else {
+    throw UsageError("unknown setting '" + key + "'");
+  }
+}
+
+}  // namespace
+
+const std::vector<std::string>& SettingKeys() {
+  static const std::vector<std::string> keys = {
+      "latch_alarm",       "alarm_at_power_up", "relay_sense",         "relay2_sense",
+      "vswr_alarm_enable", "vswr_level",        "check_on_zero_power", "high_power_level",
+      "high_power_enable", "low_power_level",   "low_power_enable",    "ptt_enable",
+      "ptt_delay",         "fwd_dac_gain",      "rfl_dac_gain"};
+  return keys;
+}
+
+CliOptions ParseCliOptions(const std::vector<std::string>& args) {
+  CliOptions o;
+  size_t i = 0;
+  bool portGiven = false;
+  for (; i < args.size() && args[i].rfind("-", 0) == 0; ++i) {
+    const std::string& a = args[i];
+    if (a == "-h" || a == "--help") {
+      o.help = true;
+      return o;
+    } else if (a == "--port") {
+      o.port = static_cast<int>(ParseInteger("--port", Next(args, i), 1, 65535));
+      portGiven = true;
+    } else if (a == "--device") {
+      o.device = Next(args, i);
+      if (o.device.empty()) throw UsageError("--device needs a path");
+    } else {
+      throw UsageError("unknown option " + a);
+    }
+  }
+  if (portGiven && !o.device.empty()) throw UsageError("give either --port or --device");
+  if (i == args.size()) throw UsageError("no command given");
+
+  const std::string& name = args[i++];
+  std::vector<std::string> rest(args.begin() + static_cast<long>(i), args.end());
+  const auto noArguments = [&] {
+    if (!rest.empty()) throw UsageError(name + " takes no arguments");
+  };
+
+  if (name == "identify") {
+    o.command = Command::Identify;
+    noArguments();
+  } else if (name == "read") {
+    o.command = Command::Read;
+    for (size_t k = 0; k < rest.size(); ++k) {
+      if (rest[k] == "-n")
+        o.count = ParseInteger("-n", Next(rest, k), 1, 2147483647);
+      else if (rest[k] == "-i")
+        o.intervalSeconds = ParseReal("-i", Next(rest, k), 0, 86400);
+      else if (rest[k] == "--csv")
+        o.csv = true;
+      else
+        throw UsageError("read: unknown argument " + rest[k]);
+    }
+  } else if (name == "settings") {
+    o.command = Command::Settings;
+    noArguments();
+  } else if (name == "set") {
+    o.command = Command::Set;
+    if (rest.empty()) throw UsageError("set needs KEY=VALUE");
+    std::set<std::string> seen;
+    for (const std::string& assignment : rest) {
+      const size_t eq = assignment.find('=');
+      if (eq == std::string::npos) throw UsageError("set: '" + assignment + "' is not KEY=VALUE");
+      std::string key = assignment.substr(0, eq), value = assignment.substr(eq + 1);
+      CheckSetting(key, value);
+      if (!seen.insert(key).second) throw UsageError("set: " + key + " given twice");
+      o.assignments.emplace_back(std::move(key), std::move(value));
+    }
+  } else if (name == "fullscale") {
+    o.command = Command::FullScale;
+    if (rest.size() > 1) throw UsageError("fullscale takes at most one argument");
+    if (rest.size() == 1) o.fullScaleWatts = ParseReal("fullscale", rest[0], 0.001, 1e30);
+  } else if (name == "eeprom") {
+    o.command = Command::Eeprom;
+    if (rest.empty() || rest.size() > 2) throw UsageError("eeprom needs ADDR [VALUE]");
+    o.address = static_cast<int>(ParseInteger("eeprom address", rest[0], 0, 255));
+    if (rest.size() == 2)
+      o.value = static_cast<int>(ParseInteger("eeprom value", rest[1], 0, 65535));
+  } else if (name == "reset-alarm") {
+    o.command = Command::ResetAlarm;
+    noArguments();
+  } else if (name == "calibrate") {
+    o.command = Command::Calibrate;
+    if (rest.size() != 1) throw UsageError("calibrate needs zero, forward or reflected");
+    if (rest[0] == "zero")
+      o.calibrationStep = 0;
+    else if (rest[0] == "forward")
+      o.calibrationStep = 1;
+    else if (rest[0] == "reflected")
+      o.calibrationStep = 2;
+    else
+      throw UsageError("calibrate: '" + rest[0] + "' is not zero, forward or reflected");
+  } else {
+    throw UsageError("unknown command '" + name + "'");
+  }
+  return o;
+}
+
+}  // namespace vemo::cli

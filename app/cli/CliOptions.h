@@ -1,0 +1,53 @@
+#pragma once
+// The command line of vemoswr-cli.
+
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vemo::cli {
+
+// A command line that does not make sense: exit status 2 with the usage text.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class Command { Identify, Read, Settings, Set, FullScale, Eeprom, ResetAlarm, Calibrate };
+
+struct CliOptions {
+  bool help = false;
+  int port = 1;        // COM number, when no device is named
+  std::string device;  // device path given with --device
+  Command command = Command::Identify;
+
+  // read
+  std::optional<long> count;  // readings; none: until interrupted
+  double intervalSeconds = 0.5;
+  bool csv = false;
+
+  // set: key -> value text, in command-line order
+  std::vector<std::pair<std::string, std::string>> assignments;
+
+  // fullscale
+  std::optional<double> fullScaleWatts;
+
+  // eeprom
+  int address = 0;
+  std::optional<int> value;
+
+  // calibrate: 0 zero, 1 forward, 2 reflected
+  int calibrationStep = 0;
+};
+
+// Raises UsageError with a message for the user.
+CliOptions ParseCliOptions(const std::vector<std::string>& args);
+
+// The setting keys of "settings" and "set", in the order they are printed.
+const std::vector<std::string>& SettingKeys();
+
+extern const char* const kCliUsage;
+
+}  // namespace vemo::cli

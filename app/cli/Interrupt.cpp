@@ -1,0 +1,73 @@
+#include "app/cli/Interrupt.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <stdexcept>
+
+namespace vemo::cli {
+
+namespace {
+
+int g_wakeFds[2] = {-1, -1};
+
+extern "C" void OnInterruptSignal(int) {
+  const char byte = 1;
+  // Only async-signal-safe calls here: one write to wake the event loop.
+  [[maybe_unused]] const ssize_t n = ::write(g_wakeFds[0], &byte, 1);
+}
+
+void Handle(int signal) {
+  struct sigaction action = {};
+  action.sa_handler = OnInterruptSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  ::sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+Interrupt::Interrupt() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_wakeFds) != 0)
+    throw std::runtime_error("cannot watch for interrupts");
+  notifier_ = new QSocketNotifier(g_wakeFds[1], QSocketNotifier::Read, this);
+  QObject::connect(notifier_, &QSocketNotifier::activated, this, &Interrupt::OnSignal);
+  Handle(SIGINT);
+  Handle(SIGTERM);
+}
+
+Interrupt::~Interrupt() {
+  ::signal(SIGINT, SIG_DFL);
+  ::signal(SIGTERM, SIG_DFL);
+  delete notifier_;
+  ::close(g_wakeFds[0]);
+  ::close(g_wakeFds[1]);
+  g_wakeFds[0] = g_wakeFds[1] = -1;
+}
+
+void Interrupt::OnSignal() {
+  char bytes[16];
+  while (::read(g_wakeFds[1], bytes, sizeof bytes) > 0) {
+  }
+  requested_ = true;
+  Q_EMIT Raised();
+}
+
+void Interrupt::Wait(std::chrono::milliseconds limit) {
+  if (requested_ || limit.count() <= 0) return;
+  QEventLoop loop;
+  QTimer timer;
+  timer.setSingleShot(true);
+  QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  QObject::connect(this, &Interrupt::Raised, &loop, &QEventLoop::quit);
+  timer.start(static_cast<int>(limit.count()));
+  loop.exec();
+}
+
+}  // namespace vemo::cli

@@ -1,0 +1,21 @@
+#pragma once
+// The calibration's questions on the terminal: the text, then "OK or Cancel? [o/c]";
+// "o", "ok", "y" or "yes" (any case) is OK, anything else or the end of input Cancel.
+
+#include "monitor/OperatorPrompt.h"
+
+#include <cstdio>
+
+namespace vemo::cli {
+
+class TerminalPrompt : public IOperatorPrompt {
+ public:
+  TerminalPrompt(std::FILE* in, std::FILE* out) : in_(in), out_(out) {}
+  bool AskOkCancel(const std::string& text) override;
+
+ private:
+  std::FILE* in_;
+  std::FILE* out_;
+};
+
+}  // namespace vemo::cli

@@ -1,0 +1,40 @@
+// vemoswr-cli: the monitor session from the command line, over the same serial layer and
+// session as the program (see app/cli/CliOptions.cpp for the usage).
+#include "app/cli/CliCommands.h"
+#include "app/cli/CliOptions.h"
+#include "app/cli/MonitorLine.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char** argv) {
+  using namespace vemo::cli;
+  QCoreApplication app(argc, argv);
+  std::vector<std::string> args(argv + 1, argv + argc);
+
+  CliOptions options;
+  try {
+    options = ParseCliOptions(args);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "vemoswr-cli: %s\n%s", e.what(), kCliUsage);
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(kCliUsage, stdout);
+    return 0;
+  }
+
+  try {
+    MonitorLine line;
+    line.Open(options.port, options.device);
+    line.Settle();
+    const bool identified = line.Monitor().Identify();
+    return RunCliCommand(options, line, identified, CliStreams{});
+  } catch (const std::exception& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "vemoswr-cli: %s\n", e.what());
+    return 1;
+  }
+}
