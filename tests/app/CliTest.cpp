@@ -1,0 +1,325 @@
+// vemoswr-cli run as a user runs it, against the simulated monitor on a pty.
+#include "tests/support/SimProcess.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+namespace vemo::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+QString CliExecutable() {
+  const QByteArray binDir = qgetenv("VEMO_BIN_DIR");
+  if (!binDir.isEmpty()) return QString::fromLocal8Bit(binDir) + "/vemoswr-cli";
+  return QDir(QCoreApplication::applicationDirPath() + "/../bin").absoluteFilePath("vemoswr-cli");
+}
+
+void StartCli(QProcess& process, const std::vector<std::string>& args, const QString& ini) {
+  QStringList arguments;
+  for (const std::string& a : args) arguments << QString::fromStdString(a);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("VEMOSWR_INI", ini);
+  process.setProcessEnvironment(env);
+  process.start(CliExecutable(), arguments);
+  ASSERT_TRUE(process.waitForStarted(5000)) << process.errorString().toStdString();
+}
+
+Result Finish(QProcess& process, int timeoutMs = 30000) {
+  Result r;
+  if (!process.waitForFinished(timeoutMs)) {
+    process.kill();
+    process.waitForFinished();
+    r.status = -2;  // hung
+  } else {
+    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  }
+  r.out = process.readAllStandardOutput().toStdString();
+  r.err = process.readAllStandardError().toStdString();
+  return r;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(text.substr(start, nl - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void StartSim(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--noise", "0"});
+    device = sim.Start(args);
+  }
+  // vemoswr-cli --device <sim> args...
+  Result Cli(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), {"--device", device});
+    return Plain(args, input);
+  }
+  // vemoswr-cli args... (no device added)
+  Result Plain(const std::vector<std::string>& args, const std::string& input = "") {
+    QProcess process;
+    StartCli(process, args, Ini());
+    if (!input.empty()) process.write(input.c_str());
+    process.closeWriteChannel();
+    return Finish(process);
+  }
+  QString Ini() const { return dir.filePath("VemoSWR.ini"); }
+
+  QTemporaryDir dir;
+  SimProcess sim;
+  std::string device;
+};
+
+TEST_F(CliTest, IdentifyNamesModelFirmwareAndWhetherItIsKnown) {
+  StartSim({"--model", "KRFMON04", "--firmware", "2010-01-08"});
+  Result r = Cli({"identify"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "model=KRFMON04 firmware=2010-01-08 known=yes\n");
+  sim.Stop();
+
+  StartSim({"--model", "ACME0001", "--firmware", "1999-12-31"});
+  r = Cli({"identify"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "model=ACME0001 firmware=1999-12-31 known=no\n");
+}
+
+TEST_F(CliTest, ReadPrintsDerivedQuantitiesAsCsvOrText) {
+  StartSim({"--full-scale", "625", "--forward", "100", "--reflected", "1"});
+  Result r = Cli({"read", "-n", "3", "-i", "0.1", "--csv"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 4u) << r.out;
+  EXPECT_EQ(lines[0],
+            "time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm");
+  const QRegularExpression csv(
+      R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},100,1,1\.22,-20\.00,0\.10,99\.01,50\.0,0$)");
+  for (size_t i = 1; i < lines.size(); ++i)
+    EXPECT_TRUE(csv.match(QString::fromStdString(lines[i])).hasMatch()) << lines[i];
+
+  r = Cli({"read", "-n", "1"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr(" forward=100.0 W reflected=1.00 W vswr=1.22 return_loss=-20.00 dB "
+                               "rho=0.10 transmitted=99.01 % dbm=50.0 alarm=no\n"));
+  sim.Stop();
+
+  // Kilowatt full scale: the text read-out changes unit, the CSV stays in watts.
+  StartSim({"--full-scale", "5000", "--forward", "1500", "--reflected", "20"});
+  r = Cli({"read", "-n", "1"});
+  EXPECT_THAT(r.out, HasSubstr(" forward=1.500 KW reflected=0.0200 KW "));
+  r = Cli({"read", "-n", "1", "--csv"});
+  EXPECT_THAT(r.out, HasSubstr(",1500,20,"));
+}
+
+TEST_F(CliTest, SettingsAreWrittenAndReadBack) {
+  StartSim({"--model", "KRFMON04", "--firmware", "2010-06-01"});
+  Result r =
+      Cli({"set", "latch_alarm=1", "alarm_at_power_up=1", "relay_sense=1", "relay2_sense=1",
+           "vswr_alarm_enable=0", "vswr_level=12", "check_on_zero_power=1", "high_power_level=90",
+           "high_power_enable=1", "low_power_level=10", "low_power_enable=1", "ptt_enable=1",
+           "ptt_delay=1", "fwd_dac_gain=8", "rfl_dac_gain=4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  r = Cli({"settings"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(Lines(r.out),
+              ElementsAre("latch_alarm=1", "alarm_at_power_up=1", "relay_sense=1", "relay2_sense=1",
+                          "vswr_alarm_enable=0", "vswr_level=12", "check_on_zero_power=1",
+                          "high_power_level=90", "high_power_enable=1", "low_power_level=10",
+                          "low_power_enable=1", "ptt_enable=1", "ptt_delay=0.94", "fwd_dac_gain=8",
+                          "rfl_dac_gain=4"));
+
+  // One half of a pair keeps the other half.
+  r = Cli({"set", "high_power_enable=0", "rfl_dac_gain=2", "ptt_delay=2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Cli({"settings"});
+  EXPECT_THAT(Lines(r.out), Contains("high_power_level=90"));
+  EXPECT_THAT(Lines(r.out), Contains("high_power_enable=0"));
+  EXPECT_THAT(Lines(r.out), Contains("fwd_dac_gain=8"));
+  EXPECT_THAT(Lines(r.out), Contains("rfl_dac_gain=2"));
+  EXPECT_THAT(Lines(r.out), Contains("ptt_enable=1"));
+  EXPECT_THAT(Lines(r.out), Contains("ptt_delay=2.03"));
+}
+
+TEST_F(CliTest, FullScaleEepromAndAlarmReset) {
+  StartSim({"--model", "KRFMON03"});
+  Result r = Cli({"fullscale", "100"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "100\n");
+  EXPECT_EQ(Cli({"fullscale"}).out, "100\n");
+  EXPECT_EQ(Cli({"eeprom", "32"}).out, "12500\n");
+  EXPECT_EQ(Cli({"eeprom", "0x22"}).out, "1\n");
+  r = Cli({"eeprom", "3", "0x1234"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Cli({"eeprom", "3"}).out, "4660\n");
+  r = Cli({"reset-alarm"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(sim.ReceivedCommands(), Contains("A"));
+}
+
+TEST_F(CliTest, CalibrationAsksOnTheTerminal) {
+  StartSim({"--full-scale", "625"});
+  Result r = Cli({"calibrate", "forward"}, "o\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("Connect    100.00 W in forward direction. (Ok when ready)\n"
+                               "OK or Cancel? [o/c] "));
+  sim.Stop();
+
+  StartSim({"--calibration-error"});
+  r = Cli({"calibrate", "zero"}, "ok\nc\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("The SWR monitor returned an error while attempting\n"
+                               "the calibration.\nDisconnect RF power now."));
+  const std::vector<std::string> received = sim.ReceivedCommands();
+  EXPECT_THAT(received, Contains("Y"));
+  EXPECT_THAT(received, Contains("Q"));
+}
+
+TEST_F(CliTest, PortNumbersResolveThroughTheSettingsFile) {
+  StartSim({"--model", "VPMon002", "--firmware", "2003-10-20"});
+  QFile ini(Ini());
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[Ports]\nCOM3=" + device + "\n").c_str());
+  ini.close();
+  Result r = Plain({"--port", "3", "identify"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "model=VPMon002 firmware=2003-10-20 known=yes\n");
+  r = Plain({"--port", "4", "identify"});  // nothing there
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
+}
+
+TEST_F(CliTest, FailuresEndWithStatusOneAndTheMessage) {
+  StartSim({"--silent"});
+  Result r = Cli({"identify"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vemoswr-cli: Timeout\n");
+  EXPECT_EQ(r.out, "");
+  sim.Stop();
+
+  StartSim({"--bad-eeprom-echo"});
+  r = Cli({"eeprom", "3", "7"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vemoswr-cli: Error writing to EEPROM\n");
+
+  r = Plain({"--device", dir.filePath("no-such-device").toStdString(), "identify"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
+}
+
+TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"frobnicate"},
+      {"--port"},
+      {"--port", "x", "identify"},
+      {"--port", "0", "identify"},
+      {"--port", "2", "--device", "/dev/null", "identify"},
+      {"--verbose", "identify"},
+      {"identify", "now"},
+      {"read", "-n", "0"},
+      {"read", "-i", "-1"},
+      {"read", "--tsv"},
+      {"set"},
+      {"set", "foo=1"},
+      {"set", "latch_alarm=2"},
+      {"set", "vswr_level=13"},
+      {"set", "ptt_delay=15"},
+      {"set", "latch_alarm"},
+      {"set", "latch_alarm=1", "latch_alarm=0"},
+      {"fullscale", "-5"},
+      {"fullscale", "1", "2"},
+      {"eeprom"},
+      {"eeprom", "256"},
+      {"eeprom", "1", "65536"},
+      {"calibrate", "sideways"},
+  };
+  for (const auto& args : bad) {
+    const Result r = Plain(args);
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    EXPECT_EQ(r.status, 2) << line;
+    EXPECT_THAT(r.err, HasSubstr("usage: vemoswr-cli")) << line;
+  }
+  const Result help = Plain({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_THAT(help.out, HasSubstr("usage: vemoswr-cli"));
+}
+
+TEST_F(CliTest, ContinuousReadingEndsCleanlyOnInterrupt) {
+  StartSim({});
+  QProcess process;
+  StartCli(process, {"--device", device, "read", "-i", "0.1", "--csv"}, Ini());
+  // Each line is flushed as it is read: wait for a few.
+  QElapsedTimer elapsed;
+  elapsed.start();
+  QByteArray out;
+  while (out.count('\n') < 4 && elapsed.elapsed() < 10000) {
+    process.waitForReadyRead(200);
+    out += process.readAllStandardOutput();
+  }
+  ASSERT_GE(out.count('\n'), 4) << out.toStdString();
+  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  const Result r = Finish(process, 8000);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, ReadingGoesOnAfterAFailureButStopsAtTheFourthInARow) {
+  StartSim({"--garbage-numbers"});
+  QElapsedTimer elapsed;
+  elapsed.start();
+  const Result r = Cli({"read", "-i", "0.05"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  const std::vector<std::string> errors = Lines(r.err);
+  ASSERT_EQ(errors.size(), 4u) << r.err;
+  for (const std::string& e : errors) EXPECT_THAT(e, HasSubstr(" Error in GetReading"));
+  EXPECT_LT(elapsed.elapsed(), 10000);
+}
+
+TEST_F(CliTest, ReadingEndsWithinSecondsWhenTheDeviceDisappears) {
+  StartSim({});
+  QProcess process;
+  StartCli(process, {"--device", device, "read", "-i", "0.2"}, Ini());
+  QElapsedTimer elapsed;
+  elapsed.start();
+  QByteArray out;
+  while (out.count('\n') < 2 && elapsed.elapsed() < 10000) {
+    process.waitForReadyRead(200);
+    out += process.readAllStandardOutput();
+  }
+  ASSERT_GE(out.count('\n'), 2);
+  sim.HangUp();
+  elapsed.restart();
+  const Result r = Finish(process, 15000);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
+  EXPECT_LT(elapsed.elapsed(), 6000);
+}
+
+}  // namespace
+}  // namespace vemo::test
