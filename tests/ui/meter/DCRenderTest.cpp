@@ -1,0 +1,290 @@
+// What the dial draws: the program's 287 x 120 power meter on several scales, the pointer's
+// partial repaint against a full one, and the face, border and tick styles of a round dial.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include "ui/meter/DCDial.h"
+#include "ui/meter/Meter.h"
+
+namespace vemo {
+namespace {
+
+const QRgb Red = qRgb(255, 0, 0);
+const QRgb Black = qRgb(0, 0, 0);
+const QRgb White = qRgb(255, 255, 255);
+
+// The main window's meter: a 297-pixel panel holding the dial, labelled in W or kW.
+struct MeterPanel {
+  QWidget Panel;
+  TDCDial* Dial;
+
+  explicit MeterPanel(std::uint8_t Range) : Dial(new TDCDial(&Panel)) {
+    Panel.resize(297, 130);
+    InitMeter(*Dial);
+    Dial->OnLabelPosition = [](TDCDial*, int Position, QString& Text, int) {
+      Text = MeterLabelText(CurrentRange, Position);
+    };
+    CurrentRange = Range == 1 ? 0 : 1;
+    SetMeterRange(*Dial, Range);
+    Panel.show();
+    Settle();
+  }
+  static void Settle() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  }
+  // What the dial's image holds.
+  QImage Image() const { return Dial->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  // What reached the window's backing store, the dial's area only.
+  QImage Screen() const {
+    return Panel.screen()
+        ->grabWindow(Panel.winId(), Dial->x(), Dial->y(), Dial->width(), Dial->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  }
+  QPoint At(int Position, int Distance) const {
+    return Dial->Center() + PolarOffset(Dial->PositionToAngle(Position), Distance);
+  }
+};
+
+bool HasColourNear(const QImage& Image, QPoint P, QRgb Colour, int Reach = 1) {
+  for (int Dy = -Reach; Dy <= Reach; ++Dy)
+    for (int Dx = -Reach; Dx <= Reach; ++Dx)
+      if (Image.valid(P.x() + Dx, P.y() + Dy) && Image.pixel(P.x() + Dx, P.y() + Dy) == Colour)
+        return true;
+  return false;
+}
+
+int CountNonWhite(const QImage& Image, const QRect& Box) {
+  int N = 0;
+  for (int y = Box.top(); y <= Box.bottom(); ++y)
+    for (int x = Box.left(); x <= Box.right(); ++x)
+      if (Image.valid(x, y) && Image.pixel(x, y) != White) ++N;
+  return N;
+}
+
+void ExpectPointerAt(const MeterPanel& M, const QImage& Image, int Position) {
+  for (int Distance : {15, 35, 55})
+    EXPECT_TRUE(HasColourNear(Image, M.At(Position, Distance), Red))
+        << "pointer at " << Position << ", " << Distance << " px out";
+}
+
+void ExpectNoPointerAt(const MeterPanel& M, const QImage& Image, int Position) {
+  for (int Distance : {15, 35, 55})
+    EXPECT_FALSE(HasColourNear(Image, M.At(Position, Distance), Red, 0))
+        << "ghost of " << Position << ", " << Distance << " px out";
+}
+
+void SaveArtifact(const QImage& Image, const QString& Name) {
+  // Test executables live in <build>/tests; artifacts belong in <build>/artifacts.
+  const QString Dir = qEnvironmentVariable(
+      "VEMO_ARTIFACT_DIR", QCoreApplication::applicationDirPath() + "/../artifacts");
+  QDir().mkpath(Dir);
+  EXPECT_TRUE(Image.save(Dir + "/" + Name)) << Name.toStdString();
+}
+
+TEST(DCRender, MeterShowsPointerBandsAndLabelsOnEveryKindOfScale) {
+  const struct {
+    std::uint8_t Range;
+    int Position;
+    const char* Artifact;
+  } Rows[] = {{0, 20, "meter-30W-at-20W.png"},
+              {5, 1100, "meter-1200W-at-1100W.png"},
+              {6, 2700, "meter-3kW-at-2700W.png"},
+              {13, 250000, "meter-600kW-at-250kW.png"}};
+  for (const auto& R : Rows) {
+    MeterPanel M(R.Range);
+    const int FullScale = MeterScale(R.Range).FullScale;
+    M.Dial->SetPosition(R.Position);
+    MeterPanel::Settle();
+    const QImage Image = M.Screen();
+    ASSERT_EQ(Image.size(), QSize(287, 120));
+    ExpectPointerAt(M, Image, R.Position);
+    // The bands lie between 78 and 83 pixels out.
+    EXPECT_EQ(Image.pixel(M.At(FullScale * 11 / 12, 80)), Red) << FullScale;
+    EXPECT_EQ(Image.pixel(M.At(FullScale / 3, 80)), Black) << FullScale;
+    // Labels are centred 60 pixels out: "0" at the start and the full scale at the end.
+    for (int Value : {0, FullScale}) {
+      const QPoint C = M.At(Value, 60);
+      EXPECT_GT(CountNonWhite(Image, QRect(C - QPoint(8, 6), C + QPoint(8, 6))), 6) << Value;
+    }
+    EXPECT_EQ(Image.pixel(M.Dial->Center() + QPoint(0, -30)), White);  // the plain face
+    SaveArtifact(Image, R.Artifact);
+  }
+}
+
+TEST(DCRender, LabelsReadInWattsOrKilowattsAlongTheScale) {
+  for (const auto& [Range, Expected] :
+       {std::pair<std::uint8_t, QStringList>{11, {"0", "20", "40", "60", "80", "100", "120"}},
+        {5, {"0", "200", "400", "600", "800", "1000", "1200"}},
+        {6, {"0", "1", "2", "3"}}}) {
+    MeterPanel M(Range);
+    QStringList Seen;
+    M.Dial->OnLabelPosition = [&Seen](TDCDial*, int Position, QString& Text, int) {
+      Text = MeterLabelText(CurrentRange, Position);
+      Seen << Text;
+    };
+    M.Dial->Invalidate();
+    MeterPanel::Settle();
+    EXPECT_EQ(Seen, Expected);
+  }
+}
+
+TEST(DCRender, MovingThePointerRepaintsOnlyWhatItTouchesAndLeavesNoGhosts) {
+  MeterPanel M(3);  // 300 W
+  const int Path[] = {0, 290, 10, 150, 151, 75, 260, 299, 300, 0, 120};
+  for (int Position : Path) {
+    M.Dial->SetPosition(Position);
+    MeterPanel::Settle();
+    // A partial repaint keeps the range polygons a full repaint would rebuild.
+    ASSERT_TRUE(M.Dial->Ranges().Items(0)->HasCachedPolygon());
+  }
+  const QImage Moved = M.Screen();
+  ExpectPointerAt(M, Moved, 120);
+  for (int Old : {290, 10, 260}) ExpectNoPointerAt(M, Moved, Old);
+
+  M.Dial->Invalidate();
+  MeterPanel::Settle();
+  const QImage Full = M.Screen();
+  ASSERT_EQ(Moved.size(), Full.size());
+  int Differences = 0;
+  for (int y = 0; y < Full.height(); ++y)
+    for (int x = 0; x < Full.width(); ++x)
+      if (Moved.pixel(x, y) != Full.pixel(x, y)) ++Differences;
+  EXPECT_EQ(Differences, 0);
+  EXPECT_EQ(M.Image(), Full);
+}
+
+TEST(DCRender, MarkerColourRepaintsThePointerAtOnceAndDisabledDialsShowNone) {
+  MeterPanel M(0);
+  M.Dial->SetPosition(15);
+  M.Dial->SetMarkerColor(0xFF0000);  // blue
+  MeterPanel::Settle();
+  EXPECT_TRUE(HasColourNear(M.Screen(), M.At(15, 35), qRgb(0, 0, 255)));
+  M.Dial->setEnabled(false);
+  MeterPanel::Settle();
+  EXPECT_FALSE(HasColourNear(M.Screen(), M.At(15, 35), qRgb(0, 0, 255)));
+  M.Dial->SetPosition(25);
+  MeterPanel::Settle();
+  EXPECT_FALSE(HasColourNear(M.Screen(), M.At(25, 35), qRgb(0, 0, 255)));
+}
+
+// A round dial on white with a yellow face, to tell face, bevel and background apart.
+struct RoundDial {
+  QWidget Window;
+  TDCDial* Dial;
+  RoundDial() : Dial(new TDCDial(&Window)) {
+    Window.resize(100, 100);
+    Dial->SetColor(clWhite);
+    Dial->SetDialColor(0x00FFFF);
+    Window.show();
+  }
+  QImage Image() const { return Dial->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+};
+
+TEST(DCRender, BorderStylesShadeTheRimFromTheUpperLeft) {
+  const QRgb Yellow = qRgb(255, 255, 0);
+  const struct {
+    TStyle Style;
+    TBorderStyle Border;
+    QRgb UpperLeft, LowerRight, Centre;
+  } Rows[] = {
+      {dsDial, bsRaised, White, Black, Yellow},   {dsDial, bsLowered, Black, White, Yellow},
+      {dsDial, bsNormal, Yellow, Yellow, Yellow}, {dsDial, bsUserDrawn, White, White, White},
+      {dsGauge, bsRaised, White, 0, Yellow},      {dsGauge, bsLowered, Black, 0, Yellow}};
+  for (const auto& R : Rows) {
+    RoundDial D;
+    D.Dial->SetStyle(R.Style);
+    D.Dial->SetBorderStyle(R.Border);
+    int FaceEvents = 0;
+    D.Dial->OnDrawDialFace = [&](TDCDial*, QPainter&, QPoint Center) {
+      EXPECT_EQ(Center, D.Dial->Center());
+      ++FaceEvents;
+    };
+    const QImage Image = D.Image();
+    const QPoint C = D.Dial->Center();
+    const int Rim = D.Dial->Radius();
+    EXPECT_EQ(FaceEvents, 1);
+    EXPECT_TRUE(HasColourNear(Image, C + PolarOffset(135, Rim), R.UpperLeft))
+        << R.Style << R.Border;
+    if (R.Style == dsDial) {
+      EXPECT_TRUE(HasColourNear(Image, C + PolarOffset(315, Rim), R.LowerRight)) << R.Border;
+    }
+    EXPECT_EQ(Image.pixel(C + PolarOffset(90, Rim / 2)), R.Centre) << R.Style << R.Border;
+  }
+}
+
+TEST(DCRender, ElementsBeyondTheRimGoUnderTheFaceAndInnerOnesOnTop) {
+  RoundDial D;
+  D.Window.resize(200, 200);
+  D.Dial->SetBounds(0, 0, 200, 200);  // radius 74
+  TRange Outer;                       // 74..81: beyond the rim
+  Outer.SetStartValue(60);
+  Outer.SetRadius(-100);
+  TRange Inner;  // 59..66, green
+  Inner.SetStartValue(60);
+  Inner.SetColor(0x00FF00);
+  Inner.SetBorderColor(0x00FF00);
+  Inner.SetRadius(-80);
+  TTickSet Ticks;
+  Ticks.SetRadius(-90);
+  Ticks.SetInterval(10);
+  D.Dial->Ranges().Add(Outer);
+  D.Dial->Ranges().Add(Inner);
+  D.Dial->TickSets().Add(Ticks);
+  D.Dial->LabelSets().Add(TLabelSet());
+  D.Dial->SetPosition(35);
+  const QImage Image = D.Image();
+  const QPoint C = D.Dial->Center();
+  const int A = D.Dial->PositionToAngle(85);
+  EXPECT_EQ(Image.pixel(C + PolarOffset(A, 78)), Red);
+  EXPECT_EQ(Image.pixel(C + PolarOffset(A, 72)), qRgb(255, 255, 0));  // the face covers it
+  EXPECT_EQ(Image.pixel(C + PolarOffset(A, 62)), qRgb(0, 255, 0));
+  SaveArtifact(Image, "dial-raised-with-elements.png");
+}
+
+TEST(DCRender, TickStylesDrawLinesBevelsOrHandTheTickToTheProgram) {
+  for (TTickStyle Style : {tsLine, tsRaised, tsLowered, tsUserDrawn}) {
+    RoundDial D;
+    D.Dial->SetBorderStyle(bsNormal);
+    TTickSet T;
+    T.SetRadius(-50);  // 18 px
+    T.SetLength(-20);  // 7 px
+    T.SetInterval(0);
+    T.SetStartValue(50);  // straight up
+    T.SetTickStyle(Style);
+    D.Dial->TickSets().Add(T);
+    QList<QPoint> Handed;
+    D.Dial->OnDrawTick = [&](TDCDial*, QPainter&, int Position, QPoint TickPos, int) {
+      EXPECT_EQ(Position, 50);
+      Handed << TickPos;
+    };
+    const QImage Image = D.Image();
+    switch (Style) {
+      case tsLine:
+        EXPECT_EQ(Image.pixel(50, 50 - 21), Black);
+        break;
+      case tsRaised:
+      case tsLowered: {
+        const QRgb Light = Style == tsRaised ? White : Black;
+        const QRgb Dark = Style == tsRaised ? Black : White;
+        EXPECT_EQ(Image.pixel(48, 29), Light);  // top edge of the 6 x 6 bevel at (50, 32)
+        EXPECT_EQ(Image.pixel(52, 32), Dark);   // right edge
+        break;
+      }
+      case tsUserDrawn:
+        EXPECT_EQ(Handed, QList<QPoint>{QPoint(0, -18)});
+        break;
+    }
+    if (Style != tsUserDrawn) {
+      EXPECT_TRUE(Handed.isEmpty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vemo
