@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
   sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
   const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
   signal(SIGPIPE, SIG_IGN);  // a reader of standard output that went away is no reason to die
+  // Started in the background of an interactive shell, reading the control lines must not
+  // stop the simulator: the read fails instead and control input is given up.
+  signal(SIGTTIN, SIG_IGN);
 
   try {
     SimServer server(options.config, options.linkPath, options.transcriptPath);

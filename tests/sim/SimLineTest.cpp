@@ -166,5 +166,20 @@ TEST(SimLineTest, PowerAppliedAtTheMonitorShowsInTheNextReading) {
   EXPECT_THROW(sim.SetFullScale(0), std::runtime_error);
 }
 
+TEST(SimLineTest, ContentFaultOptionsReachTheMonitor) {
+  SimProcess sim;
+  PtyClient line(sim.Start({"--stray-prompt", "--garbage-numbers", "--bad-eeprom-echo",
+                            "--stray-prefix", "xy", "--calibration-error"}));
+  EXPECT_EQ(line.Ask("T", 17), ">----- ----- 0\r\n>");
+  EXPECT_EQ(line.Ask("L", 12), "xyH=-----\r\n>");
+  EXPECT_EQ(line.Ask(std::string("Y\x03\x00\x01", 4), 2), "\xFF\xFE");
+  EXPECT_EQ(line.Ask("1", 4), "PF?>");
+  EXPECT_EQ(line.Ask("Y", 8), "E \r\nPF?>");
+
+  SimProcess noPrompt;
+  PtyClient other(noPrompt.Start({"--no-prompt-calibration"}));
+  EXPECT_EQ(other.Ask("0", 4), "?\r\n>");
+}
+
 }  // namespace
 }  // namespace vemo::test
