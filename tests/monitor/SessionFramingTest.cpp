@@ -130,7 +130,7 @@ TEST_F(SessionTest, WaitingForASilentMonitorEndsAtTheLimitAndTakesNoProcessorTim
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
   };
   EXPECT_GE(elapsed.elapsed(), 2000);
-  EXPECT_LT(elapsed.elapsed(), 2500);
+  EXPECT_LT(elapsed.elapsed(), 3000);
   EXPECT_LT(cpu(after) - cpu(before), 0.1);  // a busy poll would burn the whole 2 s
 }
 
