@@ -1,17 +1,19 @@
 #include "serial/ComWindow.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
 #include <QtGlobal>
+#include <cerrno>
+#include <system_error>
 
 namespace vemo {
 
 namespace {
 
-// The wake-up events carry nothing: the message itself waits under the window's lock,
-// so the hand-over is ordered by that lock and not by Qt's event queue.
-const QEvent::Type kSentEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type kPostedEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 std::mutex handlerMutex;
@@ -24,9 +26,22 @@ void TComWindow::SetExceptionHandler(std::function<void(std::exception_ptr)> han
   exceptionHandler = std::move(handler);
 }
 
-TComWindow::TComWindow(Procedure procedure) : procedure_(std::move(procedure)) {}
+TComWindow::TComWindow(Procedure procedure) : procedure_(std::move(procedure)) {
+  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wakeFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  notifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, [this] {
+    uint64_t count;
+    while (::read(wakeFd_, &count, sizeof count) > 0) {
+    }
+    HandleSent();
+  });
+}
 
-TComWindow::~TComWindow() = default;
+TComWindow::~TComWindow() {
+  delete notifier_;
+  ::close(wakeFd_);
+}
 
 bool TComWindow::Send(const TComMessage& m, std::chrono::milliseconds timeout,
                       const std::atomic<bool>& cancel) {
@@ -43,7 +58,9 @@ bool TComWindow::Send(const TComMessage& m, std::chrono::milliseconds timeout,
     state_ = SendState::Pending;
     ++sendSeq_;
   }
-  QCoreApplication::postEvent(this, new QEvent(kSentEvent));
+  uint64_t one = 1;
+  while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+  }
   auto deadline = std::chrono::steady_clock::now() + timeout;
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -76,10 +93,7 @@ void TComWindow::Post(const TComMessage& m) {
 }
 
 void TComWindow::customEvent(QEvent* e) {
-  if (e->type() == kSentEvent)
-    HandleSent();
-  else if (e->type() == kPostedEvent)
-    HandlePosted();
+  if (e->type() == kPostedEvent) HandlePosted();
 }
 
 void TComWindow::HandleSent() {

@@ -3,8 +3,13 @@
 // through which the dispatch thread hands trigger messages to the component. A send
 // blocks the sending thread until the GUI thread has run the window procedure, or until
 // a time-out or cancellation abandons it (an abandoned message is never run later).
+//
+// The sender wakes the GUI thread through an eventfd watched by a socket notifier; the
+// message itself waits under the window's lock. Nothing allocated on the sending thread
+// is handed to Qt's event queue, whose own locking the race detector cannot see.
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -40,7 +45,7 @@ class TComWindow : public QObject {
             const std::atomic<bool>& cancel);
   // Wakes a thread waiting in Send so that it looks at its cancel flag again.
   void Wake();
-  // Queues a message for the window's own thread to handle later, after what is pending.
+  // On the window's own thread: queues a message to handle later, after what is pending.
   void Post(const TComMessage& m);
   // True on the window's thread while the procedure runs for a sent message.
   bool InSentMessage() const { return inSent_ > 0; }
@@ -64,6 +69,8 @@ class TComWindow : public QObject {
   void HandlePosted();
 
   Procedure procedure_;
+  int wakeFd_ = -1;
+  QSocketNotifier* notifier_ = nullptr;
   std::mutex sendSerial_;  // one send at a time
   std::mutex mutex_;
   std::condition_variable answered_;
