@@ -35,6 +35,14 @@ TCardinalEdit* DisplayBox(QWidget* parent, const char* name) {
   return box;
 }
 
+// An entry followed by its unit.
+QHBoxLayout* WithUnit(QWidget* entry, const QString& unit) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(entry, 1);
+  row->addWidget(new QLabel(unit, entry->parentWidget()));
+  return row;
+}
+
 // A page that asks for one power level: its prompt, the entry and the unit.
 TRealEdit* PowerPage(QWidget* page, const QString& prompt, const char* entryName) {
   auto* layout = new QGridLayout(page);
@@ -42,9 +50,8 @@ TRealEdit* PowerPage(QWidget* page, const QString& prompt, const char* entryName
   auto* label = new QLabel(prompt, page);
   label->setBuddy(entry);
   layout->addWidget(label, 0, 0, 1, 2);
-  layout->addWidget(entry, 1, 0);
-  layout->addWidget(new QLabel(QStringLiteral("W"), page), 1, 1);
-  layout->setColumnStretch(2, 1);
+  layout->addLayout(WithUnit(entry, QStringLiteral("W")), 1, 0);
+  layout->setColumnStretch(1, 1);
   layout->setRowStretch(2, 1);
   return entry;
 }
@@ -76,20 +83,18 @@ void TdlgCalWizard::FormCreate() {
     auto* freqLabel = new QLabel(QStringLiteral("Frequency Compensation Factor"), pnlCurrentValues);
     freqLabel->setBuddy(realedFreqFactor);
     grid->addWidget(fsLabel, 0, 0);
-    grid->addWidget(realedFSPower, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("W"), pnlCurrentValues), 0, 2);
-    grid->addWidget(btnUpdateFSPower, 0, 3);
+    grid->addLayout(WithUnit(realedFSPower, QStringLiteral("W")), 0, 1);
+    grid->addWidget(btnUpdateFSPower, 0, 2);
     grid->addWidget(freqLabel, 1, 0);
-    grid->addWidget(realedFreqFactor, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("%"), pnlCurrentValues), 1, 2);
+    grid->addLayout(WithUnit(realedFreqFactor, QStringLiteral("%")), 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("Forward"), pnlCurrentValues), 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Reflected"), pnlCurrentValues), 2, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Reflected"), pnlCurrentValues), 2, 2);
     grid->addWidget(new QLabel(QStringLiteral("Channel Cal Factor"), pnlCurrentValues), 3, 0);
     grid->addWidget(cardedOldFwdCal, 3, 1);
-    grid->addWidget(cardedOldReflCal, 3, 3);
+    grid->addWidget(cardedOldReflCal, 3, 2);
     grid->addWidget(new QLabel(QStringLiteral("Channel Offset"), pnlCurrentValues), 4, 0);
     grid->addWidget(cardedOldFwdOffset, 4, 1);
-    grid->addWidget(cardedOldReflOffset, 4, 3);
+    grid->addWidget(cardedOldReflOffset, 4, 2);
 
     auto* grpbxCalibrations =
         Named(new QGroupBox(QStringLiteral("Calibrations to Perform"), pnlCurrentValues),
@@ -103,7 +108,7 @@ void TdlgCalWizard::FormCreate() {
     auto* checks = new QVBoxLayout(grpbxCalibrations);
     checks->addWidget(chkbxFwdCalibration);
     checks->addWidget(chkbxReflCalibration);
-    grid->addWidget(grpbxCalibrations, 5, 0, 1, 4);
+    grid->addWidget(grpbxCalibrations, 5, 0, 1, 3);
     grid->setRowStretch(6, 1);
   }
 
