@@ -1,0 +1,86 @@
+#include "tests/ui/main/MainWindowFixture.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+
+#include <algorithm>
+
+namespace vemo::test {
+
+void MainWindowTest::SetUp() {
+  ASSERT_TRUE(dir.isValid());
+  iniPath = dir.filePath(QStringLiteral("VemoSWR.ini")).toStdString();
+  qputenv("VEMOSWR_INI", QByteArray::fromStdString(iniPath));
+  TFormMain::SetMessageBoxHook(
+      [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+        messages.push_back({icon, text.toStdString(), buttons});
+        if (onMessage) onMessage(messages.back());
+        if (answers.empty()) return QMessageBox::Ok;
+        const QMessageBox::StandardButton answer = answers.front();
+        answers.pop_front();
+        return answer;
+      });
+}
+
+void MainWindowTest::TearDown() {
+  form.reset();
+  TFormMain::SetMessageBoxHook({});
+}
+
+void MainWindowTest::StartSim(std::vector<std::string> args, int port) {
+  if (std::find(args.begin(), args.end(), "--noise") == args.end())
+    args.insert(args.end(), {"--noise", "0"});
+  const std::string device = sim.Start(args);
+  AddSettings("[Ports]\nCOM" + std::to_string(port) + "=" + device +
+              "\n[Communication]\nComPort=" + std::to_string(port) + "\n");
+}
+
+void MainWindowTest::AddSettings(const std::string& text) {
+  QFile file(QString::fromStdString(iniPath));
+  ASSERT_TRUE(file.open(QIODevice::Append));
+  file.write(QByteArray::fromStdString(text));
+}
+
+std::string MainWindowTest::SettingsText() const {
+  QFile file(QString::fromStdString(iniPath));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll().toStdString();
+}
+
+TFormMain& MainWindowTest::Open() {
+  form = std::make_unique<TFormMain>();
+  return *form;
+}
+
+void MainWindowTest::CloseWindow() {
+  if (!form) return;
+  form->close();
+  form.reset();
+}
+
+bool MainWindowTest::WaitUntil(const std::function<bool()>& done,
+                               std::chrono::milliseconds timeout) {
+  return QTest::qWaitFor(done, static_cast<int>(timeout.count()));
+}
+
+std::vector<std::string> MainWindowTest::MessageTexts() const {
+  std::vector<std::string> texts;
+  for (const ShownMessage& m : messages) texts.push_back(m.text);
+  return texts;
+}
+
+size_t MainWindowTest::CountCommand(const std::string& command) const {
+  const std::vector<std::string> commands = Commands();
+  return static_cast<size_t>(std::count(commands.begin(), commands.end(), command));
+}
+
+void MainWindowTest::TriggerAndWait() {
+  const size_t before = CountCommand("T");
+  form->mnuCommands_T->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") > before && !form->TickRunning(); }));
+}
+
+}  // namespace vemo::test

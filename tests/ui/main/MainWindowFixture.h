@@ -1,0 +1,66 @@
+#pragma once
+// A main window against the simulated monitor, through the real serial layer: each test
+// gets its own settings file (VEMOSWR_INI), its own simulator mapped to a COM number,
+// and a message-box hook that records every box and answers it without a screen.
+
+#include <gtest/gtest.h>
+#include <QMessageBox>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/SimProcess.h"
+#include "ui/main/Main.h"
+
+namespace vemo::test {
+
+struct ShownMessage {
+  QMessageBox::Icon icon;
+  std::string text;
+  QMessageBox::StandardButtons buttons;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts the simulator (noise off unless args say otherwise) and maps COM<port> to it.
+  void StartSim(std::vector<std::string> args = {}, int port = 1);
+  // Appends lines to the settings file.
+  void AddSettings(const std::string& text);
+  std::string SettingsText() const;
+  // Creates the main window: it reads the settings and connects.
+  TFormMain& Open();
+  // Closes the window as the user would and destroys it.
+  void CloseWindow();
+
+  // Runs the event loop until done() holds; false after timeout.
+  static bool WaitUntil(const std::function<bool()>& done,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(8));
+  // The texts of the boxes shown so far.
+  std::vector<std::string> MessageTexts() const;
+  // Commands the simulator has received so far.
+  std::vector<std::string> Commands() const { return sim.ReceivedCommands(); }
+  size_t CountCommand(const std::string& command) const;
+  // Waits for a reading requested through the menu, shown once the read-out changes.
+  void TriggerAndWait();
+
+  QTemporaryDir dir;
+  std::string iniPath;
+  SimProcess sim;
+  std::unique_ptr<TFormMain> form;
+  std::vector<ShownMessage> messages;
+  // Answers for the next boxes, oldest first; Ok once they run out.
+  std::deque<QMessageBox::StandardButton> answers;
+  // Called for every box before it is answered.
+  std::function<void(const ShownMessage&)> onMessage;
+};
+
+}  // namespace vemo::test

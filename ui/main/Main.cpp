@@ -1,0 +1,368 @@
+// The main window's start-up, connection, messages and shutdown.
+#include "ui/main/Main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTimer>
+
+#include <clocale>
+
+#include "monitor/Buffer.h"
+#include "monitor/VSWRMon.h"
+#include "platform/HelpViewer.h"
+#include "platform/ProfileFile.h"
+#include "platform/SettingsPath.h"
+#include "serial/ComPort.h"
+#include "serial/SerialErrors.h"
+#include "ui/meter/DCDial.h"
+#include "ui/meter/Meter.h"
+
+namespace vemo {
+
+namespace {
+constexpr char kApplicationTitle[] = "VemoSWR";
+}  // namespace
+
+TFormMain::MessageBoxFn& TFormMain::MessageBoxHook() {
+  static MessageBoxFn hook;
+  return hook;
+}
+
+void TFormMain::SetMessageBoxHook(MessageBoxFn hook) {
+  MessageBoxHook() = std::move(hook);
+}
+
+TFormMain::TFormMain(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      ComObj_(std::make_unique<TComPort>()) {
+  setObjectName(QStringLiteral("FormMain"));
+  setWindowTitle(QString::fromLatin1(kApplicationTitle));
+  ComObj_->SetName("ComObj");
+  ComObj_->SetTraceName("SERIAL.TRC");
+  ComObj_->SetLogName("SERIAL.LOG");
+  ComObj_->SetOnTriggerAvail(
+      [this](TCustomComPort&, uint16_t count) { Guarded([&] { ComObjTriggerAvail(count); }); });
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(NormalTimer1Interval);
+  connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+  Timer2 = new QTimer(this);
+  Timer2->setInterval(800);
+  connect(Timer2, &QTimer::timeout, this, [this] { Guarded([this] { Timer2Timer(); }); });
+
+  CreateControls();
+  CreateMenu();
+  // Menu shortcuts come before the keys a focused line edit would claim (Ctrl+C, Ctrl+A).
+  qApp->installEventFilter(this);
+  Timer1->start();
+  FormCreate();
+}
+
+TFormMain::~TFormMain() {
+  qApp->removeEventFilter(this);
+  if (!formClosed_) FormClose();
+  // The port goes before the widgets its notifications would reach.
+  ComObj_.reset();
+}
+
+void TFormMain::SetDialogs(const Dialogs& dialogs) {
+  dialogs_ = dialogs;
+}
+
+void TFormMain::SetRegionalFormats() {
+  // The read-outs and the monitor's decimal replies use "." whatever the user's locale;
+  // Qt switches the C library to the user's locale at start-up, so switch numbers back.
+  std::setlocale(LC_NUMERIC, "C");
+  QLocale::setDefault(QLocale::c());
+}
+
+void TFormMain::FormCreate() {
+  SetRegionalFormats();
+  BufferEmptyCount_ = 0;
+  CmdList_ = std::make_unique<TCmdList>();
+  Buffer_ = std::make_unique<TBuffer>();
+  Monitor_ = std::make_unique<TVSWR_Monitor>(*ComObj_, *Buffer_);
+
+  editDBM->setFixedHeight(29);
+  editDBm1->setFixedHeight(29);
+  pnlRS232->setToolTip(tr("Indicates that the RS232 port is active"));
+  pnlAlarm->setToolTip(tr("Indicates the state af the VSWR alarm"));
+  SimulationDrift_ = 0.05;
+
+  clientWidth_ = PanelDisplayWidth + 4;
+  clientHeightNoMeter_ = PanelDisplayHeight + 4;
+  clientHeightWithMeter_ = PanelDisplayHeight + Panel1Height + 6;
+
+  IniFileName_ = SettingsFilePath();
+  ReadSettings();
+  PlacePanels(MeterShown());
+
+  InitMeter(*dcMeter);
+  ApplyInitialRange();
+  DisplayReading(0, 0);
+
+  try {
+    ConnectMonitor();
+  } catch (...) {
+    ShowFailureByClass(std::current_exception());
+  }
+  UpdateConnectionLabel();
+}
+
+void TFormMain::ReadSettings() {
+  const ProfileFile ini(IniFileName_);
+  const QRect screen = QGuiApplication::primaryScreen()
+                           ? QGuiApplication::primaryScreen()->geometry()
+                           : QRect(0, 0, 1024, 768);
+  const int top = ini.ReadInteger("Window", "Top", 5);
+  const int left = ini.ReadInteger("Window", "Left", 50);
+  // The height with the meter decides, shown or not, so the window fits either way.
+  const int y = top + clientHeightWithMeter_ < screen.height()
+                    ? top
+                    : screen.height() / 2 - clientHeightWithMeter_ / 2;
+  const int x = left + clientWidth_ < screen.width() ? left : screen.width() / 2 - clientWidth_ / 2;
+  move(x, y);
+
+  ComObj_->SetComNumber(static_cast<uint16_t>(ini.ReadInteger("Communication", "ComPort", 1)));
+  mnuViewMeter->setChecked(ini.ReadBool("Meter", "Visible", false));
+  const int range = ini.ReadInteger("Meter", "Range", 5);
+  cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
+}
+
+void TFormMain::ApplyInitialRange() {
+  const int item = cmboRangeList->currentIndex();
+  // SetMeterRange skips the scale CurrentRange already names; make the first call count.
+  // Both item 0 and no item at all apply scale 0.
+  CurrentRange = item <= 0 ? 1 : 0;
+  if (item < 0) {
+    SetMeterRange(*dcMeter, 0);
+  } else if (item < kAutoRangeIndex) {
+    SetMeterRange(*dcMeter, static_cast<uint8_t>(item));
+  } else {
+    SetMeterRange(*dcMeter, 1);
+    AutoRangeMeter(*dcMeter, 0);
+  }
+  lblMeterUnit->setText(MeterUnitCaption(CurrentRange));
+}
+
+void TFormMain::SetClientSize(int width, int height) {
+  centralWidget()->setFixedSize(width, height);
+  // The window follows its client area exactly; the user cannot resize it.
+  const int menuHeight = menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width)
+                                                              : menuBar()->sizeHint().height();
+  setFixedSize(width, height + menuHeight);
+}
+
+void TFormMain::PlacePanels(bool meterShown) {
+  const int width = clientWidth_ + (DiagnosticsShown() ? TestPanelWidth + 2 : 0);
+  if (meterShown) {
+    SetClientSize(width, clientHeightWithMeter_);
+    Panel1->move(2, 2);
+    Panel_Display->move(2, Panel1Height + 5);
+  } else {
+    SetClientSize(width, clientHeightNoMeter_);
+    Panel_Display->move(2, 2);
+    Panel1->move(2, PanelDisplayHeight + 6);  // below the client area
+  }
+  TestPanel->move(clientWidth_, 2);
+}
+
+int TFormMain::ClientWidth() const {
+  return centralWidget()->minimumWidth();
+}
+int TFormMain::ClientHeight() const {
+  return centralWidget()->minimumHeight();
+}
+bool TFormMain::MeterShown() const {
+  return mnuViewMeter->isChecked();
+}
+bool TFormMain::DiagnosticsShown() const {
+  return mnuViewDiagnostics->isChecked();
+}
+
+void TFormMain::ConnectMonitor() {
+  try {
+    ComObj_->SetBaud(9600);
+    ComObj_->SetDataBits(8);
+    ComObj_->SetStopBits(1);
+    ComObj_->SetParity(pNone);
+    ComObj_->SetSWFlowOptions(swfNone);
+    ComObj_->SetHWFlowOptions(0);
+    ComObj_->SetOpen(true);
+    // The monitor needs a moment after the line comes up before it answers.
+    Pause(1000);
+    CommFailCount_ = 0;
+    Connected_ = Monitor_->Identify();
+  } catch (...) {
+    Connected_ = false;
+    UpdateConnectionLabel();
+    throw;
+  }
+  UpdateConnectionLabel();
+}
+
+bool TFormMain::ChangeComPort(uint8_t n) {
+  if (n == ComObj_->ComNumber()) return false;
+  try {
+    ComObj_->SetOpen(false);
+  } catch (const ESerialException& e) {
+    ShowMessage(QString::fromStdString(e.message()));
+  }
+  const uint16_t previous = ComObj_->ComNumber();
+  try {
+    ComObj_->SetComNumber(n);
+    ComObj_->SetOpen(true);
+  } catch (const ESerialException&) {
+    ShowMessage(tr("Unable to open comm port %1.").arg(n));
+    ComObj_->SetComNumber(previous);  // the port is closed: this only stores the number
+    UpdateConnectionLabel();
+    return false;
+  }
+  UpdateConnectionLabel();
+  return true;
+}
+
+void TFormMain::ClosePort() {
+  if (ComObj_->Open()) ComObj_->SetOpen(false);
+}
+
+void TFormMain::UpdateConnectionLabel() {
+  if (!lblConnection || !Monitor_) return;
+  QString text = QStringLiteral("COM%1").arg(ComObj_->ComNumber());
+  if (Connected_)
+    text += QStringLiteral("  ") + QString::fromStdString(Monitor_->ModelId());
+  else
+    text += tr("  not connected");
+  lblConnection->setText(text);
+}
+
+// --- Shutdown ---------------------------------------------------------------------------
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  if (formClosed_) {
+    event->accept();
+    return;
+  }
+  if (TickRunning()) {
+    // An exchange (or a command's dialogue) is under way and relies on the port, the
+    // session and the buffer: close once it is over.
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+void TFormMain::FinishDeferredClose() {
+  if (formClosed_ || TickRunning()) return;
+  if (exitPending_) Guarded([this] { ClosePort(); });
+  close();
+}
+
+void TFormMain::FormClose() {
+  formClosed_ = true;
+  Timer1->stop();
+  Timer2->stop();
+  WriteSettings();
+  CmdList_.reset();
+  Monitor_.reset();
+  Buffer_.reset();
+  // Let the device go now rather than when the window object is destroyed.
+  try {
+    ClosePort();
+  } catch (const std::exception&) {
+    // Nothing more can be done for a port that fails to close at shutdown.
+  }
+  if (helpViewer_) helpViewer_->close();
+}
+
+void TFormMain::WriteSettings() {
+  try {
+    ProfileFile ini(IniFileName_);
+    ini.BeginUpdate();
+    ini.WriteInteger("Communication", "ComPort", ComObj_->ComNumber());
+    ini.WriteBool("Meter", "Visible", MeterShown());
+    ini.WriteInteger("Meter", "Range", cmboRangeList->currentIndex());
+    ini.WriteInteger("Window", "Top", y());
+    ini.WriteInteger("Window", "Left", x());
+    ini.EndUpdate();
+  } catch (const std::exception& e) {
+    // Reported once; the window still closes and frees what it owns.
+    ShowMessage(QString::fromStdString(e.what()));
+  }
+}
+
+// --- Messages and waits -----------------------------------------------------------------
+
+QMessageBox::StandardButton TFormMain::MessageBox(QMessageBox::Icon icon, const QString& text,
+                                                  QMessageBox::StandardButtons buttons) {
+  if (const MessageBoxFn& hook = MessageBoxHook()) return hook(icon, text, buttons);
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+  QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), shown, buttons,
+                  isVisible() ? this : nullptr);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void TFormMain::ShowMessage(const QString& text) {
+  MessageBox(QMessageBox::NoIcon, text, QMessageBox::Ok);
+}
+
+void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const EAlreadyOpen&) {
+    ShowMessage(tr("Port is already open. Try another port."));
+  } catch (const ESerialException&) {
+    ShowMessage(tr("An IO exception occurred."));
+  } catch (const std::exception& e) {
+    ShowMessage(QString::fromStdString(e.what()));
+  } catch (...) {
+    ShowMessage(tr("An Exception Occurred"));
+  }
+}
+
+void TFormMain::ShowApplicationError(std::exception_ptr failure) {
+  QString text;
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    text = QString::fromStdString(e.what());
+  } catch (...) {
+    text = tr("An Exception Occurred");
+  }
+  MessageBox(QMessageBox::Critical, text, QMessageBox::Ok);
+}
+
+void TFormMain::Guarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (...) {
+    ShowApplicationError(std::current_exception());
+  }
+}
+
+void TFormMain::Pause(int milliseconds) {
+  // The port's notifications, timers and painting go on; the user's input waits.
+  QEventLoop loop;
+  QTimer timer;
+  timer.setTimerType(Qt::PreciseTimer);
+  timer.setSingleShot(true);
+  QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  timer.start(milliseconds);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace vemo

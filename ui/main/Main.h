@@ -1,0 +1,302 @@
+#pragma once
+// TFormMain: the program's one main window. It owns the serial port, the receive buffer,
+// the monitor session and the command queue for the whole run; shows the readings on the
+// digital read-outs and the dial meter; and starts every exchange with the monitor from
+// its polling tick, Timer1Timer, one queued command (or one continuous reading) per tick.
+
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "monitor/OperatorPrompt.h"
+#include "ui/dialogs/SettingsForwarders.h"
+#include "ui/main/CmdList.h"
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+namespace vemo {
+
+class HelpViewer;
+class TBuffer;
+class TComPort;
+class TDCDial;
+class TRealEdit;
+class TVSWR_Monitor;
+class TdlgAbout;
+class TdlgCalWizard;
+class TdlgComm;
+class TdlgOptions;
+class TdlgOptionsDualRelay;
+struct TMonitorReading;
+
+class TFormMain : public QMainWindow, public ISettingsForwarders, private IOperatorPrompt {
+  Q_OBJECT
+
+ public:
+  // Every message box of the window goes through one function: icon, text (lines broken
+  // by CR or LF), buttons offered; it returns the button chosen. Tests install their own
+  // (before creating the window, since start-up may already report) to record and answer.
+  using MessageBoxFn = std::function<QMessageBox::StandardButton(
+      QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)>;
+  static void SetMessageBoxHook(MessageBoxFn hook);
+
+  // The dialogs that the program entry creates after the main window.
+  struct Dialogs {
+    TdlgComm* Comm = nullptr;
+    TdlgAbout* About = nullptr;
+    TdlgCalWizard* CalWizard = nullptr;
+    TdlgOptions* Options = nullptr;
+    TdlgOptionsDualRelay* OptionsDualRelay = nullptr;
+  };
+
+  // Runs FormCreate: reads the settings file, lays the window out, prepares the dial,
+  // shows a reading of zeros and tries to connect to the monitor.
+  explicit TFormMain(QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  void SetDialogs(const Dialogs& dialogs);
+
+  // --- Start-up, connection and shutdown -------------------------------------------------
+  // Fixes "." as decimal separator (and "," for thousands) for the whole process.
+  static void SetRegionalFormats();
+  // Opens the port at 9600 8N1 without flow control, waits one second and identifies the
+  // monitor; Connected is the result. Raises on failure (Connected is then false).
+  void ConnectMonitor();
+  // Switches to port n and opens it; false when n is the current port or it cannot be
+  // opened (reported; the old number is put back). Does not identify the monitor.
+  bool ChangeComPort(uint8_t n);
+  void ClosePort();
+
+  // --- Polling ----------------------------------------------------------------------------
+  void Timer1Timer();
+  // The port's data-available handler: moves count received bytes into the receive buffer.
+  void ComObjTriggerAvail(uint16_t count);
+  void mnuCommands_TClick();  // "&T - Trigger" and the Trigger button
+  void mnuCommands_RClick();  // "&C - Continuous" and the Continuous button
+  void mnuCommandsResetClick();
+  void N0CalibrateZeroOffset1Click();
+  void N1CalibrateForwardPower1Click();
+  void N2CalibrateReflectedPower1Click();
+  void mnuCommandsCalWizardClick();
+
+  // --- Display ----------------------------------------------------------------------------
+  // Computes and shows every read-out for forward and reflected power in watts and moves
+  // the dial.
+  void DisplayReading(double forward, double reflected);
+  void UpdateMeterPosition(int32_t p);
+  void SetAlarmIndicator(bool alarm);
+  void cmboRangeListChange();
+  void dcMeterLabelPosition(TDCDial* sender, int position, QString& labelText, int labelSetId);
+  void mnuViewMeterClick();
+
+  // --- Menu -------------------------------------------------------------------------------
+  void mnuFileExitClick();
+  void mnuViewCommPortClick();
+  void Options1Click();
+  void mnuViewDiagnosticsClick();
+  void mnuHelpClick();
+  void mnuHelpAboutClick();
+
+  // --- Test panel -------------------------------------------------------------------------
+  void Button1Click();
+  void Timer2Timer();
+  void Button3Click();
+  void Button4Click();
+  void Button2Click();
+
+  // --- Settings forwarders: the options dialogs write through these ------------------------
+  void SetCheckOnZeroPower(bool on) override;
+  void SetVSWRLevel(uint8_t levelIndex) override;
+  void SetHighPowerAlarm(bool enable, int32_t level) override;
+  void SetLowPowerAlarm(bool enable, int32_t level) override;
+  void SetAlarmEnable(bool on) override;
+  void SetRelaySense(bool on) override;
+  void SetRelay2Sense(bool on) override;
+  void SetLatchAlarm(bool on) override;
+  void SetAlarmAtPowerUp(bool on) override;
+  void SetPushToTalk(bool enable, float delaySeconds) override;
+
+  // --- State ------------------------------------------------------------------------------
+  bool Continuous() const { return Continuous_; }
+  bool Connected() const { return Connected_; }
+  int32_t CommFailCount() const { return CommFailCount_; }
+  int32_t BufferEmptyCount() const { return BufferEmptyCount_; }
+  double SimulationDrift() const { return SimulationDrift_; }
+  const std::string& IniFileName() const { return IniFileName_; }
+  TComPort& ComObj() const { return *ComObj_; }
+  // The session and the queue exist from start-up until the window closes.
+  TVSWR_Monitor* Monitor() const { return Monitor_.get(); }
+  TCmdList* CmdList() const { return CmdList_.get(); }
+  // True while a tick runs: an exchange or a command's dialog is in progress.
+  bool TickRunning() const { return tickDepth_ > 0; }
+  bool MeterShown() const;
+  bool DiagnosticsShown() const;
+  // The client area (below the menu bar).
+  int ClientWidth() const;
+  int ClientHeight() const;
+
+  // Sizes of the two panels and of the client area, fixed at start-up.
+  static constexpr int PanelDisplayWidth = 297;
+  static constexpr int PanelDisplayHeight = 229;
+  static constexpr int Panel1Height = 182;
+  static constexpr int TestPanelWidth = 150;
+  static constexpr int NormalTimer1Interval = 500;
+  static constexpr int CalibratedTimer1Interval = 750;
+
+  // --- Controls (named as the form designer named them) -----------------------------------
+  QFrame* Panel_Display = nullptr;
+  QFrame* Panel1 = nullptr;
+  QLabel* Label1D = nullptr;
+  QLabel* Label2D = nullptr;
+  QLabel* Label3D = nullptr;
+  QLabel* Label4D = nullptr;
+  QLabel* Label5D = nullptr;
+  QLabel* Label6D = nullptr;
+  QLabel* lblDBM = nullptr;
+  QLineEdit* Edit_Forward_Power = nullptr;
+  QLineEdit* Edit_Reverse_Power = nullptr;
+  QLineEdit* Edit_VSWR = nullptr;
+  QLineEdit* Edit_Return_Loss = nullptr;
+  QLineEdit* Edit_Rho = nullptr;
+  QLineEdit* Edit_Transmited_Power = nullptr;
+  QLineEdit* editDBm1 = nullptr;
+  QLineEdit* editDBM = nullptr;  // lies over editDBm1
+  QToolButton* spdbtnContinuous = nullptr;
+  QToolButton* spdbtnTrigger = nullptr;
+  QLabel* pnlRS232 = nullptr;
+  QLabel* pnlAlarm = nullptr;
+  QLabel* lblConnection = nullptr;  // port and model of the monitor
+  TDCDial* dcMeter = nullptr;
+  QLabel* lblMeter = nullptr;
+  QLabel* lblMeterUnit = nullptr;
+  QLabel* lblRangeList = nullptr;
+  QComboBox* cmboRangeList = nullptr;
+
+  QGroupBox* TestPanel = nullptr;
+  TRealEdit* RealEdit1 = nullptr;
+  TRealEdit* RealEdit2 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* Button4 = nullptr;
+
+  QAction* mnuFileExit = nullptr;
+  QAction* mnuViewMeter = nullptr;
+  QAction* mnuViewCommPort = nullptr;
+  QAction* mnuViewOptions = nullptr;
+  QAction* mnuViewDiagnostics = nullptr;
+  QAction* mnuCommands_T = nullptr;
+  QAction* mnuCommands_R = nullptr;
+  QAction* mnuCommandsReset = nullptr;
+  QAction* mnuCalZero = nullptr;
+  QAction* mnuCalForward = nullptr;
+  QAction* mnuCalReflected = nullptr;
+  QAction* mnuCommandsCalWizard = nullptr;
+  QAction* mnuHelpContents = nullptr;
+  QAction* mnuHelpAbout = nullptr;
+
+  QTimer* Timer1 = nullptr;
+  QTimer* Timer2 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  class TickScope;
+
+  // Start-up (Main.cpp, MainControls.cpp).
+  void FormCreate();
+  void CreateControls();
+  void CreateReadouts();
+  void CreateMeterPanel();
+  void CreateTestPanel();
+  void CreateMenu();
+  void ReadSettings();
+  void ApplyInitialRange();
+  void SetClientSize(int width, int height);
+  void PlacePanels(bool meterShown);
+  void UpdateConnectionLabel();
+
+  // Shutdown (Main.cpp).
+  void FormClose();
+  void WriteSettings();
+  void FinishDeferredClose();
+
+  // Polling (MainPolling.cpp).
+  void RunCommand(uint8_t code);
+  void ContinuousReading();
+  void ReadAndShow();
+  void TakeReading();
+  void StartContinuous();
+  void StopContinuous();
+  void ResetAlarm();
+  void RunCalibrationStep(uint8_t step);
+  void ShowCalWizard();
+  void SetRS232Active(bool active);
+  void QueueCommand(uint8_t code);
+  bool AskOkCancel(const std::string& text) override;
+
+  // Menu (MainMenu.cpp).
+  void ShowMonitorOptions();
+  void ShowCommPortDialog();
+
+  // Messages (Main.cpp).
+  QMessageBox::StandardButton MessageBox(QMessageBox::Icon icon, const QString& text,
+                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+  void ShowMessage(const QString& text);
+  // What the user reads for a failure where the user acted: "Port is already open. Try
+  // another port." for a port held elsewhere, "An IO exception occurred." for other port
+  // failures, the failure's own message otherwise.
+  void ShowFailureByClass(std::exception_ptr failure);
+  // The application's error display for failures that no handler catches.
+  void ShowApplicationError(std::exception_ptr failure);
+  // Runs a user action or event; any failure reaches the application's error display
+  // (nothing may escape into the event loop).
+  void Guarded(const std::function<void()>& action);
+  // Waits without busy-looping; user input waits until the end.
+  static void Pause(int milliseconds);
+  QString MenuShortcutKeys() const;
+
+  static MessageBoxFn& MessageBoxHook();
+
+  std::unique_ptr<TComPort> ComObj_;
+  std::unique_ptr<TCmdList> CmdList_;
+  std::unique_ptr<TBuffer> Buffer_;
+  std::unique_ptr<TVSWR_Monitor> Monitor_;
+  Dialogs dialogs_;
+  HelpViewer* helpViewer_ = nullptr;
+
+  std::string IniFileName_;
+  bool Continuous_ = false;
+  bool Connected_ = false;
+  int32_t CommFailCount_ = 0;
+  int32_t BufferEmptyCount_ = 0;
+  double SimulationDrift_ = 0;
+
+  int clientWidth_ = 0;            // Panel_Display width + 4
+  int clientHeightNoMeter_ = 0;    // Panel_Display height + 4
+  int clientHeightWithMeter_ = 0;  // both panels + 6
+
+  int tickDepth_ = 0;
+  bool closePending_ = false;  // the window is to close once the running tick ends
+  bool exitPending_ = false;   // ... and the port to be closed first ("E&xit")
+  bool formClosed_ = false;
+};
+
+}  // namespace vemo

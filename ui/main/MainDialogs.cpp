@@ -1,0 +1,78 @@
+// The dialogs the menu commands show: monitor options, port and about.
+#include "monitor/ModelSupport.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/VSWRMon.h"
+#include "serial/ComPort.h"
+#include "ui/dialogs/Aboutdlg.h"
+#include "ui/dialogs/Comdlg.h"
+#include "ui/dialogs/OptionsSending.h"
+#include "ui/dialogs/OptnsDlg.h"
+#include "ui/dialogs/OptnsDlgDualRelay.h"
+#include "ui/main/Main.h"
+
+namespace vemo {
+
+void TFormMain::mnuHelpAboutClick() {
+  if (dialogs_.About) dialogs_.About->exec();
+}
+
+void TFormMain::ShowMonitorOptions() {
+  MonitorSettings settings;
+  settings.LatchAlarm = Monitor_->ReadLatchAlarm();
+  settings.AlarmAtPowerUp = Monitor_->ReadAlarmAtPowerUp();
+  settings.RelaySense = Monitor_->ReadRelaySense();
+  settings.Relay2Sense = Monitor_->ReadRelay2Sense();
+  settings.VSWRAlarmEnable = Monitor_->ReadAlarmEnable();
+  settings.VSWRLevel = Monitor_->ReadVSWRLevel();
+  settings.CheckOnZeroPower = Monitor_->ReadCheckOnZeroPower();
+  const TPowerAlarm high = Monitor_->ReadHiPowerAlarm();
+  settings.HighPowerLevel = high.Level;
+  settings.HighPowerEnable = high.Enabled;
+  const TPowerAlarm low = Monitor_->ReadLowPowerAlarm();
+  settings.LowPowerLevel = low.Level;
+  settings.LowPowerEnable = low.Enabled;
+  const TPushToTalk pushToTalk = Monitor_->ReadPushToTalk();
+  settings.PushToTalkEnable = pushToTalk.Enabled;
+  settings.PushToTalkDelay = pushToTalk.Delay;
+  settings.SetDACGains(Monitor_->ReadDACGains());
+
+  if (!Connected_) {
+    ShowMessage(tr("Power monitor is not connected."));
+    return;
+  }
+  if (closePending_) return;
+
+  if (IsDualRelayModel(Monitor_->ModelId())) {
+    // This dialog only edits the record; what it confirms is sent from here.
+    TdlgOptionsDualRelay* dialog = dialogs_.OptionsDualRelay;
+    if (!dialog) return;
+    dialog->SetDeviceEnabled(true, Monitor_->ModelId(), Monitor_->FirmwareDate());
+    dialog->Fill(settings);
+    if (dialog->exec() != QDialog::Accepted) return;
+    SendDualRelaySettings(dialog->ReadSettings(), *this,
+                          [this](uint16_t gains) { Monitor_->WriteDACGains(gains); });
+  } else {
+    // This dialog sends the confirmed settings itself, through the forwarders.
+    TdlgOptions* dialog = dialogs_.Options;
+    if (!dialog) return;
+    dialog->SetDeviceEnabled(true, Monitor_->ModelId(), Monitor_->FirmwareDate());
+    dialog->Fill(settings);
+    dialog->exec();
+  }
+}
+
+void TFormMain::ShowCommPortDialog() {
+  if (TdlgComm* dialog = dialogs_.Comm; dialog && !closePending_) {
+    dialog->SetDeviceEnabled();
+    dialog->SelectPort(ComObj_->ComNumber());
+    dialog->exec();
+  }
+  // Whatever was chosen, the monitor at the (possibly new) port is identified afresh.
+  try {
+    ConnectMonitor();
+  } catch (const std::exception& e) {
+    ShowMessage(QString::fromStdString(e.what()));
+  }
+}
+
+}  // namespace vemo

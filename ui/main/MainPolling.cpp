@@ -1,0 +1,272 @@
+// The polling tick, the command handlers it runs, the user's polling controls and the
+// port's data-available handler.
+#include <QAction>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+#include <array>
+
+#include "monitor/Buffer.h"
+#include "monitor/VSWRMon.h"
+#include "serial/ComPort.h"
+#include "serial/SerialErrors.h"
+#include "ui/dialogs/CalWiz.h"
+#include "ui/main/Main.h"
+#include "ui/main/MainStyle.h"
+
+namespace vemo {
+
+namespace {
+// Failures of continuous readings that pass silently before polling stops.
+constexpr int kSilentFailures = 3;
+}  // namespace
+
+// Keeps Timer1 off while a tick runs and switches it on again at the end, however the tick
+// ends; a close asked for meanwhile is carried out once the outermost tick is over.
+class TFormMain::TickScope {
+ public:
+  explicit TickScope(TFormMain& form) : form_(form) {
+    form_.Timer1->stop();
+    ++form_.tickDepth_;
+  }
+  ~TickScope() {
+    --form_.tickDepth_;
+    if (form_.formClosed_) return;
+    form_.Timer1->start();
+    if (form_.tickDepth_ == 0 && form_.closePending_)
+      QTimer::singleShot(0, &form_, [f = &form_] { f->FinishDeferredClose(); });
+  }
+  TickScope(const TickScope&) = delete;
+  TickScope& operator=(const TickScope&) = delete;
+
+ private:
+  TFormMain& form_;
+};
+
+void TFormMain::Timer1Timer() {
+  if (!CmdList_) return;
+  TickScope tick(*this);
+  try {
+    if (CmdList_->Count() > 0)
+      RunCommand(CmdList_->Pop());
+    else if (Continuous_)
+      ContinuousReading();
+  } catch (...) {
+    // Failures that a command leaves to the application (an alarm reset that failed, the
+    // options that could not be read) are shown before the timer runs again.
+    ShowApplicationError(std::current_exception());
+  }
+}
+
+void TFormMain::RunCommand(uint8_t code) {
+  switch (code) {
+    case cmdTrigger:
+      TakeReading();
+      break;
+    case cmdContinuous:
+      StartContinuous();
+      break;
+    case cmdResetAlarm:
+      ResetAlarm();
+      break;
+    case cmdCalZero:
+    case cmdCalForward:
+    case cmdCalReflected:
+      RunCalibrationStep(static_cast<uint8_t>(code - cmdCalZero));
+      break;
+    case cmdOptions:
+      ShowMonitorOptions();
+      break;
+    case cmdCalWizard:
+      ShowCalWizard();
+      break;
+    case cmdCommPort:
+      ShowCommPortDialog();
+      break;
+    default:
+      break;  // not a command: dropped
+  }
+}
+
+void TFormMain::ReadAndShow() {
+  TMonitorReading reading;
+  Monitor_->GetReading(reading);
+  if (reading.RawMode) {
+    // Unscaled numbers: take the monitor out of raw mode and read again.
+    Monitor_->SetRawMode(false);
+    Monitor_->GetReading(reading);
+  }
+  SetAlarmIndicator(reading.Alarm);
+  DisplayReading(reading.Forward, reading.Reflected);
+}
+
+void TFormMain::ContinuousReading() {
+  SetRS232Active(true);
+  pnlRS232->repaint();
+  try {
+    ReadAndShow();
+    CommFailCount_ = 0;
+    SetRS232Active(false);
+  } catch (const ESerialException& e) {
+    // The port itself failed: retrying cannot help.
+    StopContinuous();
+    ShowMessage(QString::fromStdString(e.message()));
+  } catch (const std::exception& e) {
+    // A time-out or a garbled reply may be a passing disturbance: retry silently a few times.
+    ++CommFailCount_;
+    if (CommFailCount_ > kSilentFailures) {
+      StopContinuous();
+      ShowMessage(QString::fromStdString(e.what()));
+    }
+  } catch (...) {
+    StopContinuous();
+    ShowMessage(tr("An Exception Occurred"));
+  }
+}
+
+void TFormMain::TakeReading() {
+  try {
+    if (!Connected_) ConnectMonitor();
+    SetRS232Active(true);
+    ReadAndShow();
+    SetRS232Active(false);
+  } catch (...) {
+    SetRS232Active(false);
+    ShowFailureByClass(std::current_exception());
+  }
+}
+
+void TFormMain::StartContinuous() {
+  try {
+    // An unrecognised monitor does not stop the start; the readings will tell.
+    if (!Connected_) ConnectMonitor();
+    mnuCommands_R->setChecked(true);
+    spdbtnContinuous->setChecked(true);
+    Continuous_ = true;
+  } catch (...) {
+    spdbtnContinuous->setChecked(false);
+    ShowFailureByClass(std::current_exception());
+  }
+}
+
+void TFormMain::StopContinuous() {
+  mnuCommands_R->setChecked(false);
+  spdbtnContinuous->setChecked(false);
+  Continuous_ = false;
+  SetRS232Active(false);
+}
+
+void TFormMain::ResetAlarm() {
+  Monitor_->CommandA();
+  // The monitor settles its relays before the reading shows the new alarm state.
+  Pause(500);
+  TakeReading();
+}
+
+void TFormMain::RunCalibrationStep(uint8_t step) {
+  const bool wasContinuous = Continuous_;
+  Continuous_ = false;
+  SetRS232Active(false);
+  try {
+    if (!Connected_) ConnectMonitor();
+    Monitor_->DoCalibration(step, *this);
+  } catch (...) {
+    ShowFailureByClass(std::current_exception());
+  }
+  if (wasContinuous) {
+    Continuous_ = true;
+    Timer1->setInterval(CalibratedTimer1Interval);
+    Timer1->start();
+  }
+}
+
+void TFormMain::ShowCalWizard() {
+  const bool wasContinuous = Continuous_;
+  Continuous_ = false;
+  SetRS232Active(false);
+  try {
+    if (dialogs_.CalWizard && !closePending_) dialogs_.CalWizard->Execute(*Monitor_);
+  } catch (...) {
+    ShowApplicationError(std::current_exception());
+  }
+  if (wasContinuous) {
+    Continuous_ = true;
+    Timer1->setInterval(CalibratedTimer1Interval);
+    Timer1->start();
+  }
+}
+
+bool TFormMain::AskOkCancel(const std::string& text) {
+  // A close is waiting for the calibration to end: cancel the step rather than ask.
+  if (closePending_) return false;
+  return MessageBox(QMessageBox::Warning, QString::fromStdString(text),
+                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void TFormMain::SetRS232Active(bool active) {
+  SetIndicatorColour(pnlRS232, active ? ActiveGreen() : ButtonFace());
+}
+
+void TFormMain::SetAlarmIndicator(bool alarm) {
+  SetIndicatorColour(pnlAlarm, alarm ? AlarmRed() : ButtonFace());
+}
+
+// --- The user's controls ----------------------------------------------------------------
+
+void TFormMain::QueueCommand(uint8_t code) {
+  if (CmdList_) CmdList_->Push(code);
+}
+
+void TFormMain::mnuCommands_TClick() {
+  if (Continuous_) {
+    StopContinuous();
+    return;
+  }
+  QueueCommand(cmdTrigger);
+}
+
+void TFormMain::mnuCommands_RClick() {
+  if (!Continuous_) QueueCommand(cmdContinuous);
+}
+
+void TFormMain::mnuCommandsResetClick() {
+  QueueCommand(cmdResetAlarm);
+}
+void TFormMain::N0CalibrateZeroOffset1Click() {
+  QueueCommand(cmdCalZero);
+}
+void TFormMain::N1CalibrateForwardPower1Click() {
+  QueueCommand(cmdCalForward);
+}
+void TFormMain::N2CalibrateReflectedPower1Click() {
+  QueueCommand(cmdCalReflected);
+}
+void TFormMain::mnuCommandsCalWizardClick() {
+  QueueCommand(cmdCalWizard);
+}
+
+// --- Received data ----------------------------------------------------------------------
+
+void TFormMain::ComObjTriggerAvail(uint16_t count) {
+  if (!Buffer_) return;  // the window is closing
+  static std::array<uint8_t, 32768> staging;
+  try {
+    ComObj_->ReadBlock(staging.data(), count);
+  } catch (const EBufferIsEmpty&) {
+    // Announced bytes that were gone by the time we asked for them.
+    ++BufferEmptyCount_;
+    return;
+  }
+  for (uint16_t i = 0; i < count; ++i) {
+    if (Buffer_->Count() >= TBuffer::Capacity) {
+      // Nobody is reading: the held bytes are stale noise, and no reply is this long.
+      // Drop them and the rest of this block so the next exchange starts clean.
+      Buffer_->Clear();
+      return;
+    }
+    Buffer_->Put(staging[i]);
+  }
+}
+
+}  // namespace vemo

@@ -1,0 +1,19 @@
+# ui_main: the main window, its command queue and the program's embedded manual.
+add_library(ui_main STATIC
+  CmdList.cpp
+  Main.cpp
+  MainControls.cpp
+  MainDialogsInterim.cpp
+  MainDisplay.cpp
+  MainMenu.cpp
+  MainPolling.cpp
+  MainStyle.cpp
+  MainTestPanel.cpp
+)
+target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(ui_main PUBLIC
+  ui_readout ui_meter ui_dialogs ui_controls monitor serial platform platform_gui Qt6::Widgets)
+qt_add_resources(ui_main "manual"
+  PREFIX "/help"
+  BASE ${PROJECT_SOURCE_DIR}/docs
+  FILES ${PROJECT_SOURCE_DIR}/docs/manual.html)
