@@ -64,6 +64,16 @@ void TNumEdit::SetValidate(bool on) {
   Normalize();
 }
 
+QSize TNumEdit::sizeHint() const {
+  constexpr int kHintDigits = 10;
+  constexpr int kLineEditHintLetters = 17;  // QLineEdit's own hint: 17 "x" plus margins
+  QSize hint = QLineEdit::sizeHint();
+  const QFontMetrics fm = fontMetrics();
+  hint.rwidth() +=
+      kHintDigits * fm.horizontalAdvance(u'0') - kLineEditHintLetters * fm.horizontalAdvance(u'x');
+  return hint;
+}
+
 QString TNumEdit::Before() const {
   const int start = hasSelectedText() ? selectionStart() : cursorPosition();
   return text().left(start);

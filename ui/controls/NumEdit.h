@@ -44,6 +44,9 @@ class TNumEdit : public QLineEdit {
   // Validate is on, and formatted with FormatString. Leaving the control does this.
   virtual void Normalize() = 0;
 
+  // Wide enough for ten digits (a plain line edit asks for seventeen letters).
+  QSize sizeHint() const override;
+
  protected:
   explicit TNumEdit(QWidget* parent);
 

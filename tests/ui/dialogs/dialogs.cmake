@@ -1,0 +1,9 @@
+# Options, port and about dialogs.
+vemo_add_test(dialogs_layout_tests LABEL dialogs
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/OptionsLayoutTest.cpp
+  LIBS ui_dialogs)
+
+vemo_add_test(dialogs_options_tests LABEL dialogs GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/OptionsDialogTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/DualRelayDialogTest.cpp
+  LIBS ui_dialogs Qt6::Test)

@@ -1,0 +1,38 @@
+#pragma once
+// The about box: program icon, product name, revision, copyright and a few lines about the
+// program. Create once; exec() shows it centred; OK closes it.
+
+#include <QDialog>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace vemo {
+
+class TdlgAbout : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TdlgAbout(QWidget* parent = nullptr);
+
+  QFrame* Panel1;
+  QLabel* ProgramIcon;
+  QLabel* ProductName;
+  QLabel* Version;
+  QLabel* Copyright;
+  QLabel* Comments;
+  QLabel* Address1;
+  QLabel* Address2;
+  QLabel* Address3;
+  QLabel* BuildInfo;
+  QPushButton* OKButton;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FormCreate();
+};
+
+}  // namespace vemo
