@@ -277,14 +277,23 @@ void TdlgCalWizard::btnResetCalClick() {
 void TdlgCalWizard::btnUpdateFSPowerClick() {
   if (busy_ || monitor_ == nullptr) return;
   BusyScope busy(*this);
-  try {
-    // Until the monitor confirms the new full scale, no factor is computed from either value.
-    fullScaleKnown_ = false;
-    monitor_->SetFullScale(static_cast<double>(realedFSPower->Value()));
+  const auto readBack = [this] {
     fullScale_ = monitor_->ReadFullScale();
     fullScaleKnown_ = true;
     realedFSPower->SetValue(static_cast<double>(ShownFullScale(fullScale_)));
+  };
+  try {
+    // Until the monitor confirms the full scale, no factor is computed from either value.
+    fullScaleKnown_ = false;
+    monitor_->SetFullScale(static_cast<double>(realedFSPower->Value()));
+    readBack();
   } catch (const std::exception& e) {
+    // Show what the monitor holds now, whether or not the new value reached it.
+    try {
+      readBack();
+    } catch (const std::exception&) {
+      // The failure below says enough; the fit refuses until the full scale is known.
+    }
     ShowError(QString::fromStdString(e.what()));
   }
 }

@@ -235,6 +235,12 @@ TEST_F(CalWizard, ResetThenFinishWritesFactoryFactorsToBothChannels) {
 TEST_F(CalWizard, UpdatedFullScaleRoundTripsAndFeedsTheFit) {
   Start({0, 0, 200, 2000});
   wizard.Activate(Monitor());
+  Real("realedFSPower")->SetValue(0);  // refused: the monitor's value is shown again
+  Click("btnUpdateFSPower");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Invalid full scale power");
+  EXPECT_EQ(Real("realedFSPower")->text(), "100");
+  messages.clear();
   Real("realedFSPower")->SetValue(40);
   Click("btnUpdateFSPower");
   ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
