@@ -3,6 +3,7 @@
 #include "app/cli/Interrupt.h"
 #include "app/cli/TerminalPrompt.h"
 #include "monitor/DateTime.h"
+#include "monitor/ReadSettings.h"
 #include "serial/SerialErrors.h"
 #include "ui/main/Readout.h"
 
@@ -98,26 +99,17 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
 }
 
 void PrintSettings(TVSWR_Monitor& m, const CliStreams& io) {
-  // Read in the order the options command reads them.
-  const bool latch = m.ReadLatchAlarm();
-  const bool powerUp = m.ReadAlarmAtPowerUp();
-  const bool relay = m.ReadRelaySense();
-  const bool relay2 = m.ReadRelay2Sense();
-  const bool alarm = m.ReadAlarmEnable();
-  const int level = m.ReadVSWRLevel();
-  const bool zero = m.ReadCheckOnZeroPower();
-  const TPowerAlarm hi = m.ReadHiPowerAlarm();
-  const TPowerAlarm low = m.ReadLowPowerAlarm();
-  const TPushToTalk ptt = m.ReadPushToTalk();
-  const uint16_t gains = m.ReadDACGains();
+  const MonitorSettings s = ReadMonitorSettings(m);
   std::fprintf(io.out,
                "latch_alarm=%d\nalarm_at_power_up=%d\nrelay_sense=%d\nrelay2_sense=%d\n"
                "vswr_alarm_enable=%d\nvswr_level=%d\ncheck_on_zero_power=%d\n"
                "high_power_level=%d\nhigh_power_enable=%d\nlow_power_level=%d\n"
                "low_power_enable=%d\nptt_enable=%d\nptt_delay=%.2f\nfwd_dac_gain=%d\n"
                "rfl_dac_gain=%d\n",
-               latch, powerUp, relay, relay2, alarm, level, zero, hi.Level, hi.Enabled, low.Level,
-               low.Enabled, ptt.Enabled, static_cast<double>(ptt.Delay), gains & 0xFF, gains >> 8);
+               s.LatchAlarm, s.AlarmAtPowerUp, s.RelaySense, s.Relay2Sense, s.VSWRAlarmEnable,
+               s.VSWRLevel, s.CheckOnZeroPower, s.HighPowerLevel, s.HighPowerEnable,
+               s.LowPowerLevel, s.LowPowerEnable, s.PushToTalkEnable,
+               static_cast<double>(s.PushToTalkDelay), s.FwdDACGain, s.RflDACGain);
 }
 
 void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
