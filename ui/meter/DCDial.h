@@ -5,9 +5,9 @@
 // keyboard and mouse, or made ReadOnly and driven by the program.
 //
 // The dial paints into its own image and shows that image. A full paint (after Invalidate)
-// draws everything; moving the pointer at run time erases the old pointer line, redraws
-// the face elements it crossed and draws the new one, and only those two rectangles reach
-// the screen.
+// draws the scale and face into a face image and the pointer over a copy of it. Moving the
+// pointer at run time erases the old pointer by restoring the face beneath it from the face
+// image, draws the new pointer, and only those two rectangles reach the screen.
 
 #include <QImage>
 #include <QPointer>
@@ -164,7 +164,8 @@ class TDCDial : public QWidget {
   virtual void PaintRange(QPainter& Canvas, TRange* Range);
   virtual void PaintTickSet(QPainter& Canvas, TTickSet* TickSet);
   virtual void RadiusChange();
-  // The full paint of every element and the pointer onto Canvas.
+  // The full paint of everything beneath the pointer: elements outside the face, the face,
+  // elements on the face. The pointer is drawn over it separately.
   virtual void Paint(QPainter& Canvas);
 
   void DrawDialFace(QPainter& Canvas);
@@ -187,10 +188,6 @@ class TDCDial : public QWidget {
   void RenderImage();
   void MovePointer(int Value);
   QRect MarkerRect(int AtPosition) const;
-  // Whether a rectangle meets the area being repainted (everything during a full paint).
-  bool Touches(const QRect& Box) const {
-    return fRepaintClip.isNull() || fRepaintClip.intersects(Box);
-  }
   int Limit(int Value) const;
   // Runs an input reaction; failures are reported, since they cannot cross the event loop.
   template <class F>
@@ -225,9 +222,9 @@ class TDCDial : public QWidget {
   int fSweep = 340;
 
   QSize fCalculatedSize;
-  QImage fImage;
+  QImage fFace;   // the scale and face without the pointer
+  QImage fImage;  // what the control shows: the face with the pointer
   bool fImageValid = false;
-  QRect fRepaintClip;
   QPointer<QWidget> fForwardTarget;
 };
 

@@ -66,7 +66,6 @@ QFont TFont::ToQFont() const {
   F.setUnderline((fStyle & fsUnderline) != 0);
   F.setStrikeOut((fStyle & fsStrikeOut) != 0);
   if (fPitch != fpDefault) F.setFixedPitch(fPitch == fpFixed);
-  F.setStyleStrategy(QFont::NoAntialias);
   return F;
 }
 
@@ -127,15 +126,11 @@ void TRange::SetThickness(TRelativeRadius Value) {
 void TRange::SetCachedPolygon(std::unique_ptr<QPoint[]> Points, int Count) {
   fCachedPoints = std::move(Points);
   fCachedCount = Count;
-  QRect Bounds;
-  for (int i = 0; i < Count; ++i) Bounds |= QRect(fCachedPoints[i], QSize(1, 1));
-  fCachedBounds = Bounds;
 }
 
 void TRange::FreeCachedPolygon() {
   fCachedPoints.reset();
   fCachedCount = 0;
-  fCachedBounds = QRect();
 }
 
 // --- TTickSet -----------------------------------------------------------------------------

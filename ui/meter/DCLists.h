@@ -41,8 +41,6 @@ class TFont {
   void SetStyle(TFontStyles Value);
   // Copies every attribute; one change notification when anything differed.
   void Assign(const TFont& Source);
-  // Dial text is drawn without antialiasing so that drawing it again over itself (as the
-  // pointer's partial repaint does) leaves the pixels unchanged.
   QFont ToQFont() const;
 
   TItemNotify OnChange;
@@ -119,7 +117,6 @@ class TRange {
   bool HasCachedPolygon() const { return fCachedPoints != nullptr; }
   const QPoint* CachedPoints() const { return fCachedPoints.get(); }
   int CachedCount() const { return fCachedCount; }
-  QRect CachedBounds() const { return fCachedBounds; }
   void SetCachedPolygon(std::unique_ptr<QPoint[]> Points, int Count);
   void FreeCachedPolygon();
 
@@ -138,7 +135,6 @@ class TRange {
   TRelativeRadius fThickness = -10;
   std::unique_ptr<QPoint[]> fCachedPoints;
   int fCachedCount = 0;
-  QRect fCachedBounds;
 };
 
 // Tick marks every Interval positions from StartValue, from Radius outward by Length.

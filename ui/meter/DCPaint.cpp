@@ -1,8 +1,8 @@
 // Painting of TDCDial: the face, ranges, tick sets, label sets and marker, the full paint
-// into the dial's image, and the partial repaint that moves the pointer.
+// into the dial's images, and the partial repaint that moves the pointer.
 //
-// Everything is drawn without antialiasing, so drawing an element again over itself leaves
-// its pixels unchanged; that is what lets the pointer move without repainting the dial.
+// Lines and polygons are drawn without antialiasing, on the integer points the geometry
+// gives; text keeps the platform's smoothing.
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -98,20 +98,27 @@ void TDCDial::Paint(QPainter& Canvas) {
   PaintInnerRanges(Canvas);
   PaintInnerTickSets(Canvas);
   PaintInnerLabelSets(Canvas);
-  if (isEnabled()) PaintMarker(Canvas);
 }
 
 void TDCDial::RenderImage() {
   if (size().isEmpty()) return;
-  if (fImage.size() != size()) fImage = QImage(size(), QImage::Format_RGB32);
   // Marked painted before painting: a failing element is reported once, not on every expose.
   fImageValid = true;
-  QPainter Canvas(&fImage);
-  Canvas.fillRect(rect(), ToQColor(fColor));
+  fFace = QImage(size(), QImage::Format_RGB32);
   try {
-    Paint(Canvas);
+    {
+      QPainter Face(&fFace);
+      Face.fillRect(rect(), ToQColor(fColor));
+      Paint(Face);
+    }
+    fImage = fFace.copy();
+    if (isEnabled()) {
+      QPainter Canvas(&fImage);
+      PaintMarker(Canvas);
+    }
   } catch (const Exception& Failure) {
     qWarning("%s", Failure.what());
+    fImage = fFace.copy();
   }
 }
 
@@ -143,18 +150,6 @@ void TDCDial::MovePointer(int Value) {
   {
     QPainter Canvas(&fImage);
     FixDialFace(Canvas, fPosition);
-    // Only what the erased line crossed is drawn again, in the full paint's order so the
-    // result is the same image a full paint would give.
-    struct ClipScope {
-      QRect& Clip;
-      ~ClipScope() { Clip = QRect(); }
-    } Scope{fRepaintClip};
-    fRepaintClip = OldRect;
-    Canvas.setClipRect(OldRect);
-    PaintInnerRanges(Canvas);
-    PaintInnerTickSets(Canvas);
-    PaintInnerLabelSets(Canvas);
-    Canvas.setClipping(false);
     fPosition = Value;
     if (isEnabled()) PaintMarker(Canvas);
   }
@@ -163,10 +158,10 @@ void TDCDial::MovePointer(int Value) {
 
 void TDCDial::FixDialFace(QPainter& Canvas, int OldPosition) {
   const int OldAngle = PositionToAngle(OldPosition);
-  if (fMarkerStyle == msLine) {
-    Canvas.setPen(LinePen(ToQColor(fDialColor)));
-    Canvas.drawLine(fCenter, fCenter + PolarOffset(OldAngle, fRadius - 2));
-  }
+  // Everything the old pointer covered, the face and the elements on it, comes back from the
+  // face image as the full paint left it.
+  const QRect Covered = MarkerRect(OldPosition);
+  Canvas.drawImage(Covered.topLeft(), fFace, Covered);
   if (OnFixDialFace) OnFixDialFace(this, Canvas, fCenter, OldAngle);
 }
 
@@ -302,8 +297,7 @@ void TDCDial::PaintRange(QPainter& Canvas, TRange* Range) {
   Canvas.setPen(LinePen(ToQColor(Range->BorderColor())));
   Canvas.setBrush(ToQColor(Range->Color()));
   if (Range->HasCachedPolygon()) {
-    if (Touches(Range->CachedBounds()))
-      Canvas.drawPolygon(Range->CachedPoints(), Range->CachedCount());
+    Canvas.drawPolygon(Range->CachedPoints(), Range->CachedCount());
     return;
   }
   const int Start = Limit(Range->StartValue());
@@ -347,9 +341,7 @@ void TDCDial::PaintTickSet(QPainter& Canvas, TTickSet* TickSet) {
         TPolar P2;
         P2.SetAngle(P1.Angle());
         P2.SetRadius(RelativeToPixels(TickSet->Length()) + P1.Radius());
-        const QPoint From = fCenter + Inner;
-        const QPoint To = fCenter + QPoint(P2.X(), P2.Y());
-        if (Touches(QRect(From, To).normalized())) Canvas.drawLine(From, To);
+        Canvas.drawLine(fCenter + Inner, fCenter + QPoint(P2.X(), P2.Y()));
         break;
       }
       case tsRaised:
@@ -358,9 +350,7 @@ void TDCDial::PaintTickSet(QPainter& Canvas, TTickSet* TickSet) {
         const int H = Size / 2;
         const QPoint At = fCenter + Inner;
         const QRect Bevel(QPoint(At.x() - H, At.y() - H), QSize(2 * H, 2 * H));
-        if (Touches(Bevel))
-          DrawBevel(Canvas, Bevel, TickSet->TickStyle() == tsRaised, false, palette());
-        Canvas.setPen(LinePen(ToQColor(TickSet->Color())));
+        DrawBevel(Canvas, Bevel, TickSet->TickStyle() == tsRaised, false, palette());
         break;
       }
     }
@@ -387,8 +377,7 @@ void TDCDial::PaintLabelSet(QPainter& Canvas, TLabelSet* LabelSet) {
     const int W = Metrics.horizontalAdvance(Text);
     const int H = Metrics.height();
     const QPoint TopLeft = fCenter + P - QPoint(W / 2, H / 2);
-    if (Touches(QRect(TopLeft, QSize(W, H))))
-      Canvas.drawText(TopLeft.x(), TopLeft.y() + Metrics.ascent(), Text);
+    Canvas.drawText(TopLeft.x(), TopLeft.y() + Metrics.ascent(), Text);
     V += Interval;
   } while (Interval != 0 && V >= fMinValue && V <= fMaxValue);
 }

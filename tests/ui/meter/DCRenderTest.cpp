@@ -159,6 +159,31 @@ TEST(DCRender, MovingThePointerRepaintsOnlyWhatItTouchesAndLeavesNoGhosts) {
   EXPECT_EQ(M.Image(), Full);
 }
 
+TEST(DCRender, UserDrawnPointersAreDrawnByTheProgramAndRemovedWithTheFaceBeneath) {
+  MeterPanel M(0);
+  const QRgb Green = qRgb(0, 255, 0);
+  QList<int> OldAngles;
+  M.Dial->SetMarkerStyle(msUserDrawn);
+  M.Dial->OnDrawMarker = [&](TDCDial*, QPainter& Canvas, QPoint Center, int Angle) {
+    Canvas.setPen(QColor(Green));
+    Canvas.drawLine(Center, Center + PolarOffset(Angle, 50));
+  };
+  M.Dial->OnFixDialFace = [&](TDCDial*, QPainter&, QPoint Center, int OldAngle) {
+    EXPECT_EQ(Center, QPoint(143, 118));
+    OldAngles << OldAngle;
+  };
+  M.Dial->Invalidate();
+  M.Dial->SetPosition(5);
+  MeterPanel::Settle();
+  M.Dial->SetPosition(25);
+  MeterPanel::Settle();
+  const QImage Image = M.Screen();
+  EXPECT_EQ(OldAngles, QList<int>{M.Dial->PositionToAngle(5)});
+  EXPECT_TRUE(HasColourNear(Image, M.At(25, 30), Green));
+  EXPECT_FALSE(HasColourNear(Image, M.At(5, 30), Green));
+  EXPECT_FALSE(HasColourNear(Image, M.At(25, 30), Red));
+}
+
 TEST(DCRender, MarkerColourRepaintsThePointerAtOnceAndDisabledDialsShowNone) {
   MeterPanel M(0);
   M.Dial->SetPosition(15);
