@@ -247,7 +247,7 @@ int TBaseDispatcher::GetBlock(uint8_t* out, size_t n) {
       rxConsumed_ += n;
     }
   }
-  if (freed && rxBlocked_.exchange(false)) WakeEventThread();
+  if (freed && rxBlocked_.exchange(false)) Kick();
   return int(n);
 }
 
@@ -280,7 +280,7 @@ void TBaseDispatcher::FlushInBuffer() {
     rx_.Clear();
     rxScanned_ = rxAnnounced_ = rxTotal_;
   }
-  if (freed && rxBlocked_.exchange(false)) WakeEventThread();
+  if (freed && rxBlocked_.exchange(false)) Kick();
 }
 
 void TBaseDispatcher::FlushOutBuffer() {
@@ -394,6 +394,7 @@ int TBaseDispatcher::SetStatusTrigger(uint16_t handle, uint16_t value, bool acti
       outSentArmed_ = false;
     statusPolling_ = triggers_.AnyStatusActive();
   }
+  if (started_) WakeEventThread();  // it samples the status only while a trigger is armed
   Kick();
   return rc;
 }
@@ -416,6 +417,7 @@ void TBaseDispatcher::RestoreTriggers(const TSavedTriggers& saved) {
     triggers_.ResetMatches();
     statusPolling_ = triggers_.AnyStatusActive();
   }
+  if (started_) WakeEventThread();
   Kick();
 }
 

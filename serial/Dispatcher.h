@@ -4,11 +4,14 @@
 // TBaseDispatcher holds everything that does not depend on the device API; a derived
 // class (TTermiosDispatcher) does the device work.
 //
-// Threads: the component calls in from the GUI thread. The event thread waits for the
-// device to become readable (or to hang up) and hands each event to the dispatch thread,
-// which moves the bytes into the receive ring and announces them by sending trigger
-// messages to the registered windows (blocking, 3000 ms time-out). The output thread
-// writes the transmit ring to the device.
+// Threads: the component calls in from the GUI thread. The dispatch thread waits for the
+// device to become readable, moves the bytes into the receive ring and announces them by
+// sending trigger messages to the registered windows (blocking, 3000 ms time-out); it
+// also fires the data, timer and status triggers. The event thread watches the device's
+// status: it notices a hang-up at once (even while a delivery holds the dispatch thread)
+// and, while a status trigger is armed, samples the modem lines and line errors on a
+// 50 ms tick. The output thread writes the transmit ring to the device. Every wait is a
+// blocking one: an idle open port costs no CPU.
 
 #include <atomic>
 #include <chrono>
@@ -68,8 +71,9 @@ struct TSavedTriggers {
   TTriggerLists lists;
 };
 
-// Events the event thread hands to the dispatch thread.
+// Device events seen by the waits below.
 inline constexpr uint32_t kEvRxChar = 0x0001;
+inline constexpr uint32_t kEvStatus = 0x0100;  // modem lines or line errors were sampled
 inline constexpr uint32_t kEvHangup = 0x8000;
 
 class TBaseDispatcher {
@@ -182,9 +186,14 @@ class TBaseDispatcher {
   virtual int ReadDevice(uint8_t* out, size_t n) = 0;
   // Non-blocking; 0 when the driver takes nothing now; kDeviceGone after a hang-up.
   virtual int WriteDevice(const uint8_t* data, size_t n) = 0;
-  // Event thread: blocks until input is readable (kEvRxChar, only when watchInput), the
-  // device hangs up (kEvHangup) or WakeEventThread is called (0).
-  virtual uint32_t WaitDeviceEvent(bool watchInput) = 0;
+  // Dispatch thread: blocks until input is readable (kEvRxChar, only when watchInput),
+  // the device hangs up (kEvHangup), WakeDispatchThread is called or timeoutMs passes
+  // (0; -1 waits without limit).
+  virtual uint32_t WaitDeviceInput(bool watchInput, int timeoutMs) = 0;
+  virtual void WakeDispatchThread() = 0;
+  // Event thread: blocks until the device hangs up (kEvHangup), WakeEventThread is called
+  // or timeoutMs passes (0).
+  virtual uint32_t WaitDeviceStatus(int timeoutMs) = 0;
   virtual void WakeEventThread() = 0;
   // Output thread: blocks until the device takes output (1), WakeOutputThread (0) or the
   // device hangs up (kDeviceGone).
@@ -220,8 +229,10 @@ class TBaseDispatcher {
   // Delivers a trigger message to every window; returns the count taken in peek mode.
   // `answered` becomes false when a window did not take the message in time.
   size_t Deliver(uint16_t msg, uint16_t wParam, uint16_t data, bool& answered);
-  void Kick();  // makes the dispatch thread look at its triggers again
-  std::optional<std::chrono::steady_clock::time_point> NextWake();
+  // Makes the dispatch thread look at its ring and triggers again (with `events` noted).
+  void Kick(uint32_t events = 0);
+  int MsToNextTimer();
+  void SampleStatus();
   void WaitForDrain();
 
   TCustomComPort* owner_;
@@ -264,11 +275,9 @@ class TBaseDispatcher {
   bool writing_ = false;  // the output thread writes from the ring outside the lock
   bool flushOut_ = false;
 
-  // Hand-over between the event thread and the dispatch thread.
+  // Events for the dispatch thread from the other threads (kEvStatus, kEvHangup).
   std::mutex evLock_;
-  std::condition_variable evCv_;
   uint32_t pendingEvents_ = 0;
-  bool kicked_ = false;
 
   std::thread eventThread_, dispatchThread_, outputThread_;
   std::atomic<int> running_{0};

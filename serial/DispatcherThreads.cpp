@@ -11,8 +11,8 @@ namespace vemo {
 
 namespace {
 
-// Status triggers on the modem lines, line errors and the driver's output queue have no
-// device event on this platform: they are looked at on this tick while one is armed.
+// Modem lines, line errors and the driver's output queue have no device event on this
+// platform: while a status trigger is armed they are looked at on this tick.
 constexpr std::chrono::milliseconds kStatusTick{50};
 
 }  // namespace
@@ -30,15 +30,12 @@ void TBaseDispatcher::StartThreads() {
 void TBaseDispatcher::RequestStop() {
   kill_ = true;
   {
-    std::lock_guard ev(evLock_);
-    evCv_.notify_all();
-  }
-  {
     std::lock_guard out(outLock_);
     outCv_.notify_all();
   }
   if (DeviceOpen()) {
     WakeEventThread();
+    WakeDispatchThread();
     WakeOutputThread();
   }
   {
@@ -74,67 +71,65 @@ bool TBaseDispatcher::ThreadsRunning() const {
   return running_.load() > 0;
 }
 
-void TBaseDispatcher::Kick() {
-  std::lock_guard ev(evLock_);
-  kicked_ = true;
-  evCv_.notify_all();
+void TBaseDispatcher::Kick(uint32_t events) {
+  if (events) {
+    std::lock_guard ev(evLock_);
+    pendingEvents_ |= events;
+  }
+  if (DeviceOpen()) WakeDispatchThread();
 }
 
 void TBaseDispatcher::EventThreadMain() {
   while (!kill_) {
-    uint32_t ev = WaitDeviceEvent(!rxBlocked_ && !hungUp_);
+    uint32_t ev = WaitDeviceStatus(statusPolling_ ? int(kStatusTick.count()) : -1);
     if (kill_) break;
-    if (ev == 0) continue;
-    if (ev & kEvHangup) hungUp_ = true;
-    // Each event is handled completely before the next wait, so a readable device is
-    // not reported again while the dispatch thread is still reading it.
-    std::unique_lock lock(evLock_);
-    pendingEvents_ |= ev;
-    evCv_.notify_all();
-    evCv_.wait(lock, [&] { return pendingEvents_ == 0 || kill_; });
+    if (ev & kEvHangup) {
+      // Noticed even while a delivery holds the dispatch thread: sends fail from now on.
+      hungUp_ = true;
+      Kick(kEvHangup);
+    } else if (statusPolling_) {
+      SampleStatus();
+      Kick(kEvStatus);
+    }
   }
   --running_;
 }
 
-std::optional<std::chrono::steady_clock::time_point> TBaseDispatcher::NextWake() {
+void TBaseDispatcher::SampleStatus() {
+  RefreshModemStatus();
+  uint8_t fresh = hungUp_ ? 0 : ReadLineErrors();
   std::lock_guard lock(lock_);
-  auto next = triggers_.NextTimerDue();
-  if (statusPolling_) {
-    auto tick = std::chrono::steady_clock::now() + kStatusTick;
-    next = next ? std::min(*next, tick) : tick;
+  lineErrors_ |= fresh;
+}
+
+int TBaseDispatcher::MsToNextTimer() {
+  std::optional<std::chrono::steady_clock::time_point> due;
+  {
+    std::lock_guard lock(lock_);
+    due = triggers_.NextTimerDue();
   }
-  return next;
+  if (!due) return -1;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
+  return int(std::clamp<int64_t>(left.count(), 0, 60000));
 }
 
 void TBaseDispatcher::DispatchThreadMain() {
-  for (;;) {
-    auto wake = NextWake();
-    uint32_t ev;
+  while (!kill_) {
+    uint32_t ev = WaitDeviceInput(!rxBlocked_ && !hungUp_, MsToNextTimer());
+    if (kill_) break;
     {
-      std::unique_lock lock(evLock_);
-      auto ready = [&] { return kill_ || pendingEvents_ != 0 || kicked_; };
-      if (wake)
-        evCv_.wait_until(lock, *wake, ready);
-      else
-        evCv_.wait(lock, ready);
-      if (kill_) break;
-      ev = pendingEvents_;
-      kicked_ = false;
-    }
-    if (ev & kEvRxChar) MoveToRing();
-    if ((ev & kEvHangup) && log_.Recording())
-      log_.Add(LogType::Error, LogSubtype::LineStatus, kEvHangup);
-    ScanAndAnnounce();
-    if (statusPolling_ && !kill_) {
-      RefreshModemStatus();
-      CheckStatusTriggers();
-    }
-    if (!kill_) CheckTimerTriggers();
-    if (ev) {
       std::lock_guard lock(evLock_);
-      pendingEvents_ = 0;
-      evCv_.notify_all();
+      ev |= std::exchange(pendingEvents_, 0);
     }
+    if (ev & kEvHangup) {
+      hungUp_ = true;
+      if (log_.Recording()) log_.Add(LogType::Error, LogSubtype::LineStatus, kEvHangup);
+    }
+    // A hang-up may leave bytes the device delivered before it went.
+    if (ev & (kEvRxChar | kEvHangup)) MoveToRing();
+    ScanAndAnnounce();
+    if (statusPolling_ && !kill_) CheckStatusTriggers();
+    if (!kill_) CheckTimerTriggers();
   }
   --running_;
 }
@@ -279,7 +274,6 @@ size_t TBaseDispatcher::Deliver(uint16_t msg, uint16_t wParam, uint16_t data, bo
 }
 
 void TBaseDispatcher::CheckStatusTriggers() {
-  uint8_t fresh = hungUp_ ? 0 : ReadLineErrors();
   size_t used, freeRoom;
   bool idle;
   {
@@ -292,7 +286,6 @@ void TBaseDispatcher::CheckStatusTriggers() {
   std::vector<uint16_t> fire;
   {
     std::lock_guard lock(lock_);
-    lineErrors_ |= fresh;
     for (TStatusTrigger& t : triggers_.Status()) {
       if (!t.active) continue;
       bool hit = false;
@@ -370,7 +363,7 @@ void TBaseDispatcher::OutputThreadMain() {
     outCv_.notify_all();
     if (statusPolling_) {
       out.unlock();
-      Kick();
+      Kick();  // output levels and output-sent triggers
       out.lock();
     }
   }

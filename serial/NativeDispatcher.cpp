@@ -95,9 +95,9 @@ int TTermiosDispatcher::OpenDevice(const std::string& path, bool probeOnly) {
   countsValid_ = false;
   if (probeOnly) return 0;
   exclusive_ = ::ioctl(fd, TIOCEXCL) == 0;
-  eventWake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  outputWake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (eventWake_ < 0 || outputWake_ < 0) {
+  for (int* w : {&eventWake_, &dispatchWake_, &outputWake_})
+    *w = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (eventWake_ < 0 || dispatchWake_ < 0 || outputWake_ < 0) {
     CloseDevice();
     return ecOutOfMemory;
   }
@@ -111,7 +111,7 @@ void TTermiosDispatcher::CloseDevice() {
   ::close(fd_);
   fd_ = -1;
   exclusive_ = locked_ = false;
-  for (int* w : {&eventWake_, &outputWake_}) {
+  for (int* w : {&eventWake_, &dispatchWake_, &outputWake_}) {
     if (*w >= 0) ::close(*w);
     *w = -1;
   }
@@ -204,24 +204,38 @@ void TTermiosDispatcher::BackOff(int wakeFd) {
   ::poll(&p, 1, 50);
 }
 
-uint32_t TTermiosDispatcher::WaitDeviceEvent(bool watchInput) {
-  pollfd p[2] = {{eventWake_, POLLIN, 0}, {fd_, short(watchInput ? POLLIN : 0), 0}};
+short TTermiosDispatcher::PollWith(int wakeFd, short events, int timeoutMs) {
+  pollfd p[2] = {{wakeFd, POLLIN, 0}, {fd_, events, 0}};
   // After a hang-up the descriptor reports POLLHUP for ever: stop watching it.
   nfds_t count = gone_ ? 1 : 2;
-  if (::poll(p, count, -1) < 0) return 0;
-  if (p[0].revents) {
-    DrainEventFd(eventWake_);
-    return 0;
-  }
+  if (::poll(p, count, timeoutMs) <= 0) return 0;
+  if (p[0].revents) DrainEventFd(wakeFd);
+  return count == 2 ? p[1].revents : 0;
+}
+
+uint32_t TTermiosDispatcher::WaitDeviceInput(bool watchInput, int timeoutMs) {
+  short revents = PollWith(dispatchWake_, watchInput ? POLLIN : 0, timeoutMs);
   uint32_t ev = 0;
-  if (p[1].revents & POLLIN) ev |= kEvRxChar;
-  if (p[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+  if (revents & POLLIN) ev |= kEvRxChar;
+  if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
     if (ConfirmHangup())
       ev |= kEvHangup;
     else if (!ev)
-      BackOff(eventWake_);
+      BackOff(dispatchWake_);
   }
   return ev;
+}
+
+void TTermiosDispatcher::WakeDispatchThread() {
+  SignalEventFd(dispatchWake_);
+}
+
+uint32_t TTermiosDispatcher::WaitDeviceStatus(int timeoutMs) {
+  short revents = PollWith(eventWake_, 0, timeoutMs);
+  if (!(revents & (POLLHUP | POLLERR | POLLNVAL))) return 0;
+  if (ConfirmHangup()) return kEvHangup;
+  BackOff(eventWake_);
+  return 0;
 }
 
 void TTermiosDispatcher::WakeEventThread() {

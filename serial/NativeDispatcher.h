@@ -23,7 +23,9 @@ class TTermiosDispatcher : public TBaseDispatcher {
   int ApplyLine(const TLineSettings& line, const TFlowSettings& flow) override;
   int ReadDevice(uint8_t* out, size_t n) override;
   int WriteDevice(const uint8_t* data, size_t n) override;
-  uint32_t WaitDeviceEvent(bool watchInput) override;
+  uint32_t WaitDeviceInput(bool watchInput, int timeoutMs) override;
+  void WakeDispatchThread() override;
+  uint32_t WaitDeviceStatus(int timeoutMs) override;
   void WakeEventThread() override;
   int WaitWritable() override;
   void WakeOutputThread() override;
@@ -40,10 +42,15 @@ class TTermiosDispatcher : public TBaseDispatcher {
   // Waits on the wake-up eventfd alone for a short while: the back-off after a poll()
   // error condition that turned out not to be a hang-up.
   void BackOff(int wakeFd);
+  // poll() on a wake-up eventfd and, unless the device is gone, the device with `events`.
+  // Returns the device's revents, or 0 when woken or timed out.
+  short PollWith(int wakeFd, short events, int timeoutMs);
 
   int fd_ = -1;
-  int eventWake_ = -1;   // wakes the event thread's poll()
-  int outputWake_ = -1;  // wakes the output thread's poll()
+  // Each thread's poll() has its own wake-up eventfd.
+  int eventWake_ = -1;
+  int dispatchWake_ = -1;
+  int outputWake_ = -1;
   bool exclusive_ = false;
   bool locked_ = false;
   std::atomic<bool> gone_{false};
