@@ -107,7 +107,7 @@ TEST_F(FastSessionTest, SilentMonitorTimesOutAtTheLimit) {
     // Never early; the late side is bounded by one wake-up of the wait (200 ms of real
     // time, 2 s on this clock) and is checked on the real clock below.
     EXPECT_GE(waited, r.seconds) << r.message;
-    EXPECT_LT(waited, r.seconds + 2.5) << r.message;
+    EXPECT_LT(waited, r.seconds + 4) << r.message;
   }
 }
 
