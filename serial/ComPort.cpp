@@ -101,11 +101,7 @@ void TCustomComPort::DoOpen() {
         dispatcher_->OpenLine(PortDevicePath(comNumber_), LineSettings(), flags, outSize_, inSize_);
     if (rc == ecAccessDenied) rc = ecAlreadyOpen;
     if (rc == ecFileNotFound || rc == ecPathNotFound) rc = ecBadId;
-    if (rc != 0) {
-      Check(rc);
-      DestroyDispatcher();  // loading: the failure is returned, not raised
-      return;
-    }
+    if (rc != 0) CheckException(rc);  // never loading here: Loaded() opens afterwards
     portState_ = TPortState::Open;
     UpdateEventsWanted();
     force_ = true;

@@ -60,7 +60,7 @@ int TBaseDispatcher::OpenLine(const std::string& path, const TLineSettings& requ
   {
     std::lock_guard out(outLock_);
     tx_.Reset(std::max<uint16_t>(outSize, 1));
-    writing_ = flushOut_ = false;
+    writing_ = holdOutput_ = false;
   }
   {
     std::lock_guard lock(lock_);
@@ -162,11 +162,13 @@ int TBaseDispatcher::SetFlow(const TFlowSettings& flow) {
 int TBaseDispatcher::SetQueueSizes(uint16_t inSize, uint16_t outSize) {
   (void)inSize;
   std::unique_lock out(outLock_);
-  outCv_.wait(out, [&] { return !writing_; });
+  HoldOutput(out);
   std::vector<uint8_t> held(tx_.Count());
   tx_.Peek(0, held.data(), held.size());
   tx_.Reset(std::max<size_t>({size_t(outSize), held.size(), 1}));
   tx_.Put(held.data(), held.size());
+  holdOutput_ = false;
+  outCv_.notify_all();
   return 0;
 }
 
@@ -283,18 +285,22 @@ void TBaseDispatcher::FlushInBuffer() {
   if (freed && rxBlocked_.exchange(false)) Kick();
 }
 
+void TBaseDispatcher::HoldOutput(std::unique_lock<std::mutex>& out) {
+  // Keeps the output thread off the ring; a wait for a device that takes nothing (a peer
+  // that does not read, flow control) is broken off rather than waited out.
+  holdOutput_ = true;
+  if (writing_) {
+    WakeOutputThread();
+    outCv_.wait(out, [&] { return !writing_; });
+  }
+}
+
 void TBaseDispatcher::FlushOutBuffer() {
   {
     std::unique_lock out(outLock_);
-    // Hold the output thread off the ring, break a wait for the device to take output,
-    // and let a write in progress finish before the ring is emptied.
-    flushOut_ = true;
-    if (writing_) {
-      WakeOutputThread();
-      outCv_.wait(out, [&] { return !writing_; });
-    }
+    HoldOutput(out);
     tx_.Clear();
-    flushOut_ = false;
+    holdOutput_ = false;
     outCv_.notify_all();
   }
   if (DeviceOpen()) PurgeDevice(false, true);

@@ -234,6 +234,8 @@ class TBaseDispatcher {
   int MsToNextTimer();
   void SampleStatus();
   void WaitForDrain();
+  // Call with the output lock held; the caller clears holdOutput_ and notifies outCv_.
+  void HoldOutput(std::unique_lock<std::mutex>& out);
 
   TCustomComPort* owner_;
   uint16_t handle_ = 0;
@@ -273,7 +275,7 @@ class TBaseDispatcher {
   std::condition_variable outCv_;
   TByteRing tx_;
   bool writing_ = false;  // the output thread writes from the ring outside the lock
-  bool flushOut_ = false;
+  bool holdOutput_ = false;
 
   // Events for the dispatch thread from the other threads (kEvStatus, kEvHangup).
   std::mutex evLock_;

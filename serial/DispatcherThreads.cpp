@@ -341,7 +341,7 @@ void TBaseDispatcher::CheckTimerTriggers() {
 void TBaseDispatcher::OutputThreadMain() {
   std::unique_lock out(outLock_);
   for (;;) {
-    outCv_.wait(out, [&] { return kill_ || (!tx_.Empty() && !hungUp_ && !flushOut_); });
+    outCv_.wait(out, [&] { return kill_ || (!tx_.Empty() && !hungUp_ && !holdOutput_); });
     if (kill_) break;
     // Only this thread consumes the ring and nobody else touches the bytes of a held run,
     // so the run can be written with the lock released.

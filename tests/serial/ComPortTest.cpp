@@ -14,6 +14,7 @@
 
 #include "PtyPeer.h"
 #include "serial/ComPort.h"
+#include "serial/ComWindow.h"
 #include "serial/SerialErrors.h"
 
 namespace vemo {
@@ -34,7 +35,53 @@ class ComPortTest : public ::testing::Test {
     port.SetComNumber(7);
     port.SetBaud(9600);
   }
-  void TearDown() override { TCustomComPort::SetPortSelector(nullptr); }
+  void TearDown() override {
+    TCustomComPort::SetPortSelector(nullptr);
+    TComWindow::SetExceptionHandler(nullptr);
+  }
+
+  // What the application's error display would have shown.
+  void CatchShownErrors() {
+    TComWindow::SetExceptionHandler([this](std::exception_ptr e) {
+      try {
+        std::rethrow_exception(e);
+      } catch (const std::exception& x) {
+        shown.push_back(x.what());
+      }
+    });
+  }
+
+  // Queues output while the peer does not read, until some of it waits in the output
+  // buffer; returns what was accepted.
+  std::string FillOutput() {
+    std::string accepted;
+    uint32_t counter = 0;
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (port.OutBuffUsed() < 1000 && std::chrono::steady_clock::now() < deadline) {
+      std::string b;
+      for (size_t i = 0, n = std::min<size_t>(512, port.OutBuffFree()); i < n; ++i)
+        b += char('a' + (counter++ % 26));
+      if (b.empty()) break;
+      port.SendString(b);
+      accepted += b;
+      std::this_thread::sleep_for(1ms);
+    }
+    return accepted;
+  }
+
+  std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+  std::filesystem::path TempFile(const std::string& name) {
+    auto file = std::filesystem::temp_directory_path() /
+                ("vemo-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove(file);
+    return file;
+  }
+
+  std::vector<std::string> shown;
 
   // The main window's way: read exactly what is announced.
   void CollectReceived() {
@@ -308,21 +355,7 @@ TEST_F(ComPortTest, BlockLargerThanTheFreeOutputRoomIsRefusedWhole) {
   EXPECT_EQ("", peer.ReadAvailable(50ms));
 
   // The peer stops reading: the driver fills, then the output buffer.
-  std::string accepted;
-  uint32_t counter = 0;
-  auto block = [&](size_t n) {
-    std::string b;
-    for (size_t i = 0; i < n; ++i) b += char('a' + (counter++ % 26));
-    return b;
-  };
-  auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (port.OutBuffUsed() < 1000 && std::chrono::steady_clock::now() < deadline) {
-    std::string b = block(std::min<size_t>(512, port.OutBuffFree()));
-    if (b.empty()) break;
-    port.SendString(b);
-    accepted += b;
-    std::this_thread::sleep_for(1ms);
-  }
+  std::string accepted = FillOutput();
   ASSERT_GE(port.OutBuffUsed(), 1000) << "the driver never filled";
   const uint16_t used = port.OutBuffUsed();
   const uint16_t freeRoom = port.OutBuffFree();
@@ -475,9 +508,7 @@ TEST_F(ComPortTest, UnpluggedDeviceGivesErrorsAndComesBackWhenPluggedIn) {
 
 TEST_F(ComPortTest, UnplugWithOutputStuckInTheDriverStillCloses) {
   port.SetOpen(true);
-  auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (port.OutBuffUsed() == 0 && std::chrono::steady_clock::now() < deadline)
-    port.SendString(std::string(std::min<size_t>(512, port.OutBuffFree()), 'z'));
+  ASSERT_FALSE(FillOutput().empty());
   peer.Unplug();
   EXPECT_TRUE(ProcessUntil([&] { return port.DeviceLost(); }));
   port.SetOpen(false);
@@ -499,13 +530,81 @@ TEST_F(ComPortTest, ThreadsLiveExactlyAsLongAsTheOpenPort) {
   EXPECT_EQ(threads, ThreadCount());
 }
 
+TEST_F(ComPortTest, ChangingBaudWithUnsentOutputWaitsUntilItHasLeft) {
+  port.SetOpen(true);
+  std::string accepted = FillOutput();
+  ASSERT_GT(port.OutBuffUsed(), 0);
+  std::string got;
+  std::thread reader([&] {
+    std::this_thread::sleep_for(300ms);
+    got = peer.Read(accepted.size(), 5000ms);
+  });
+  auto start = std::chrono::steady_clock::now();
+  port.SetBaud(19200);
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(0, port.OutBuffUsed());
+  EXPECT_GE(waited, 250ms);
+  reader.join();
+  EXPECT_TRUE(got == accepted);
+}
+
+TEST_F(ComPortTest, OpeningAskedForWhileLoadingHappensWhenLoadedAndFailsToTheApplication) {
+  CatchShownErrors();
+  port.BeginLoading();
+  port.SetOpen(true);
+  EXPECT_FALSE(port.Open());
+  port.Loaded();
+  EXPECT_TRUE(port.Open());
+
+  MapPort(9, "/dev/vemo-no-such-device");
+  TComPort other;
+  other.BeginLoading();
+  other.SetComNumber(9);
+  other.SetOpen(true);
+  EXPECT_NO_THROW(other.Loaded());
+  EXPECT_FALSE(other.Open());
+  EXPECT_EQ(std::vector<std::string>{"ie_BadId - Specified comport doesn't exist"}, shown);
+}
+
+TEST_F(ComPortTest, ExceptionFromAHandlerGoesToTheApplicationAndDeliveryGoesOn) {
+  CatchShownErrors();
+  port.SetOnTriggerAvail([&](TCustomComPort& cp, uint16_t count) {
+    std::string block(count, '\0');
+    cp.ReadBlock(block.data(), count);
+    received += block;
+    if (received == "a") throw Exception("handler failed");
+  });
+  port.SetOpen(true);
+  peer.Write("a");
+  EXPECT_TRUE(ProcessUntil([&] { return !shown.empty(); }));
+  peer.Write("b");
+  EXPECT_TRUE(ProcessUntil([&] { return received == "ab"; }));
+  EXPECT_EQ(std::vector<std::string>{"handler failed"}, shown);
+}
+
+TEST_F(ComPortTest, LogRecordsWritesReadsAndAnnouncements) {
+  auto file = TempFile("serial.log");
+  CollectReceived();
+  port.SetLogName(file.string());
+  port.SetLogging(tlOn);
+  port.SetOpen(true);
+  port.SendString("AT\r");
+  ASSERT_EQ("AT\r", peer.Read(3));
+  peer.Write("OK\r\n");
+  ASSERT_TRUE(ProcessUntil([&] { return received.size() == 4; }));
+  port.SetOpen(false);
+  std::string log = ReadFile(file);
+  for (const char* text : {"Device: COM7", "WriteCom", "ReadCom", "Avail", "Window"})
+    EXPECT_NE(std::string::npos, log.find(text)) << text << " missing from\n" << log;
+  EXPECT_EQ(tlOff, port.Logging());
+  std::filesystem::remove(file);
+}
+
 class TraceFileTest : public ComPortTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(TraceFileTest, WorkedExampleTracesToTheExpectedFile) {
   const bool hex = GetParam();
-  auto file = std::filesystem::temp_directory_path() /
-              ("vemo-trace-" + std::to_string(::getpid()) + (hex ? "-hex" : "-dec") + ".trc");
-  std::filesystem::remove(file);
+  auto file = TempFile(hex ? "hex.trc" : "dec.trc");
   CollectReceived();
   port.SetTraceName(file.string());
   port.SetTraceHex(hex);
@@ -516,8 +615,7 @@ TEST_P(TraceFileTest, WorkedExampleTracesToTheExpectedFile) {
   peer.Write("OK\r\n");
   ASSERT_TRUE(ProcessUntil([&] { return received.size() == 4; }));
   port.SetOpen(false);  // closing writes the trace
-  std::ifstream in(file, std::ios::binary);
-  std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string contents = ReadFile(file);
   EXPECT_EQ(hex ? "Transmit: \nAT[0D]\n\nReceive: \nOK[0D][0A]\n"
                 : "Transmit: \nAT[13]\n\nReceive: \nOK[13][10]\n",
             contents);
