@@ -7,3 +7,7 @@ vemo_add_test(dialogs_options_tests LABEL dialogs GUI
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/OptionsDialogTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/DualRelayDialogTest.cpp
   LIBS ui_dialogs Qt6::Test)
+
+vemo_add_test(dialogs_port_tests LABEL dialogs GUI
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/PortDialogsTest.cpp
+  LIBS ui_dialogs serial_test_support Qt6::Test)
