@@ -118,6 +118,13 @@ void TDCDial::SetTickSets(const TDCTickSetList* Value) {
   Invalidate();
 }
 
+void TDCDial::SetMarkerStyle(TMarkerStyle Value) {
+  if (Value == fMarkerStyle) return;
+  fMarkerStyle = Value;
+  // The pointer on show was drawn in the old style; the next move could not erase it.
+  Invalidate();
+}
+
 void TDCDial::SetMaxValue(int Value) {
   if (Value == fMaxValue || Value <= fMinValue) return;
   fMaxValue = Value;

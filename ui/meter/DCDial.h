@@ -95,7 +95,7 @@ class TDCDial : public QWidget {
   void SetLabelSets(const TDCLabelSetList* Value);
   void SetLargeChange(int Value) { fLargeChange = Value; }
   void SetMarkerColor(TColor Value);
-  void SetMarkerStyle(TMarkerStyle Value) { fMarkerStyle = Value; }
+  void SetMarkerStyle(TMarkerStyle Value);
   void SetMaxValue(int Value);
   void SetMinValue(int Value);
   // Run time: a value inside MinValue..MaxValue moves the pointer with a partial repaint;

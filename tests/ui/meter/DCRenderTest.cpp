@@ -167,6 +167,7 @@ TEST(DCRender, UserDrawnPointersAreDrawnByTheProgramAndRemovedWithTheFaceBeneath
   M.Dial->OnDrawMarker = [&](TDCDial*, QPainter& Canvas, QPoint Center, int Angle) {
     Canvas.setPen(QColor(Green));
     Canvas.drawLine(Center, Center + PolarOffset(Angle, 50));
+    Canvas.fillRect(QRect(10, 10, 4, 4), QColor(Green));  // a user's pointer may reach anywhere
   };
   M.Dial->OnFixDialFace = [&](TDCDial*, QPainter&, QPoint Center, int OldAngle) {
     EXPECT_EQ(Center, QPoint(143, 118));
@@ -182,6 +183,15 @@ TEST(DCRender, UserDrawnPointersAreDrawnByTheProgramAndRemovedWithTheFaceBeneath
   EXPECT_TRUE(HasColourNear(Image, M.At(25, 30), Green));
   EXPECT_FALSE(HasColourNear(Image, M.At(5, 30), Green));
   EXPECT_FALSE(HasColourNear(Image, M.At(25, 30), Red));
+  EXPECT_EQ(Image.pixel(11, 11), Green);
+
+  M.Dial->SetMarkerStyle(msLine);
+  M.Dial->SetPosition(10);
+  MeterPanel::Settle();
+  const QImage Line = M.Screen();
+  EXPECT_TRUE(HasColourNear(Line, M.At(10, 30), Red));
+  EXPECT_FALSE(HasColourNear(Line, M.At(25, 30), Green));
+  EXPECT_EQ(Line.pixel(11, 11), White);
 }
 
 TEST(DCRender, MarkerColourRepaintsThePointerAtOnceAndDisabledDialsShowNone) {
