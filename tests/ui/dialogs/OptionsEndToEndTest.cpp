@@ -1,0 +1,343 @@
+// The options dialogs end to end: settings read from the simulated monitor through the real
+// session and port, shown, changed through the dialog's controls, and sent back; the
+// simulator's transcript shows the exact commands the monitor received.
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "monitor/Buffer.h"
+#include "monitor/VSWRMon.h"
+#include "serial/ComPort.h"
+#include "tests/serial/PtyPeer.h"
+#include "tests/support/SimProcess.h"
+#include "ui/controls/NumEdit.h"
+#include "ui/dialogs/OptionsSending.h"
+#include "ui/dialogs/OptnsDlg.h"
+#include "ui/dialogs/OptnsDlgDualRelay.h"
+
+namespace vemo {
+namespace {
+
+using Commands = std::vector<std::string>;
+
+// The main window's forwarders: each passes its values to the session's setter.
+class SessionForwarders : public ISettingsForwarders {
+ public:
+  explicit SessionForwarders(TVSWR_Monitor& monitor) : m_(monitor) {}
+  void SetCheckOnZeroPower(bool on) override { m_.WriteCheckOnZeroPower(on); }
+  void SetVSWRLevel(uint8_t level) override { m_.WriteVSWRLevel(level); }
+  void SetHighPowerAlarm(bool enable, int32_t level) override {
+    m_.WriteHiPowerAlarm({level, enable});
+  }
+  void SetLowPowerAlarm(bool enable, int32_t level) override {
+    m_.WriteLowPowerAlarm({level, enable});
+  }
+  void SetAlarmEnable(bool on) override { m_.WriteAlarmEnable(on); }
+  void SetRelaySense(bool on) override { m_.WriteRelaySense(on); }
+  void SetRelay2Sense(bool on) override { m_.WriteRelay2Sense(on); }
+  void SetLatchAlarm(bool on) override { m_.WriteLatchAlarm(on); }
+  void SetAlarmAtPowerUp(bool on) override { m_.WriteAlarmAtPowerUp(on); }
+  void SetPushToTalk(bool enable, float delay) override { m_.WritePushToTalk({enable, delay}); }
+
+ private:
+  TVSWR_Monitor& m_;
+};
+
+class OptionsAgainstSimulator : public testing::Test {
+ protected:
+  static constexpr int kPort = 29;
+
+  void TearDown() override {
+    port_.SetOpen(false);
+    test::MapPort(kPort, "/dev/vemo-unmapped");
+  }
+
+  void Connect(const std::string& model, const std::string& firmware) {
+    const std::string device =
+        sim_.Start({"--model", model, "--firmware", firmware, "--noise", "0"});
+    test::MapPort(kPort, device);
+    port_.SetComNumber(kPort);
+    port_.SetBaud(9600);
+    port_.SetOnTriggerAvail([this](TCustomComPort& cp, uint16_t count) {
+      std::string bytes(count, '\0');
+      cp.ReadBlock(bytes.data(), count);
+      for (char c : bytes) buffer_.Put(static_cast<uint8_t>(c));
+    });
+    port_.SetOpen(true);
+    ASSERT_TRUE(monitor_.Identify());
+  }
+
+  // What the main window reads before it shows an options dialog, in its order.
+  MonitorSettings ReadAll() {
+    MonitorSettings s;
+    s.LatchAlarm = monitor_.ReadLatchAlarm();
+    s.AlarmAtPowerUp = monitor_.ReadAlarmAtPowerUp();
+    s.RelaySense = monitor_.ReadRelaySense();
+    s.Relay2Sense = monitor_.ReadRelay2Sense();
+    s.VSWRAlarmEnable = monitor_.ReadAlarmEnable();
+    s.VSWRLevel = monitor_.ReadVSWRLevel();
+    s.CheckOnZeroPower = monitor_.ReadCheckOnZeroPower();
+    const TPowerAlarm high = monitor_.ReadHiPowerAlarm();
+    s.HighPowerLevel = high.Level;
+    s.HighPowerEnable = high.Enabled;
+    const TPowerAlarm low = monitor_.ReadLowPowerAlarm();
+    s.LowPowerLevel = low.Level;
+    s.LowPowerEnable = low.Enabled;
+    const TPushToTalk ptt = monitor_.ReadPushToTalk();
+    s.PushToTalkEnable = ptt.Enabled;
+    s.PushToTalkDelay = ptt.Delay;
+    s.SetDACGains(monitor_.ReadDACGains());
+    return s;
+  }
+
+  // Commands the monitor received after the first `mark` ones.
+  Commands Since(size_t mark) const {
+    const Commands all = sim_.ReceivedCommands();
+    return Commands(all.begin() + std::min(mark, all.size()), all.end());
+  }
+
+  size_t Mark() const { return sim_.ReceivedCommands().size(); }
+
+  // No command reached the monitor that its model does not have.
+  void ExpectNoUnsupportedCommand() const {
+    for (const test::TranscriptEntry& e : sim_.Transcript()) {
+      EXPECT_NE(e.note, "unsupported") << e.text;
+    }
+  }
+
+  test::SimProcess sim_;
+  TComPort port_;
+  TBuffer buffer_;
+  TVSWR_Monitor monitor_{port_, buffer_};
+  SessionForwarders forwarders_{monitor_};
+};
+
+std::string Flag(char letter, bool on) {
+  return std::string(1, letter) + (on ? "1" : "0");
+}
+// Latch and alarm at power-up are switched on with "0".
+std::string InvertedFlag(char letter, bool on) {
+  return Flag(letter, !on);
+}
+
+// The user's changes in the single-relay dialog: every visible control is turned around.
+struct Changes {
+  bool alarmEnable, relaySense, latch, powerUp, checkOnZero, highEnable;
+  int highLevel;
+};
+
+Changes TurnAround(TdlgOptions& dialog, const MonitorSettings& read) {
+  Changes c{!read.VSWRAlarmEnable,
+            !read.RelaySense,
+            !read.LatchAlarm,
+            !read.AlarmAtPowerUp,
+            !read.CheckOnZeroPower,
+            !read.HighPowerEnable,
+            read.HighPowerLevel == 50 ? 10 : 50};
+  for (QCheckBox* box :
+       {dialog.chkbxAlarmEnable, dialog.chkbxRelaySense, dialog.chkbxLatchAlarm,
+        dialog.chkbxPwrUpAlarm, dialog.chkbxAlarmOnZero, dialog.chkbxEnableHiPwrAlarm}) {
+    box->toggle();
+  }
+  dialog.cmbobxVSWRLevel->setCurrentIndex(dialog.cmbobxVSWRLevel->count() - 1);
+  dialog.cardedHiPower->SetValue(c.highLevel);
+  dialog.chkbxPushToTalkEnable->setChecked(true);
+  dialog.realedPushToTalkDelay->SetValue(1.0);
+  return c;
+}
+
+std::string HighLevelCommand(int percent) {
+  return percent == 50 ? "M13107" : "M 2621";
+}
+
+TEST_F(OptionsAgainstSimulator, KRFMON01SendsOnlyWhatItsModelHas) {
+  Connect("KRFMON01", "2005-01-01");
+  const MonitorSettings read = ReadAll();
+  TdlgOptions dialog(&forwarders_);
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  ASSERT_EQ(dialog.Layout(), OptionsLayout::A);
+  const Changes c = TurnAround(dialog, read);
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  ASSERT_EQ(dialog.result(), QDialog::Accepted);
+  // The six-level list ends at "VSWR = 1.8", code 5; the rest of the nine settings are
+  // nothing this model has.
+  EXPECT_EQ(Since(mark), (Commands{"95", "Q", "P"}));
+  EXPECT_EQ(monitor_.ReadCheckOnZeroPower(), c.checkOnZero);
+  ExpectNoUnsupportedCommand();
+}
+
+TEST_F(OptionsAgainstSimulator, KRFMON03FromTheNewestFirmwareTakesEverySetting) {
+  Connect("KRFMON03", "2010-01-08");
+  const MonitorSettings read = ReadAll();
+  TdlgOptions dialog(&forwarders_);
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  ASSERT_EQ(dialog.Layout(), OptionsLayout::H);
+  const Changes c = TurnAround(dialog, read);
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  ASSERT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(Since(mark),
+            (Commands{Flag('6', c.alarmEnable), Flag('5', c.relaySense), InvertedFlag('O', c.latch),
+                      InvertedFlag('U', c.powerUp), "&1", "% 6", "9C", "Q", "P", "L",
+                      HighLevelCommand(c.highLevel), Flag('N', c.highEnable), "D"}));
+
+  // Read back, the monitor holds what the dialog showed.
+  const MonitorSettings now = ReadAll();
+  EXPECT_EQ(now.VSWRAlarmEnable, c.alarmEnable);
+  EXPECT_EQ(now.RelaySense, c.relaySense);
+  EXPECT_EQ(now.LatchAlarm, c.latch);
+  EXPECT_EQ(now.AlarmAtPowerUp, c.powerUp);
+  EXPECT_EQ(now.VSWRLevel, 12);
+  EXPECT_EQ(now.CheckOnZeroPower, c.checkOnZero);
+  EXPECT_EQ(now.HighPowerLevel, c.highLevel);
+  EXPECT_EQ(now.HighPowerEnable, c.highEnable);
+  EXPECT_EQ(now.LowPowerLevel, read.LowPowerLevel);
+  EXPECT_TRUE(now.PushToTalkEnable);
+  EXPECT_FLOAT_EQ(now.PushToTalkDelay, 0.94f);  // 6 units of 1/6.4 s
+  ExpectNoUnsupportedCommand();
+}
+
+TEST_F(OptionsAgainstSimulator, KRFMON03ADayBeforeThePushToTalkFirmwareSendsNoPushToTalk) {
+  Connect("KRFMON03", "2010-01-07");
+  const MonitorSettings read = ReadAll();
+  TdlgOptions dialog(&forwarders_);
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  ASSERT_EQ(dialog.Layout(), OptionsLayout::G);
+  const Changes c = TurnAround(dialog, read);
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(Since(mark),
+            (Commands{Flag('6', c.alarmEnable), Flag('5', c.relaySense), InvertedFlag('O', c.latch),
+                      InvertedFlag('U', c.powerUp), "9C", "Q", "P", "L",
+                      HighLevelCommand(c.highLevel), Flag('N', c.highEnable), "D"}));
+  ExpectNoUnsupportedCommand();
+}
+
+TEST_F(OptionsAgainstSimulator, VPMon002OnItsPowerUpAlarmFirmwareDate) {
+  Connect("VPMon002", "2003-11-20");
+  const MonitorSettings read = ReadAll();
+  TdlgOptions dialog(&forwarders_);
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  ASSERT_EQ(dialog.Layout(), OptionsLayout::G);
+  const Changes c = TurnAround(dialog, read);
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(Since(mark),
+            (Commands{Flag('6', c.alarmEnable), Flag('5', c.relaySense), InvertedFlag('O', c.latch),
+                      InvertedFlag('U', c.powerUp), "9C", "Q", "P", "L",
+                      HighLevelCommand(c.highLevel), Flag('N', c.highEnable), "D"}));
+  ExpectNoUnsupportedCommand();
+}
+
+TEST_F(OptionsAgainstSimulator, AnUnknownModelStillSendsTheSettingsAllModelsHave) {
+  Connect("TQAMO001", "2010-01-08");
+  const MonitorSettings read = ReadAll();
+  TdlgOptions dialog(&forwarders_);
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  ASSERT_EQ(dialog.Layout(), OptionsLayout::None);
+  EXPECT_FALSE(dialog.grpbxAlarmSettings->isVisible());
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  // Everything goes back as it was read.
+  Commands expected{"&" + std::string(read.PushToTalkEnable ? "1" : "0")};
+  const int units = static_cast<int>(std::lround(read.PushToTalkDelay * 6.4));
+  expected.push_back(units < 10 ? "% " + std::to_string(units) : "%" + std::to_string(units));
+  expected.push_back("9" + std::string(1, "0123456789ABCDEF"[read.VSWRLevel & 15]));
+  expected.push_back("Q");
+  EXPECT_EQ(Since(mark), expected);
+  ExpectNoUnsupportedCommand();
+}
+
+TEST_F(OptionsAgainstSimulator, CancelSendsNothing) {
+  Connect("KRFMON03", "2010-01-08");
+  const MonitorSettings read = ReadAll();
+  TdlgOptions dialog(&forwarders_);
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  TurnAround(dialog, read);
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.CancelBtn, Qt::LeftButton);
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  test::ProcessFor(std::chrono::milliseconds(100));
+  EXPECT_TRUE(Since(mark).empty());
+}
+
+class DualRelayAgainstSimulator : public OptionsAgainstSimulator {
+ protected:
+  // The main window's sequence after the dual-relay dialog closed.
+  void SendIfAccepted(TdlgOptionsDualRelay& dialog) {
+    if (dialog.result() != QDialog::Accepted) return;
+    SendDualRelaySettings(dialog.ReadSettings(), forwarders_,
+                          [this](uint16_t gains) { monitor_.WriteDACGains(gains); });
+  }
+};
+
+TEST_F(DualRelayAgainstSimulator, OkSendsBothRelaysAndTheGainsLast) {
+  Connect("KRFMON04", "2010-01-08");
+  const MonitorSettings read = ReadAll();
+  TdlgOptionsDualRelay dialog;
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  dialog.chkbxRelay2Sense->toggle();
+  dialog.chkbxAlarmEnable->toggle();
+  dialog.cmbobxVSWRLevel->setCurrentIndex(3);
+  dialog.cmbobxFwdDACGain->setCurrentIndex(dialog.cmbobxFwdDACGain->findText("2"));
+  dialog.cmbobxRflDACGain->setCurrentIndex(dialog.cmbobxRflDACGain->findText("1"));
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  SendIfAccepted(dialog);
+
+  const int units = static_cast<int>(std::lround(read.PushToTalkDelay * 6.4));
+  EXPECT_EQ(Since(mark),
+            (Commands{Flag('6', !read.VSWRAlarmEnable), Flag('5', read.RelaySense),
+                      Flag('W', !read.Relay2Sense), InvertedFlag('O', read.LatchAlarm),
+                      InvertedFlag('U', read.AlarmAtPowerUp), Flag('&', read.PushToTalkEnable),
+                      units < 10 ? "% " + std::to_string(units) : "%" + std::to_string(units), "93",
+                      "Q", "L", "D", "J21"}));
+  const MonitorSettings now = ReadAll();
+  EXPECT_EQ(now.Relay2Sense, !read.Relay2Sense);
+  EXPECT_EQ(now.FwdDACGain, 2);
+  EXPECT_EQ(now.RflDACGain, 1);
+  ExpectNoUnsupportedCommand();
+}
+
+TEST_F(DualRelayAgainstSimulator, CancelAfterChangesSendsNothing) {
+  Connect("KRFMON04", "2010-01-08");
+  const MonitorSettings read = ReadAll();
+  TdlgOptionsDualRelay dialog;
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  dialog.chkbxRelay2Sense->toggle();
+  dialog.cmbobxFwdDACGain->setCurrentText("8");
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.CancelBtn, Qt::LeftButton);
+  SendIfAccepted(dialog);
+  test::ProcessFor(std::chrono::milliseconds(100));
+  EXPECT_TRUE(Since(mark).empty());
+  EXPECT_EQ(ReadAll().Relay2Sense, read.Relay2Sense);
+}
+
+}  // namespace
+}  // namespace vemo
