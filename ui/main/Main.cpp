@@ -56,6 +56,7 @@ TFormMain::TFormMain(QWidget* parent)
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(NormalTimer1Interval);
+  Timer1->setTimerType(Qt::PreciseTimer);  // the polling period is exchange + interval
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
   Timer2 = new QTimer(this);
   Timer2->setInterval(800);

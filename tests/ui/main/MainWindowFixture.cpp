@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -81,6 +82,21 @@ void MainWindowTest::TriggerAndWait() {
   const size_t before = CountCommand("T");
   form->mnuCommands_T->trigger();
   ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") > before && !form->TickRunning(); }));
+}
+
+void MainWindowTest::DuringExchange(const std::string& command, std::function<void()> action) {
+  ranDuringTick = false;
+  const size_t before = CountCommand(command);
+  auto* poll = new QTimer(form.get());
+  poll->setInterval(10);
+  QObject::connect(poll, &QTimer::timeout, poll, [this, poll, before, command, action] {
+    if (!form->TickRunning() || CountCommand(command) <= before) return;
+    poll->stop();
+    poll->deleteLater();
+    action();
+    ranDuringTick = true;
+  });
+  poll->start();
 }
 
 }  // namespace vemo::test

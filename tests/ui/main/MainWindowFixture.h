@@ -51,6 +51,11 @@ class MainWindowTest : public ::testing::Test {
   size_t CountCommand(const std::string& command) const;
   // Waits for a reading requested through the menu, shown once the read-out changes.
   void TriggerAndWait();
+  // Runs action once, from inside the first tick that has sent command to the monitor
+  // (an exchange waits in a nested event loop, so the test's own loop only sees ticks
+  // that have ended). Returns at once; ranDuringTick tells when it has run.
+  void DuringExchange(const std::string& command, std::function<void()> action);
+  bool ranDuringTick = false;
 
   QTemporaryDir dir;
   std::string iniPath;
