@@ -101,6 +101,22 @@ void TdlgCalWizard::ShowError(const QString& text) {
   Message(QMessageBox::Critical, text, QMessageBox::Ok);
 }
 
+bool TdlgCalWizard::RunExchange(const std::function<void()>& exchange) {
+  QString failure;
+  {
+    BusyScope busy(*this);
+    try {
+      exchange();
+      return true;
+    } catch (const std::exception& e) {
+      failure = QString::fromStdString(e.what());
+    }
+  }
+  // Shown once the controls and the cursor are back.
+  ShowError(failure);
+  return false;
+}
+
 void TdlgCalWizard::FormActivate() {
   // Nothing of an earlier showing survives, also when a read below fails.
   activated_ = false;
@@ -108,31 +124,25 @@ void TdlgCalWizard::FormActivate() {
   fullScale_ = 0;
   old_ = new_ = TCalibration{};
   firstPoint_ = {};
-  {
-    BusyScope busy(*this);
-    ShowPage(kPageCurrentValues);
-    chkbxFwdCalibration->setChecked(true);
-    chkbxReflCalibration->setChecked(true);
+  ShowPage(kPageCurrentValues);
+  chkbxFwdCalibration->setChecked(true);
+  chkbxReflCalibration->setChecked(true);
+  ShowRecords();
+  RunExchange([this] {
+    std::array<uint16_t, 4> words{};
+    for (uint8_t address = 0; address < words.size(); ++address)
+      words[address] = monitor_->ReadEeprom(address);
+    old_ = CalibrationFromWords(words);
+    new_ = old_;
     ShowRecords();
-    try {
-      std::array<uint16_t, 4> words{};
-      for (uint8_t address = 0; address < words.size(); ++address)
-        words[address] = monitor_->ReadEeprom(address);
-      old_ = CalibrationFromWords(words);
-      new_ = old_;
-      fullScale_ = monitor_->ReadFullScale();
-      fullScaleKnown_ = true;
-      realedFSPower->SetValue(static_cast<double>(ShownFullScale(fullScale_)));
-      rawModeMayBeOn_ = true;
-      monitor_->SetRawMode(true);
-      ShowRecords();
-      realedFreqFactor->SetValue(0);
-      activated_ = true;
-    } catch (const std::exception& e) {
-      ShowRecords();
-      ShowError(QString::fromStdString(e.what()));
-    }
-  }
+    fullScale_ = monitor_->ReadFullScale();
+    fullScaleKnown_ = true;
+    realedFSPower->SetValue(static_cast<double>(ShownFullScale(fullScale_)));
+    rawModeMayBeOn_ = true;
+    monitor_->SetRawMode(true);
+    realedFreqFactor->SetValue(0);
+    activated_ = true;
+  });
   chkbxFwdCalibration->setFocus();
 }
 
@@ -146,50 +156,39 @@ void TdlgCalWizard::done(int result) {
 
 void TdlgCalWizard::FormClose() {
   if (!rawModeMayBeOn_ || monitor_ == nullptr) return;
-  BusyScope busy(*this);
-  try {
+  RunExchange([this] {
     monitor_->SetRawMode(false);
     rawModeMayBeOn_ = false;
-  } catch (const std::exception& e) {
-    ShowError(QString::fromStdString(e.what()));
-  }
+  });
 }
 
 void TdlgCalWizard::btnNextClick() {
-  if (busy_) return;
-  const bool fwd = chkbxFwdCalibration->isChecked();
-  const bool refl = chkbxReflCalibration->isChecked();
-  {
-    BusyScope busy(*this);
-    try {
-      switch (pageIndex_) {
-        case kPageCurrentValues:
-          if (!activated_) throw Exception(kNotActivatedText);
-          // A new pass through the pages: every point is measured again.
-          firstPoint_ = {};
-          break;
-        case kPageFwdPower1:
-          MeasureFirstPoint(TCalChannel::Forward);
-          break;
-        case kPageFwdPower2:
-          MeasureSecondPointAndFit(TCalChannel::Forward);
-          break;
-        case kPageReflPower1:
-          MeasureFirstPoint(TCalChannel::Reflected);
-          break;
-        case kPageReflPower2:
-          MeasureSecondPointAndFit(TCalChannel::Reflected);
-          break;
-        default:
-          return;
-      }
-    } catch (const std::exception& e) {
-      // The page stays where it was; nothing of this step is kept.
-      ShowError(QString::fromStdString(e.what()));
-      return;
+  if (busy_ || pageIndex_ == kPageFinish) return;
+  // On failure the page stays where it was and nothing of the step is kept.
+  const bool done = RunExchange([this] {
+    switch (pageIndex_) {
+      case kPageCurrentValues:
+        if (!activated_) throw Exception(kNotActivatedText);
+        // A new pass through the pages: every point is measured again.
+        firstPoint_ = {};
+        break;
+      case kPageFwdPower1:
+        MeasureFirstPoint(TCalChannel::Forward);
+        break;
+      case kPageFwdPower2:
+        MeasureSecondPointAndFit(TCalChannel::Forward);
+        break;
+      case kPageReflPower1:
+        MeasureFirstPoint(TCalChannel::Reflected);
+        break;
+      default:
+        MeasureSecondPointAndFit(TCalChannel::Reflected);
+        break;
     }
-    ShowPage(NextPage(pageIndex_, fwd, refl));
-  }
+  });
+  if (!done) return;
+  ShowPage(
+      NextPage(pageIndex_, chkbxFwdCalibration->isChecked(), chkbxReflCalibration->isChecked()));
   FocusPageEntry();
 }
 
@@ -240,21 +239,16 @@ void TdlgCalWizard::btnBackClick() {
 
 void TdlgCalWizard::btnFinishClick() {
   if (busy_) return;
-  {
-    BusyScope busy(*this);
-    try {
-      if (chkbxFwdCalibration->isChecked() || chkbxReflCalibration->isChecked()) {
-        if (!activated_) throw Exception(kNotActivatedText);
-        for (const TEepromWrite& write : CalibrationWrites(new_))
-          monitor_->WriteEeprom(write.Address, write.Value);
-      }
-      monitor_->SetRawMode(false);
-      rawModeMayBeOn_ = false;
-    } catch (const std::exception& e) {
-      ShowError(QString::fromStdString(e.what()));
-      return;
+  const bool written = RunExchange([this] {
+    if (chkbxFwdCalibration->isChecked() || chkbxReflCalibration->isChecked()) {
+      if (!activated_) throw Exception(kNotActivatedText);
+      for (const TEepromWrite& write : CalibrationWrites(new_))
+        monitor_->WriteEeprom(write.Address, write.Value);
     }
-  }
+    monitor_->SetRawMode(false);
+    rawModeMayBeOn_ = false;
+  });
+  if (!written) return;
   ShowPage(kPageCurrentValues);
   Message(QMessageBox::Information, QString::fromLatin1(kPowerCycleText), QMessageBox::Ok);
   accept();
@@ -276,26 +270,27 @@ void TdlgCalWizard::btnResetCalClick() {
 
 void TdlgCalWizard::btnUpdateFSPowerClick() {
   if (busy_ || monitor_ == nullptr) return;
-  BusyScope busy(*this);
   const auto readBack = [this] {
     fullScale_ = monitor_->ReadFullScale();
     fullScaleKnown_ = true;
     realedFSPower->SetValue(static_cast<double>(ShownFullScale(fullScale_)));
   };
-  try {
+  RunExchange([this, &readBack] {
     // Until the monitor confirms the full scale, no factor is computed from either value.
     fullScaleKnown_ = false;
-    monitor_->SetFullScale(static_cast<double>(realedFSPower->Value()));
-    readBack();
-  } catch (const std::exception& e) {
-    // Show what the monitor holds now, whether or not the new value reached it.
     try {
+      monitor_->SetFullScale(static_cast<double>(realedFSPower->Value()));
       readBack();
     } catch (const std::exception&) {
-      // The failure below says enough; the fit refuses until the full scale is known.
+      // Show what the monitor holds now, whether or not the new value reached it; the
+      // first failure is the one reported.
+      try {
+        readBack();
+      } catch (const std::exception&) {
+      }
+      throw;
     }
-    ShowError(QString::fromStdString(e.what()));
-  }
+  });
 }
 
 void TdlgCalWizard::CalibrationToggled(TCalChannel channel, bool checked) {

@@ -73,6 +73,8 @@ class TdlgCalWizard : public QDialog {
   void MeasureSecondPointAndFit(TCalChannel channel);
   TCalPoint MeasurePoint(TCalChannel channel, const TRealEdit& enteredPower);
 
+  // Runs exchange with the monitor as one busy step; shows its failure and returns false.
+  bool RunExchange(const std::function<void()>& exchange);
   void ShowPage(int page);
   void UpdateButtons();
   void ShowRecords();
