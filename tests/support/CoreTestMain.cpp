@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("VEMO_BIN_DIR")) qputenv("VEMO_BIN_DIR", VEMO_DEFAULT_BIN_DIR);
+  if (qEnvironmentVariableIsEmpty("VEMO_ARTIFACT_DIR"))
+    qputenv("VEMO_ARTIFACT_DIR", VEMO_DEFAULT_ARTIFACT_DIR);
   testing::InitGoogleTest(&argc, argv);
   QCoreApplication app(argc, argv);
   return RUN_ALL_TESTS();
