@@ -108,8 +108,11 @@ void TComWindow::HandleSent() {
   ++inSent_;
   RunProcedure(m);
   --inSent_;
-  std::lock_guard lock(mutex_);
-  state_ = SendState::Done;
+  {
+    std::lock_guard lock(mutex_);
+    state_ = SendState::Done;
+  }
+  // Notified outside the lock, so the woken sender does not run into it.
   answered_.notify_all();
 }
 
