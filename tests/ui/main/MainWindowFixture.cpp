@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -10,6 +11,19 @@
 #include <algorithm>
 
 namespace vemo::test {
+
+void ExpectWorkedExample(const TFormMain& f) {
+  EXPECT_EQ(f.Label1D->text(), "Forward Power (W):");
+  EXPECT_EQ(f.Label2D->text(), "Reflected Power (W):");
+  EXPECT_EQ(f.Edit_Forward_Power->text(), "  100.0");
+  EXPECT_EQ(f.Edit_Reverse_Power->text(), "      1.00");
+  EXPECT_EQ(f.Edit_Return_Loss->text(), "    -20.00");
+  EXPECT_EQ(f.Edit_VSWR->text(), "      1.22");
+  EXPECT_EQ(f.Edit_Rho->text(), "      0.10");
+  EXPECT_EQ(f.Edit_Transmited_Power->text(), "     99.01");
+  EXPECT_EQ(f.editDBM->text(), "   50.0");
+  EXPECT_EQ(f.editDBm1->text(), "   50.0");
+}
 
 void MainWindowTest::SetUp() {
   ASSERT_TRUE(dir.isValid());

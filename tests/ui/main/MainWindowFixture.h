@@ -26,6 +26,9 @@ struct ShownMessage {
   QMessageBox::StandardButtons buttons;
 };
 
+// The read-outs of 100 W forward and 1 W reflected on a full scale below 1000 W.
+void ExpectWorkedExample(const TFormMain& f);
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override;

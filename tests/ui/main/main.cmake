@@ -5,3 +5,4 @@ target_link_libraries(vemo_test_main_window PUBLIC ui_main vemo_test_sim Qt6::Te
 
 vemo_add_test(ui_main_startup LABEL main GUI SOURCES StartupTest.cpp LIBS vemo_test_main_window)
 vemo_add_test(ui_main_polling LABEL main GUI SOURCES PollingTest.cpp LIBS vemo_test_main_window)
+vemo_add_test(ui_main_display LABEL main GUI SOURCES DisplayTest.cpp LIBS vemo_test_main_window)
