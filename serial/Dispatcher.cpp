@@ -434,7 +434,7 @@ void TBaseDispatcher::RegisterWindow(TComWindow* window) {
   }
   if (log_.Recording())
     log_.Add(LogType::TrgHdAlc, LogSubtype::Window, uint32_t(reinterpret_cast<uintptr_t>(window)));
-  Kick();  // bytes may already wait for a receiver
+  AnnounceAgain();
 }
 
 void TBaseDispatcher::DeregisterWindow(TComWindow* window) {
@@ -457,6 +457,16 @@ void TBaseDispatcher::SetEventsWanted(bool wanted) {
   {
     std::lock_guard lock(lock_);
     eventsWanted_ = wanted;
+  }
+  AnnounceAgain();
+}
+
+void TBaseDispatcher::AnnounceAgain() {
+  // A receiver that starts listening learns of the bytes already waiting, even when no
+  // more are coming (a full ring keeps further bytes in the driver).
+  {
+    std::lock_guard in(inLock_);
+    rxAnnounced_ = rxConsumed_;
   }
   Kick();
 }

@@ -231,6 +231,7 @@ class TBaseDispatcher {
   size_t Deliver(uint16_t msg, uint16_t wParam, uint16_t data, bool& answered);
   // Makes the dispatch thread look at its ring and triggers again (with `events` noted).
   void Kick(uint32_t events = 0);
+  void AnnounceAgain();
   int MsToNextTimer();
   void SampleStatus();
   void WaitForDrain();

@@ -325,6 +325,25 @@ TEST_F(ComPortTest, HandlerThatReadsPartGetsTheRestAnnouncedAgain) {
   EXPECT_EQ(1, counts.back());
 }
 
+TEST_F(ComPortTest, FullReceiveBufferLeavesTheRestInTheDriverUntilTheProgramReads) {
+  int heard = 0;
+  port.SetOnTrigger([&](TCustomComPort&, uint16_t, uint16_t, uint16_t) { ++heard; });
+  port.SetOpen(true);
+  std::string data;
+  for (int i = 0; i < 10000; ++i) data += char('A' + i % 23);
+  peer.Write(data);
+  EXPECT_TRUE(ProcessUntil([&] { return port.InBuffUsed() == 8192; }));
+  EXPECT_GT(heard, 0);
+  auto cpu = ProcessCpuTime();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LT(ProcessCpuTime() - cpu, 30ms) << "a thread spins on the full buffer";
+  EXPECT_EQ(8192, port.InBuffUsed());
+
+  CollectReceived();  // a handler that reads: it hears of what waits, and the rest follows
+  EXPECT_TRUE(ProcessUntil([&] { return received.size() >= data.size(); }));
+  EXPECT_TRUE(received == data) << "bytes lost or reordered around the full buffer";
+}
+
 TEST_F(ComPortTest, HandlerThatReadsMoreThanAnnouncedGetsBufferIsEmpty) {
   int code = 0;
   port.SetOnTriggerAvail([&](TCustomComPort& cp, uint16_t count) {
