@@ -1,8 +1,11 @@
 #pragma once
 // TComPort: the serial port component through which the program talks to the monitor.
-// Every call and every event runs on the GUI thread. Received bytes arrive only through
-// OnTriggerAvail; the handler takes them with ReadBlock. Failures are raised as the serial
-// layer's exceptions (ESerialException and its classes).
+// Every call and every event runs on the GUI thread, which must run its event loop for
+// events to arrive. Received bytes arrive only through OnTriggerAvail; the handler takes
+// them with ReadBlock. Failures are raised as the serial layer's exceptions
+// (ESerialException and its classes); an exception escaping an event handler goes to
+// TComWindow::SetExceptionHandler's handler. A handler may close (and reopen) the port;
+// it must not destroy the component.
 
 #include <cstdint>
 #include <functional>
