@@ -23,6 +23,7 @@
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
+#include "ui/dialogs/CalWiz.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
 
@@ -79,6 +80,12 @@ TFormMain::~TFormMain() {
 
 void TFormMain::SetDialogs(const Dialogs& dialogs) {
   dialogs_ = dialogs;
+  // The wizard's messages go the way of every other box of the program.
+  if (dialogs_.CalWizard)
+    dialogs_.CalWizard->SetMessageBox(
+        [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+          return MessageBox(icon, text, buttons);
+        });
 }
 
 void TFormMain::SetRegionalFormats() {

@@ -27,7 +27,7 @@ QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int width = 
   label->setGeometry(x, y, width, 16);
   QFont font = label->font();
   font.setBold(true);
-  font.setPixelSize(12);
+  font.setPixelSize(11);
   label->setFont(font);
   return label;
 }
@@ -71,6 +71,7 @@ QToolButton* SpeedButton(QWidget* parent, const QString& text, QRect geometry) {
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
   QFont font = button->font();
   font.setBold(true);
+  font.setPixelSize(12);
   button->setFont(font);
   return button;
 }
@@ -101,37 +102,46 @@ void TFormMain::CreateControls() {
 
 void TFormMain::CreateReadouts() {
   QWidget* p = Panel_Display;
-  constexpr int kLeft = 6, kRight = 166, kLeftW = 154, kRightW = 125;
+  // Two columns of read-outs, each caption above its box.
+  constexpr int kLeft = 6, kRight = 152, kWidth = 139, kLeftWidth = 141;
 
-  Label1D = Caption(p, tr("Forward Power (KW):"), kLeft, 5, kLeftW);
-  lblDBM = Caption(p, tr("(dBm):"), kRight, 5, kRightW);
+  Label1D = Caption(p, tr("Forward Power (KW):"), kLeft, 5, kRight - kLeft);
+  lblDBM = Caption(p, tr("(dBm):"), kRight, 5, kWidth);
   Edit_Forward_Power =
-      Readout(p, QStringLiteral("Edit_Forward_Power"), 24, QRect(kLeft, 22, kLeftW, 29), true);
-  editDBm1 = Readout(p, QStringLiteral("editDBm1"), 24, QRect(kRight, 22, kRightW, 29), false);
-  editDBM = Readout(p, QStringLiteral("editDBM"), 24, QRect(kRight, 22, kRightW, 29), false);
+      Readout(p, QStringLiteral("Edit_Forward_Power"), 24, QRect(kLeft, 22, kLeftWidth, 29), true);
+  editDBm1 = Readout(p, QStringLiteral("editDBm1"), 24, QRect(kRight, 22, kWidth, 29), false);
+  editDBM = Readout(p, QStringLiteral("editDBM"), 24, QRect(kRight, 22, kWidth, 29), false);
   editDBM->raise();
 
-  Label2D = Caption(p, tr("Reflected Power (KW):"), kLeft, 57, kLeftW);
-  Label4D = Caption(p, tr("V.S.W.R.:"), kRight, 57, kRightW);
+  Label2D = Caption(p, tr("Reflected Power (KW):"), kLeft, 57, kRight - kLeft);
+  Label4D = Caption(p, tr("V.S.W.R.:"), kRight, 57, kWidth);
   Edit_Reverse_Power =
-      Readout(p, QStringLiteral("Edit_Reverse_Power"), 16, QRect(kLeft, 74, kLeftW, 23), true);
-  Edit_VSWR = Readout(p, QStringLiteral("Edit_VSWR"), 16, QRect(kRight, 74, kRightW, 23), true);
+      Readout(p, QStringLiteral("Edit_Reverse_Power"), 16, QRect(kLeft, 74, kLeftWidth, 23), true);
+  Edit_VSWR = Readout(p, QStringLiteral("Edit_VSWR"), 16, QRect(kRight, 74, kWidth, 23), true);
 
-  Label3D = Caption(p, tr("Return Loss (dB):"), kLeft, 103, kLeftW);
-  Label5D = Caption(p, tr("Reflection Coefficient:"), kRight, 103, kRightW + 4);
+  Label3D = Caption(p, tr("Return Loss (dB):"), kLeft, 103, kRight - kLeft);
+  Label5D = Caption(p, tr("Reflection Coefficient:"), kRight, 103, kWidth);
   Edit_Return_Loss =
-      Readout(p, QStringLiteral("Edit_Return_Loss"), 16, QRect(kLeft, 120, kLeftW, 23), true);
-  Edit_Rho = Readout(p, QStringLiteral("Edit_Rho"), 16, QRect(kRight, 120, kRightW, 23), true);
+      Readout(p, QStringLiteral("Edit_Return_Loss"), 16, QRect(kLeft, 120, kLeftWidth, 23), true);
+  Edit_Rho = Readout(p, QStringLiteral("Edit_Rho"), 16, QRect(kRight, 120, kWidth, 23), true);
 
-  Label6D = Caption(p, tr("Transmitted Power (%):"), kLeft, 149, kLeftW);
-  Edit_Transmited_Power =
-      Readout(p, QStringLiteral("Edit_Transmited_Power"), 16, QRect(kLeft, 166, kLeftW, 23), true);
+  Label6D = Caption(p, tr("Transmitted Power (%):"), kLeft, 149, kRight - kLeft);
+  Edit_Transmited_Power = Readout(p, QStringLiteral("Edit_Transmited_Power"), 16,
+                                  QRect(kLeft, 166, kLeftWidth, 23), true);
 
-  spdbtnContinuous = SpeedButton(p, tr("Continuous"), QRect(kRight, 163, 61, 28));
+  Caption(p, tr("Monitor:"), kRight, 149, kWidth);
+  lblConnection = new QLabel(p);
+  lblConnection->setObjectName(QStringLiteral("lblConnection"));
+  lblConnection->setGeometry(kRight, 166, kWidth, 23);
+  lblConnection->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  lblConnection->setAlignment(Qt::AlignCenter);
+  lblConnection->setToolTip(tr("Serial port and model of the monitor"));
+
+  spdbtnContinuous = SpeedButton(p, tr("Continuous"), QRect(kLeft, 197, 78, 27));
   spdbtnContinuous->setObjectName(QStringLiteral("spdbtnContinuous"));
   spdbtnContinuous->setCheckable(true);
   spdbtnContinuous->setToolTip(tr("Start repeated power readings"));
-  spdbtnTrigger = SpeedButton(p, tr("Trigger"), QRect(kRight + 64, 163, 61, 28));
+  spdbtnTrigger = SpeedButton(p, tr("Trigger"), QRect(kLeft + 81, 197, kLeftWidth - 81, 27));
   spdbtnTrigger->setObjectName(QStringLiteral("spdbtnTrigger"));
   spdbtnTrigger->setToolTip(tr("Trigger a single power reading"));
   connect(spdbtnContinuous, &QToolButton::clicked, this,
@@ -139,17 +149,9 @@ void TFormMain::CreateReadouts() {
   connect(spdbtnTrigger, &QToolButton::clicked, this,
           [this] { Guarded([this] { mnuCommands_TClick(); }); });
 
-  lblConnection = new QLabel(p);
-  lblConnection->setObjectName(QStringLiteral("lblConnection"));
-  lblConnection->setGeometry(kLeft, 201, kLeftW, 20);
-  lblConnection->setToolTip(tr("Serial port and monitor model"));
-  QFont small = lblConnection->font();
-  small.setPixelSize(11);
-  lblConnection->setFont(small);
-
-  pnlRS232 = Indicator(p, tr("RS232"), QRect(kRight, 199, 61, 23));
+  pnlRS232 = Indicator(p, tr("RS232"), QRect(kRight, 199, 67, 23));
   pnlRS232->setObjectName(QStringLiteral("pnlRS232"));
-  pnlAlarm = Indicator(p, tr("Alarm"), QRect(kRight + 64, 199, 61, 23));
+  pnlAlarm = Indicator(p, tr("Alarm"), QRect(kRight + 72, 199, kWidth - 72, 23));
   pnlAlarm->setObjectName(QStringLiteral("pnlAlarm"));
   SetIndicatorColour(pnlRS232, ButtonFace());
   SetIndicatorColour(pnlAlarm, ButtonFace());

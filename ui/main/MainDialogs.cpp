@@ -63,7 +63,6 @@ void TFormMain::ShowMonitorOptions() {
 
 void TFormMain::ShowCommPortDialog() {
   if (TdlgComm* dialog = dialogs_.Comm; dialog && !closePending_) {
-    dialog->SetDeviceEnabled();
     dialog->SelectPort(ComObj_->ComNumber());
     dialog->exec();
   }

@@ -3,8 +3,9 @@ add_library(ui_main STATIC
   CmdList.cpp
   Main.cpp
   MainControls.cpp
-  MainDialogsInterim.cpp
+  MainDialogs.cpp
   MainDisplay.cpp
+  MainForms.cpp
   MainMenu.cpp
   MainPolling.cpp
   MainStyle.cpp
