@@ -1,11 +1,10 @@
 #pragma once
-// Answers each modal window (a message box or a dialog) that a call under test opens, so
-// that the call returns; remembers what the last one showed. A window counts again each time
-// it becomes the active modal window (shown anew, or uncovered when a box on top closes).
+// Answers each modal window (message box or dialog) that a call under test opens, so that
+// the call returns, and remembers what the last one showed. A window counts again each time
+// it becomes the active modal window (shown anew, or uncovered by a box that closed).
 
 #include <QApplication>
 #include <QDialog>
-#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -16,16 +15,13 @@ namespace vemo::test {
 
 class ModalWatcher {
  public:
-  // answer runs on the modal window when it appears (default: close it with reject()).
+  // answer acts on the window when it appears; by default it is rejected (closed).
   explicit ModalWatcher(std::function<void(QWidget*)> answer = {}) : answer_(std::move(answer)) {
-    timer_.setInterval(10);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Poll(); });
-    timer_.start();
+    timer_.start(10);
   }
-
   int Count() const { return count_; }
-  const QString& Text() const { return text_; }    // the message box text, if any
-  const QString& Title() const { return title_; }  // the window title
+  const QString& Text() const { return text_; }  // a message box's text
   QMessageBox::Icon Icon() const { return icon_; }
 
  private:
@@ -35,7 +31,6 @@ class ModalWatcher {
     last_ = modal;
     if (!modal) return;
     ++count_;
-    title_ = modal->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       text_ = box->text();
       icon_ = box->icon();
@@ -44,8 +39,6 @@ class ModalWatcher {
       answer_(modal);
     } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
       dialog->reject();
-    } else {
-      modal->close();
     }
   }
 
@@ -54,7 +47,6 @@ class ModalWatcher {
   QWidget* last_ = nullptr;
   int count_ = 0;
   QString text_;
-  QString title_;
   QMessageBox::Icon icon_ = QMessageBox::NoIcon;
 };
 

@@ -127,160 +127,95 @@ std::string Flag(char letter, bool on) {
 std::string InvertedFlag(char letter, bool on) {
   return Flag(letter, !on);
 }
+std::string PushToTalkDelay(float seconds) {
+  const int units = static_cast<int>(std::lround(seconds * 6.4));
+  return units < 10 ? "% " + std::to_string(units) : "%" + std::to_string(units);
+}
 
-// The user's changes in the single-relay dialog: every visible control is turned around.
-struct Changes {
-  bool alarmEnable, relaySense, latch, powerUp, checkOnZero, highEnable;
-  int highLevel;
+struct SingleRelayCase {
+  const char* model;
+  const char* firmware;
+  OptionsLayout layout;
+  bool statusFlags;  // alarm enable, relay sense, latch, alarm at power-up
+  bool pushToTalk;
+  bool powerAlarms;
+  int vswrLevels;
 };
 
-Changes TurnAround(TdlgOptions& dialog, const MonitorSettings& read) {
-  Changes c{!read.VSWRAlarmEnable,
-            !read.RelaySense,
-            !read.LatchAlarm,
-            !read.AlarmAtPowerUp,
-            !read.CheckOnZeroPower,
-            !read.HighPowerEnable,
-            read.HighPowerLevel == 50 ? 10 : 50};
+void PrintTo(const SingleRelayCase& c, std::ostream* os) {
+  *os << c.model << ' ' << c.firmware;
+}
+
+class SingleRelayAgainstSimulator : public OptionsAgainstSimulator,
+                                    public testing::WithParamInterface<SingleRelayCase> {};
+
+// Every control, shown or hidden, is turned around and OK pressed; the monitor receives
+// exactly the commands its model and firmware have, in the dialog's order.
+TEST_P(SingleRelayAgainstSimulator, OkSendsExactlyTheCommandsTheModelHas) {
+  const SingleRelayCase& c = GetParam();
+  Connect(c.model, c.firmware);
+  const MonitorSettings read = ReadAll();
+  TdlgOptions dialog(&forwarders_);
+  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+  dialog.Fill(read);
+  dialog.show();
+  ASSERT_EQ(dialog.Layout(), c.layout);
   for (QCheckBox* box :
        {dialog.chkbxAlarmEnable, dialog.chkbxRelaySense, dialog.chkbxLatchAlarm,
         dialog.chkbxPwrUpAlarm, dialog.chkbxAlarmOnZero, dialog.chkbxEnableHiPwrAlarm}) {
     box->toggle();
   }
-  dialog.cmbobxVSWRLevel->setCurrentIndex(dialog.cmbobxVSWRLevel->count() - 1);
-  dialog.cardedHiPower->SetValue(c.highLevel);
+  const int highLevel = read.HighPowerLevel == 50 ? 10 : 50;
+  dialog.cardedHiPower->SetValue(highLevel);
+  dialog.cmbobxVSWRLevel->setCurrentIndex(c.vswrLevels - 1);
   dialog.chkbxPushToTalkEnable->setChecked(true);
   dialog.realedPushToTalkDelay->SetValue(1.0);
-  return c;
-}
-
-std::string HighLevelCommand(int percent) {
-  return percent == 50 ? "M13107" : "M 2621";
-}
-
-TEST_F(OptionsAgainstSimulator, KRFMON01SendsOnlyWhatItsModelHas) {
-  Connect("KRFMON01", "2005-01-01");
-  const MonitorSettings read = ReadAll();
-  TdlgOptions dialog(&forwarders_);
-  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
-  dialog.Fill(read);
-  dialog.show();
-  ASSERT_EQ(dialog.Layout(), OptionsLayout::A);
-  const Changes c = TurnAround(dialog, read);
   const size_t mark = Mark();
   QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
   ASSERT_EQ(dialog.result(), QDialog::Accepted);
-  // The six-level list ends at "VSWR = 1.8", code 5; the rest of the nine settings are
-  // nothing this model has.
-  EXPECT_EQ(Since(mark), (Commands{"95", "Q", "P"}));
-  EXPECT_EQ(monitor_.ReadCheckOnZeroPower(), c.checkOnZero);
-  ExpectNoUnsupportedCommand();
-}
 
-TEST_F(OptionsAgainstSimulator, KRFMON03FromTheNewestFirmwareTakesEverySetting) {
-  Connect("KRFMON03", "2010-01-08");
-  const MonitorSettings read = ReadAll();
-  TdlgOptions dialog(&forwarders_);
-  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
-  dialog.Fill(read);
-  dialog.show();
-  ASSERT_EQ(dialog.Layout(), OptionsLayout::H);
-  const Changes c = TurnAround(dialog, read);
-  const size_t mark = Mark();
-  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
-  ASSERT_EQ(dialog.result(), QDialog::Accepted);
-  EXPECT_EQ(Since(mark),
-            (Commands{Flag('6', c.alarmEnable), Flag('5', c.relaySense), InvertedFlag('O', c.latch),
-                      InvertedFlag('U', c.powerUp), "&1", "% 6", "9C", "Q", "P", "L",
-                      HighLevelCommand(c.highLevel), Flag('N', c.highEnable), "D"}));
-
-  // Read back, the monitor holds what the dialog showed.
-  const MonitorSettings now = ReadAll();
-  EXPECT_EQ(now.VSWRAlarmEnable, c.alarmEnable);
-  EXPECT_EQ(now.RelaySense, c.relaySense);
-  EXPECT_EQ(now.LatchAlarm, c.latch);
-  EXPECT_EQ(now.AlarmAtPowerUp, c.powerUp);
-  EXPECT_EQ(now.VSWRLevel, 12);
-  EXPECT_EQ(now.CheckOnZeroPower, c.checkOnZero);
-  EXPECT_EQ(now.HighPowerLevel, c.highLevel);
-  EXPECT_EQ(now.HighPowerEnable, c.highEnable);
-  EXPECT_EQ(now.LowPowerLevel, read.LowPowerLevel);
-  EXPECT_TRUE(now.PushToTalkEnable);
-  EXPECT_FLOAT_EQ(now.PushToTalkDelay, 0.94f);  // 6 units of 1/6.4 s
-  ExpectNoUnsupportedCommand();
-}
-
-TEST_F(OptionsAgainstSimulator, KRFMON03ADayBeforeThePushToTalkFirmwareSendsNoPushToTalk) {
-  Connect("KRFMON03", "2010-01-07");
-  const MonitorSettings read = ReadAll();
-  TdlgOptions dialog(&forwarders_);
-  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
-  dialog.Fill(read);
-  dialog.show();
-  ASSERT_EQ(dialog.Layout(), OptionsLayout::G);
-  const Changes c = TurnAround(dialog, read);
-  const size_t mark = Mark();
-  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
-  EXPECT_EQ(Since(mark),
-            (Commands{Flag('6', c.alarmEnable), Flag('5', c.relaySense), InvertedFlag('O', c.latch),
-                      InvertedFlag('U', c.powerUp), "9C", "Q", "P", "L",
-                      HighLevelCommand(c.highLevel), Flag('N', c.highEnable), "D"}));
-  ExpectNoUnsupportedCommand();
-}
-
-TEST_F(OptionsAgainstSimulator, VPMon002OnItsPowerUpAlarmFirmwareDate) {
-  Connect("VPMon002", "2003-11-20");
-  const MonitorSettings read = ReadAll();
-  TdlgOptions dialog(&forwarders_);
-  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
-  dialog.Fill(read);
-  dialog.show();
-  ASSERT_EQ(dialog.Layout(), OptionsLayout::G);
-  const Changes c = TurnAround(dialog, read);
-  const size_t mark = Mark();
-  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
-  EXPECT_EQ(Since(mark),
-            (Commands{Flag('6', c.alarmEnable), Flag('5', c.relaySense), InvertedFlag('O', c.latch),
-                      InvertedFlag('U', c.powerUp), "9C", "Q", "P", "L",
-                      HighLevelCommand(c.highLevel), Flag('N', c.highEnable), "D"}));
-  ExpectNoUnsupportedCommand();
-}
-
-TEST_F(OptionsAgainstSimulator, AnUnknownModelStillSendsTheSettingsAllModelsHave) {
-  Connect("TQAMO001", "2010-01-08");
-  const MonitorSettings read = ReadAll();
-  TdlgOptions dialog(&forwarders_);
-  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
-  dialog.Fill(read);
-  dialog.show();
-  ASSERT_EQ(dialog.Layout(), OptionsLayout::None);
-  EXPECT_FALSE(dialog.grpbxAlarmSettings->isVisible());
-  const size_t mark = Mark();
-  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
-  // Everything goes back as it was read.
-  Commands expected{"&" + std::string(read.PushToTalkEnable ? "1" : "0")};
-  const int units = static_cast<int>(std::lround(read.PushToTalkDelay * 6.4));
-  expected.push_back(units < 10 ? "% " + std::to_string(units) : "%" + std::to_string(units));
-  expected.push_back("9" + std::string(1, "0123456789ABCDEF"[read.VSWRLevel & 15]));
-  expected.push_back("Q");
+  Commands expected;
+  if (c.statusFlags) {
+    expected = {Flag('6', !read.VSWRAlarmEnable), Flag('5', !read.RelaySense),
+                InvertedFlag('O', !read.LatchAlarm), InvertedFlag('U', !read.AlarmAtPowerUp)};
+  }
+  if (c.pushToTalk) expected.insert(expected.end(), {"&1", "% 6"});
+  expected.push_back(c.vswrLevels == 13 ? "9C" : "95");
+  expected.insert(expected.end(), {"Q", "P"});
+  if (c.powerAlarms) {
+    expected.insert(expected.end(), {"L", highLevel == 50 ? "M13107" : "M 2621",
+                                     Flag('N', !read.HighPowerEnable), "D"});
+  }
   EXPECT_EQ(Since(mark), expected);
   ExpectNoUnsupportedCommand();
+
+  // Read back, the monitor holds what the dialog sent.
+  const MonitorSettings now = ReadAll();
+  EXPECT_EQ(now.VSWRLevel, c.vswrLevels - 1);
+  EXPECT_EQ(now.CheckOnZeroPower, !read.CheckOnZeroPower);
+  if (c.statusFlags) {
+    EXPECT_EQ(now.VSWRAlarmEnable, !read.VSWRAlarmEnable);
+    EXPECT_EQ(now.LatchAlarm, !read.LatchAlarm);
+    EXPECT_EQ(now.AlarmAtPowerUp, !read.AlarmAtPowerUp);
+  }
+  if (c.powerAlarms) {
+    EXPECT_EQ(now.HighPowerLevel, highLevel);
+    EXPECT_EQ(now.HighPowerEnable, !read.HighPowerEnable);
+  }
+  if (c.pushToTalk) {
+    EXPECT_FLOAT_EQ(now.PushToTalkDelay, 0.94f);  // 6 units of 1/6.4 s
+  }
 }
 
-TEST_F(OptionsAgainstSimulator, CancelSendsNothing) {
-  Connect("KRFMON03", "2010-01-08");
-  const MonitorSettings read = ReadAll();
-  TdlgOptions dialog(&forwarders_);
-  dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
-  dialog.Fill(read);
-  dialog.show();
-  TurnAround(dialog, read);
-  const size_t mark = Mark();
-  QTest::mouseClick(dialog.CancelBtn, Qt::LeftButton);
-  EXPECT_EQ(dialog.result(), QDialog::Rejected);
-  test::ProcessFor(std::chrono::milliseconds(100));
-  EXPECT_TRUE(Since(mark).empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Models, SingleRelayAgainstSimulator,
+    testing::Values(
+        SingleRelayCase{"KRFMON01", "2005-01-01", OptionsLayout::A, false, false, false, 6},
+        SingleRelayCase{"KRFMON03", "2010-01-07", OptionsLayout::G, true, false, true, 13},
+        SingleRelayCase{"KRFMON03", "2010-01-08", OptionsLayout::H, true, true, true, 13},
+        SingleRelayCase{"VPMon002", "2003-11-20", OptionsLayout::G, true, false, true, 13},
+        // Not in the layout table: only OK and Cancel, and what every model has is sent.
+        SingleRelayCase{"TQAMO001", "2010-01-08", OptionsLayout::None, false, true, false, 6}));
 
 class DualRelayAgainstSimulator : public OptionsAgainstSimulator {
  protected:
@@ -308,13 +243,11 @@ TEST_F(DualRelayAgainstSimulator, OkSendsBothRelaysAndTheGainsLast) {
   QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
   SendIfAccepted(dialog);
 
-  const int units = static_cast<int>(std::lround(read.PushToTalkDelay * 6.4));
   EXPECT_EQ(Since(mark),
             (Commands{Flag('6', !read.VSWRAlarmEnable), Flag('5', read.RelaySense),
                       Flag('W', !read.Relay2Sense), InvertedFlag('O', read.LatchAlarm),
                       InvertedFlag('U', read.AlarmAtPowerUp), Flag('&', read.PushToTalkEnable),
-                      units < 10 ? "% " + std::to_string(units) : "%" + std::to_string(units), "93",
-                      "Q", "L", "D", "J21"}));
+                      PushToTalkDelay(read.PushToTalkDelay), "93", "Q", "L", "D", "J21"}));
   const MonitorSettings now = ReadAll();
   EXPECT_EQ(now.Relay2Sense, !read.Relay2Sense);
   EXPECT_EQ(now.FwdDACGain, 2);
