@@ -1,5 +1,5 @@
 // The port component against real pseudo-terminals: properties, opening and its errors,
-// sending and receiving, the avail event's rules, closing from awkward places.
+// sending and receiving, the avail event's rules, trace, log and triggers.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,95 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-#include <filesystem>
-#include <fstream>
-#include <thread>
-
-#include "PtyPeer.h"
-#include "serial/ComPort.h"
-#include "serial/ComWindow.h"
+#include "ComPortFixture.h"
 #include "serial/SerialErrors.h"
 
 namespace vemo {
 namespace {
 
 using namespace test;
-
-int OpenFdCount() {
-  int n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
-  return n;
-}
-
-class ComPortTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    MapPort(7, peer.SlavePath());
-    port.SetComNumber(7);
-    port.SetBaud(9600);
-  }
-  void TearDown() override {
-    TCustomComPort::SetPortSelector(nullptr);
-    TComWindow::SetExceptionHandler(nullptr);
-  }
-
-  // What the application's error display would have shown.
-  void CatchShownErrors() {
-    TComWindow::SetExceptionHandler([this](std::exception_ptr e) {
-      try {
-        std::rethrow_exception(e);
-      } catch (const std::exception& x) {
-        shown.push_back(x.what());
-      }
-    });
-  }
-
-  // Queues output while the peer does not read, until some of it waits in the output
-  // buffer; returns what was accepted.
-  std::string FillOutput() {
-    std::string accepted;
-    uint32_t counter = 0;
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (port.OutBuffUsed() < 1000 && std::chrono::steady_clock::now() < deadline) {
-      std::string b;
-      for (size_t i = 0, n = std::min<size_t>(512, port.OutBuffFree()); i < n; ++i)
-        b += char('a' + (counter++ % 26));
-      if (b.empty()) break;
-      port.SendString(b);
-      accepted += b;
-      std::this_thread::sleep_for(1ms);
-    }
-    return accepted;
-  }
-
-  std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-
-  std::filesystem::path TempFile(const std::string& name) {
-    auto file = std::filesystem::temp_directory_path() /
-                ("vemo-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove(file);
-    return file;
-  }
-
-  std::vector<std::string> shown;
-
-  // The main window's way: read exactly what is announced.
-  void CollectReceived() {
-    port.SetOnTriggerAvail([this](TCustomComPort& cp, uint16_t count) {
-      std::string block(count, '\0');
-      cp.ReadBlock(block.data(), count);
-      received += block;
-    });
-  }
-
-  PtyPeer peer;
-  TComPort port;
-  std::string received;
-};
 
 TEST_F(ComPortTest, FreshComponentHoldsItsDefaults) {
   TComPort fresh;
@@ -325,25 +243,6 @@ TEST_F(ComPortTest, HandlerThatReadsPartGetsTheRestAnnouncedAgain) {
   EXPECT_EQ(1, counts.back());
 }
 
-TEST_F(ComPortTest, FullReceiveBufferLeavesTheRestInTheDriverUntilTheProgramReads) {
-  int heard = 0;
-  port.SetOnTrigger([&](TCustomComPort&, uint16_t, uint16_t, uint16_t) { ++heard; });
-  port.SetOpen(true);
-  std::string data;
-  for (int i = 0; i < 10000; ++i) data += char('A' + i % 23);
-  peer.Write(data);
-  EXPECT_TRUE(ProcessUntil([&] { return port.InBuffUsed() == 8192; }));
-  EXPECT_GT(heard, 0);
-  auto cpu = ProcessCpuTime();
-  std::this_thread::sleep_for(300ms);
-  EXPECT_LT(ProcessCpuTime() - cpu, 30ms) << "a thread spins on the full buffer";
-  EXPECT_EQ(8192, port.InBuffUsed());
-
-  CollectReceived();  // a handler that reads: it hears of what waits, and the rest follows
-  EXPECT_TRUE(ProcessUntil([&] { return received.size() >= data.size(); }));
-  EXPECT_TRUE(received == data) << "bytes lost or reordered around the full buffer";
-}
-
 TEST_F(ComPortTest, HandlerThatReadsMoreThanAnnouncedGetsBufferIsEmpty) {
   int code = 0;
   port.SetOnTriggerAvail([&](TCustomComPort& cp, uint16_t count) {
@@ -434,119 +333,6 @@ TEST_F(ComPortTest, ChangingComNumberWhileOpenMovesToTheNewPortKeepingTriggersAn
   EXPECT_THROW(port.SetComNumber(9), EBadId);
   EXPECT_EQ(TPortState::Closed, port.PortState());
   EXPECT_EQ(9, port.ComNumber());
-}
-
-TEST_F(ComPortTest, ClosingFromInsideTheAvailHandlerFinishesAfterIt) {
-  const int threads = ThreadCount();
-  TPortState stateInHandler = TPortState::Open;
-  port.SetOnTriggerAvail([&](TCustomComPort& cp, uint16_t count) {
-    std::string block(count, '\0');
-    cp.ReadBlock(block.data(), count);
-    received += block;
-    cp.SetOpen(false);
-    stateInHandler = cp.PortState();
-    cp.ReadBlock(block.data(), 1);  // ignored while closing
-  });
-  port.SetOpen(true);
-  peer.Write("bye");
-  EXPECT_TRUE(ProcessUntil([&] { return port.PortState() == TPortState::Closed; }));
-  EXPECT_EQ(TPortState::Closing, stateInHandler);
-  EXPECT_EQ("bye", received);
-  EXPECT_EQ(threads, ThreadCount());
-  port.SetOpen(true);
-  EXPECT_TRUE(port.Open());
-}
-
-TEST_F(ComPortTest, ReopeningFromInsideTheHandlerOpensAgainOnceClosed) {
-  int calls = 0;
-  port.SetOnTriggerAvail([&](TCustomComPort& cp, uint16_t count) {
-    std::string block(count, '\0');
-    cp.ReadBlock(block.data(), count);
-    received += block;
-    if (++calls == 1) {
-      cp.SetOpen(false);
-      cp.SetOpen(true);  // the close is still running: reopen when it is done
-    }
-  });
-  port.SetOpen(true);
-  peer.Write("one");
-  EXPECT_TRUE(ProcessUntil([&] { return calls == 1 && port.PortState() == TPortState::Open; }));
-  peer.Write("two");
-  EXPECT_TRUE(ProcessUntil([&] { return received == "onetwo"; })) << received;
-}
-
-TEST_F(ComPortTest, ClosingWhileADeliveryWaitsForTheGuiThreadDoesNotDeadlock) {
-  const int threads = ThreadCount();
-  CollectReceived();
-  port.SetOpen(true);
-  peer.Write("pending");
-  std::this_thread::sleep_for(200ms);  // the dispatch thread now waits for us
-  auto start = std::chrono::steady_clock::now();
-  port.SetOpen(false);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-  ProcessFor(100ms);  // the abandoned delivery must not run now
-  EXPECT_EQ("", received);
-  EXPECT_EQ(threads, ThreadCount());
-}
-
-TEST_F(ComPortTest, DeliveryTheGuiThreadMissedIsMadeAgain) {
-  CollectReceived();
-  port.SetOpen(true);
-  peer.Write("late");
-  std::this_thread::sleep_for(3500ms);  // longer than the dispatcher waits for an answer
-  EXPECT_TRUE(ProcessUntil([&] { return received.size() >= 4; }));
-  ProcessFor(100ms);
-  EXPECT_EQ("late", received);
-}
-
-TEST_F(ComPortTest, UnpluggedDeviceGivesErrorsAndComesBackWhenPluggedIn) {
-  const int threads = ThreadCount();
-  CollectReceived();
-  port.SetOpen(true);
-  peer.Unplug();
-  EXPECT_TRUE(ProcessUntil([&] { return port.DeviceLost(); }));
-  EXPECT_THROW(port.SendString("lost"), ECommNotOpen);
-
-  auto cpu = ProcessCpuTime();
-  std::this_thread::sleep_for(500ms);
-  EXPECT_LT(ProcessCpuTime() - cpu, 50ms) << "a thread spins on the hung-up device";
-
-  auto start = std::chrono::steady_clock::now();
-  port.SetOpen(false);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-  EXPECT_EQ(threads, ThreadCount());
-
-  PtyPeer replugged;
-  MapPort(7, replugged.SlavePath());
-  port.SetOpen(true);
-  port.SendString("back");
-  EXPECT_EQ("back", replugged.Read(4));
-  replugged.Write("again");
-  EXPECT_TRUE(ProcessUntil([&] { return received == "again"; }));
-}
-
-TEST_F(ComPortTest, UnplugWithOutputStuckInTheDriverStillCloses) {
-  port.SetOpen(true);
-  ASSERT_FALSE(FillOutput().empty());
-  peer.Unplug();
-  EXPECT_TRUE(ProcessUntil([&] { return port.DeviceLost(); }));
-  port.SetOpen(false);
-  EXPECT_EQ(TPortState::Closed, port.PortState());
-}
-
-TEST_F(ComPortTest, IdleOpenPortCostsNoCpu) {
-  port.SetOpen(true);
-  auto cpu = ProcessCpuTime();
-  std::this_thread::sleep_for(2s);
-  EXPECT_LT(ProcessCpuTime() - cpu, 40ms);
-}
-
-TEST_F(ComPortTest, ThreadsLiveExactlyAsLongAsTheOpenPort) {
-  const int threads = ThreadCount();
-  port.SetOpen(true);
-  EXPECT_EQ(threads + 3, ThreadCount());
-  port.SetOpen(false);
-  EXPECT_EQ(threads, ThreadCount());
 }
 
 TEST_F(ComPortTest, ChangingBaudWithUnsentOutputWaitsUntilItHasLeft) {
