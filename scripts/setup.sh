@@ -7,6 +7,7 @@ VEMO_PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth x11-apps
+  locales
 )
 
 vemo_install_missing() {
@@ -24,6 +25,14 @@ vemo_install_missing() {
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq || true
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The read-out tests check that numbers keep their "." under a decimal-comma locale.
+vemo_ensure_comma_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "note: could not generate de_DE.UTF-8"
 }
 
 # vemo_build <build-dir> [extra cmake args...]
