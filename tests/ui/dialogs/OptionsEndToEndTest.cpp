@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "monitor/Buffer.h"
+#include "monitor/ReadSettings.h"
 #include "monitor/VSWRMon.h"
 #include "serial/ComPort.h"
 #include "tests/serial/PtyPeer.h"
@@ -75,28 +76,7 @@ class OptionsAgainstSimulator : public testing::Test {
     ASSERT_TRUE(monitor_.Identify());
   }
 
-  // What the main window reads before it shows an options dialog, in its order.
-  MonitorSettings ReadAll() {
-    MonitorSettings s;
-    s.LatchAlarm = monitor_.ReadLatchAlarm();
-    s.AlarmAtPowerUp = monitor_.ReadAlarmAtPowerUp();
-    s.RelaySense = monitor_.ReadRelaySense();
-    s.Relay2Sense = monitor_.ReadRelay2Sense();
-    s.VSWRAlarmEnable = monitor_.ReadAlarmEnable();
-    s.VSWRLevel = monitor_.ReadVSWRLevel();
-    s.CheckOnZeroPower = monitor_.ReadCheckOnZeroPower();
-    const TPowerAlarm high = monitor_.ReadHiPowerAlarm();
-    s.HighPowerLevel = high.Level;
-    s.HighPowerEnable = high.Enabled;
-    const TPowerAlarm low = monitor_.ReadLowPowerAlarm();
-    s.LowPowerLevel = low.Level;
-    s.LowPowerEnable = low.Enabled;
-    const TPushToTalk ptt = monitor_.ReadPushToTalk();
-    s.PushToTalkEnable = ptt.Enabled;
-    s.PushToTalkDelay = ptt.Delay;
-    s.SetDACGains(monitor_.ReadDACGains());
-    return s;
-  }
+  MonitorSettings ReadAll() { return ReadMonitorSettings(monitor_); }
 
   // Commands the monitor received after the first `mark` ones.
   Commands Since(size_t mark) const {
