@@ -1,6 +1,7 @@
 #include "tests/ui/main/MainWindowFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
@@ -41,7 +42,10 @@ void MainWindowTest::SetUp() {
 }
 
 void MainWindowTest::TearDown() {
+  // Handlers of dialogs that never came refer to the finished test: drop them first.
+  for (QTimer* poll : pollers.findChildren<QTimer*>()) delete poll;
   form.reset();
+  appForms.reset();
   TFormMain::SetMessageBoxHook({});
 }
 
@@ -70,6 +74,28 @@ TFormMain& MainWindowTest::Open() {
   return *form;
 }
 
+TFormMain& MainWindowTest::Window() {
+  return form ? *form : *appForms->FormMain;
+}
+
+TFormMain& MainWindowTest::OpenWithDialogs() {
+  appForms = CreateApplicationForms();
+  return *appForms->FormMain;
+}
+
+void MainWindowTest::WhenModal(std::function<void(QDialog*)> handle) {
+  auto* poll = new QTimer(&pollers);
+  poll->setInterval(20);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, handle] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible()) return;
+    poll->stop();
+    poll->deleteLater();
+    handle(dialog);
+  });
+  poll->start();
+}
+
 void MainWindowTest::CloseWindow() {
   if (!form) return;
   form->close();
@@ -94,17 +120,19 @@ size_t MainWindowTest::CountCommand(const std::string& command) const {
 
 void MainWindowTest::TriggerAndWait() {
   const size_t before = CountCommand("T");
-  form->mnuCommands_T->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") > before && !form->TickRunning(); }));
+  TFormMain& f = Window();
+  f.mnuCommands_T->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") > before && !f.TickRunning(); }));
 }
 
 void MainWindowTest::DuringExchange(const std::string& command, std::function<void()> action) {
   ranDuringTick = false;
   const size_t before = CountCommand(command);
-  auto* poll = new QTimer(form.get());
+  TFormMain* f = &Window();
+  auto* poll = new QTimer(f);
   poll->setInterval(10);
-  QObject::connect(poll, &QTimer::timeout, poll, [this, poll, before, command, action] {
-    if (!form->TickRunning() || CountCommand(command) <= before) return;
+  QObject::connect(poll, &QTimer::timeout, poll, [this, f, poll, before, command, action] {
+    if (!f->TickRunning() || CountCommand(command) <= before) return;
     poll->stop();
     poll->deleteLater();
     action();

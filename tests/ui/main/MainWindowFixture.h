@@ -4,6 +4,7 @@
 // and a message-box hook that records every box and answers it without a screen.
 
 #include <gtest/gtest.h>
+#include <QDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 
 #include "tests/support/SimProcess.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainForms.h"
 
 namespace vemo::test {
 
@@ -41,6 +43,10 @@ class MainWindowTest : public ::testing::Test {
   std::string SettingsText() const;
   // Creates the main window: it reads the settings and connects.
   TFormMain& Open();
+  // The window of Open or OpenWithDialogs.
+  TFormMain& Window();
+  // Creates the main window and the dialogs as the program does.
+  TFormMain& OpenWithDialogs();
   // Closes the window as the user would and destroys it.
   void CloseWindow();
 
@@ -59,16 +65,20 @@ class MainWindowTest : public ::testing::Test {
   // that have ended). Returns at once; ranDuringTick tells when it has run.
   void DuringExchange(const std::string& command, std::function<void()> action);
   bool ranDuringTick = false;
+  // Calls handle with the next modal dialog once it is up (from inside its modal loop).
+  void WhenModal(std::function<void(QDialog*)> handle);
 
   QTemporaryDir dir;
   std::string iniPath;
   SimProcess sim;
   std::unique_ptr<TFormMain> form;
+  std::unique_ptr<TApplicationForms> appForms;
   std::vector<ShownMessage> messages;
   // Answers for the next boxes, oldest first; Ok once they run out.
   std::deque<QMessageBox::StandardButton> answers;
   // Called for every box before it is answered.
   std::function<void(const ShownMessage&)> onMessage;
+  QObject pollers;  // parent of the WhenModal timers
 };
 
 }  // namespace vemo::test

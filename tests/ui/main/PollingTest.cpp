@@ -12,6 +12,7 @@
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
+#include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
 #include "ui/main/MainStyle.h"
@@ -270,7 +271,7 @@ TEST_F(PollingTest, FullReceiveBufferDuringANotificationLeavesTheNextReadingClea
 
 TEST_F(PollingTest, ChangingThePortReportsWhatCannotBeOpened) {
   StartSim();
-  AddSettings("COM7=/nonexistent/ttyVEMO7\n");
+  ProfileFile(iniPath).WriteString("Ports", "COM7", "/nonexistent/ttyVEMO7");
   TFormMain& f = Open();
   ASSERT_TRUE(f.ComObj().Open());
   EXPECT_FALSE(f.ChangeComPort(1)) << "the port in use";

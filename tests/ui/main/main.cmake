@@ -6,3 +6,10 @@ target_link_libraries(vemo_test_main_window PUBLIC ui_main vemo_test_sim Qt6::Te
 vemo_add_test(ui_main_startup LABEL main GUI SOURCES StartupTest.cpp LIBS vemo_test_main_window)
 vemo_add_test(ui_main_polling LABEL main GUI SOURCES PollingTest.cpp LIBS vemo_test_main_window)
 vemo_add_test(ui_main_display LABEL main GUI SOURCES DisplayTest.cpp LIBS vemo_test_main_window)
+vemo_add_test(ui_main_dialogs LABEL main GUI SOURCES DialogsTest.cpp LIBS vemo_test_main_window)
+
+# The real program under Xvfb against the simulator; the picture lands in build/artifacts.
+add_test(NAME main.ScreenshotUnderXvfb
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/screenshot.sh ${CMAKE_BINARY_DIR}/bin
+          ${CMAKE_BINARY_DIR}/artifacts)
+set_tests_properties(main.ScreenshotUnderXvfb PROPERTIES LABELS main TIMEOUT 120)

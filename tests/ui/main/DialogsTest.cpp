@@ -1,0 +1,182 @@
+// The dialogs the menu opens from the polling tick: monitor options (single- and
+// dual-relay), the port dialog, the about box and the calibration wizard.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "platform/ProfileFile.h"
+#include "serial/ComPort.h"
+#include "tests/ui/main/MainWindowFixture.h"
+#include "ui/dialogs/Aboutdlg.h"
+#include "ui/dialogs/Comdlg.h"
+#include "ui/dialogs/OptnsDlg.h"
+
+namespace vemo::test {
+namespace {
+
+using DialogsTest = MainWindowTest;
+
+// The commands received after the first `skip` ones.
+std::vector<std::string> After(const std::vector<std::string>& all, size_t skip) {
+  return std::vector<std::string>(all.begin() + static_cast<long>(std::min(skip, all.size())),
+                                  all.end());
+}
+
+TEST_F(DialogsTest, DualRelayModelGetsItsOwnDialogAndCancelWritesNothing) {
+  StartSim({"--model", "KRFMON04"});
+  TFormMain& f = OpenWithDialogs();
+  std::string shown;
+  size_t readsDone = 0;
+  WhenModal([&](QDialog* dialog) {
+    shown = dialog->metaObject()->className();
+    readsDone = Commands().size();
+    dialog->reject();
+  });
+  f.mnuViewOptions->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return !shown.empty() && !f.TickRunning(); }));
+  EXPECT_EQ(shown, "vemo::TdlgOptionsDualRelay");
+  EXPECT_EQ(After(Commands(), readsDone), std::vector<std::string>{});
+  // Every setting was read before the dialog opened, the analog gains last.
+  EXPECT_EQ(Commands()[readsDone - 1], "K");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DialogsTest, SingleRelayDialogSendsThroughTheForwarders) {
+  StartSim({"--model", "KRFMON03"});
+  TFormMain& f = OpenWithDialogs();
+  struct Row {
+    int levelItem;
+    bool levelSent;
+  };
+  for (const Row row : {Row{5, true}, Row{-1, true}}) {
+    std::string shown;
+    size_t readsDone = 0;
+    WhenModal([&](QDialog* dialog) {
+      shown = dialog->metaObject()->className();
+      readsDone = Commands().size();
+      auto* options = static_cast<TdlgOptions*>(dialog);
+      options->cmbobxVSWRLevel->setCurrentIndex(row.levelItem);
+      options->OKBtn->click();
+    });
+    f.mnuViewOptions->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !shown.empty() && !f.TickRunning(); }));
+    EXPECT_EQ(shown, "vemo::TdlgOptions");
+    const std::vector<std::string> written = After(Commands(), readsDone);
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written.front().substr(0, 1), "6") << "the alarm enable goes first";
+    EXPECT_EQ(std::count(written.begin(), written.end(), "95"), row.levelSent ? 1 : 0);
+    EXPECT_EQ(std::count_if(written.begin(), written.end(),
+                            [](const std::string& c) { return c.rfind('9', 0) == 0; }),
+              row.levelSent ? 1 : 0)
+        << "no level selected: the level read from the monitor goes back";
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DialogsTest, LevelForwarderWritesOnlyLevelsTheMonitorCanTake) {
+  StartSim();
+  TFormMain& f = Open();
+  const size_t before = Commands().size();
+  f.SetVSWRLevel(255);  // what "no level" becomes on its way as a byte
+  f.SetVSWRLevel(13);
+  f.SetVSWRLevel(12);
+  EXPECT_EQ(After(Commands(), before), std::vector<std::string>{"9C"});
+}
+
+TEST_F(DialogsTest, OptionsOfAnUnconnectedMonitorAreRefusedAfterTheReads) {
+  StartSim({"--model", "ACMEMON1"});
+  TFormMain& f = OpenWithDialogs();
+  ASSERT_FALSE(f.Connected());
+  bool dialogShown = false;
+  WhenModal([&](QDialog* dialog) {
+    dialogShown = true;
+    dialog->reject();
+  });
+  f.mnuViewOptions->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return !messages.empty() && !f.TickRunning(); }));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Power monitor is not connected."});
+  EXPECT_FALSE(dialogShown);
+}
+
+TEST_F(DialogsTest, PortDialogReconnectsWhetherOrNotThePortChanged) {
+  StartSim();
+  SimProcess second;
+  const std::string secondDevice = second.Start({"--model", "VPMon002", "--noise", "0"});
+  ProfileFile(iniPath).WriteString("Ports", "COM2", secondDevice);
+  TFormMain& f = OpenWithDialogs();
+  ASSERT_EQ(f.ComObj().ComNumber(), 1);
+
+  bool cancelled = false;
+  WhenModal([&](QDialog* dialog) {
+    cancelled = static_cast<TdlgComm*>(dialog)->SelectedPort() == 1;
+    dialog->reject();
+  });
+  f.mnuViewCommPort->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return CountCommand("I") == 2 && !f.TickRunning(); }));
+  EXPECT_TRUE(cancelled) << "the dialog showed the current port";
+  EXPECT_TRUE(f.Connected());
+
+  WhenModal([&](QDialog* dialog) {
+    auto* comm = static_cast<TdlgComm*>(dialog);
+    comm->cmbobxCommPort->setCurrentIndex(1);  // "Com Port 2"
+    comm->OKBtn->click();
+    if (comm->isVisible()) comm->reject();  // the change failed: do not hang the test
+  });
+  f.mnuViewCommPort->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return second.ReceivedCommands().size() == 1 && !f.TickRunning(); }));
+  EXPECT_EQ(f.ComObj().ComNumber(), 2);
+  EXPECT_TRUE(f.Connected());
+  EXPECT_EQ(f.lblConnection->text(), "COM2  VPMon002");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DialogsTest, AboutBoxShowsTheRevision) {
+  StartSim();
+  TFormMain& f = OpenWithDialogs();
+  QString revision;
+  WhenModal([&](QDialog* dialog) {
+    revision = static_cast<TdlgAbout*>(dialog)->Version->text();
+    dialog->accept();
+  });
+  f.mnuHelpAbout->trigger();
+  EXPECT_EQ(revision, "Revision: 23-Feb-2011");
+}
+
+TEST_F(DialogsTest, CalibrationWizardSuspendsContinuousPollingAndItResumesSlower) {
+  StartSim();
+  TFormMain& f = OpenWithDialogs();
+  f.mnuCommands_R->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") >= 1; }));
+  size_t readingsAtOpen = 0;
+  size_t readingsAtClose = 0;
+  std::string shown;
+  WhenModal([&](QDialog* dialog) {
+    shown = dialog->metaObject()->className();
+    readingsAtOpen = CountCommand("7");  // a reading starts with "7"
+    // The wizard reads the monitor as it opens and ignores closing meanwhile: keep asking,
+    // from the event loop, until it goes (no blocking here, its reads run below us).
+    auto* closer = new QTimer(&pollers);
+    QObject::connect(closer, &QTimer::timeout, closer, [&, dialog, closer] {
+      if (!dialog->isVisible()) return closer->stop();
+      readingsAtClose = CountCommand("7");
+      dialog->reject();
+    });
+    closer->start(900);  // a polling tick would have come by now
+  });
+  f.mnuCommandsCalWizard->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return !shown.empty() && !f.TickRunning(); }));
+  EXPECT_EQ(shown, "vemo::TdlgCalWizard");
+  EXPECT_EQ(readingsAtClose, readingsAtOpen) << "no readings while the wizard is open";
+  EXPECT_TRUE(f.Continuous());
+  EXPECT_EQ(f.Timer1->interval(), 750);
+  const size_t before = CountCommand("T");
+  ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") > before; }));
+}
+
+}  // namespace
+}  // namespace vemo::test
