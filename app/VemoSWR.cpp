@@ -21,11 +21,20 @@ int main(int argc, char** argv) {
   parser.addOption(continuous);
   parser.process(app);
 
+  const QString screenshot = qEnvironmentVariable("VEMOSWR_SCREENSHOT");
+  if (!screenshot.isEmpty()) {
+    // Nobody is there to answer a message box: report it and go on.
+    vemo::TFormMain::SetMessageBoxHook(
+        [](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons buttons) {
+          qWarning("VemoSWR: %s", qPrintable(QString(text).replace(QChar('\r'), QChar(' '))));
+          return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::Ok;
+        });
+  }
+
   const auto forms = vemo::CreateApplicationForms();
   vemo::TFormMain& main = *forms->FormMain;
   main.show();
   if (parser.isSet(continuous)) main.mnuCommands_R->trigger();
-  const QString screenshot = qEnvironmentVariable("VEMOSWR_SCREENSHOT");
   if (!screenshot.isEmpty()) vemo::ScheduleScreenshot(main, screenshot, 3000);
   return app.exec();
 }

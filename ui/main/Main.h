@@ -271,7 +271,6 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void Guarded(const std::function<void()>& action);
   // Waits without busy-looping; user input waits until the end.
   static void Pause(int milliseconds);
-  QString MenuShortcutKeys() const;
 
   static MessageBoxFn& MessageBoxHook();
 

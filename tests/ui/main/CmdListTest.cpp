@@ -34,14 +34,6 @@ TEST(CmdList, QueuesInOrderAndDropsOnlyImmediateRepeats) {
   }
 }
 
-TEST(CmdList, RepeatAfterPopOfTheOnlyEntryIsQueuedAgain) {
-  TCmdList list;
-  list.Push(cmdTrigger);
-  EXPECT_EQ(list.Pop(), cmdTrigger);
-  list.Push(cmdTrigger);
-  EXPECT_EQ(list.Count(), 1);
-}
-
 TEST(CmdList, FullQueueRefusesDistinctCodesAndRepeatsAlike) {
   TCmdList list;
   for (int i = 0; i < TCmdList::Capacity; ++i) list.Push(static_cast<uint8_t>(i % 2));
@@ -61,16 +53,6 @@ TEST(CmdList, FullQueueRefusesDistinctCodesAndRepeatsAlike) {
   ASSERT_EQ(rest.size(), 50u);
   EXPECT_EQ(rest.front(), 1);
   EXPECT_EQ(rest.back(), cmdOptions);
-}
-
-TEST(CmdList, PopOfEmptyQueueRaises) {
-  TCmdList list;
-  try {
-    list.Pop();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.message(), "Command buffer is empty.");
-  }
 }
 
 }  // namespace

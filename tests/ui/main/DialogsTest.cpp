@@ -1,5 +1,5 @@
 // The dialogs the menu opens from the polling tick: monitor options (single- and
-// dual-relay), the port dialog, the about box and the calibration wizard.
+// dual-relay), the port dialog and the calibration wizard.
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -12,7 +12,6 @@
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
-#include "ui/dialogs/Aboutdlg.h"
 #include "ui/dialogs/Comdlg.h"
 #include "ui/dialogs/OptnsDlg.h"
 
@@ -133,18 +132,6 @@ TEST_F(DialogsTest, PortDialogReconnectsWhetherOrNotThePortChanged) {
   EXPECT_TRUE(f.Connected());
   EXPECT_EQ(f.lblConnection->text(), "COM2  VPMon002");
   EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(DialogsTest, AboutBoxShowsTheRevision) {
-  StartSim();
-  TFormMain& f = OpenWithDialogs();
-  QString revision;
-  WhenModal([&](QDialog* dialog) {
-    revision = static_cast<TdlgAbout*>(dialog)->Version->text();
-    dialog->accept();
-  });
-  f.mnuHelpAbout->trigger();
-  EXPECT_EQ(revision, "Revision: 23-Feb-2011");
 }
 
 TEST_F(DialogsTest, CalibrationWizardSuspendsContinuousPollingAndItResumesSlower) {

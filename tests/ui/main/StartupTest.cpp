@@ -7,9 +7,13 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
+
+#include <clocale>
+#include <cstdio>
 
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
@@ -143,6 +147,20 @@ TEST_F(StartupTest, MonitorWithUnknownIdentificationLeavesTheWindowUnconnected) 
   // The next reading connects again first.
   TriggerAndWait();
   EXPECT_EQ(CountCommand("I"), 2u);
+}
+
+TEST_F(StartupTest, NumbersUseThePointWhateverTheUsersLocale) {
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no German locale installed";
+  QLocale::setDefault(QLocale(QLocale::German));
+  StartSim({"--forward", "100", "--reflected", "1", "--full-scale", "625"});
+  TFormMain& f = Open();
+  char text[16];
+  std::snprintf(text, sizeof text, "%.1f", 1.5);
+  EXPECT_STREQ(text, "1.5");
+  EXPECT_EQ(QLocale().toString(1.5), "1.5");
+  TriggerAndWait();
+  ExpectWorkedExample(f);
+  std::setlocale(LC_ALL, "C");
 }
 
 TEST_F(StartupTest, ClosingWritesTheSettingsInOrderAndKeepsOtherKeys) {
