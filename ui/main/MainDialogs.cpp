@@ -1,6 +1,7 @@
 // The dialogs the menu commands show: monitor options, port and about.
 #include "monitor/ModelSupport.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/ReadSettings.h"
 #include "monitor/VSWRMon.h"
 #include "serial/ComPort.h"
 #include "ui/dialogs/Aboutdlg.h"
@@ -17,24 +18,8 @@ void TFormMain::mnuHelpAboutClick() {
 }
 
 void TFormMain::ShowMonitorOptions() {
-  MonitorSettings settings;
-  settings.LatchAlarm = Monitor_->ReadLatchAlarm();
-  settings.AlarmAtPowerUp = Monitor_->ReadAlarmAtPowerUp();
-  settings.RelaySense = Monitor_->ReadRelaySense();
-  settings.Relay2Sense = Monitor_->ReadRelay2Sense();
-  settings.VSWRAlarmEnable = Monitor_->ReadAlarmEnable();
-  settings.VSWRLevel = Monitor_->ReadVSWRLevel();
-  settings.CheckOnZeroPower = Monitor_->ReadCheckOnZeroPower();
-  const TPowerAlarm high = Monitor_->ReadHiPowerAlarm();
-  settings.HighPowerLevel = high.Level;
-  settings.HighPowerEnable = high.Enabled;
-  const TPowerAlarm low = Monitor_->ReadLowPowerAlarm();
-  settings.LowPowerLevel = low.Level;
-  settings.LowPowerEnable = low.Enabled;
-  const TPushToTalk pushToTalk = Monitor_->ReadPushToTalk();
-  settings.PushToTalkEnable = pushToTalk.Enabled;
-  settings.PushToTalkDelay = pushToTalk.Delay;
-  settings.SetDACGains(Monitor_->ReadDACGains());
+  // Read before the connection test: a monitor that does not answer reports that first.
+  const MonitorSettings settings = ReadMonitorSettings(*Monitor_);
 
   if (!Connected_) {
     ShowMessage(tr("Power monitor is not connected."));
