@@ -333,6 +333,9 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
     std::rethrow_exception(failure);
   } catch (const EAlreadyOpen&) {
     ShowMessage(tr("Port is already open. Try another port."));
+  } catch (const EPermissionDenied& e) {
+    // Only its own text tells the user how to get access (the dialout group).
+    ShowMessage(QString::fromStdString(e.what()));
   } catch (const ESerialException&) {
     ShowMessage(tr("An IO exception occurred."));
   } catch (const std::exception& e) {

@@ -261,8 +261,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
                                          QMessageBox::StandardButtons buttons = QMessageBox::Ok);
   void ShowMessage(const QString& text);
   // What the user reads for a failure where the user acted: "Port is already open. Try
-  // another port." for a port held elsewhere, "An IO exception occurred." for other port
-  // failures, the failure's own message otherwise.
+  // another port." for a port held elsewhere, the failure's own message for a port the user
+  // may not open, "An IO exception occurred." for other port failures, the failure's own
+  // message otherwise.
   void ShowFailureByClass(std::exception_ptr failure);
   // The application's error display for failures that no handler catches.
   void ShowApplicationError(std::exception_ptr failure);

@@ -124,6 +124,16 @@ TEST_F(StartupTest, HexadecimalPortNumberIsReadAndConnects) {
   EXPECT_EQ(Commands(), std::vector<std::string>{"I"});
 }
 
+TEST_F(StartupTest, PortTheUserMayNotOpenTellsHowToGetAccess) {
+  // A read-only kernel setting refuses a read-write open even to root, as a tty does to a
+  // user outside its group.
+  AddSettings("[Ports]\nCOM5=/proc/sys/kernel/ostype\n[Communication]\nComPort=5\n");
+  TFormMain& f = Open();
+  ASSERT_EQ(MessageTexts().size(), 1u);
+  EXPECT_NE(MessageTexts()[0].find("dialout"), std::string::npos) << MessageTexts()[0];
+  EXPECT_FALSE(f.Connected());
+}
+
 TEST_F(StartupTest, PortHeldByAnotherProgramIsReportedOnceAndTheWindowOpens) {
   StartSim();
   QProcess holder;
