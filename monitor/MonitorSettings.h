@@ -10,17 +10,17 @@ struct MonitorSettings {
   bool LatchAlarm = false;
   bool AlarmAtPowerUp = false;
   bool RelaySense = false;
-  bool Relay2Sense = false;     // dual-relay model only
+  bool Relay2Sense = false;  // dual-relay model only
   bool VSWRAlarmEnable = false;
-  int32_t VSWRLevel = 0;        // index into "VSWR = 1.3" .. "VSWR = 2.5"
+  int32_t VSWRLevel = 0;  // index into "VSWR = 1.3" .. "VSWR = 2.5"
   bool CheckOnZeroPower = false;
-  int32_t HighPowerLevel = 0;   // % of full scale
+  int32_t HighPowerLevel = 0;  // % of full scale
   bool HighPowerEnable = false;
-  int32_t LowPowerLevel = 0;    // % of full scale
+  int32_t LowPowerLevel = 0;  // % of full scale
   bool LowPowerEnable = false;
   bool PushToTalkEnable = false;
-  float PushToTalkDelay = 0;    // seconds
-  uint8_t FwdDACGain = 0;       // dual-relay model only: 1, 2, 4 or 8
+  float PushToTalkDelay = 0;  // seconds
+  uint8_t FwdDACGain = 0;     // dual-relay model only: 1, 2, 4 or 8
   uint8_t RflDACGain = 0;
 
   // The monitor carries both gains in one word: forward in the low byte, reflected in the high.

@@ -23,7 +23,8 @@ class EConvertError : public Exception {
 // An operating-system input/output failure; errorCode is the positive system code.
 class EInOutError : public Exception {
  public:
-  EInOutError(const std::string& message, int errorCode) : Exception(message), errorCode_(errorCode) {}
+  EInOutError(const std::string& message, int errorCode)
+      : Exception(message), errorCode_(errorCode) {}
   int errorCode() const { return errorCode_; }
 
  private:
