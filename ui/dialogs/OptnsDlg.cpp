@@ -150,40 +150,18 @@ void TdlgOptions::SetDeviceEnabled(bool connected, std::string_view modelId,
 
 void TdlgOptions::Fill(const MonitorSettings& s) {
   filled_ = s;
-  chkbxLatchAlarm->setChecked(s.LatchAlarm);
-  chkbxPwrUpAlarm->setChecked(s.AlarmAtPowerUp);
-  chkbxRelaySense->setChecked(s.RelaySense);
-  chkbxAlarmEnable->setChecked(s.VSWRAlarmEnable);
-  const bool listed = s.VSWRLevel >= 0 && s.VSWRLevel < cmbobxVSWRLevel->count();
-  cmbobxVSWRLevel->setCurrentIndex(listed ? s.VSWRLevel : -1);
-  chkbxAlarmOnZero->setChecked(s.CheckOnZeroPower);
-  chkbxEnableHiPwrAlarm->setChecked(s.HighPowerEnable);
-  cardedHiPower->SetValue(s.HighPowerLevel);
-  chkbxLowPower->setChecked(s.LowPowerEnable);
-  cardedLowPowerLevel->SetValue(s.LowPowerLevel);
-  chkbxPushToTalkEnable->setChecked(s.PushToTalkEnable);
-  realedPushToTalkDelay->SetValue(s.PushToTalkDelay);
+  FillAlarmControls(AlarmControls(), s);
+}
+
+TAlarmControls TdlgOptions::AlarmControls() const {
+  return {chkbxLatchAlarm, chkbxPwrUpAlarm,     chkbxRelaySense,       chkbxAlarmEnable,
+          cmbobxVSWRLevel, chkbxAlarmOnZero,    chkbxEnableHiPwrAlarm, cardedHiPower,
+          chkbxLowPower,   cardedLowPowerLevel, chkbxPushToTalkEnable, realedPushToTalkDelay};
 }
 
 MonitorSettings TdlgOptions::ReadControls() {
-  // Enter on the default button leaves no edit; normalise as leaving it would.
-  cardedHiPower->Normalize();
-  cardedLowPowerLevel->Normalize();
-  realedPushToTalkDelay->Normalize();
-
   MonitorSettings s = filled_;
-  s.VSWRAlarmEnable = chkbxAlarmEnable->isChecked();
-  s.RelaySense = chkbxRelaySense->isChecked();
-  s.LatchAlarm = chkbxLatchAlarm->isChecked();
-  s.AlarmAtPowerUp = chkbxPwrUpAlarm->isChecked();
-  s.PushToTalkEnable = chkbxPushToTalkEnable->isChecked();
-  s.PushToTalkDelay = static_cast<float>(realedPushToTalkDelay->Value());
-  if (cmbobxVSWRLevel->currentIndex() >= 0) s.VSWRLevel = cmbobxVSWRLevel->currentIndex();
-  s.CheckOnZeroPower = chkbxAlarmOnZero->isChecked();
-  s.HighPowerEnable = chkbxEnableHiPwrAlarm->isChecked();
-  s.HighPowerLevel = cardedHiPower->Value();
-  s.LowPowerEnable = chkbxLowPower->isChecked();
-  s.LowPowerLevel = cardedLowPowerLevel->Value();
+  ReadAlarmControls(AlarmControls(), s);
   return s;
 }
 

@@ -13,6 +13,7 @@
 
 #include "monitor/DateTime.h"
 #include "monitor/MonitorSettings.h"
+#include "ui/dialogs/AlarmControls.h"
 #include "ui/dialogs/OptionsLayout.h"
 #include "ui/dialogs/SettingsForwarders.h"
 
@@ -76,6 +77,7 @@ class TdlgOptions : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  TAlarmControls AlarmControls() const;
   void FormCreate();
   void RebuildVSWRList(int count);
   QGroupBox* GroupOf(OptionsGroup group) const;

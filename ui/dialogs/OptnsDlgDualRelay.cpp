@@ -169,44 +169,22 @@ void TdlgOptionsDualRelay::SetDeviceEnabled(bool, std::string_view modelId, TDat
 
 void TdlgOptionsDualRelay::Fill(const MonitorSettings& s) {
   filled_ = s;
-  chkbxLatchAlarm->setChecked(s.LatchAlarm);
-  chkbxPwrUpAlarm->setChecked(s.AlarmAtPowerUp);
-  chkbxRelaySense->setChecked(s.RelaySense);
+  FillAlarmControls(AlarmControls(), s);
   chkbxRelay2Sense->setChecked(s.Relay2Sense);
-  chkbxAlarmEnable->setChecked(s.VSWRAlarmEnable);
-  const bool listed = s.VSWRLevel >= 0 && s.VSWRLevel < cmbobxVSWRLevel->count();
-  cmbobxVSWRLevel->setCurrentIndex(listed ? s.VSWRLevel : -1);
-  chkbxAlarmOnZero->setChecked(s.CheckOnZeroPower);
-  chkbxEnableHiPwrAlarm->setChecked(s.HighPowerEnable);
-  cardedHiPower->SetValue(s.HighPowerLevel);
-  chkbxLowPower->setChecked(s.LowPowerEnable);
-  cardedLowPowerLevel->SetValue(s.LowPowerLevel);
-  chkbxPushToTalkEnable->setChecked(s.PushToTalkEnable);
-  realedPushToTalkDelay->SetValue(s.PushToTalkDelay);
   cmbobxFwdDACGain->setCurrentText(QString::number(s.FwdDACGain));
   cmbobxRflDACGain->setCurrentText(QString::number(s.RflDACGain));
 }
 
-MonitorSettings TdlgOptionsDualRelay::ReadSettings() {
-  // Enter on the default button leaves no edit; normalise as leaving it would.
-  cardedHiPower->Normalize();
-  cardedLowPowerLevel->Normalize();
-  realedPushToTalkDelay->Normalize();
+TAlarmControls TdlgOptionsDualRelay::AlarmControls() const {
+  return {chkbxLatchAlarm, chkbxPwrUpAlarm,     chkbxRelaySense,       chkbxAlarmEnable,
+          cmbobxVSWRLevel, chkbxAlarmOnZero,    chkbxEnableHiPwrAlarm, cardedHiPower,
+          chkbxLowPower,   cardedLowPowerLevel, chkbxPushToTalkEnable, realedPushToTalkDelay};
+}
 
+MonitorSettings TdlgOptionsDualRelay::ReadSettings() {
   MonitorSettings s = filled_;
-  s.LatchAlarm = chkbxLatchAlarm->isChecked();
-  s.AlarmAtPowerUp = chkbxPwrUpAlarm->isChecked();
-  s.RelaySense = chkbxRelaySense->isChecked();
+  ReadAlarmControls(AlarmControls(), s);
   s.Relay2Sense = chkbxRelay2Sense->isChecked();
-  s.VSWRAlarmEnable = chkbxAlarmEnable->isChecked();
-  if (cmbobxVSWRLevel->currentIndex() >= 0) s.VSWRLevel = cmbobxVSWRLevel->currentIndex();
-  s.CheckOnZeroPower = chkbxAlarmOnZero->isChecked();
-  s.HighPowerEnable = chkbxEnableHiPwrAlarm->isChecked();
-  s.HighPowerLevel = cardedHiPower->Value();
-  s.LowPowerEnable = chkbxLowPower->isChecked();
-  s.LowPowerLevel = cardedLowPowerLevel->Value();
-  s.PushToTalkEnable = chkbxPushToTalkEnable->isChecked();
-  s.PushToTalkDelay = static_cast<float>(realedPushToTalkDelay->Value());
   s.FwdDACGain = GainOf(cmbobxFwdDACGain);
   s.RflDACGain = GainOf(cmbobxRflDACGain);
   return s;

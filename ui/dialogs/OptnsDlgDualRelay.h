@@ -13,6 +13,7 @@
 
 #include "monitor/DateTime.h"
 #include "monitor/MonitorSettings.h"
+#include "ui/dialogs/AlarmControls.h"
 
 class QCheckBox;
 class QComboBox;
@@ -78,6 +79,7 @@ class TdlgOptionsDualRelay : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  TAlarmControls AlarmControls() const;
   void FormCreate();
   void RebuildVSWRList();
 

@@ -1,6 +1,7 @@
 # Options, port and about dialogs, their layout table and send order, the program icon.
 list(APPEND DIALOGS_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Aboutdlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AlarmControls.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Comdlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DialogSupport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OptionsLayout.cpp
