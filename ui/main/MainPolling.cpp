@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <array>
 
 #include "monitor/Buffer.h"
@@ -251,6 +252,8 @@ void TFormMain::mnuCommandsCalWizardClick() {
 void TFormMain::ComObjTriggerAvail(uint16_t count) {
   if (!Buffer_) return;  // the window is closing
   static std::array<uint8_t, 32768> staging;
+  // More than the staging block can hold is left in the port, which announces it again.
+  count = static_cast<uint16_t>(std::min<std::size_t>(count, staging.size()));
   try {
     ComObj_->ReadBlock(staging.data(), count);
   } catch (const EBufferIsEmpty&) {
