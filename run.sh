@@ -70,6 +70,10 @@ else
   shot="$rundir/screenshot.png"
   rm -f "$shot"
   echo "No display: running VemoSWR under Xvfb for a screenshot."
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="$rundir/xdg-runtime"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  fi
   VEMOSWR_SCREENSHOT="$shot" xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/VemoSWR
   if [ -f "$shot" ]; then
     echo "Screenshot of the main window: $shot"
