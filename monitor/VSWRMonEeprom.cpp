@@ -30,8 +30,11 @@ void TVSWR_Monitor::Command7() {
   std::string reply = ReadReply(FullScaleReplyLength(ModelId_), 3);
   Realign(reply, "P=", 3, "Command7");
 
-  // Bytes between "P=" and CR LF are binary; their count tells the reply's layout.
-  const size_t crlf = reply.find("\r\n");
+  // Bytes between "P=" and CR LF are binary; their count tells the reply's layout. They may
+  // themselves hold CR LF (a mantissa of 0x0D0A is 3338 W), so the reply's own end, CR LF
+  // and the prompt, is looked for first.
+  size_t crlf = reply.rfind("\r\n>");
+  if (crlf == std::string::npos) crlf = reply.find("\r\n");
   const size_t c = crlf == std::string::npos ? 0 : crlf + 1;  // 1-based, counted from "P"
   int32_t mantissa = ByteAt(reply, 3) * 256 + ByteAt(reply, 4);
   int8_t exponent = 3;

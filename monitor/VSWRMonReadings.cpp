@@ -24,6 +24,9 @@ void TVSWR_Monitor::GetReading(TMonitorReading& reading) {
       reading.Forward = static_cast<float>(reading.Forward * scale);
       reading.Reflected = static_cast<float>(reading.Reflected * scale);
     }
+    // A field such as "9e99" converts, but no read-out or meter can show infinity.
+    if (!std::isfinite(reading.Forward) || !std::isfinite(reading.Reflected))
+      throw EConvertError("Reading beyond range");
   } catch (const std::exception&) {
     throw Exception("Error in GetReading");
   }

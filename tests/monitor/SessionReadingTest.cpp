@@ -62,6 +62,23 @@ TEST_F(SessionTest, ReadingThatIsNoNumberFailsAsAWhole) {
             "Unexpected resultxxxxxxxxx in Command7.");
 }
 
+TEST_F(SessionTest, ReadingBeyondTheRangeOfAFloatIsAConversionError) {
+  const struct {
+    std::string fullScale;
+    const char* reply;
+  } rows[] = {
+      {FullScaleReply(625), " 9e99,12.50 0\r\n>"},
+      {FullScaleReply(625), "100.0,-9e99 0\r\n>"},
+      {FullScaleReply(625), " 4e38,12.50 0\r\n>"},
+      {FullScaleReply(5000), " 1e38,12.50 0\r\n>"},  // finite until scaled to watts
+  };
+  for (const auto& r : rows) {
+    port.Answer(r.fullScale).Answer(r.reply);
+    TMonitorReading reading;
+    EXPECT_EQ(MessageOf([&] { monitor.GetReading(reading); }), "Error in GetReading") << r.reply;
+  }
+}
+
 TEST_F(SessionTest, RawModeIsToggledOnlyWhenItDiffers) {
   port.Answer("  123,  4.5R1\r\n>");
   monitor.SetRawMode(true);
@@ -106,6 +123,25 @@ TEST_F(SessionTest, FullScaleReplyLayouts) {
     EXPECT_EQ(monitor.RangeExponent(), r.range) << r.model;
     EXPECT_DOUBLE_EQ(monitor.FwdCalPower(), r.fullScale * 0.16) << r.model;
     EXPECT_DOUBLE_EQ(monitor.RflCalPower(), r.fullScale * 0.016) << r.model;
+  }
+}
+
+TEST_F(SessionTest, FullScaleBytesThatLookLikeALineBreakKeepTheReplyLayout) {
+  const struct {
+    const char* model;
+    std::string reply;
+    double fullScale;
+  } rows[] = {
+      {"KRFMON01", "P=" + Bytes({0x0D, 0x0A}) + "\r\n>", 3338},
+      {"KRFMON03", "P=" + Bytes({0x00, 0x0D, 0x0A}) + "\r\n>\n", 3338},
+      {"KRFMON03", "P=" + Bytes({0x0D, 0x0A, 0x0D, 0x03}) + "\r\n>", 3338},
+  };
+  for (const auto& r : rows) {
+    IdentifyAs(r.model);
+    port.Answer(r.reply);
+    monitor.Command7();
+    EXPECT_DOUBLE_EQ(monitor.FullScale(), r.fullScale) << r.model;
+    EXPECT_EQ(monitor.RangeExponent(), 3) << r.model;
   }
 }
 
