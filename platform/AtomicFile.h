@@ -1,16 +1,18 @@
 #pragma once
-// Replacing a file so that a crash or a full disk never leaves it half written.
+// Saving a file so that a crash or a full disk never leaves it half written.
 
 #include <string>
 
 namespace vemo {
 
-// Writes content to a temporary file beside path, flushes it to disk and renames it
-// over path. A symbolic link at path is followed, so the link stays a link. The
-// original file's permissions are kept. On any failure the temporary file is removed,
-// path is left as it was, and vemo::Exception "Unable to write to <absolute path>" is
-// raised.
-void ReplaceFileAtomically(const std::string& path, const std::string& content);
+// Writes content to path so that a crash or a full disk never leaves it half written:
+// to a temporary file beside it, flushed to disk and renamed over it, keeping its
+// permissions. Where the folder allows no new file but the file may be written, the file
+// is rewritten in place instead. A symbolic link at path is followed, so the link stays a
+// link. A file the user may not write is never replaced. On any failure path is left as
+// it was (rewritten in place: as far as the disk allows) and vemo::Exception
+// "Unable to write to <absolute path>" is raised.
+void SaveFile(const std::string& path, const std::string& content);
 
 // Reads a whole file. Returns false when it does not exist; raises
 // vemo::Exception "Unable to read <path>" when it exists but cannot be read.

@@ -267,7 +267,7 @@ void ProfileFile::Commit() {
   }
   for (const Edit& edit : pending_)
     current = ApplyEdit(current, edit.section, edit.key, edit.value);
-  ReplaceFileAtomically(path_, current);
+  SaveFile(path_, current);
   pending_.clear();
   content_ = std::move(current);
 }

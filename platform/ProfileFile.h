@@ -7,9 +7,9 @@
 // stay byte for byte, line endings (LF or CR LF) included. A missing key is added after
 // the last key of its section, a missing section at the end of the file.
 //
-// Every write re-reads the file and replaces it atomically (see ReplaceFileAtomically),
-// so changes made by others in the meantime survive and a crash never leaves a half
-// written file. BeginUpdate/EndUpdate batch several writes into one replacement.
+// Every write re-reads the file and saves it (see SaveFile), so changes made by others in
+// the meantime survive and a crash never leaves a half written file. BeginUpdate/EndUpdate
+// batch several writes into one save.
 
 #include <string>
 #include <utility>

@@ -1,11 +1,15 @@
 #include "platform/ProfileFile.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "platform/Exception.h"
 #include "tests/platform/TempDir.h"
@@ -252,6 +256,112 @@ TEST(ProfileFileTest, ReplacementKeepsPermissionsAndFollowsSymbolicLinks) {
   struct stat st {};
   ASSERT_EQ(stat((dir / "real.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // A link to a file not there yet: the file is created, the link stays.
+  std::filesystem::create_symlink("new.ini", dir / "dangling.ini");
+  ProfileFile(dir / "dangling.ini").WriteInteger("Window", "Top", 9);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.ini"));
+  EXPECT_EQ(ReadFile(dir / "new.ini"), "[Window]\nTop=9\n");
+}
+
+// What the file system lets a user save, and what it leaves behind; returns what went
+// wrong, empty when nothing did. Plain checks rather than gtest's, as it may run in a
+// child process.
+std::string CheckSavingAsThisUser() {
+  struct Row {
+    const char* name;
+    mode_t folder, file;
+    bool viaLink, saved;
+  };
+  const Row rows[] = {
+      {"writable file in a read-only folder", 0555, 0644, false, true},
+      {"link to a writable file in a read-only folder", 0555, 0644, true, true},
+      {"read-only file in a writable folder", 0755, 0444, false, false},
+      {"read-only file in a read-only folder", 0555, 0444, false, false},
+  };
+  const std::string old = "[Window]\nTop=5\n";
+  std::string problems;
+  const auto expect = [&](bool ok, const std::string& what) {
+    if (!ok) problems += what + "\n";
+  };
+  for (const Row& row : rows) {
+    TempDir dir;
+    const std::string folder = dir / "conf", file = folder + "/VemoSWR.ini";
+    std::filesystem::create_directory(folder);
+    WriteFile(file, old);
+    chmod(file.c_str(), row.file);
+    const std::string path = row.viaLink ? dir / "link.ini" : file;
+    if (row.viaLink) std::filesystem::create_symlink(file, path);
+    chmod(folder.c_str(), row.folder);
+
+    std::string error;
+    try {
+      ProfileFile(path).WriteInteger("Window", "Top", 8);
+    } catch (const Exception& e) {
+      error = e.message();
+    }
+    const std::string name = row.name;
+    expect(error == (row.saved ? "" : "Unable to write to " + path),
+           name + ": error '" + error + "'");
+    expect(ReadFile(file) == (row.saved ? "[Window]\nTop=8\n" : old), name + ": content");
+    struct stat st {};
+    expect(stat(file.c_str(), &st) == 0 && (st.st_mode & 07777) == row.file, name + ": mode");
+    expect(!row.viaLink || std::filesystem::is_symlink(path), name + ": link replaced");
+    expect(DirectoryNames(folder) == std::vector<std::string>{"VemoSWR.ini"}, name + ": litter");
+    chmod(folder.c_str(), 0755);
+  }
+
+  // A write cut short in a read-only folder leaves the old content.
+  TempDir dir;
+  WriteFile(dir / "a.ini", old);
+  ProfileFile profile(dir / "a.ini");
+  chmod(dir.path().c_str(), 0555);
+  {
+    FileSizeLimit limit(old.size());
+    try {
+      profile.WriteString("Window", "Top", std::string(200, 'x'));
+      expect(false, "cut-off write: no error");
+    } catch (const Exception&) {
+    }
+  }
+  expect(ReadFile(dir / "a.ini") == old, "cut-off write: content");
+  return problems;
+}
+
+// Runs check as an ordinary user: root may write any file, so as root it runs in a child
+// process that has given up root's rights.
+std::string AsOrdinaryUser(const std::function<std::string()>& check) {
+  if (geteuid() != 0) return check();
+  int out[2];
+  if (pipe(out) != 0) return "no pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(out[0]);
+    const gid_t nobody = 65534;
+    const std::string problems =
+        setgroups(0, nullptr) == 0 && setgid(nobody) == 0 && setuid(nobody) == 0
+            ? check()
+            : "cannot drop root's rights";
+    const ssize_t written = write(out[1], problems.data(), problems.size());
+    _exit(written == static_cast<ssize_t>(problems.size()) ? 0 : 1);
+  }
+  close(out[1]);
+  std::string problems;
+  char chunk[512];
+  for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;)
+    problems.append(chunk, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) problems += "child failed\n";
+  return problems;
+}
+
+TEST(ProfileFileTest, SavesInPlaceWhenOnlyTheFileIsWritableAndNeverOverAReadOnlyFile) {
+  EXPECT_EQ(CheckSavingAsThisUser(), "");
+  if (geteuid() == 0) {
+    EXPECT_EQ(AsOrdinaryUser(CheckSavingAsThisUser), "") << "as nobody";
+  }
 }
 
 TEST(ProfileFileTest, EntriesThatWouldCorruptTheFileAreRefused) {
