@@ -9,7 +9,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <functional>
 
 #include "platform/Exception.h"
 #include "tests/platform/TempDir.h"
@@ -304,8 +303,6 @@ std::string CheckSavingAsThisUser() {
     expect(error == (row.saved ? "" : "Unable to write to " + path),
            name + ": error '" + error + "'");
     expect(ReadFile(file) == (row.saved ? "[Window]\nTop=8\n" : old), name + ": content");
-    struct stat st {};
-    expect(stat(file.c_str(), &st) == 0 && (st.st_mode & 07777) == row.file, name + ": mode");
     expect(!row.viaLink || std::filesystem::is_symlink(path), name + ": link replaced");
     expect(DirectoryNames(folder) == std::vector<std::string>{"VemoSWR.ini"}, name + ": litter");
     chmod(folder.c_str(), 0755);
@@ -328,10 +325,8 @@ std::string CheckSavingAsThisUser() {
   return problems;
 }
 
-// Runs check as an ordinary user: root may write any file, so as root it runs in a child
-// process that has given up root's rights.
-std::string AsOrdinaryUser(const std::function<std::string()>& check) {
-  if (geteuid() != 0) return check();
+// Runs check in a child process that has given up root's rights: root may write any file.
+std::string AsOrdinaryUser(std::string (*check)()) {
   int out[2];
   if (pipe(out) != 0) return "no pipe";
   const pid_t child = fork();
