@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -234,6 +235,11 @@ void SimServer::OnClientOpenedOrClosed(bool freshData) {
   }
   outgoing_ = std::move(kept);
   ::tcflush(slave_, TCIFLUSH);
+  // Our own descriptor keeps the terminal open, so the kernel never resets it between
+  // clients: an exclusive claim left by a client that died without releasing it would lock
+  // every later client out. A client already back made its own claim, if any, after the
+  // close; that one stays.
+  if (!openAfterClose) ::ioctl(slave_, TIOCNXCL);
   if (!keepFresh) monitor_.LineClosed();
   if (transcript_) transcript_->Event(Millis(), "client closed");
   if (hangUpPending) HangUp();

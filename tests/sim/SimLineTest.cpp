@@ -1,6 +1,7 @@
 // The simulated monitor seen from the PC's end of a real pseudo-terminal: the program
 // vemoswr-sim with its link, reconnects, timing faults, hang-ups and transcript.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,24 @@ TEST(SimLineTest, KeepsServingWhenTheClientClosesAndReopensTheDevice) {
   second.Close();
   PtyClient third(device);
   EXPECT_EQ(third.Ask("T", 16, 400ms), kReading);
+}
+
+TEST(SimLineTest, ClientThatDiesHoldingTheLineExclusivelyLeavesItFreeForTheNext) {
+  SimProcess sim;
+  const std::string device = sim.Start({"--noise", "0"});
+  {
+    PtyClient first(device);
+    ASSERT_EQ(::ioctl(first.Fd(), TIOCEXCL), 0);
+    // Closed without releasing the claim, as the kernel closes for a killed client.
+  }
+  ASSERT_TRUE(sim.WaitForTranscript(
+      [](const auto& t) { return !t.empty() && t.back().text == "client closed"; }));
+  // Without privileges a claim left behind refuses the open (EBUSY); ask the flag itself.
+  PtyClient second(device);
+  int exclusive = -1;
+  ASSERT_EQ(::ioctl(second.Fd(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  EXPECT_EQ(second.Ask("T", 16), kReading);
 }
 
 TEST(SimLineTest, TimingFaultsDelaySilenceOrPaceTheReplies) {
