@@ -65,6 +65,12 @@ double SimMonitor::FullScale() const {
       {eeprom_[kFullScaleMantissa], static_cast<int8_t>(eeprom_[kFullScaleExponent] & 0xFF)});
 }
 
+double SimMonitor::ReportedFullScale() const {
+  // The early models report whole watts only, and so choose the unit of their readings.
+  if (model_.HasShortFullScaleReply()) return std::clamp(std::nearbyint(FullScale()), 0.0, 65535.0);
+  return FullScale();
+}
+
 uint16_t SimMonitor::StatusWord() const {
   uint16_t word = flags_;
   if (highPower_ & 0x8000) word |= kHighPowerEnabled;
@@ -220,7 +226,7 @@ std::string SimMonitor::Reading() {
                             eeprom_[kReflectedOffset]));
     rflText = text;
   } else {
-    const double unit = std::pow(10.0, UnitExponent(fullScale));
+    const double unit = std::pow(10.0, UnitExponent(ReportedFullScale()));
     fwdText = FormatReadingField(fwd / unit);
     rflText = FormatReadingField(rfl / unit);
   }
@@ -252,9 +258,7 @@ std::string SimMonitor::FullScaleReply() const {
   const uint8_t exponent = static_cast<uint8_t>(eeprom_[kFullScaleExponent] & 0xFF);
   std::string reply = "P=";
   if (model_.HasShortFullScaleReply()) {
-    // The early models report whole watts only.
-    const double watts = std::clamp(std::nearbyint(FullScale()), 0.0, 65535.0);
-    const auto w = static_cast<uint16_t>(watts);
+    const auto w = static_cast<uint16_t>(ReportedFullScale());
     reply += static_cast<char>(w >> 8);
     reply += static_cast<char>(w & 0xFF);
   } else {

@@ -58,6 +58,8 @@ class SimMonitor {
   std::string Execute(const std::string& command, Exchange::Outcome& outcome);
   std::string Identification() const;
   std::string Reading();
+  // Full scale as the "7" reply reports it; the unit of the readings follows this value.
+  double ReportedFullScale() const;
   std::string FullScaleReply() const;
   std::string EepromRead(const std::string& command) const;
   std::string EepromWrite(const std::string& command);

@@ -73,6 +73,30 @@ TEST(SimMonitorTest, FullScaleReplyHasTheModelsFormAndFollowsTheEepromWords) {
   EXPECT_EQ(Ask(monitor, "T"), "0.050 0.001 0\r\n>") << "50 W and 1 W in kilowatts";
 }
 
+TEST(SimMonitorTest, EarlyModelsSendReadingsInTheUnitOfTheWholeWattsTheyReport) {
+  struct Row {
+    std::string model;
+    double fullScale, forward;
+    std::string fullScaleReply, forwardField;
+  };
+  const Row rows[] = {
+      {"KRFMON01", 999.6, 500, "P=\x03\xE8\r\n>"s, "0.500"},  // reports 1000 W: kilowatts
+      {"KRFMON02", 0.6, 0.24, "P=\x00\x01\r\n>"s, "0.240"},   // reports 1 W: watts
+      {"KRFMON02", 0.4, 0.24, "P=\x00\x00\r\n>"s, "240.0"},   // reports 0 W: milliwatts
+      {"KRFMON03", 999.6, 500, "P=\x27\x0C\x00\x02\r\n>"s, "500.0"},
+  };
+  for (const Row& row : rows) {
+    SimConfig config = Steady(row.model);
+    config.fullScale = row.fullScale;
+    config.forward = row.forward;
+    config.reflected = 0;
+    SimMonitor monitor(config);
+    EXPECT_EQ(Ask(monitor, "7"), row.fullScaleReply) << row.model << " " << row.fullScale;
+    EXPECT_EQ(Ask(monitor, "T").substr(0, 5), row.forwardField)
+        << row.model << " " << row.fullScale;
+  }
+}
+
 TEST(SimMonitorTest, ReadingsAreSentInTheUnitOfTheFullScale) {
   struct Row {
     double fullScale, forward, reflected;
