@@ -289,6 +289,16 @@ void SimServer::HangUp() {
   if (transcript_) transcript_->Event(Millis(), "hangup");
 }
 
+void SimServer::PowerCycle() {
+  // Replies the monitor had not sent yet die with it; a hang-up that was due still happens.
+  bool hangUpPending = false;
+  for (const Outgoing& out : outgoing_) hangUpPending = hangUpPending || out.hangUpAfter;
+  outgoing_.clear();
+  monitor_.PowerCycle();
+  if (transcript_) transcript_->Event(Millis(), "power cycle");
+  if (hangUpPending) HangUp();
+}
+
 void SimServer::ReadControl() {
   char buffer[256];
   ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -314,14 +324,16 @@ void SimServer::OnControlLine(const std::string& line) {
   bool ok = true;
   if (what == "hangup") {
     HangUp();
+  } else if (what == "power-cycle") {
+    PowerCycle();
   } else if ((what == "forward" || what == "reflected" || what == "full-scale") && (in >> watts) &&
-             watts >= 0 && (what != "full-scale" || watts > 0)) {
+             watts >= 0) {
     if (what == "forward")
       monitor_.SetForward(watts);
     else if (what == "reflected")
       monitor_.SetReflected(watts);
     else
-      monitor_.SetFullScale(watts);
+      ok = monitor_.SetFullScale(watts);
   } else {
     ok = false;
   }
