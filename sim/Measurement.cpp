@@ -55,6 +55,23 @@ int RawCounts(double watts, double calibrationPower, uint16_t factorWord, uint16
   return static_cast<int>(std::clamp(std::nearbyint(counts), 0.0, 65535.0));
 }
 
+double ShownPower(double watts, const Converter& converter, double calibrationPower,
+                  uint16_t factorWord, uint16_t offsetWord) {
+  if (converter.calibrationPower <= 0.0) return 0.0;
+  const double offset = static_cast<int16_t>(offsetWord);
+  if (factorWord == 0) {
+    // Every count above the offset is infinitely many watts.
+    const double counts =
+        converter.zero + watts * converter.countsAtCalibration / converter.calibrationPower;
+    return counts > offset ? HUGE_VAL : 0.0;
+  }
+  // Ratios first: words and full scale that match the converter give back the applied
+  // power exactly.
+  return watts * (static_cast<double>(converter.countsAtCalibration) / factorWord) *
+             (calibrationPower / converter.calibrationPower) +
+         (converter.zero - offset) * calibrationPower / factorWord;
+}
+
 double Vswr(double forward, double reflected) {
   if (forward <= 0.0) return INFINITY;
   const double rho = std::sqrt(std::max(reflected, 0.0) / forward);

@@ -28,6 +28,20 @@ std::string FormatReadingField(double value);
 // calibration power (16 % of full scale forward, 1.6 % reflected), on top of the offset.
 // Clamped to the converter's 0..65535.
 int RawCounts(double watts, double calibrationPower, uint16_t factorWord, uint16_t offsetWord);
+
+// One channel's converter: what it counts for a power, before any calibration.
+struct Converter {
+  uint16_t countsAtCalibration;  // above zero, at calibrationPower
+  int16_t zero;                  // counts at no power
+  double calibrationPower;       // watts
+};
+
+// The power a monitor shows for what its converter counts, scaled back with the
+// calibration words it loaded and the calibration power of its own full scale. Without the
+// converter's rounding and limits, so that words matching the converter show exactly the
+// power applied.
+double ShownPower(double watts, const Converter& converter, double calibrationPower,
+                  uint16_t factorWord, uint16_t offsetWord);
 inline double ForwardCalibrationPower(double fullScale) {
   return fullScale * 0.16;
 }

@@ -19,6 +19,13 @@ struct SimConfig {
   double forward = 50.0;     // watts applied in the forward direction
   double reflected = 1.0;    // watts coming back
   double noise = 0.005;      // relative standard deviation of each measured power
+  // The converters' response: counts above zero at the calibration power of the full scale
+  // above (16 % of it forward, 1.6 % reflected), and counts at no power. The calibration
+  // words in the EEPROM start out matching them, as calibrated at the factory.
+  uint16_t forwardCounts = 5243;
+  uint16_t reflectedCounts = 5243;
+  int16_t forwardZero = 0;
+  int16_t reflectedZero = 0;
   uint32_t seed = 1;
   // Settings at power-up: the stored status bits (VSWR alarm on, no latch, no alarm at
   // power-up) and the VSWR alarm level code (7: VSWR 2.0).

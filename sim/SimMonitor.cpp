@@ -41,28 +41,52 @@ SimMonitor::SimMonitor(const SimConfig& config)
     : config_(config),
       model_(Padded(config.model, 8), config.firmware),
       random_(config.seed),
+      forwardConverter_{config.forwardCounts, config.forwardZero, 0.0},
+      reflectedConverter_{config.reflectedCounts, config.reflectedZero, 0.0},
       forward_(config.forward),
       reflected_(config.reflected),
       flags_(config.status & static_cast<uint16_t>(~(kHighPowerEnabled | kLowPowerEnabled))),
       vswrLevel_(std::clamp(config.vswrLevel, 0, 12)) {
   eeprom_.fill(0xFFFF);  // erased cells
-  eeprom_[kReflectedOffset] = 0;
-  eeprom_[kForwardOffset] = 0;
-  eeprom_[kReflectedFactor] = 5243;  // 16 % of the converter's 32768 counts
-  eeprom_[kForwardFactor] = 5243;
+  eeprom_[kReflectedOffset] = static_cast<uint16_t>(config.reflectedZero);
+  eeprom_[kForwardOffset] = static_cast<uint16_t>(config.forwardZero);
+  eeprom_[kReflectedFactor] = config.reflectedCounts;
+  eeprom_[kForwardFactor] = config.forwardCounts;
   SetFullScale(config.fullScale);
+  PowerCycle();
+}
+
+bool SimMonitor::SetFullScale(double watts) {
+  const FullScaleWords words = EncodeFullScale(watts);
+  if (words.mantissa == 0) return false;
+  eeprom_[kFullScaleMantissa] = words.mantissa;
+  eeprom_[kFullScaleExponent] = static_cast<uint8_t>(words.exponent);
+  fullScale_ = words;
+  const double stored = DecodeFullScale(words);
+  forwardConverter_.calibrationPower = ForwardCalibrationPower(stored);
+  reflectedConverter_.calibrationPower = ReflectedCalibrationPower(stored);
+  return true;
+}
+
+void SimMonitor::PowerCycle() {
+  std::copy_n(eeprom_.begin(), calibration_.size(), calibration_.begin());
+  fullScale_ = {eeprom_[kFullScaleMantissa],
+                static_cast<int8_t>(eeprom_[kFullScaleExponent] & 0xFF)};
+  rawMode_ = false;
+  calibrationStep_ = -1;
+  assembler_.Reset();
+  assembler_.SetAtCalibrationPrompt(false);
   alarmHeld_ = (flags_ & kPowerUpAlarmOff) == 0;
 }
 
-void SimMonitor::SetFullScale(double watts) {
-  const FullScaleWords words = EncodeFullScale(watts);
-  eeprom_[kFullScaleMantissa] = words.mantissa;
-  eeprom_[kFullScaleExponent] = static_cast<uint8_t>(words.exponent);
+double SimMonitor::FullScale() const {
+  return DecodeFullScale(fullScale_);
 }
 
-double SimMonitor::FullScale() const {
-  return DecodeFullScale(
-      {eeprom_[kFullScaleMantissa], static_cast<int8_t>(eeprom_[kFullScaleExponent] & 0xFF)});
+double SimMonitor::ReportedFullScale() const {
+  // The early models report whole watts only, and so choose the unit of their readings.
+  if (model_.HasShortFullScaleReply()) return std::clamp(std::nearbyint(FullScale()), 0.0, 65535.0);
+  return FullScale();
 }
 
 uint16_t SimMonitor::StatusWord() const {
@@ -205,24 +229,31 @@ std::string SimMonitor::Reading() {
   // Each measurement wanders a little around the applied power.
   const double fwd = std::max(0.0, forward_ * (1.0 + config_.noise * noise_(random_)));
   const double rfl = std::max(0.0, reflected_ * (1.0 + config_.noise * noise_(random_)));
-  const bool alarm = MeasureAlarm(fwd, rfl);
   const double fullScale = FullScale();
+  // The converters know nothing of the calibration; the monitor scales their counts with
+  // the words it loaded at power-up, and raises alarms on what it measured.
+  const double fwdShown = ShownPower(fwd, forwardConverter_, ForwardCalibrationPower(fullScale),
+                                     calibration_[kForwardFactor], calibration_[kForwardOffset]);
+  const double rflShown =
+      ShownPower(rfl, reflectedConverter_, ReflectedCalibrationPower(fullScale),
+                 calibration_[kReflectedFactor], calibration_[kReflectedOffset]);
+  const bool alarm = MeasureAlarm(fwdShown, rflShown);
 
   std::string fwdText, rflText;
   if (rawMode_) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%5d",
-                  RawCounts(fwd, ForwardCalibrationPower(fullScale), eeprom_[kForwardFactor],
-                            eeprom_[kForwardOffset]));
-    fwdText = text;
-    std::snprintf(text, sizeof text, "%5d",
-                  RawCounts(rfl, ReflectedCalibrationPower(fullScale), eeprom_[kReflectedFactor],
-                            eeprom_[kReflectedOffset]));
-    rflText = text;
+    const auto counts = [](double watts, const Converter& converter) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%5d",
+                    RawCounts(watts, converter.calibrationPower, converter.countsAtCalibration,
+                              static_cast<uint16_t>(converter.zero)));
+      return std::string(text);
+    };
+    fwdText = counts(fwd, forwardConverter_);
+    rflText = counts(rfl, reflectedConverter_);
   } else {
-    const double unit = std::pow(10.0, UnitExponent(fullScale));
-    fwdText = FormatReadingField(fwd / unit);
-    rflText = FormatReadingField(rfl / unit);
+    const double unit = std::pow(10.0, UnitExponent(ReportedFullScale()));
+    fwdText = FormatReadingField(fwdShown / unit);
+    rflText = FormatReadingField(rflShown / unit);
   }
   const char mode = rawMode_ ? 'R' : (alarm ? 'A' : ' ');
   const char zeroCheck = (flags_ & kCheckOnZeroPower) ? '1' : '0';
@@ -248,20 +279,16 @@ bool SimMonitor::MeasureAlarm(double forward, double reflected) {
 }
 
 std::string SimMonitor::FullScaleReply() const {
-  const uint16_t mantissa = eeprom_[kFullScaleMantissa];
-  const uint8_t exponent = static_cast<uint8_t>(eeprom_[kFullScaleExponent] & 0xFF);
   std::string reply = "P=";
   if (model_.HasShortFullScaleReply()) {
-    // The early models report whole watts only.
-    const double watts = std::clamp(std::nearbyint(FullScale()), 0.0, 65535.0);
-    const auto w = static_cast<uint16_t>(watts);
+    const auto w = static_cast<uint16_t>(ReportedFullScale());
     reply += static_cast<char>(w >> 8);
     reply += static_cast<char>(w & 0xFF);
   } else {
-    reply += static_cast<char>(mantissa >> 8);
-    reply += static_cast<char>(mantissa & 0xFF);
+    reply += static_cast<char>(fullScale_.mantissa >> 8);
+    reply += static_cast<char>(fullScale_.mantissa & 0xFF);
     reply += '\0';  // reserved
-    reply += static_cast<char>(exponent);
+    reply += static_cast<char>(static_cast<uint8_t>(fullScale_.exponent));
   }
   return config_.strayPrefix + reply + kEnd;
 }

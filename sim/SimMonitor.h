@@ -38,14 +38,24 @@ class SimMonitor {
   // The PC closed the line.
   void LineClosed();
 
-  // What the operator does at the monitor's side: power applied, range fitted.
+  // What the operator does at the monitor's side: power applied, range fitted, power
+  // switched off and on.
   void SetForward(double watts) { forward_ = watts; }
   void SetReflected(double watts) { reflected_ = watts; }
-  void SetFullScale(double watts);
+  // Stores the full scale (EEPROM words 32 and 34) and works with it at once, the
+  // converters matched to it as before; false, and nothing changed, when it is too small
+  // to store.
+  bool SetFullScale(double watts);
+  // The monitor loads its calibration words and full scale from the EEPROM only here and
+  // at construction, so EEPROM writes change its measurements from the next power cycle
+  // on. It also leaves raw mode and any calibration step, forgets a half-received command
+  // and holds the alarm again when it is set to raise one at power-up.
+  void PowerCycle();
 
   // State, for tests and the transcript.
   uint16_t Eeprom(uint8_t address) const { return eeprom_[address]; }
   uint16_t StatusWord() const;
+  // The full scale the monitor works with: loaded at power-up, or the range fitted since.
   double FullScale() const;
   bool RawMode() const { return rawMode_; }
   bool AtCalibrationPrompt() const { return calibrationStep_ >= 0; }
@@ -58,6 +68,8 @@ class SimMonitor {
   std::string Execute(const std::string& command, Exchange::Outcome& outcome);
   std::string Identification() const;
   std::string Reading();
+  // Full scale as the "7" reply reports it; the unit of the readings follows this value.
+  double ReportedFullScale() const;
   std::string FullScaleReply() const;
   std::string EepromRead(const std::string& command) const;
   std::string EepromWrite(const std::string& command);
@@ -85,8 +97,14 @@ class SimMonitor {
   std::mt19937 random_;
   std::normal_distribution<double> noise_{0.0, 1.0};
 
+  // Their calibration powers follow the full scale when a range is fitted, never when the
+  // EEPROM words change: the converters are hardware.
+  Converter forwardConverter_, reflectedConverter_;
   double forward_, reflected_;
   std::array<uint16_t, 256> eeprom_{};
+  // What the monitor loaded at power-up: calibration words 0..3 and the full-scale words.
+  std::array<uint16_t, 4> calibration_{};
+  FullScaleWords fullScale_;
   uint16_t flags_;  // the stored bits of the status word
   int vswrLevel_;
   uint16_t highPower_ = 26214;  // 100 %, disabled

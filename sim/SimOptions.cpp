@@ -20,6 +20,12 @@ const char* const kSimUsage =
     "  --forward W             forward power, watts (50)\n"
     "  --reflected W           reflected power, watts (1)\n"
     "  --noise F               relative noise of each measurement, 0 for none (0.005)\n"
+    "  --forward-counts N      forward converter counts above zero at 16 % of full\n"
+    "                          scale (5243)\n"
+    "  --reflected-counts N    reflected converter counts above zero at 1.6 % of full\n"
+    "                          scale (5243)\n"
+    "  --forward-zero N        forward converter counts at no power (0)\n"
+    "  --reflected-zero N      reflected converter counts at no power (0)\n"
     "  --seed N                seed of the noise (1)\n"
     "  --status HEX            status bits at power-up (00C8)\n"
     "  --vswr-level N          VSWR alarm level code 0..12 at power-up (7: VSWR 2.0)\n"
@@ -37,7 +43,12 @@ const char* const kSimUsage =
     "  --no-prompt-calibration answer calibration steps without their prompt\n"
     "  --calibration-error     confirming a calibration step always fails\n"
     "\n"
-    "Standard input takes control lines: forward W, reflected W, full-scale W, hangup.\n";
+    "The calibration words (EEPROM 0..3) start out matching the converters. The\n"
+    "monitor loads them and the full scale (EEPROM 32, 34) at power-up only: what is\n"
+    "written to the EEPROM changes the readings after the next power cycle.\n"
+    "\n"
+    "Standard input takes control lines: forward W, reflected W, full-scale W (another\n"
+    "range, in use at once), power-cycle, hangup.\n";
 
 namespace {
 
@@ -50,8 +61,9 @@ double ParseNumber(const std::string& option, const std::string& text, double lo
   return value;
 }
 
-long ParseCount(const std::string& option, const std::string& text, long high) {
-  const double value = ParseNumber(option, text, 0, static_cast<double>(high));
+long ParseCount(const std::string& option, const std::string& text, long high, long low = 0) {
+  const double value =
+      ParseNumber(option, text, static_cast<double>(low), static_cast<double>(high));
   if (value != std::floor(value))
     throw std::invalid_argument(option + ": '" + text + "' is not a whole number");
   return static_cast<long>(value);
@@ -97,6 +109,22 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
       {"--reflected",
        [&](const std::string& v) { c.reflected = ParseNumber("--reflected", v, 0, 1e10); }},
       {"--noise", [&](const std::string& v) { c.noise = ParseNumber("--noise", v, 0, 1); }},
+      {"--forward-counts",
+       [&](const std::string& v) {
+         c.forwardCounts = static_cast<uint16_t>(ParseCount("--forward-counts", v, 65535));
+       }},
+      {"--reflected-counts",
+       [&](const std::string& v) {
+         c.reflectedCounts = static_cast<uint16_t>(ParseCount("--reflected-counts", v, 65535));
+       }},
+      {"--forward-zero",
+       [&](const std::string& v) {
+         c.forwardZero = static_cast<int16_t>(ParseCount("--forward-zero", v, 32767, -32768));
+       }},
+      {"--reflected-zero",
+       [&](const std::string& v) {
+         c.reflectedZero = static_cast<int16_t>(ParseCount("--reflected-zero", v, 32767, -32768));
+       }},
       {"--seed",
        [&](const std::string& v) {
          c.seed = static_cast<uint32_t>(ParseCount("--seed", v, 0xFFFFFFFF));

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -234,6 +235,11 @@ void SimServer::OnClientOpenedOrClosed(bool freshData) {
   }
   outgoing_ = std::move(kept);
   ::tcflush(slave_, TCIFLUSH);
+  // Our own descriptor keeps the terminal open, so the kernel never resets it between
+  // clients: an exclusive claim left by a client that died without releasing it would lock
+  // every later client out. A client already back made its own claim, if any, after the
+  // close; that one stays.
+  if (!openAfterClose) ::ioctl(slave_, TIOCNXCL);
   if (!keepFresh) monitor_.LineClosed();
   if (transcript_) transcript_->Event(Millis(), "client closed");
   if (hangUpPending) HangUp();
@@ -283,6 +289,16 @@ void SimServer::HangUp() {
   if (transcript_) transcript_->Event(Millis(), "hangup");
 }
 
+void SimServer::PowerCycle() {
+  // Replies the monitor had not sent yet die with it; a hang-up that was due still happens.
+  bool hangUpPending = false;
+  for (const Outgoing& out : outgoing_) hangUpPending = hangUpPending || out.hangUpAfter;
+  outgoing_.clear();
+  monitor_.PowerCycle();
+  if (transcript_) transcript_->Event(Millis(), "power cycle");
+  if (hangUpPending) HangUp();
+}
+
 void SimServer::ReadControl() {
   char buffer[256];
   ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -308,14 +324,16 @@ void SimServer::OnControlLine(const std::string& line) {
   bool ok = true;
   if (what == "hangup") {
     HangUp();
+  } else if (what == "power-cycle") {
+    PowerCycle();
   } else if ((what == "forward" || what == "reflected" || what == "full-scale") && (in >> watts) &&
-             watts >= 0 && (what != "full-scale" || watts > 0)) {
+             watts >= 0) {
     if (what == "forward")
       monitor_.SetForward(watts);
     else if (what == "reflected")
       monitor_.SetReflected(watts);
     else
-      monitor_.SetFullScale(watts);
+      ok = monitor_.SetFullScale(watts);
   } else {
     ok = false;
   }

@@ -11,7 +11,10 @@
 // "ok <line>" or "error <line>":
 //   forward <W>      applied forward power
 //   reflected <W>    reflected power
-//   full-scale <W>   full scale as the monitor reports it (EEPROM words 32 and 34)
+//   full-scale <W>   fit another range: the full scale the monitor reports, stored in
+//                    EEPROM words 32 and 34 and in use at once
+//   power-cycle      switch the monitor off and on: it loads its EEPROM (calibration
+//                    words, full scale) again and drops the replies it had not sent
 //   hangup           drop the line now, as if the monitor were unplugged
 //
 // Transcript (--transcript FILE): one JSON object per line, flushed per line.
@@ -26,7 +29,7 @@
 // last byte has been written, "cmd" naming the command it answers. "text" holds each
 // byte as the Unicode code point of the same value (JSON-escaped), "hex" the bytes in
 // lower-case hexadecimal. Events: "client closed" (the client closed the device),
-// "hangup" (the line was dropped), "stop" (SIGINT/SIGTERM).
+// "power cycle", "hangup" (the line was dropped), "stop" (SIGINT/SIGTERM).
 
 #include <chrono>
 #include <deque>
@@ -74,6 +77,7 @@ class SimServer {
   void OnControlLine(const std::string& line);
   void ReadControl();
   void WritePending();
+  void PowerCycle();
   void HangUp();
   int64_t Millis() const;
 

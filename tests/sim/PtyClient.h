@@ -66,6 +66,7 @@ class PtyClient {
   }
 
   bool HungUp() const { return hungUp_; }
+  int Fd() const { return fd_; }
 
  private:
   int fd_ = -1;

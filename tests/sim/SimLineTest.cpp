@@ -1,10 +1,12 @@
 // The simulated monitor seen from the PC's end of a real pseudo-terminal: the program
 // vemoswr-sim with its link, reconnects, timing faults, hang-ups and transcript.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <thread>
 
 #include "tests/sim/PtyClient.h"
@@ -56,6 +58,41 @@ TEST(SimLineTest, KeepsServingWhenTheClientClosesAndReopensTheDevice) {
   second.Close();
   PtyClient third(device);
   EXPECT_EQ(third.Ask("T", 16, 400ms), kReading);
+}
+
+TEST(SimLineTest, ClientThatDiesHoldingTheLineExclusivelyLeavesItFreeForTheNext) {
+  SimProcess sim;
+  const std::string device = sim.Start({"--noise", "0"});
+  {
+    PtyClient first(device);
+    ASSERT_EQ(::ioctl(first.Fd(), TIOCEXCL), 0);
+    // Closed without releasing the claim, as the kernel closes for a killed client.
+  }
+  ASSERT_TRUE(sim.WaitForTranscript(
+      [](const auto& t) { return !t.empty() && t.back().text == "client closed"; }));
+  // Without privileges a claim left behind refuses the open (EBUSY); ask the flag itself.
+  PtyClient second(device);
+  int exclusive = -1;
+  ASSERT_EQ(::ioctl(second.Fd(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  EXPECT_EQ(second.Ask("T", 16), kReading);
+}
+
+TEST(SimLineTest, PowerCycleLoadsWhatWasWrittenToTheEeprom) {
+  SimProcess sim;
+  PtyClient line(sim.Start({"--noise", "0", "--forward-counts", "2000"}));
+  sim.SetForward(10);
+  sim.SetReflected(0.1);
+  EXPECT_EQ(line.Ask("Z", 1), "Z");
+  EXPECT_EQ(line.Ask("T", 16), " 1000   262R0\r\n>") << "2000 counts at 20 W";
+  EXPECT_EQ(line.Ask("Z", 1), "Z");
+  EXPECT_EQ(line.Ask(std::string("Y\x03\x0F\xA0", 4), 2), "\x0F\xA0");  // factor 4000
+  EXPECT_EQ(line.Ask("T", 16), "10.00 0.100 0\r\n>");
+  sim.PowerCycle();
+  EXPECT_EQ(line.Ask("T", 16), "5.000 0.100 0\r\n>");
+  const auto transcript = sim.Transcript();
+  EXPECT_TRUE(std::any_of(transcript.begin(), transcript.end(),
+                          [](const TranscriptEntry& e) { return e.text == "power cycle"; }));
 }
 
 TEST(SimLineTest, TimingFaultsDelaySilenceOrPaceTheReplies) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "sim/SimOptions.h"
 
 namespace vemo::sim {
@@ -65,12 +67,42 @@ TEST(SimMonitorTest, FullScaleReplyHasTheModelsFormAndFollowsTheEepromWords) {
     EXPECT_EQ(Ask(monitor, "7"), row.expected) << row.model << " " << row.fullScale;
   }
 
-  // Words 32 and 34 are the full scale: writing them changes the reply and the unit.
+  // Words 32 and 34 are the full scale: writing them changes the reply and the unit once
+  // the monitor has loaded them at power-up.
   SimMonitor monitor(Steady());
   EXPECT_EQ(Ask(monitor, "Y\x20\xC3\x50"s), "\xC3\x50"s);
   EXPECT_EQ(Ask(monitor, "Y\x22\x00\x02"s), "\x00\x02"s);
+  EXPECT_EQ(Ask(monitor, "7"), "P=\x30\xD4\x00\x01\r\n>"s);
+  EXPECT_EQ(Ask(monitor, "T"), "50.00 1.000 0\r\n>");
+  monitor.PowerCycle();
   EXPECT_EQ(Ask(monitor, "7"), "P=\xC3\x50\x00\x02\r\n>"s);
-  EXPECT_EQ(Ask(monitor, "T"), "0.050 0.001 0\r\n>") << "50 W and 1 W in kilowatts";
+  // Calibration words for 125 W now scale to 5000 W: every power reads 40 times higher,
+  // in kilowatts.
+  EXPECT_EQ(Ask(monitor, "T"), "2.000 0.040 0\r\n>");
+}
+
+TEST(SimMonitorTest, EarlyModelsSendReadingsInTheUnitOfTheWholeWattsTheyReport) {
+  struct Row {
+    std::string model;
+    double fullScale, forward;
+    std::string fullScaleReply, forwardField;
+  };
+  const Row rows[] = {
+      {"KRFMON01", 999.6, 500, "P=\x03\xE8\r\n>"s, "0.500"},  // reports 1000 W: kilowatts
+      {"KRFMON02", 0.6, 0.24, "P=\x00\x01\r\n>"s, "0.240"},   // reports 1 W: watts
+      {"KRFMON02", 0.4, 0.24, "P=\x00\x00\r\n>"s, "240.0"},   // reports 0 W: milliwatts
+      {"KRFMON03", 999.6, 500, "P=\x27\x0C\x00\x02\r\n>"s, "500.0"},
+  };
+  for (const Row& row : rows) {
+    SimConfig config = Steady(row.model);
+    config.fullScale = row.fullScale;
+    config.forward = row.forward;
+    config.reflected = 0;
+    SimMonitor monitor(config);
+    EXPECT_EQ(Ask(monitor, "7"), row.fullScaleReply) << row.model << " " << row.fullScale;
+    EXPECT_EQ(Ask(monitor, "T").substr(0, 5), row.forwardField)
+        << row.model << " " << row.fullScale;
+  }
 }
 
 TEST(SimMonitorTest, ReadingsAreSentInTheUnitOfTheFullScale) {
@@ -103,20 +135,55 @@ TEST(SimMonitorTest, RawModeSendsConverterCountsThatTheCalibrationWordsDescribe)
   // Factor 5243 counts at 16 % (forward) and 1.6 % (reflected) of the 125 W full scale.
   EXPECT_EQ(Ask(monitor, "T"), "13108  2622R0\r\n>");
 
-  // A line fitted through two raw readings gives back the words: factor = slope x
+  // A line fitted through two raw readings gives back the factory words: factor = slope x
   // calibration power, offset = counts at no power.
-  Ask(monitor, "Y\x03\x07\xD0"s);  // forward factor 2000
-  Ask(monitor, "Y\x01\x00\x64"s);  // forward offset 100
-  Ask(monitor, "Y\x02\x00\xC8"s);  // reflected factor 200
-  Ask(monitor, "Y\x00\xFF\xF6"s);  // reflected offset -10
-  monitor.SetForward(10);
-  monitor.SetReflected(10);
-  EXPECT_EQ(Ask(monitor, "T"), " 1100   990R0\r\n>");
-  monitor.SetForward(30);
-  monitor.SetReflected(0);
-  EXPECT_EQ(Ask(monitor, "T"), " 3100     0R0\r\n>") << "counts never go below zero";
-  EXPECT_EQ(Ask(monitor, "Z"), "Z");
-  EXPECT_EQ(Ask(monitor, "T"), "30.00 0.000 0\r\n>") << "scaled readings stay in watts";
+  SimConfig config = Steady();
+  config.forwardCounts = 2000;
+  config.reflectedCounts = 200;
+  SimMonitor other(config);
+  EXPECT_EQ(Ask(other, "X\x00\x04"s), "\x00\x00\x00\x00\x00\xC8\x07\xD0"s);
+  Ask(other, "Z");
+  other.SetForward(10);
+  other.SetReflected(10);
+  EXPECT_EQ(Ask(other, "T"), " 1000  1000R0\r\n>");
+  other.SetForward(30);
+  other.SetReflected(0);
+  EXPECT_EQ(Ask(other, "T"), " 3000     0R0\r\n>");
+  EXPECT_EQ(Ask(other, "Z"), "Z");
+  EXPECT_EQ(Ask(other, "T"), "30.00 0.000 0\r\n>") << "scaled readings stay in watts";
+}
+
+TEST(SimMonitorTest, CalibrationWordsScaleTheReadingsFromTheNextPowerCycleOn) {
+  struct Row {
+    const char* name;
+    std::array<uint16_t, 4> words;  // reflected offset, forward offset, reflected and
+                                    // forward factor
+    std::string reading;
+  };
+  // 50 W forward and 1 W reflected at 125 W: 262.15 and 2621.5 counts per watt.
+  const Row rows[] = {
+      {"factory words", {0, 0, 5243, 5243}, "50.00 1.000 0\r\n>"},
+      {"doubled factors read half", {0, 0, 10486, 10486}, "25.00 0.500 0\r\n>"},
+      {"forward offset of 5 W", {0, 1311, 5243, 5243}, "45.00 1.000 0\r\n>"},
+      {"reflected offset of -1 W",
+       {static_cast<uint16_t>(-2621), 0, 5243, 5243},
+       "50.00 2.000 0\r\n>"},
+      {"no factor", {0, 0, 0, 5243}, "50.00 99999A0\r\n>"},
+  };
+  for (const Row& row : rows) {
+    SimMonitor monitor(Steady());
+    for (uint8_t address = 0; address < 4; ++address) {
+      const uint16_t word = row.words[address];
+      Ask(monitor, "Y"s + static_cast<char>(address) + static_cast<char>(word >> 8) +
+                       static_cast<char>(word & 0xFF));
+    }
+    EXPECT_EQ(Ask(monitor, "T"), "50.00 1.000 0\r\n>") << row.name << ": before power cycle";
+    Ask(monitor, "Z");
+    monitor.PowerCycle();
+    EXPECT_EQ(Ask(monitor, "T"), row.reading) << row.name;
+    Ask(monitor, "Z");
+    EXPECT_EQ(Ask(monitor, "T"), "13108  2622R0\r\n>") << row.name << ": the converter's counts";
+  }
 }
 
 TEST(SimMonitorTest, EepromIsAMemoryOf256WordsReadAndWrittenHighByteFirst) {
@@ -416,9 +483,10 @@ TEST(SimMonitorTest, ReadingsWanderAroundTheAppliedPower) {
 }
 
 TEST(SimOptionsTest, CommandLineSetsTheMonitorAndRefusesNonsense) {
-  const SimOptions options = ParseSimOptions(
-      {"--model", "VPMon002", "--firmware=2004-03-29", "--full-scale", "625", "--stop-after", "3",
-       "--stray-prefix", "xy", "--pace", "--link", "/tmp/x", "--status", "48"});
+  const SimOptions options =
+      ParseSimOptions({"--model", "VPMon002", "--firmware=2004-03-29", "--full-scale", "625",
+                       "--stop-after", "3", "--stray-prefix", "xy", "--pace", "--link", "/tmp/x",
+                       "--status", "48", "--forward-counts", "2000"});
   EXPECT_EQ(options.config.model, "VPMon002");
   EXPECT_EQ(options.config.firmware, (FirmwareDate{2004, 3, 29}));
   EXPECT_EQ(options.config.fullScale, 625);
@@ -427,6 +495,8 @@ TEST(SimOptionsTest, CommandLineSetsTheMonitorAndRefusesNonsense) {
   EXPECT_TRUE(options.config.pace);
   EXPECT_EQ(options.linkPath, "/tmp/x");
   EXPECT_EQ(options.config.status, 0x48);
+  EXPECT_EQ(options.config.forwardCounts, 2000);
+  EXPECT_EQ(options.config.reflectedCounts, 5243);
 
   const std::vector<std::vector<std::string>> bad = {
       {"--firmware", "2010-02-30"},
@@ -437,6 +507,7 @@ TEST(SimOptionsTest, CommandLineSetsTheMonitorAndRefusesNonsense) {
       {"--forward", "-1"},
       {"--status", "1FFFF"},
       {"--vswr-level", "13"},
+      {"--reflected-counts", "65536"},
       {"--stop-after", "1.5"},
       {"--bogus"},
       {"--link"},

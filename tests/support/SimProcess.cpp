@@ -138,6 +138,9 @@ void SimProcess::SetReflected(double watts) {
 void SimProcess::SetFullScale(double watts) {
   Control("full-scale " + std::to_string(watts));
 }
+void SimProcess::PowerCycle() {
+  Control("power-cycle");
+}
 void SimProcess::HangUp() {
   Control("hangup");
 }

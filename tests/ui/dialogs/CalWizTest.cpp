@@ -1,7 +1,8 @@
 // The calibration wizard driven like an operator would, against the simulated monitor
-// through the real serial layer. The simulator's raw counts are offset + watts x factor /
+// through the real serial layer. The simulator's converters count zero + watts x counts /
 // calibration power (16 % of its full scale forward, 1.6 % reflected), so with its full
-// scale of 125 W, factor words 2000 and 200 give 1000 and 3000 counts at 10 W and 30 W.
+// scale of 125 W, counts of 2000 and 200 give 1000 and 3000 at 10 W and 30 W. It scales
+// its readings with the calibration words it loaded at its last power-up.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -34,9 +35,16 @@ struct Shown {
 
 class CalWizard : public ::testing::Test {
  protected:
-  // Starts the simulator, identifies it, and stores the calibration words to start from.
+  // Starts the simulator with converters that the preset words describe, identifies it,
+  // and stores the calibration words to start from.
   void Start(const Words& preset, const std::vector<std::string>& extraArgs = {}) {
-    StartWithoutPreset(extraArgs);
+    std::vector<std::string> args{
+        "--forward-counts",   std::to_string(preset[3]),
+        "--reflected-counts", std::to_string(preset[2]),
+        "--forward-zero",     std::to_string(static_cast<int16_t>(preset[1])),
+        "--reflected-zero",   std::to_string(static_cast<int16_t>(preset[0]))};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    StartWithoutPreset(args);
     for (uint8_t a = 0; a < 4; ++a) link->monitor.WriteEeprom(a, preset[a]);
   }
   // The simulator keeps its own words: 0, 0, 5243, 5243.
@@ -247,16 +255,65 @@ TEST_F(CalWizard, UpdatedFullScaleRoundTripsAndFeedsTheFit) {
   EXPECT_EQ(Real("realedFSPower")->text(), "40");
   EXPECT_EQ(Monitor().ReadEeprom(32), 50000);  // 1.25 x 40 W in milliwatts
   EXPECT_EQ(Monitor().ReadEeprom(34), 0);
-  // At 50 W stored full scale the forward calibration power is 8 W: 10 W reads 2500 counts.
-  // A fit still using 125 W would give 5000 instead of 2000.
+  // The converter still counts 100 per watt; at 50 W stored full scale the forward
+  // calibration power is 8 W, so the factor is 800. A fit still using 125 W would give 2000.
   Check("chkbxReflCalibration")->setChecked(false);
   Click("btnNext");
   Measure("realedFwdPwr1", true, 10, 10);
   Measure("realedFwdPwr2", true, 30, 30);
-  EXPECT_EQ(Box("cardedNewFwdCal"), "2000");
+  EXPECT_EQ(Box("cardedNewFwdCal"), "800");
   Real("realedFSPower")->SetValue(100);
   wizard.reject();
   EXPECT_EQ(Monitor().ReadEeprom(32), 50000);  // the entry alone writes nothing
+}
+
+// The whole way: readings taken at the monitor, the fit, Finish, and the power cycle after
+// which the monitor measures with the new words. Entering k times the applied power makes
+// it read k times too high; entering the applied power makes it read right.
+TEST_F(CalWizard, MonitorMeasuresAsCalibratedOnceItsPowerIsCycled) {
+  struct Row {
+    const char* name;
+    Words start;  // loaded before the run (the factory words match the converter)
+    double entered;
+    double forwardBefore, reflectedBefore, forwardAfter, reflectedAfter;
+  };
+  const Row rows[] = {
+      {"wrong readings", {0, 0, 5243, 5243}, 2, 50, 1, 100, 2},
+      // 50 x 5243 / 7000 - 500 x 20 / 7000 and 1 x 5243 / 4000 - 300 x 2 / 4000.
+      {"right readings", {300, 500, 4000, 7000}, 1, 36.02, 1.161, 50, 1},
+  };
+  const auto expectReading = [this](double forward, double reflected, const std::string& when) {
+    TMonitorReading reading;
+    Monitor().GetReading(reading);
+    EXPECT_NEAR(reading.Forward, forward, forward * 0.005) << when;
+    EXPECT_NEAR(reading.Reflected, reflected, reflected * 0.005) << when;
+  };
+  for (const Row& row : rows) {
+    link.reset();
+    StartWithoutPreset({});
+    for (uint8_t a = 0; a < 4; ++a) Monitor().WriteEeprom(a, row.start[a]);
+    link->sim.PowerCycle();
+    link->sim.SetForward(50);
+    link->sim.SetReflected(1);
+    expectReading(row.forwardBefore, row.reflectedBefore, std::string(row.name) + ", before");
+
+    wizard.Activate(Monitor());
+    Click("btnNext");
+    Measure("realedFwdPwr1", true, 10, 10 * row.entered);
+    Measure("realedFwdPwr2", true, 30, 30 * row.entered);
+    Measure("realedReflPwr1", false, 1, 1 * row.entered);
+    Measure("realedReflPwr2", false, 3, 3 * row.entered);
+    Click("btnFinish");
+    ASSERT_EQ(messages.size(), 1u) << row.name;
+    EXPECT_EQ(messages[0].text, kPowerCycle);
+    messages.clear();
+
+    link->sim.SetForward(50);
+    link->sim.SetReflected(1);
+    expectReading(row.forwardBefore, row.reflectedBefore, std::string(row.name) + ", written");
+    link->sim.PowerCycle();
+    expectReading(row.forwardAfter, row.reflectedAfter, std::string(row.name) + ", cycled");
+  }
 }
 
 TEST_F(CalWizard, ButtonsFollowThePageAndBackSkipsAnUncheckedChannel) {
