@@ -226,6 +226,8 @@ class TDCDial : public QWidget {
   QImage fImage;  // what the control shows: the face with the pointer
   bool fImageValid = false;
   QPointer<QWidget> fForwardTarget;
+  // Expires when the dial is destroyed; the item handlers it hands out check it first.
+  std::shared_ptr<const void> fAlive = std::make_shared<int>(0);
 };
 
 }  // namespace vemo
