@@ -67,6 +67,16 @@ int CountNonWhite(const QImage& Image, const QRect& Box) {
   return N;
 }
 
+// Pixels that differ between two images of one size (every pixel when the sizes differ).
+int CountDifferences(const QImage& A, const QImage& B) {
+  if (A.size() != B.size()) return A.width() * A.height() + 1;
+  int N = 0;
+  for (int y = 0; y < A.height(); ++y)
+    for (int x = 0; x < A.width(); ++x)
+      if (A.pixel(x, y) != B.pixel(x, y)) ++N;
+  return N;
+}
+
 void ExpectPointerAt(const MeterPanel& M, const QImage& Image, int Position) {
   for (int Distance : {15, 35, 55})
     EXPECT_TRUE(HasColourNear(Image, M.At(Position, Distance), Red))
@@ -77,6 +87,14 @@ void ExpectNoPointerAt(const MeterPanel& M, const QImage& Image, int Position) {
   for (int Distance : {15, 35, 55})
     EXPECT_FALSE(HasColourNear(Image, M.At(Position, Distance), Red, 0))
         << "ghost of " << Position << ", " << Distance << " px out";
+}
+
+// The dial drawn onto a device of pixel ratio Ratio, as a window on such a screen draws it.
+QImage RenderAt(TDCDial& Dial, qreal Ratio) {
+  QImage Image((QSizeF(Dial.size()) * Ratio).toSize(), QImage::Format_RGB32);
+  Image.setDevicePixelRatio(Ratio);
+  Dial.render(&Image);
+  return Image;
 }
 
 void SaveArtifact(const QImage& Image, const QString& Name) {
@@ -150,12 +168,7 @@ TEST(DCRender, MovingThePointerRepaintsOnlyWhatItTouchesAndLeavesNoGhosts) {
   M.Dial->Invalidate();
   MeterPanel::Settle();
   const QImage Full = M.Screen();
-  ASSERT_EQ(Moved.size(), Full.size());
-  int Differences = 0;
-  for (int y = 0; y < Full.height(); ++y)
-    for (int x = 0; x < Full.width(); ++x)
-      if (Moved.pixel(x, y) != Full.pixel(x, y)) ++Differences;
-  EXPECT_EQ(Differences, 0);
+  EXPECT_EQ(CountDifferences(Moved, Full), 0);
   EXPECT_EQ(M.Image(), Full);
 }
 
@@ -206,6 +219,28 @@ TEST(DCRender, MarkerColourRepaintsThePointerAtOnceAndDisabledDialsShowNone) {
   M.Dial->SetPosition(25);
   MeterPanel::Settle();
   EXPECT_FALSE(HasColourNear(M.Screen(), M.At(25, 35), qRgb(0, 0, 255)));
+}
+
+TEST(DCRender, AtPixelRatioTwoTheFaceIsDrawnInDevicePixelsAndThePointerLeavesNoGhosts) {
+  MeterPanel M(5);  // 1200 W: the longest labels
+  M.Panel.hide();   // only the renders below paint it, all at ratio 2
+  RenderAt(*M.Dial, 2);
+  for (int Position : {1100, 0, 600, 601, 1200, 250}) M.Dial->SetPosition(Position);
+  const QImage Moved = RenderAt(*M.Dial, 2);
+  M.Dial->Invalidate();
+  const QImage Full = RenderAt(*M.Dial, 2);
+  ASSERT_EQ(Full.size(), QSize(574, 240));
+  EXPECT_EQ(CountDifferences(Moved, Full), 0);
+  // A face painted at ratio 1 and scaled up is made of uniform 2 x 2 blocks; text drawn in
+  // device pixels is not.
+  int FineBlocks = 0;
+  for (int y = 0; y + 1 < Full.height(); y += 2)
+    for (int x = 0; x + 1 < Full.width(); x += 2) {
+      const QRgb P = Full.pixel(x, y);
+      if (Full.pixel(x + 1, y) != P || Full.pixel(x, y + 1) != P || Full.pixel(x + 1, y + 1) != P)
+        ++FineBlocks;
+    }
+  EXPECT_GT(FineBlocks, 100);
 }
 
 // A round dial on white with a yellow face, to tell face, bevel and background apart.
