@@ -184,7 +184,10 @@ class TDCDial : public QWidget {
   void changeEvent(QEvent* Event) override;
 
  private:
-  QColor ToQColor(TColor Value) const { return ColorToQColor(Value, palette()); }
+  // Resolves the colour of an element drawn over the face. The desktop's text colour
+  // (clWindowText) is kept only where it stands out on the face: a dark desktop palette pairs
+  // light text with dark windows, while the face may be white. Otherwise black or white.
+  QColor ToQColor(TColor Value) const;
   void SizeChanged();
   // The full paint at Ratio device pixels per logical pixel.
   void RenderImage(qreal Ratio);

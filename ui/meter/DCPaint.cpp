@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QtDebug>
 #include <algorithm>
+#include <cstdlib>
 
 #include "ui/meter/DCAssert.h"
 #include "ui/meter/DCDial.h"
@@ -69,6 +70,16 @@ QColor ColorToQColor(TColor Color, const QPalette& Palette) {
                 static_cast<int>((Bits >> 16) & 0xFF));
 }
 
+QColor TDCDial::ToQColor(TColor Value) const {
+  const QColor Resolved = ColorToQColor(Value, palette());
+  if (Value != clWindowText) return Resolved;
+  // Without a face drawn, the control's own colour lies beneath the elements.
+  const TColor Beneath = fBorderStyle == bsUserDrawn ? fColor : fDialColor;
+  const int Face = qGray(ColorToQColor(Beneath, palette()).rgb());
+  if (std::abs(qGray(Resolved.rgb()) - Face) >= 128) return Resolved;
+  return Face >= 128 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
 void DrawBevel(QPainter& Canvas, const QRect& Rect, bool Raised, bool Inner,
                const QPalette& Palette) {
   const int L = Rect.left();
@@ -117,7 +128,7 @@ void TDCDial::RenderImage(qreal Ratio) {
   try {
     {
       QPainter Face(&fFace);
-      Face.fillRect(rect(), ToQColor(fColor));
+      Face.fillRect(rect(), ColorToQColor(fColor, palette()));
       Paint(Face);
     }
     fImage = fFace.copy();
@@ -210,7 +221,7 @@ void TDCDial::PaintDialFace(QPainter& Canvas) {
     const int R = fRadius;
     const int Cx = fCenter.x();
     const int Cy = fCenter.y();
-    const QColor Face = ToQColor(fDialColor);
+    const QColor Face = ColorToQColor(fDialColor, palette());
     const bool Raised = fBorderStyle == bsRaised;
     const bool Bevelled = fBorderStyle == bsRaised || fBorderStyle == bsLowered;
     const QColor White = ToQColor(clWhite);

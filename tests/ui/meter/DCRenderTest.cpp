@@ -243,6 +243,73 @@ TEST(DCRender, AtPixelRatioTwoTheFaceIsDrawnInDevicePixelsAndThePointerLeavesNoG
   EXPECT_GT(FineBlocks, 100);
 }
 
+// A dark desktop palette: light text on dark windows and buttons.
+QPalette DarkPalette() {
+  QPalette Palette(QColor(0x35, 0x35, 0x35));
+  Palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+  return Palette;
+}
+
+// The grey-level difference from Face of the ink in Box that stands out most: negative for
+// ink darker than the face.
+int InkContrast(const QImage& Image, const QRect& Box, QRgb Face) {
+  int Most = 0;
+  for (int y = Box.top(); y <= Box.bottom(); ++y)
+    for (int x = Box.left(); x <= Box.right(); ++x) {
+      const int D = Image.valid(x, y) ? qGray(Image.pixel(x, y)) - qGray(Face) : 0;
+      if (std::abs(D) > std::abs(Most)) Most = D;
+    }
+  return Most;
+}
+
+TEST(DCRender, LabelsStandOutFromTheFaceUnderLightAndDarkPalettes) {
+  for (const bool Dark : {false, true}) {
+    const QPalette Palette = Dark ? DarkPalette() : QApplication::palette();
+    // The meter's face is white whatever the palette: its labels must be dark.
+    MeterPanel M(0);
+    M.Panel.setPalette(Palette);
+    MeterPanel::Settle();
+    const QImage Meter = M.Image();
+    const QPoint Thirty = M.At(30, 60);
+    const QRgb Paper = Meter.pixel(M.Dial->Center() + QPoint(0, -30));
+    EXPECT_LE(InkContrast(Meter, QRect(Thirty - QPoint(8, 6), Thirty + QPoint(8, 6)), Paper), -128)
+        << "dark palette " << Dark;
+    // A dial on the palette's own button face keeps the palette's text colour.
+    QWidget Window;
+    Window.setPalette(Palette);
+    Window.resize(100, 100);
+    auto* Dial = new TDCDial(&Window);
+    Dial->LabelSets().Add(TLabelSet());
+    Window.show();
+    const QImage Round = Dial->grab().toImage();
+    const QPoint Sixty = Dial->Center() + PolarOffset(Dial->PositionToAngle(60), 25);
+    const QRgb Face = Round.pixel(Dial->Center() + QPoint(-10, 0));
+    const int Contrast =
+        InkContrast(Round, QRect(Sixty - QPoint(8, 6), Sixty + QPoint(8, 6)), Face);
+    EXPECT_GE(Dark ? Contrast : -Contrast, 128) << "dark palette " << Dark;
+  }
+
+  // For a person to look at: the meter on every scale on a dark desktop, at pixel ratio 2.
+  QImage Sheet(2 * 287 * 2, 7 * 120 * 2, QImage::Format_RGB32);
+  Sheet.setDevicePixelRatio(2);
+  Sheet.fill(DarkPalette().color(QPalette::Window));
+  QPainter Canvas(&Sheet);
+  for (std::uint8_t Range = 0; Range < kMeterScaleCount; ++Range) {
+    MeterPanel M(Range);
+    M.Panel.setPalette(DarkPalette());
+    M.Panel.hide();
+    const QImage Image = RenderAt(*M.Dial, 2);
+    const QPoint FullScale = M.At(MeterScale(Range).FullScale, 60) * 2;
+    EXPECT_LE(InkContrast(Image, QRect(FullScale - QPoint(16, 12), FullScale + QPoint(16, 12)),
+                          qRgb(255, 255, 255)),
+              -128)
+        << int(Range);
+    Canvas.drawImage(QPoint(Range % 2 * 287, Range / 2 * 120), Image);
+  }
+  Canvas.end();
+  SaveArtifact(Sheet, "meter-dark-palette-all-scales-ratio2.png");
+}
+
 // A round dial on white with a yellow face, to tell face, bevel and background apart.
 struct RoundDial {
   QWidget Window;
