@@ -172,9 +172,9 @@ TEST(DCLists, LabelSetFontStyleIsOneUntaggedByteAfterTheSize) {
   Reader.ReadInteger();
   Reader.ReadListBegin();
   EXPECT_EQ(Reader.ReadInteger(), clWindowText);
-  EXPECT_EQ(Reader.ReadString(), "Sans Serif");
+  EXPECT_EQ(Reader.ReadString(), "Liberation Sans Narrow");
   EXPECT_EQ(Reader.ReadInteger(), fpFixed);
-  EXPECT_EQ(Reader.ReadInteger(), 8);
+  EXPECT_EQ(Reader.ReadInteger(), 6);
   EXPECT_EQ(Reader.ReadRawByte(), fsUnderline);
   for (int Field : {3, 20, -70, 0}) EXPECT_EQ(Reader.ReadInteger(), Field);
   Reader.ReadListEnd();

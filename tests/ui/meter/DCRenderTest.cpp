@@ -152,6 +152,40 @@ TEST(DCRender, LabelsReadInWattsOrKilowattsAlongTheScale) {
   }
 }
 
+TEST(DCRender, MeterLabelsStayClearOfTheTicksOnEveryScale) {
+  for (std::uint8_t Range = 0; Range < kMeterScaleCount; ++Range)
+    for (const int Ratio : {1, 2}) {
+      MeterPanel M(Range);
+      M.Panel.hide();
+      // Three paints that differ only in what is drawn in white: the labels, the ticks, both.
+      const auto Paint = [&](bool Labels, bool Ticks) {
+        M.Dial->LabelSets().Items(0)->Font().SetColor(Labels ? clBlack : clWhite);
+        for (int i : {0, 1}) M.Dial->TickSets().Items(i)->SetColor(Ticks ? clBlack : clWhite);
+        return RenderAt(*M.Dial, Ratio);
+      };
+      const QImage Bare = Paint(false, false);
+      const QImage Labels = Paint(true, false);
+      const QImage Ticks = Paint(false, true);
+      const auto IsTick = [&](int x, int y) {
+        return Ticks.valid(x, y) && Ticks.pixel(x, y) != Bare.pixel(x, y);
+      };
+      // At least one clear logical pixel between any label ink and any tick.
+      int Ink = 0;
+      int Touching = 0;
+      for (int y = 0; y < Bare.height(); ++y)
+        for (int x = 0; x < Bare.width(); ++x) {
+          if (Labels.pixel(x, y) == Bare.pixel(x, y)) continue;
+          ++Ink;
+          bool Near = false;
+          for (int Dy = -Ratio; Dy <= Ratio; ++Dy)
+            for (int Dx = -Ratio; Dx <= Ratio; ++Dx) Near = Near || IsTick(x + Dx, y + Dy);
+          if (Near) ++Touching;
+        }
+      EXPECT_GT(Ink, 0);
+      EXPECT_EQ(Touching, 0) << MeterScale(Range).Text << " at pixel ratio " << Ratio;
+    }
+}
+
 TEST(DCRender, MovingThePointerRepaintsOnlyWhatItTouchesAndLeavesNoGhosts) {
   MeterPanel M(3);  // 300 W
   const int Path[] = {0, 290, 10, 150, 151, 75, 260, 299, 300, 0, 120};
@@ -281,11 +315,11 @@ TEST(DCRender, LabelsStandOutFromTheFaceUnderLightAndDarkPalettes) {
     auto* Dial = new TDCDial(&Window);
     Dial->LabelSets().Add(TLabelSet());
     Window.show();
-    const QImage Round = Dial->grab().toImage();
-    const QPoint Sixty = Dial->Center() + PolarOffset(Dial->PositionToAngle(60), 25);
-    const QRgb Face = Round.pixel(Dial->Center() + QPoint(-10, 0));
+    const QImage Round = RenderAt(*Dial, 2);  // small text reaches its full colour only here
+    const QPoint Sixty = (Dial->Center() + PolarOffset(Dial->PositionToAngle(60), 25)) * 2;
+    const QRgb Face = Round.pixel((Dial->Center() + QPoint(-10, 0)) * 2);
     const int Contrast =
-        InkContrast(Round, QRect(Sixty - QPoint(8, 6), Sixty + QPoint(8, 6)), Face);
+        InkContrast(Round, QRect(Sixty - QPoint(16, 12), Sixty + QPoint(16, 12)), Face);
     EXPECT_GE(Dark ? Contrast : -Contrast, 128) << "dark palette " << Dark;
   }
 
