@@ -43,6 +43,7 @@ TDCDial::TDCDial(QWidget* Parent)
 }
 
 TDCDial::~TDCDial() {
+  fAlive.reset();
   fLabelSets->OnChange = nullptr;
   fRanges->OnChange = nullptr;
   fTickSets->OnChange = nullptr;
@@ -295,15 +296,22 @@ bool TDCDial::IsFacePoint(QPoint Point) const {
 // --- list notifications and events --------------------------------------------------------
 
 void TDCDial::ListChanged(TDCList* List) {
+  // Adding a label set elsewhere copies its handler, so a handler may outlive this dial; it
+  // reaches the dial only while the dial's lifetime token is alive.
+  const auto Handler = [this, Alive = std::weak_ptr<const void>(fAlive)](void (TDCDial::*React)()) {
+    return [this, Alive, React] {
+      if (!Alive.expired()) (this->*React)();
+    };
+  };
   if (List == fLabelSets.get()) {
     for (int i = 0; i < fLabelSets->Count(); ++i)
-      fLabelSets->Items(i)->OnChange = [this] { LabelSetChanged(); };
+      fLabelSets->Items(i)->OnChange = Handler(&TDCDial::LabelSetChanged);
   } else if (List == fRanges.get()) {
     for (int i = 0; i < fRanges->Count(); ++i)
-      fRanges->Items(i)->OnChange = [this] { RangeChanged(); };
+      fRanges->Items(i)->OnChange = Handler(&TDCDial::RangeChanged);
   } else if (List == fTickSets.get()) {
     for (int i = 0; i < fTickSets->Count(); ++i)
-      fTickSets->Items(i)->OnChange = [this] { TickSetChanged(); };
+      fTickSets->Items(i)->OnChange = Handler(&TDCDial::TickSetChanged);
   }
   Invalidate();
 }

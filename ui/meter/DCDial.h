@@ -7,7 +7,8 @@
 // The dial paints into its own image and shows that image. A full paint (after Invalidate)
 // draws the scale and face into a face image and the pointer over a copy of it. Moving the
 // pointer at run time erases the old pointer by restoring the face beneath it from the face
-// image, draws the new pointer, and only those two rectangles reach the screen.
+// image, draws the new pointer, and only those two rectangles reach the screen. The images
+// are painted at the pixel ratio of the device they are shown on.
 
 #include <QImage>
 #include <QPointer>
@@ -183,9 +184,13 @@ class TDCDial : public QWidget {
   void changeEvent(QEvent* Event) override;
 
  private:
-  QColor ToQColor(TColor Value) const { return ColorToQColor(Value, palette()); }
+  // Resolves the colour of an element drawn over the face. The desktop's text colour
+  // (clWindowText) is kept only where it stands out on the face: a dark desktop palette pairs
+  // light text with dark windows, while the face may be white. Otherwise black or white.
+  QColor ToQColor(TColor Value) const;
   void SizeChanged();
-  void RenderImage();
+  // The full paint at Ratio device pixels per logical pixel.
+  void RenderImage(qreal Ratio);
   void MovePointer(int Value);
   QRect MarkerRect(int AtPosition) const;
   int Limit(int Value) const;
@@ -222,10 +227,13 @@ class TDCDial : public QWidget {
   int fSweep = 340;
 
   QSize fCalculatedSize;
-  QImage fFace;   // the scale and face without the pointer
-  QImage fImage;  // what the control shows: the face with the pointer
+  QImage fFace;      // the scale and face without the pointer
+  QImage fImage;     // what the control shows: the face with the pointer
+  QSize fImageSize;  // the logical size both images were painted for
   bool fImageValid = false;
   QPointer<QWidget> fForwardTarget;
+  // Expires when the dial is destroyed; the item handlers it hands out check it first.
+  std::shared_ptr<const void> fAlive = std::make_shared<int>(0);
 };
 
 }  // namespace vemo

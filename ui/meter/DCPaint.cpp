@@ -4,10 +4,12 @@
 // Lines and polygons are drawn without antialiasing, on the integer points the geometry
 // gives; text keeps the platform's smoothing.
 
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QtDebug>
 #include <algorithm>
+#include <cstdlib>
 
 #include "ui/meter/DCAssert.h"
 #include "ui/meter/DCDial.h"
@@ -36,6 +38,11 @@ void DrawArc(QPainter& Canvas, const QRect& Box, int From, int To) {
   Canvas.drawArc(Box, From * 16, Span * 16);
 }
 
+// The pixels of an image drawn at Ratio that show the logical Area.
+QRectF DeviceRect(const QRect& Area, qreal Ratio) {
+  return QRectF(QPointF(Area.topLeft()) * Ratio, QSizeF(Area.size()) * Ratio);
+}
+
 // The bounding box from (Left, Top) to (Right, Bottom), both corners included.
 QRect Box(int Left, int Top, int Right, int Bottom) {
   return QRect(QPoint(Left, Top), QPoint(Right, Bottom));
@@ -61,6 +68,16 @@ QColor ColorToQColor(TColor Color, const QPalette& Palette) {
   }
   return QColor(static_cast<int>(Bits & 0xFF), static_cast<int>((Bits >> 8) & 0xFF),
                 static_cast<int>((Bits >> 16) & 0xFF));
+}
+
+QColor TDCDial::ToQColor(TColor Value) const {
+  const QColor Resolved = ColorToQColor(Value, palette());
+  if (Value != clWindowText) return Resolved;
+  // Without a face drawn, the control's own colour lies beneath the elements.
+  const TColor Beneath = fBorderStyle == bsUserDrawn ? fColor : fDialColor;
+  const int Face = qGray(ColorToQColor(Beneath, palette()).rgb());
+  if (std::abs(qGray(Resolved.rgb()) - Face) >= 128) return Resolved;
+  return Face >= 128 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 void DrawBevel(QPainter& Canvas, const QRect& Rect, bool Raised, bool Inner,
@@ -100,15 +117,18 @@ void TDCDial::Paint(QPainter& Canvas) {
   PaintInnerLabelSets(Canvas);
 }
 
-void TDCDial::RenderImage() {
+void TDCDial::RenderImage(qreal Ratio) {
   if (size().isEmpty()) return;
   // Marked painted before painting: a failing element is reported once, not on every expose.
   fImageValid = true;
-  fFace = QImage(size(), QImage::Format_RGB32);
+  fImageSize = size();
+  // Drawn in device pixels, so text and arcs stay sharp where a logical pixel is several.
+  fFace = QImage((QSizeF(size()) * Ratio).toSize(), QImage::Format_RGB32);
+  fFace.setDevicePixelRatio(Ratio);
   try {
     {
       QPainter Face(&fFace);
-      Face.fillRect(rect(), ToQColor(fColor));
+      Face.fillRect(rect(), ColorToQColor(fColor, palette()));
       Paint(Face);
     }
     fImage = fFace.copy();
@@ -123,10 +143,15 @@ void TDCDial::RenderImage() {
 }
 
 void TDCDial::paintEvent(QPaintEvent* Event) {
-  if (!fImageValid || fImage.size() != size()) RenderImage();
-  if (fImage.isNull()) return;
   QPainter Screen(this);
-  for (const QRect& Area : Event->region()) Screen.drawImage(Area.topLeft(), fImage, Area);
+  // The device actually painted (the window's backing store, or the target of a render or
+  // grab) knows its pixel ratio; the widget knows only its screen's.
+  const qreal Ratio = Screen.paintEngine()->paintDevice()->devicePixelRatio();
+  if (!fImageValid || fImageSize != size() || fImage.devicePixelRatio() != Ratio)
+    RenderImage(Ratio);
+  if (fImage.isNull()) return;
+  for (const QRect& Area : Event->region())
+    Screen.drawImage(QRectF(Area), fImage, DeviceRect(Area, Ratio));
 }
 
 // --- pointer ------------------------------------------------------------------------------
@@ -135,7 +160,10 @@ QRect TDCDial::MarkerRect(int AtPosition) const {
   // A user-drawn marker may reach anywhere on the control.
   if (fMarkerStyle == msUserDrawn) return rect();
   const QPoint Tip = fCenter + PolarOffset(PositionToAngle(AtPosition), fRadius - 2);
-  return QRect(fCenter, Tip).normalized().adjusted(-1, -1, 1, 1);
+  // A pixel of margin all round: where a logical pixel is several, the line's ends reach
+  // half a pixel beyond its end points.
+  const QRect Ends = QRect(fCenter, QSize(1, 1)).united(QRect(Tip, QSize(1, 1)));
+  return Ends.adjusted(-1, -1, 1, 1);
 }
 
 void TDCDial::MovePointer(int Value) {
@@ -161,7 +189,7 @@ void TDCDial::FixDialFace(QPainter& Canvas, int OldPosition) {
   // Everything the old pointer covered, the face and the elements on it, comes back from the
   // face image as the full paint left it.
   const QRect Covered = MarkerRect(OldPosition);
-  Canvas.drawImage(Covered.topLeft(), fFace, Covered);
+  Canvas.drawImage(QRectF(Covered), fFace, DeviceRect(Covered, fFace.devicePixelRatio()));
   if (OnFixDialFace) OnFixDialFace(this, Canvas, fCenter, OldAngle);
 }
 
@@ -193,7 +221,7 @@ void TDCDial::PaintDialFace(QPainter& Canvas) {
     const int R = fRadius;
     const int Cx = fCenter.x();
     const int Cy = fCenter.y();
-    const QColor Face = ToQColor(fDialColor);
+    const QColor Face = ColorToQColor(fDialColor, palette());
     const bool Raised = fBorderStyle == bsRaised;
     const bool Bevelled = fBorderStyle == bsRaised || fBorderStyle == bsLowered;
     const QColor White = ToQColor(clWhite);

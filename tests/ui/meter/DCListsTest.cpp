@@ -1,6 +1,11 @@
 // Ownership, notifications, assignment and streaming of the dial's element lists.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
 #include "ui/meter/DCAssert.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/DCLists.h"
@@ -167,9 +172,9 @@ TEST(DCLists, LabelSetFontStyleIsOneUntaggedByteAfterTheSize) {
   Reader.ReadInteger();
   Reader.ReadListBegin();
   EXPECT_EQ(Reader.ReadInteger(), clWindowText);
-  EXPECT_EQ(Reader.ReadString(), "Sans Serif");
+  EXPECT_EQ(Reader.ReadString(), "Liberation Sans Narrow");
   EXPECT_EQ(Reader.ReadInteger(), fpFixed);
-  EXPECT_EQ(Reader.ReadInteger(), 8);
+  EXPECT_EQ(Reader.ReadInteger(), 6);
   EXPECT_EQ(Reader.ReadRawByte(), fsUnderline);
   for (int Field : {3, 20, -70, 0}) EXPECT_EQ(Reader.ReadInteger(), Field);
   Reader.ReadListEnd();
@@ -268,6 +273,25 @@ TEST(DCLists, DialStoresOnlyNonEmptyListsUnderTheirNames) {
   Unknown.WriteInteger(200);
   TDCReader UnknownReader(Unknown.Data());
   EXPECT_THROW(Copy.ReadElements(UnknownReader), EReadError);
+}
+
+// A copy keeps the handler of the dial's item. Once the dial is gone and its memory reused, a
+// change to the copy must not call into it. Run in a child, since the fault is a crash.
+TEST(DCListsDeathTest, LabelSetsCopiedOutOfADialStayUsableAfterTheDialIsGone) {
+  EXPECT_EXIT(
+      {
+        alignas(TDCDial) std::byte Storage[sizeof(TDCDial)];
+        TDCLabelSetList Copy;
+        auto* Dial = new (Storage) TDCDial;
+        Dial->LabelSets().Add(TLabelSet());
+        Copy.Assign(&Dial->LabelSets());
+        Dial->~TDCDial();
+        std::memset(Storage, 0, sizeof Storage);
+        Copy.Items(0)->SetInterval(5);
+        Copy.Items(0)->Font().SetSize(12);
+        std::exit(Copy.Items(0)->Interval() == 5 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -67,6 +67,16 @@ int CountNonWhite(const QImage& Image, const QRect& Box) {
   return N;
 }
 
+// Pixels that differ between two images of one size (every pixel when the sizes differ).
+int CountDifferences(const QImage& A, const QImage& B) {
+  if (A.size() != B.size()) return A.width() * A.height() + 1;
+  int N = 0;
+  for (int y = 0; y < A.height(); ++y)
+    for (int x = 0; x < A.width(); ++x)
+      if (A.pixel(x, y) != B.pixel(x, y)) ++N;
+  return N;
+}
+
 void ExpectPointerAt(const MeterPanel& M, const QImage& Image, int Position) {
   for (int Distance : {15, 35, 55})
     EXPECT_TRUE(HasColourNear(Image, M.At(Position, Distance), Red))
@@ -77,6 +87,14 @@ void ExpectNoPointerAt(const MeterPanel& M, const QImage& Image, int Position) {
   for (int Distance : {15, 35, 55})
     EXPECT_FALSE(HasColourNear(Image, M.At(Position, Distance), Red, 0))
         << "ghost of " << Position << ", " << Distance << " px out";
+}
+
+// The dial drawn onto a device of pixel ratio Ratio, as a window on such a screen draws it.
+QImage RenderAt(TDCDial& Dial, qreal Ratio) {
+  QImage Image((QSizeF(Dial.size()) * Ratio).toSize(), QImage::Format_RGB32);
+  Image.setDevicePixelRatio(Ratio);
+  Dial.render(&Image);
+  return Image;
 }
 
 void SaveArtifact(const QImage& Image, const QString& Name) {
@@ -134,6 +152,40 @@ TEST(DCRender, LabelsReadInWattsOrKilowattsAlongTheScale) {
   }
 }
 
+TEST(DCRender, MeterLabelsStayClearOfTheTicksOnEveryScale) {
+  for (std::uint8_t Range = 0; Range < kMeterScaleCount; ++Range)
+    for (const int Ratio : {1, 2}) {
+      MeterPanel M(Range);
+      M.Panel.hide();
+      // Three paints that differ only in what is drawn in white: the labels, the ticks, both.
+      const auto Paint = [&](bool Labels, bool Ticks) {
+        M.Dial->LabelSets().Items(0)->Font().SetColor(Labels ? clBlack : clWhite);
+        for (int i : {0, 1}) M.Dial->TickSets().Items(i)->SetColor(Ticks ? clBlack : clWhite);
+        return RenderAt(*M.Dial, Ratio);
+      };
+      const QImage Bare = Paint(false, false);
+      const QImage Labels = Paint(true, false);
+      const QImage Ticks = Paint(false, true);
+      const auto IsTick = [&](int x, int y) {
+        return Ticks.valid(x, y) && Ticks.pixel(x, y) != Bare.pixel(x, y);
+      };
+      // At least one clear logical pixel between any label ink and any tick.
+      int Ink = 0;
+      int Touching = 0;
+      for (int y = 0; y < Bare.height(); ++y)
+        for (int x = 0; x < Bare.width(); ++x) {
+          if (Labels.pixel(x, y) == Bare.pixel(x, y)) continue;
+          ++Ink;
+          bool Near = false;
+          for (int Dy = -Ratio; Dy <= Ratio; ++Dy)
+            for (int Dx = -Ratio; Dx <= Ratio; ++Dx) Near = Near || IsTick(x + Dx, y + Dy);
+          if (Near) ++Touching;
+        }
+      EXPECT_GT(Ink, 0);
+      EXPECT_EQ(Touching, 0) << MeterScale(Range).Text << " at pixel ratio " << Ratio;
+    }
+}
+
 TEST(DCRender, MovingThePointerRepaintsOnlyWhatItTouchesAndLeavesNoGhosts) {
   MeterPanel M(3);  // 300 W
   const int Path[] = {0, 290, 10, 150, 151, 75, 260, 299, 300, 0, 120};
@@ -150,12 +202,7 @@ TEST(DCRender, MovingThePointerRepaintsOnlyWhatItTouchesAndLeavesNoGhosts) {
   M.Dial->Invalidate();
   MeterPanel::Settle();
   const QImage Full = M.Screen();
-  ASSERT_EQ(Moved.size(), Full.size());
-  int Differences = 0;
-  for (int y = 0; y < Full.height(); ++y)
-    for (int x = 0; x < Full.width(); ++x)
-      if (Moved.pixel(x, y) != Full.pixel(x, y)) ++Differences;
-  EXPECT_EQ(Differences, 0);
+  EXPECT_EQ(CountDifferences(Moved, Full), 0);
   EXPECT_EQ(M.Image(), Full);
 }
 
@@ -206,6 +253,95 @@ TEST(DCRender, MarkerColourRepaintsThePointerAtOnceAndDisabledDialsShowNone) {
   M.Dial->SetPosition(25);
   MeterPanel::Settle();
   EXPECT_FALSE(HasColourNear(M.Screen(), M.At(25, 35), qRgb(0, 0, 255)));
+}
+
+TEST(DCRender, AtPixelRatioTwoTheFaceIsDrawnInDevicePixelsAndThePointerLeavesNoGhosts) {
+  MeterPanel M(5);  // 1200 W: the longest labels
+  M.Panel.hide();   // only the renders below paint it, all at ratio 2
+  RenderAt(*M.Dial, 2);
+  for (int Position : {1100, 0, 600, 601, 1200, 250}) M.Dial->SetPosition(Position);
+  const QImage Moved = RenderAt(*M.Dial, 2);
+  M.Dial->Invalidate();
+  const QImage Full = RenderAt(*M.Dial, 2);
+  ASSERT_EQ(Full.size(), QSize(574, 240));
+  EXPECT_EQ(CountDifferences(Moved, Full), 0);
+  // A face painted at ratio 1 and scaled up is made of uniform 2 x 2 blocks; text drawn in
+  // device pixels is not.
+  int FineBlocks = 0;
+  for (int y = 0; y + 1 < Full.height(); y += 2)
+    for (int x = 0; x + 1 < Full.width(); x += 2) {
+      const QRgb P = Full.pixel(x, y);
+      if (Full.pixel(x + 1, y) != P || Full.pixel(x, y + 1) != P || Full.pixel(x + 1, y + 1) != P)
+        ++FineBlocks;
+    }
+  EXPECT_GT(FineBlocks, 100);
+}
+
+// A dark desktop palette: light text on dark windows and buttons.
+QPalette DarkPalette() {
+  QPalette Palette(QColor(0x35, 0x35, 0x35));
+  Palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+  return Palette;
+}
+
+// The grey-level difference from Face of the ink in Box that stands out most: negative for
+// ink darker than the face.
+int InkContrast(const QImage& Image, const QRect& Box, QRgb Face) {
+  int Most = 0;
+  for (int y = Box.top(); y <= Box.bottom(); ++y)
+    for (int x = Box.left(); x <= Box.right(); ++x) {
+      const int D = Image.valid(x, y) ? qGray(Image.pixel(x, y)) - qGray(Face) : 0;
+      if (std::abs(D) > std::abs(Most)) Most = D;
+    }
+  return Most;
+}
+
+TEST(DCRender, LabelsStandOutFromTheFaceUnderLightAndDarkPalettes) {
+  for (const bool Dark : {false, true}) {
+    const QPalette Palette = Dark ? DarkPalette() : QApplication::palette();
+    // The meter's face is white whatever the palette: its labels must be dark.
+    MeterPanel M(0);
+    M.Panel.setPalette(Palette);
+    MeterPanel::Settle();
+    const QImage Meter = M.Image();
+    const QPoint Thirty = M.At(30, 60);
+    const QRgb Paper = Meter.pixel(M.Dial->Center() + QPoint(0, -30));
+    EXPECT_LE(InkContrast(Meter, QRect(Thirty - QPoint(8, 6), Thirty + QPoint(8, 6)), Paper), -128)
+        << "dark palette " << Dark;
+    // A dial on the palette's own button face keeps the palette's text colour.
+    QWidget Window;
+    Window.setPalette(Palette);
+    Window.resize(100, 100);
+    auto* Dial = new TDCDial(&Window);
+    Dial->LabelSets().Add(TLabelSet());
+    Window.show();
+    const QImage Round = RenderAt(*Dial, 2);  // small text reaches its full colour only here
+    const QPoint Sixty = (Dial->Center() + PolarOffset(Dial->PositionToAngle(60), 25)) * 2;
+    const QRgb Face = Round.pixel((Dial->Center() + QPoint(-10, 0)) * 2);
+    const int Contrast =
+        InkContrast(Round, QRect(Sixty - QPoint(16, 12), Sixty + QPoint(16, 12)), Face);
+    EXPECT_GE(Dark ? Contrast : -Contrast, 128) << "dark palette " << Dark;
+  }
+
+  // For a person to look at: the meter on every scale on a dark desktop, at pixel ratio 2.
+  QImage Sheet(2 * 287 * 2, 7 * 120 * 2, QImage::Format_RGB32);
+  Sheet.setDevicePixelRatio(2);
+  Sheet.fill(DarkPalette().color(QPalette::Window));
+  QPainter Canvas(&Sheet);
+  for (std::uint8_t Range = 0; Range < kMeterScaleCount; ++Range) {
+    MeterPanel M(Range);
+    M.Panel.setPalette(DarkPalette());
+    M.Panel.hide();
+    const QImage Image = RenderAt(*M.Dial, 2);
+    const QPoint FullScale = M.At(MeterScale(Range).FullScale, 60) * 2;
+    EXPECT_LE(InkContrast(Image, QRect(FullScale - QPoint(16, 12), FullScale + QPoint(16, 12)),
+                          qRgb(255, 255, 255)),
+              -128)
+        << int(Range);
+    Canvas.drawImage(QPoint(Range % 2 * 287, Range / 2 * 120), Image);
+  }
+  Canvas.end();
+  SaveArtifact(Sheet, "meter-dark-palette-all-scales-ratio2.png");
 }
 
 // A round dial on white with a yellow face, to tell face, bevel and background apart.
