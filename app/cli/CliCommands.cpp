@@ -113,10 +113,10 @@ void PrintSettings(TVSWR_Monitor& m, const CliStreams& io) {
 }
 
 void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
-  std::map<std::string, std::string> v(o.assignments.begin(), o.assignments.end());
+  const std::map<std::string, double> v(o.assignments.begin(), o.assignments.end());
   const auto has = [&](const char* key) { return v.count(key) != 0; };
-  const auto flag = [&](const char* key) { return v.at(key) == "1"; };
-  const auto number = [&](const char* key) { return std::stoi(v.at(key)); };
+  const auto flag = [&](const char* key) { return v.at(key) != 0; };
+  const auto number = [&](const char* key) { return static_cast<int>(v.at(key)); };
 
   // The order in which the options command writes them back.
   if (has("vswr_alarm_enable")) m.WriteAlarmEnable(flag("vswr_alarm_enable"));
@@ -128,7 +128,7 @@ void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
     // Enable and delay go out together: the one not given keeps its current value.
     TPushToTalk ptt = has("ptt_enable") && has("ptt_delay") ? TPushToTalk{} : m.ReadPushToTalk();
     if (has("ptt_enable")) ptt.Enabled = flag("ptt_enable");
-    if (has("ptt_delay")) ptt.Delay = std::stof(v.at("ptt_delay"));
+    if (has("ptt_delay")) ptt.Delay = static_cast<float>(v.at("ptt_delay"));
     m.WritePushToTalk(ptt);
   }
   if (has("vswr_level")) m.WriteVSWRLevel(static_cast<uint8_t>(number("vswr_level")));

@@ -59,24 +59,23 @@ const std::string& Next(const std::vector<std::string>& args, size_t& i) {
   return args[++i];
 }
 
-void CheckSetting(const std::string& key, const std::string& value) {
+// The value of a setting as the monitor gets it; raises UsageError when it is not one.
+double ParseSetting(const std::string& key, const std::string& value) {
   static const std::set<std::string> kBooleans = {
       "latch_alarm",       "alarm_at_power_up", "relay_sense",
       "relay2_sense",      "vswr_alarm_enable", "check_on_zero_power",
       "high_power_enable", "low_power_enable",  "ptt_enable"};
   if (kBooleans.count(key)) {
     if (value != "0" && value != "1") throw UsageError(key + ": '" + value + "' is not 0 or 1");
-  } else if (key == "vswr_level") {
-    ParseInteger(key, value, 0, 12);
-  } else if (key == "high_power_level" || key == "low_power_level") {
-    ParseInteger(key, value, 0, 125);
-  } else if (key == "ptt_delay") {
-    ParseReal(key, value, 0, 14.0625);
-  } else if (key == "fwd_dac_gain" || key == "rfl_dac_gain") {
-    ParseInteger(key, value, 0, 9);
-  } else {
-    throw UsageError("unknown setting '" + key + "'");
+    return value == "1" ? 1 : 0;
   }
+  if (key == "vswr_level") return static_cast<double>(ParseInteger(key, value, 0, 12));
+  if (key == "high_power_level" || key == "low_power_level")
+    return static_cast<double>(ParseInteger(key, value, 0, 125));
+  if (key == "ptt_delay") return ParseReal(key, value, 0, 14.0625);
+  if (key == "fwd_dac_gain" || key == "rfl_dac_gain")
+    return static_cast<double>(ParseInteger(key, value, 0, 9));
+  throw UsageError("unknown setting '" + key + "'");
 }
 
 }  // namespace
@@ -143,10 +142,10 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
     for (const std::string& assignment : rest) {
       const size_t eq = assignment.find('=');
       if (eq == std::string::npos) throw UsageError("set: '" + assignment + "' is not KEY=VALUE");
-      std::string key = assignment.substr(0, eq), value = assignment.substr(eq + 1);
-      CheckSetting(key, value);
+      std::string key = assignment.substr(0, eq);
+      const double value = ParseSetting(key, assignment.substr(eq + 1));
       if (!seen.insert(key).second) throw UsageError("set: " + key + " given twice");
-      o.assignments.emplace_back(std::move(key), std::move(value));
+      o.assignments.emplace_back(std::move(key), value);
     }
   } else if (name == "fullscale") {
     o.command = Command::FullScale;

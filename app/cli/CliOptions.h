@@ -28,8 +28,8 @@ struct CliOptions {
   double intervalSeconds = 0.5;
   bool csv = false;
 
-  // set: key -> value text, in command-line order
-  std::vector<std::pair<std::string, std::string>> assignments;
+  // set: key -> value as checked, in command-line order (0/1, a whole number or seconds)
+  std::vector<std::pair<std::string, double>> assignments;
 
   // fullscale
   std::optional<double> fullScaleWatts;

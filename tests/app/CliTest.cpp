@@ -35,11 +35,15 @@ QString CliExecutable() {
   return QDir(QCoreApplication::applicationDirPath() + "/../bin").absoluteFilePath("vemoswr-cli");
 }
 
-void StartCli(QProcess& process, const std::vector<std::string>& args, const QString& ini) {
+using Environment = std::vector<std::pair<QString, QString>>;
+
+void StartCli(QProcess& process, const std::vector<std::string>& args, const QString& ini,
+              const Environment& extra = {}) {
   QStringList arguments;
   for (const std::string& a : args) arguments << QString::fromStdString(a);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("VEMOSWR_INI", ini);
+  for (const auto& [name, value] : extra) env.insert(name, value);
   process.setProcessEnvironment(env);
   process.start(CliExecutable(), arguments);
   ASSERT_TRUE(process.waitForStarted(5000)) << process.errorString().toStdString();
@@ -75,14 +79,16 @@ class CliTest : public ::testing::Test {
     device = sim.Start(args);
   }
   // vemoswr-cli --device <sim> args...
-  Result Cli(std::vector<std::string> args, const std::string& input = "") {
+  Result Cli(std::vector<std::string> args, const std::string& input = "",
+             const Environment& env = {}) {
     args.insert(args.begin(), {"--device", device});
-    return Plain(args, input);
+    return Plain(args, input, env);
   }
   // vemoswr-cli args... (no device added)
-  Result Plain(const std::vector<std::string>& args, const std::string& input = "") {
+  Result Plain(const std::vector<std::string>& args, const std::string& input = "",
+               const Environment& env = {}) {
     QProcess process;
-    StartCli(process, args, Ini());
+    StartCli(process, args, Ini(), env);
     if (!input.empty()) process.write(input.c_str());
     process.closeWriteChannel();
     return Finish(process);
@@ -162,6 +168,16 @@ TEST_F(CliTest, SettingsAreWrittenAndReadBack) {
   EXPECT_THAT(Lines(r.out), Contains("rfl_dac_gain=2"));
   EXPECT_THAT(Lines(r.out), Contains("ptt_enable=1"));
   EXPECT_THAT(Lines(r.out), Contains("ptt_delay=2.03"));
+}
+
+TEST_F(CliTest, SetWritesHexadecimalValuesAsGiven) {
+  StartSim({"--model", "KRFMON04"});
+  Result r = Cli({"set", "vswr_level=0xC", "high_power_level=0x32", "fwd_dac_gain=0x8"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Cli({"settings"});
+  EXPECT_THAT(Lines(r.out), Contains("vswr_level=12"));
+  EXPECT_THAT(Lines(r.out), Contains("high_power_level=50"));
+  EXPECT_THAT(Lines(r.out), Contains("fwd_dac_gain=8"));
 }
 
 TEST_F(CliTest, FullScaleEepromAndAlarmReset) {
