@@ -5,13 +5,19 @@
 #include "app/cli/MonitorLine.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
+#include <clocale>
 #include <cstdio>
 #include <exception>
 
 int main(int argc, char** argv) {
   using namespace vemo::cli;
   QCoreApplication app(argc, argv);
+  // Numbers go out and come in with "." as the program's do; the application object has
+  // just switched the C library to the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  QLocale::setDefault(QLocale::c());
   std::vector<std::string> args(argv + 1, argv + argc);
 
   CliOptions options;

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <locale.h>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -178,6 +179,26 @@ TEST_F(CliTest, SetWritesHexadecimalValuesAsGiven) {
   EXPECT_THAT(Lines(r.out), Contains("vswr_level=12"));
   EXPECT_THAT(Lines(r.out), Contains("high_power_level=50"));
   EXPECT_THAT(Lines(r.out), Contains("fwd_dac_gain=8"));
+}
+
+TEST_F(CliTest, NumbersUseAPointUnderADecimalCommaLocale) {
+  if (locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr))
+    freelocale(german);
+  else
+    GTEST_SKIP() << "no de_DE.UTF-8 locale installed";
+  const Environment german = {{"LC_ALL", "de_DE.UTF-8"}, {"LANG", "de_DE.UTF-8"}};
+  StartSim({"--full-scale", "625", "--forward", "62.5", "--reflected", "2.5"});
+  Result r = Cli({"read", "-n", "1", "--csv"}, "", german);
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(Lines(r.out).size(), 2u) << r.out;
+  EXPECT_EQ(QString::fromStdString(Lines(r.out)[1]).count(','), 8) << Lines(r.out)[1];
+  EXPECT_THAT(Lines(r.out)[1], HasSubstr(",62.5,2.5,1.50,"));
+
+  EXPECT_EQ(Cli({"set", "ptt_delay=1.5"}, "", german).status, 0);
+  EXPECT_THAT(Lines(Cli({"settings"}, "", german).out), Contains("ptt_delay=1.56"));
+  EXPECT_EQ(Cli({"fullscale", "33.3"}, "", german).out, "33.3\n");
+  r = Cli({"calibrate", "forward"}, "o\n", german);
+  EXPECT_THAT(r.out, HasSubstr("Connect      6.66 W in forward direction."));
 }
 
 TEST_F(CliTest, FullScaleEepromAndAlarmReset) {
