@@ -3,12 +3,14 @@
 #include "app/cli/Interrupt.h"
 #include "app/cli/TerminalPrompt.h"
 #include "monitor/DateTime.h"
+#include "monitor/ModelSupport.h"
 #include "monitor/ReadSettings.h"
 #include "serial/SerialErrors.h"
 #include "ui/main/Readout.h"
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <string>
@@ -18,6 +20,9 @@ namespace vemo::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// What the program says when a command needs a monitor it did not recognise.
+constexpr const char* kNotConnected = "Power monitor is not connected.";
 
 // The main window gives up continuous reading at the fourth failure in a row.
 constexpr int kMaxFailuresInARow = 3;
@@ -98,21 +103,104 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   return 0;
 }
 
+// The commands that carry each setting. A setting marked fromStatusWord is read from the
+// status word, which not every model that takes its command can report.
+struct SettingSupport {
+  MonitorFeature feature;
+  bool fromStatusWord;
+};
+
+const std::map<std::string, SettingSupport>& SettingSupports() {
+  using F = MonitorFeature;
+  static const std::map<std::string, SettingSupport> table = {
+      {"latch_alarm", {F::LatchAlarm, true}},
+      {"alarm_at_power_up", {F::AlarmAtPowerUp, true}},
+      {"relay_sense", {F::StatusWord, true}},
+      {"relay2_sense", {F::SecondRelay, true}},
+      {"vswr_alarm_enable", {F::StatusWord, true}},
+      {"vswr_level", {F::VSWRLevel, false}},
+      {"check_on_zero_power", {F::CheckOnZeroPower, false}},
+      {"high_power_level", {F::HighPowerAlarm, false}},
+      {"high_power_enable", {F::HighPowerAlarm, false}},
+      {"low_power_level", {F::LowPowerAlarm, false}},
+      {"low_power_enable", {F::LowPowerAlarm, false}},
+      {"ptt_enable", {F::PushToTalk, true}},
+      {"ptt_delay", {F::PushToTalk, false}},
+      {"fwd_dac_gain", {F::DACGains, false}},
+      {"rfl_dac_gain", {F::DACGains, false}},
+  };
+  return table;
+}
+
+bool Supports(TVSWR_Monitor& m, MonitorFeature feature) {
+  return ModelSupports(m.ModelId(), m.FirmwareDate(), feature);
+}
+
+bool CanWrite(TVSWR_Monitor& m, const std::string& key) {
+  return Supports(m, SettingSupports().at(key).feature);
+}
+
+// Without its commands the session reads a setting as a neutral value, not the monitor's.
+bool CanRead(TVSWR_Monitor& m, const std::string& key) {
+  return CanWrite(m, key) &&
+         (!SettingSupports().at(key).fromStatusWord || Supports(m, MonitorFeature::StatusWord));
+}
+
+// "KRFMON01 (firmware 2009-12-31)": support depends on both.
+std::string ModelName(TVSWR_Monitor& m) {
+  std::string id = m.ModelId();
+  id.erase(id.find_last_not_of(' ') + 1);
+  return id + " (firmware " + DateToIso(m.FirmwareDate()) + ")";
+}
+
 void PrintSettings(TVSWR_Monitor& m, const CliStreams& io) {
   const MonitorSettings s = ReadMonitorSettings(m);
-  std::fprintf(io.out,
-               "latch_alarm=%d\nalarm_at_power_up=%d\nrelay_sense=%d\nrelay2_sense=%d\n"
-               "vswr_alarm_enable=%d\nvswr_level=%d\ncheck_on_zero_power=%d\n"
-               "high_power_level=%d\nhigh_power_enable=%d\nlow_power_level=%d\n"
-               "low_power_enable=%d\nptt_enable=%d\nptt_delay=%.2f\nfwd_dac_gain=%d\n"
-               "rfl_dac_gain=%d\n",
-               s.LatchAlarm, s.AlarmAtPowerUp, s.RelaySense, s.Relay2Sense, s.VSWRAlarmEnable,
-               s.VSWRLevel, s.CheckOnZeroPower, s.HighPowerLevel, s.HighPowerEnable,
-               s.LowPowerLevel, s.LowPowerEnable, s.PushToTalkEnable,
-               static_cast<double>(s.PushToTalkDelay), s.FwdDACGain, s.RflDACGain);
+  char delay[32];
+  std::snprintf(delay, sizeof delay, "%.2f", static_cast<double>(s.PushToTalkDelay));
+  const auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
+  const std::pair<std::string, std::string> values[] = {
+      {"latch_alarm", flag(s.LatchAlarm)},
+      {"alarm_at_power_up", flag(s.AlarmAtPowerUp)},
+      {"relay_sense", flag(s.RelaySense)},
+      {"relay2_sense", flag(s.Relay2Sense)},
+      {"vswr_alarm_enable", flag(s.VSWRAlarmEnable)},
+      {"vswr_level", std::to_string(s.VSWRLevel)},
+      {"check_on_zero_power", flag(s.CheckOnZeroPower)},
+      {"high_power_level", std::to_string(s.HighPowerLevel)},
+      {"high_power_enable", flag(s.HighPowerEnable)},
+      {"low_power_level", std::to_string(s.LowPowerLevel)},
+      {"low_power_enable", flag(s.LowPowerEnable)},
+      {"ptt_enable", flag(s.PushToTalkEnable)},
+      {"ptt_delay", delay},
+      {"fwd_dac_gain", std::to_string(s.FwdDACGain)},
+      {"rfl_dac_gain", std::to_string(s.RflDACGain)},
+  };
+  for (const auto& [key, text] : values)
+    if (CanRead(m, key)) std::fprintf(io.out, "%s=%s\n", key.c_str(), text.c_str());
+}
+
+// Refuses, before anything is sent, what the monitor cannot take as asked.
+void CheckWritable(TVSWR_Monitor& m, const CliOptions& o) {
+  std::string lacking;
+  for (const auto& [key, value] : o.assignments)
+    if (!CanWrite(m, key)) lacking += (lacking.empty() ? "" : ", ") + key;
+  if (!lacking.empty())
+    throw Exception("The " + ModelName(m) + " has no setting " + lacking +
+                    "; nothing was written.");
+  // The delay goes out together with the enable, which this monitor cannot report: a delay
+  // alone would switch push-to-talk off.
+  const auto given = [&](const char* key) {
+    return std::any_of(o.assignments.begin(), o.assignments.end(),
+                       [&](const auto& assignment) { return assignment.first == key; });
+  };
+  if (given("ptt_delay") && !given("ptt_enable") && !CanRead(m, "ptt_enable"))
+    throw Exception("The " + ModelName(m) +
+                    " cannot report whether push-to-talk is on; give ptt_delay together with "
+                    "ptt_enable=0 or ptt_enable=1. Nothing was written.");
 }
 
 void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
+  CheckWritable(m, o);
   const std::map<std::string, double> v(o.assignments.begin(), o.assignments.end());
   const auto has = [&](const char* key) { return v.count(key) != 0; };
   const auto flag = [&](const char* key) { return v.at(key) != 0; };
@@ -166,9 +254,11 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
     case Command::Read:
       return Read(o, line, io);
     case Command::Settings:
+      if (!identified) throw Exception(kNotConnected);
       PrintSettings(m, io);
       return 0;
     case Command::Set:
+      if (!identified) throw Exception(kNotConnected);
       WriteSettings(m, o);
       return 0;
     case Command::FullScale:

@@ -20,7 +20,9 @@ namespace vemo::test {
 namespace {
 
 using ::testing::Contains;
+using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::Eq;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -199,6 +201,47 @@ TEST_F(CliTest, NumbersUseAPointUnderADecimalCommaLocale) {
   EXPECT_EQ(Cli({"fullscale", "33.3"}, "", german).out, "33.3\n");
   r = Cli({"calibrate", "forward"}, "o\n", german);
   EXPECT_THAT(r.out, HasSubstr("Connect      6.66 W in forward direction."));
+}
+
+TEST_F(CliTest, SettingsNeedAMonitorOfAKnownModel) {
+  StartSim({"--model", "ACME0001"});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"settings"}, {"set", "vswr_level=3"}}) {
+    const Result r = Cli(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_EQ(r.err, "vemoswr-cli: Power monitor is not connected.\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_THAT(sim.ReceivedCommands(), Each(Eq(std::string("I"))));
+}
+
+TEST_F(CliTest, SettingsTheModelLacksAreRefusedAndNotPrinted) {
+  StartSim({"--model", "KRFMON01", "--firmware", "2009-12-31"});
+  Result r = Cli({"set", "vswr_level=3", "relay2_sense=1", "ptt_enable=1"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("relay2_sense"));
+  EXPECT_THAT(r.err, HasSubstr("ptt_enable"));
+  EXPECT_THAT(r.err, HasSubstr("KRFMON01"));
+  EXPECT_THAT(r.err, Not(HasSubstr("vswr_level")));
+  EXPECT_THAT(sim.ReceivedCommands(), Each(Eq(std::string("I"))));
+  r = Cli({"settings"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(Lines(r.out), ElementsAre("vswr_level=7", "check_on_zero_power=0", "fwd_dac_gain=1",
+                                        "rfl_dac_gain=1"));
+  sim.Stop();
+
+  // This one takes the push-to-talk commands but cannot report whether push-to-talk is
+  // on: a delay alone would switch it off.
+  StartSim({"--model", "KRFMON01", "--firmware", "2010-06-01"});
+  r = Cli({"set", "ptt_delay=2"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("ptt_enable"));
+  EXPECT_THAT(sim.ReceivedCommands(), Each(Eq(std::string("I"))));
+  r = Cli({"set", "ptt_enable=1", "ptt_delay=2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Cli({"settings"});
+  EXPECT_THAT(Lines(r.out), Contains("ptt_delay=2.03"));
+  EXPECT_THAT(Lines(r.out), Not(Contains(HasSubstr("ptt_enable"))));
 }
 
 TEST_F(CliTest, FullScaleEepromAndAlarmReset) {
