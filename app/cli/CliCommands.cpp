@@ -279,6 +279,14 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
     case Command::Calibrate: {
       TerminalPrompt prompt(io.in, io.out);
       m.DoCalibration(static_cast<uint8_t>(o.calibrationStep), prompt);
+      // The session ends both cases without a word; a script needs to know.
+      static constexpr const char* kSteps[] = {"zero", "forward", "reflected"};
+      const std::string step = kSteps[o.calibrationStep];
+      if (!prompt.Asked())
+        throw Exception("The monitor did not start the " + step +
+                        " calibration step (it did not answer with its calibration prompt); "
+                        "nothing was changed.");
+      if (!prompt.LastAnswer()) throw Exception("The " + step + " calibration step was cancelled.");
       return 0;
     }
   }

@@ -270,12 +270,27 @@ TEST_F(CliTest, CalibrationAsksOnTheTerminal) {
 
   StartSim({"--calibration-error"});
   r = Cli({"calibrate", "zero"}, "ok\nc\n");
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_THAT(r.out, HasSubstr("The SWR monitor returned an error while attempting\n"
                                "the calibration.\nDisconnect RF power now."));
   const std::vector<std::string> received = sim.ReceivedCommands();
   EXPECT_THAT(received, Contains("Y"));
   EXPECT_THAT(received, Contains("Q"));
+}
+
+TEST_F(CliTest, CalibrationSaysWhenTheStepDidNotStartOrWasCancelled) {
+  StartSim({"--no-prompt-calibration"});
+  Result r = Cli({"calibrate", "zero"}, "o\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("did not start the zero calibration step"));
+  EXPECT_THAT(r.out, Not(HasSubstr("OK or Cancel?")));
+  sim.Stop();
+
+  StartSim({});
+  r = Cli({"calibrate", "reflected"}, "c\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("reflected calibration step was cancelled"));
+  EXPECT_THAT(sim.ReceivedCommands(), Contains("Q"));
 }
 
 TEST_F(CliTest, PortNumbersResolveThroughTheSettingsFile) {
