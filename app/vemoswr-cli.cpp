@@ -1,6 +1,7 @@
 // vemoswr-cli: the monitor session from the command line, over the same serial layer and
 // session as the program (see app/cli/CliOptions.cpp for the usage).
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliMessages.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/MonitorLine.h"
 
@@ -10,6 +11,7 @@
 #include <clocale>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 int main(int argc, char** argv) {
   using namespace vemo::cli;
@@ -32,15 +34,22 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  const auto fail = [](const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "vemoswr-cli: %s\n", message.c_str());
+    return 1;
+  };
+  MonitorLine line;
   try {
-    MonitorLine line;
     line.Open(options.port, options.device);
+  } catch (const std::exception& e) {
+    return fail(OpenFailureMessage(e, line.DeviceName(), line.DevicePath()));
+  }
+  try {
     line.Settle();
     const bool identified = line.Monitor().Identify();
     return RunCliCommand(options, line, identified, CliStreams{});
   } catch (const std::exception& e) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "vemoswr-cli: %s\n", e.what());
-    return 1;
+    return fail(RunFailureMessage(e, line.DeviceName(), line.Port().DeviceLost()));
   }
 }

@@ -1,5 +1,6 @@
 #include "app/cli/CliCommands.h"
 
+#include "app/cli/CliMessages.h"
 #include "app/cli/Interrupt.h"
 #include "app/cli/TerminalPrompt.h"
 #include "monitor/DateTime.h"
@@ -94,9 +95,9 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
     } catch (const ESerialException&) {
       throw;  // the port itself failed: nothing more will come
     } catch (const std::exception& e) {
-      std::fprintf(io.err, "%s %s\n", Now().c_str(), e.what());
+      if (line.Port().DeviceLost()) throw;  // the caller says so
+      std::fprintf(io.err, "%s %s\n", Now().c_str(), Escaped(e.what()).c_str());
       std::fflush(io.err);
-      if (line.Port().DeviceLost()) throw Exception("The serial device has gone away");
       if (++failuresInARow > kMaxFailuresInARow) return 1;
     }
   }
@@ -248,7 +249,7 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
   TVSWR_Monitor& m = line.Monitor();
   switch (o.command) {
     case Command::Identify:
-      std::fprintf(io.out, "model=%s firmware=%s known=%s\n", m.ModelId().c_str(),
+      std::fprintf(io.out, "model=%s firmware=%s known=%s\n", Escaped(m.ModelId()).c_str(),
                    DateToIso(m.FirmwareDate()).c_str(), identified ? "yes" : "no");
       return 0;
     case Command::Read:

@@ -325,6 +325,39 @@ TEST_F(CliTest, FailuresEndWithStatusOneAndTheMessage) {
   EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
 }
 
+TEST_F(CliTest, SerialFailuresSayWhatHappenedAndNameTheDevice) {
+  const std::string missing = dir.filePath("no-such-device").toStdString();
+  QFile ini(Ini());
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[Ports]\nCOM4=" + missing + "\n").c_str());
+  ini.close();
+  struct Row {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Row rows[] = {
+      {{"--device", "/dev/null", "identify"}, "Cannot open /dev/null: it is not a serial device."},
+      {{"--device", missing, "identify"},
+       "Cannot open " + missing + ": the device does not exist."},
+      {{"--port", "4", "identify"},
+       "Cannot open COM4 (" + missing + "): the device does not exist."},
+  };
+  for (const Row& row : rows) {
+    const Result r = Plain(row.args);
+    EXPECT_EQ(r.status, 1) << row.message;
+    EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: " + row.message));
+    EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_THAT(r.err, Not(HasSubstr("ie_")));
+  }
+
+  // Reply bytes in a message are escaped: one failure, one line.
+  StartSim({"--model", "KRFMON03", "--stray-prefix", "\r\n\r\n\r\n\r\n\r\n"});
+  const Result r = Cli({"settings"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("Unexpected result\\r\\n\\r\\n"));
+}
+
 TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
   const std::vector<std::vector<std::string>> bad = {
       {},
@@ -412,7 +445,7 @@ TEST_F(CliTest, ReadingEndsWithinSecondsWhenTheDeviceDisappears) {
   elapsed.restart();
   const Result r = Finish(process, 15000);
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
+  EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: " + device + " has gone away"));
   EXPECT_LT(elapsed.elapsed(), 6000);
 }
 
