@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
     std::fputs(kCliUsage, stdout);
     return 0;
   }
+  if (options.version) {
+    std::puts("vemoswr-cli " VEMO_VERSION);
+    return 0;
+  }
 
   const auto fail = [](const std::string& message) {
     std::fflush(stdout);

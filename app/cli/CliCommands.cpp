@@ -85,7 +85,9 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   int failuresInARow = 0;
   while (!o.count || taken < *o.count) {
     interrupt.Wait(std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()));
-    if (interrupt.Requested()) break;
+    // Without a count an interrupt is the normal end; with one, a script learns that the
+    // readings are incomplete, by the shell's convention for a signal.
+    if (interrupt.Requested()) return o.count ? 128 + interrupt.Signal() : 0;
     next = std::max(next + period, Clock::now());
     try {
       const TMonitorReading reading = TakeReading(line.Monitor());

@@ -19,6 +19,7 @@ enum class Command { Identify, Read, Settings, Set, FullScale, Eeprom, ResetAlar
 
 struct CliOptions {
   bool help = false;
+  bool version = false;
   int port = 1;        // COM number, when no device is named
   std::string device;  // device path given with --device
   Command command = Command::Identify;

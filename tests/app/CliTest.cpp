@@ -66,6 +66,18 @@ Result Finish(QProcess& process, int timeoutMs = 30000) {
   return r;
 }
 
+// Reads the output of a running process until it holds `count` lines (or ten seconds pass).
+QByteArray WaitForLines(QProcess& process, int count) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  QByteArray out;
+  while (out.count('\n') < count && elapsed.elapsed() < 10000) {
+    process.waitForReadyRead(200);
+    out += process.readAllStandardOutput();
+  }
+  return out;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
@@ -358,6 +370,32 @@ TEST_F(CliTest, SerialFailuresSayWhatHappenedAndNameTheDevice) {
   EXPECT_THAT(r.err, HasSubstr("Unexpected result\\r\\n\\r\\n"));
 }
 
+TEST_F(CliTest, OptionsTakeTheirValueAfterAnEqualsSign) {
+  StartSim({"--model", "KRFMON02", "--firmware", "2009-02-03"});
+  QFile ini(Ini());
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[Ports]\nCOM3=" + device + "\n").c_str());
+  ini.close();
+  for (const std::string& option : {"--device=" + device, std::string("--port=3")}) {
+    const Result r = Plain({option, "identify"});
+    EXPECT_EQ(r.status, 0) << option << ": " << r.err;
+    EXPECT_EQ(r.out, "model=KRFMON02 firmware=2009-02-03 known=yes\n") << option;
+  }
+  const Result version = Plain({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(QRegularExpression(R"(^vemoswr-cli \d+\.\d+(\.\d+)*\n$)")
+                  .match(QString::fromStdString(version.out))
+                  .hasMatch())
+      << version.out;
+}
+
+TEST_F(CliTest, OutOfRangeMessagesGiveTheBoundsAsWritten) {
+  EXPECT_THAT(Plain({"fullscale", "1e31"}).err,
+              HasSubstr("fullscale: '1e31' is not a number from 0.001 to 1e+30\n"));
+  EXPECT_THAT(Plain({"set", "ptt_delay=15"}).err,
+              HasSubstr("ptt_delay: '15' is not a number from 0 to 14.0625\n"));
+}
+
 TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
   const std::vector<std::vector<std::string>> bad = {
       {},
@@ -402,18 +440,25 @@ TEST_F(CliTest, ContinuousReadingEndsCleanlyOnInterrupt) {
   QProcess process;
   StartCli(process, {"--device", device, "read", "-i", "0.1", "--csv"}, Ini());
   // Each line is flushed as it is read: wait for a few.
-  QElapsedTimer elapsed;
-  elapsed.start();
-  QByteArray out;
-  while (out.count('\n') < 4 && elapsed.elapsed() < 10000) {
-    process.waitForReadyRead(200);
-    out += process.readAllStandardOutput();
-  }
+  const QByteArray out = WaitForLines(process, 4);
   ASSERT_GE(out.count('\n'), 4) << out.toStdString();
   ::kill(static_cast<pid_t>(process.processId()), SIGINT);
   const Result r = Finish(process, 8000);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, CountedReadingCutShortBySignalExitsWithTheSignalsStatus) {
+  StartSim({});
+  for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    QProcess process;
+    StartCli(process, {"--device", device, "read", "-n", "100", "-i", "0.1"}, Ini());
+    ASSERT_GE(WaitForLines(process, 2).count('\n'), 2);
+    ::kill(static_cast<pid_t>(process.processId()), signal);
+    const Result r = Finish(process, 8000);
+    EXPECT_EQ(r.status, status) << signal;
+    EXPECT_EQ(r.err, "");
+  }
 }
 
 TEST_F(CliTest, ReadingGoesOnAfterAFailureButStopsAtTheFourthInARow) {
