@@ -3,9 +3,11 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/vemoswr-cli.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliOptions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/CliMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Interrupt.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/MonitorLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(vemoswr-cli PRIVATE VEMO_VERSION="${PROJECT_VERSION}")
 target_link_libraries(vemoswr-cli PRIVATE ui_readout monitor serial platform Qt6::Core)

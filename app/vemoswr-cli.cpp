@@ -1,17 +1,25 @@
 // vemoswr-cli: the monitor session from the command line, over the same serial layer and
 // session as the program (see app/cli/CliOptions.cpp for the usage).
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliMessages.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/MonitorLine.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
+#include <clocale>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 int main(int argc, char** argv) {
   using namespace vemo::cli;
   QCoreApplication app(argc, argv);
+  // Numbers go out and come in with "." as the program's do; the application object has
+  // just switched the C library to the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  QLocale::setDefault(QLocale::c());
   std::vector<std::string> args(argv + 1, argv + argc);
 
   CliOptions options;
@@ -25,16 +33,27 @@ int main(int argc, char** argv) {
     std::fputs(kCliUsage, stdout);
     return 0;
   }
+  if (options.version) {
+    std::puts("vemoswr-cli " VEMO_VERSION);
+    return 0;
+  }
 
+  const auto fail = [](const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "vemoswr-cli: %s\n", message.c_str());
+    return 1;
+  };
+  MonitorLine line;
   try {
-    MonitorLine line;
     line.Open(options.port, options.device);
+  } catch (const std::exception& e) {
+    return fail(OpenFailureMessage(e, line.DeviceName(), line.DevicePath()));
+  }
+  try {
     line.Settle();
     const bool identified = line.Monitor().Identify();
     return RunCliCommand(options, line, identified, CliStreams{});
   } catch (const std::exception& e) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "vemoswr-cli: %s\n", e.what());
-    return 1;
+    return fail(RunFailureMessage(e, line.DeviceName(), line.Port().DeviceLost()));
   }
 }

@@ -3,7 +3,8 @@
 
 #include "platform/Exception.h"
 
-#include <cstdio>
+#include <charconv>
+#include <string>
 
 namespace vemo {
 
@@ -13,17 +14,25 @@ bool EndsStep(const std::string& reply) {
   return reply == "M\r\n>" || reply == "E\r\n>";
 }
 
+// printf's "%<width>.<decimals>f", but always with a point: printf follows the C library's
+// locale, which a caller may have left at the user's.
+std::string Fixed(double value, int decimals, size_t width) {
+  char text[400];  // room for any double in fixed notation
+  const auto end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+  std::string s(text, end);
+  if (s.size() < width) s.insert(0, width - s.size(), ' ');
+  return s;
+}
+
 std::string StepMessage(uint8_t step, double fwdCalPower, double rflCalPower) {
-  char power[64];
   switch (step) {
     case 0:
       return "Disconnect RF power now. (Ok when ready)\r";
     case 1:
-      std::snprintf(power, sizeof power, "%9.2f", fwdCalPower);
-      return std::string("Connect ") + power + " W in forward direction. (Ok when ready)\r";
+      return "Connect " + Fixed(fwdCalPower, 2, 9) + " W in forward direction. (Ok when ready)\r";
     default:
-      std::snprintf(power, sizeof power, "%9.3f", rflCalPower);
-      return std::string("Connect ") + power + " W in reflected direction. (Ok when ready)\r";
+      return "Connect " + Fixed(rflCalPower, 3, 9) + " W in reflected direction. (Ok when ready)\r";
   }
 }
 

@@ -1,14 +1,17 @@
 #include "app/cli/CliCommands.h"
 
+#include "app/cli/CliMessages.h"
 #include "app/cli/Interrupt.h"
 #include "app/cli/TerminalPrompt.h"
 #include "monitor/DateTime.h"
+#include "monitor/ModelSupport.h"
 #include "monitor/ReadSettings.h"
 #include "serial/SerialErrors.h"
 #include "ui/main/Readout.h"
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <string>
@@ -18,6 +21,9 @@ namespace vemo::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// What the program says when a command needs a monitor it did not recognise.
+constexpr const char* kNotConnected = "Power monitor is not connected.";
 
 // The main window gives up continuous reading at the fourth failure in a row.
 constexpr int kMaxFailuresInARow = 3;
@@ -79,7 +85,9 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   int failuresInARow = 0;
   while (!o.count || taken < *o.count) {
     interrupt.Wait(std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()));
-    if (interrupt.Requested()) break;
+    // Without a count an interrupt is the normal end; with one, a script learns that the
+    // readings are incomplete, by the shell's convention for a signal.
+    if (interrupt.Requested()) return o.count ? 128 + interrupt.Signal() : 0;
     next = std::max(next + period, Clock::now());
     try {
       const TMonitorReading reading = TakeReading(line.Monitor());
@@ -89,34 +97,117 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
     } catch (const ESerialException&) {
       throw;  // the port itself failed: nothing more will come
     } catch (const std::exception& e) {
-      std::fprintf(io.err, "%s %s\n", Now().c_str(), e.what());
+      if (line.Port().DeviceLost()) throw;  // the caller says so
+      std::fprintf(io.err, "%s %s\n", Now().c_str(), Escaped(e.what()).c_str());
       std::fflush(io.err);
-      if (line.Port().DeviceLost()) throw Exception("The serial device has gone away");
       if (++failuresInARow > kMaxFailuresInARow) return 1;
     }
   }
   return 0;
 }
 
+// The commands that carry each setting. A setting marked fromStatusWord is read from the
+// status word, which not every model that takes its command can report.
+struct SettingSupport {
+  MonitorFeature feature;
+  bool fromStatusWord;
+};
+
+const std::map<std::string, SettingSupport>& SettingSupports() {
+  using F = MonitorFeature;
+  static const std::map<std::string, SettingSupport> table = {
+      {"latch_alarm", {F::LatchAlarm, true}},
+      {"alarm_at_power_up", {F::AlarmAtPowerUp, true}},
+      {"relay_sense", {F::StatusWord, true}},
+      {"relay2_sense", {F::SecondRelay, true}},
+      {"vswr_alarm_enable", {F::StatusWord, true}},
+      {"vswr_level", {F::VSWRLevel, false}},
+      {"check_on_zero_power", {F::CheckOnZeroPower, false}},
+      {"high_power_level", {F::HighPowerAlarm, false}},
+      {"high_power_enable", {F::HighPowerAlarm, false}},
+      {"low_power_level", {F::LowPowerAlarm, false}},
+      {"low_power_enable", {F::LowPowerAlarm, false}},
+      {"ptt_enable", {F::PushToTalk, true}},
+      {"ptt_delay", {F::PushToTalk, false}},
+      {"fwd_dac_gain", {F::DACGains, false}},
+      {"rfl_dac_gain", {F::DACGains, false}},
+  };
+  return table;
+}
+
+bool Supports(TVSWR_Monitor& m, MonitorFeature feature) {
+  return ModelSupports(m.ModelId(), m.FirmwareDate(), feature);
+}
+
+bool CanWrite(TVSWR_Monitor& m, const std::string& key) {
+  return Supports(m, SettingSupports().at(key).feature);
+}
+
+// Without its commands the session reads a setting as a neutral value, not the monitor's.
+bool CanRead(TVSWR_Monitor& m, const std::string& key) {
+  return CanWrite(m, key) &&
+         (!SettingSupports().at(key).fromStatusWord || Supports(m, MonitorFeature::StatusWord));
+}
+
+// "KRFMON01 (firmware 2009-12-31)": support depends on both.
+std::string ModelName(TVSWR_Monitor& m) {
+  std::string id = m.ModelId();
+  id.erase(id.find_last_not_of(' ') + 1);
+  return id + " (firmware " + DateToIso(m.FirmwareDate()) + ")";
+}
+
 void PrintSettings(TVSWR_Monitor& m, const CliStreams& io) {
   const MonitorSettings s = ReadMonitorSettings(m);
-  std::fprintf(io.out,
-               "latch_alarm=%d\nalarm_at_power_up=%d\nrelay_sense=%d\nrelay2_sense=%d\n"
-               "vswr_alarm_enable=%d\nvswr_level=%d\ncheck_on_zero_power=%d\n"
-               "high_power_level=%d\nhigh_power_enable=%d\nlow_power_level=%d\n"
-               "low_power_enable=%d\nptt_enable=%d\nptt_delay=%.2f\nfwd_dac_gain=%d\n"
-               "rfl_dac_gain=%d\n",
-               s.LatchAlarm, s.AlarmAtPowerUp, s.RelaySense, s.Relay2Sense, s.VSWRAlarmEnable,
-               s.VSWRLevel, s.CheckOnZeroPower, s.HighPowerLevel, s.HighPowerEnable,
-               s.LowPowerLevel, s.LowPowerEnable, s.PushToTalkEnable,
-               static_cast<double>(s.PushToTalkDelay), s.FwdDACGain, s.RflDACGain);
+  char delay[32];
+  std::snprintf(delay, sizeof delay, "%.2f", static_cast<double>(s.PushToTalkDelay));
+  const auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
+  const std::pair<std::string, std::string> values[] = {
+      {"latch_alarm", flag(s.LatchAlarm)},
+      {"alarm_at_power_up", flag(s.AlarmAtPowerUp)},
+      {"relay_sense", flag(s.RelaySense)},
+      {"relay2_sense", flag(s.Relay2Sense)},
+      {"vswr_alarm_enable", flag(s.VSWRAlarmEnable)},
+      {"vswr_level", std::to_string(s.VSWRLevel)},
+      {"check_on_zero_power", flag(s.CheckOnZeroPower)},
+      {"high_power_level", std::to_string(s.HighPowerLevel)},
+      {"high_power_enable", flag(s.HighPowerEnable)},
+      {"low_power_level", std::to_string(s.LowPowerLevel)},
+      {"low_power_enable", flag(s.LowPowerEnable)},
+      {"ptt_enable", flag(s.PushToTalkEnable)},
+      {"ptt_delay", delay},
+      {"fwd_dac_gain", std::to_string(s.FwdDACGain)},
+      {"rfl_dac_gain", std::to_string(s.RflDACGain)},
+  };
+  for (const auto& [key, text] : values)
+    if (CanRead(m, key)) std::fprintf(io.out, "%s=%s\n", key.c_str(), text.c_str());
+}
+
+// Refuses, before anything is sent, what the monitor cannot take as asked.
+void CheckWritable(TVSWR_Monitor& m, const CliOptions& o) {
+  std::string lacking;
+  for (const auto& [key, value] : o.assignments)
+    if (!CanWrite(m, key)) lacking += (lacking.empty() ? "" : ", ") + key;
+  if (!lacking.empty())
+    throw Exception("The " + ModelName(m) + " has no setting " + lacking +
+                    "; nothing was written.");
+  // The delay goes out together with the enable, which this monitor cannot report: a delay
+  // alone would switch push-to-talk off.
+  const auto given = [&](const char* key) {
+    return std::any_of(o.assignments.begin(), o.assignments.end(),
+                       [&](const auto& assignment) { return assignment.first == key; });
+  };
+  if (given("ptt_delay") && !given("ptt_enable") && !CanRead(m, "ptt_enable"))
+    throw Exception("The " + ModelName(m) +
+                    " cannot report whether push-to-talk is on; give ptt_delay together with "
+                    "ptt_enable=0 or ptt_enable=1. Nothing was written.");
 }
 
 void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
-  std::map<std::string, std::string> v(o.assignments.begin(), o.assignments.end());
+  CheckWritable(m, o);
+  const std::map<std::string, double> v(o.assignments.begin(), o.assignments.end());
   const auto has = [&](const char* key) { return v.count(key) != 0; };
-  const auto flag = [&](const char* key) { return v.at(key) == "1"; };
-  const auto number = [&](const char* key) { return std::stoi(v.at(key)); };
+  const auto flag = [&](const char* key) { return v.at(key) != 0; };
+  const auto number = [&](const char* key) { return static_cast<int>(v.at(key)); };
 
   // The order in which the options command writes them back.
   if (has("vswr_alarm_enable")) m.WriteAlarmEnable(flag("vswr_alarm_enable"));
@@ -128,7 +219,7 @@ void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
     // Enable and delay go out together: the one not given keeps its current value.
     TPushToTalk ptt = has("ptt_enable") && has("ptt_delay") ? TPushToTalk{} : m.ReadPushToTalk();
     if (has("ptt_enable")) ptt.Enabled = flag("ptt_enable");
-    if (has("ptt_delay")) ptt.Delay = std::stof(v.at("ptt_delay"));
+    if (has("ptt_delay")) ptt.Delay = static_cast<float>(v.at("ptt_delay"));
     m.WritePushToTalk(ptt);
   }
   if (has("vswr_level")) m.WriteVSWRLevel(static_cast<uint8_t>(number("vswr_level")));
@@ -160,15 +251,17 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
   TVSWR_Monitor& m = line.Monitor();
   switch (o.command) {
     case Command::Identify:
-      std::fprintf(io.out, "model=%s firmware=%s known=%s\n", m.ModelId().c_str(),
+      std::fprintf(io.out, "model=%s firmware=%s known=%s\n", Escaped(m.ModelId()).c_str(),
                    DateToIso(m.FirmwareDate()).c_str(), identified ? "yes" : "no");
       return 0;
     case Command::Read:
       return Read(o, line, io);
     case Command::Settings:
+      if (!identified) throw Exception(kNotConnected);
       PrintSettings(m, io);
       return 0;
     case Command::Set:
+      if (!identified) throw Exception(kNotConnected);
       WriteSettings(m, o);
       return 0;
     case Command::FullScale:
@@ -189,6 +282,14 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
     case Command::Calibrate: {
       TerminalPrompt prompt(io.in, io.out);
       m.DoCalibration(static_cast<uint8_t>(o.calibrationStep), prompt);
+      // The session ends both cases without a word; a script needs to know.
+      static constexpr const char* kSteps[] = {"zero", "forward", "reflected"};
+      const std::string step = kSteps[o.calibrationStep];
+      if (!prompt.Asked())
+        throw Exception("The monitor did not start the " + step +
+                        " calibration step (it did not answer with its calibration prompt); "
+                        "nothing was changed.");
+      if (!prompt.LastAnswer()) throw Exception("The " + step + " calibration step was cancelled.");
       return 0;
     }
   }

@@ -8,6 +8,7 @@ namespace vemo::cli {
 
 const char* const kCliUsage =
     "usage: vemoswr-cli [--port N | --device PATH] COMMAND [ARGS]\n"
+    "       vemoswr-cli --help | --version\n"
     "Talks to the RF power and VSWR monitor on serial port N (default 1; the settings\n"
     "file's [Ports] section maps port numbers to devices) or on the device PATH.\n"
     "\n"
@@ -27,9 +28,18 @@ const char* const kCliUsage =
     "  calibrate zero|forward|reflected\n"
     "                             runs one calibration step, asking on the terminal\n"
     "\n"
-    "Exit status: 0 success, 1 failure (message on standard error), 2 usage error.\n";
+    "Options also take their value after '=' (--port=N, --device=PATH).\n"
+    "\n"
+    "Exit status: 0 success, 1 failure (message on standard error), 2 usage error;\n"
+    "130 or 143 when SIGINT or SIGTERM ends \"read -n COUNT\" before COUNT readings.\n";
 
 namespace {
+
+// A bound as a person writes it: "0.001", "14.0625", "1e+30".
+std::string Written(double value) {
+  char text[64];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
 
 long ParseInteger(const std::string& what, const std::string& text, long low, long high) {
   long value = 0;
@@ -49,8 +59,8 @@ double ParseReal(const std::string& what, const std::string& text, double low, d
   const auto [end, error] = std::from_chars(text.data(), last, value);
   if (text.empty() || error != std::errc() || end != last || !std::isfinite(value) || value < low ||
       value > high)
-    throw UsageError(what + ": '" + text + "' is not a number from " + std::to_string(low) +
-                     " to " + std::to_string(high));
+    throw UsageError(what + ": '" + text + "' is not a number from " + Written(low) + " to " +
+                     Written(high));
   return value;
 }
 
@@ -59,24 +69,23 @@ const std::string& Next(const std::vector<std::string>& args, size_t& i) {
   return args[++i];
 }
 
-void CheckSetting(const std::string& key, const std::string& value) {
+// The value of a setting as the monitor gets it; raises UsageError when it is not one.
+double ParseSetting(const std::string& key, const std::string& value) {
   static const std::set<std::string> kBooleans = {
       "latch_alarm",       "alarm_at_power_up", "relay_sense",
       "relay2_sense",      "vswr_alarm_enable", "check_on_zero_power",
       "high_power_enable", "low_power_enable",  "ptt_enable"};
   if (kBooleans.count(key)) {
     if (value != "0" && value != "1") throw UsageError(key + ": '" + value + "' is not 0 or 1");
-  } else if (key == "vswr_level") {
-    ParseInteger(key, value, 0, 12);
-  } else if (key == "high_power_level" || key == "low_power_level") {
-    ParseInteger(key, value, 0, 125);
-  } else if (key == "ptt_delay") {
-    ParseReal(key, value, 0, 14.0625);
-  } else if (key == "fwd_dac_gain" || key == "rfl_dac_gain") {
-    ParseInteger(key, value, 0, 9);
-  } else {
-    throw UsageError("unknown setting '" + key + "'");
+    return value == "1" ? 1 : 0;
   }
+  if (key == "vswr_level") return static_cast<double>(ParseInteger(key, value, 0, 12));
+  if (key == "high_power_level" || key == "low_power_level")
+    return static_cast<double>(ParseInteger(key, value, 0, 125));
+  if (key == "ptt_delay") return ParseReal(key, value, 0, 14.0625);
+  if (key == "fwd_dac_gain" || key == "rfl_dac_gain")
+    return static_cast<double>(ParseInteger(key, value, 0, 9));
+  throw UsageError("unknown setting '" + key + "'");
 }
 
 }  // namespace
@@ -95,15 +104,25 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
   size_t i = 0;
   bool portGiven = false;
   for (; i < args.size() && args[i].rfind("-", 0) == 0; ++i) {
-    const std::string& a = args[i];
+    // "--name=value" as well as "--name value".
+    const size_t eq = args[i].find('=');
+    const std::string a = args[i].substr(0, eq);
+    const auto value = [&]() -> std::string {
+      return eq == std::string::npos ? Next(args, i) : args[i].substr(eq + 1);
+    };
+    if ((a == "-h" || a == "--help" || a == "--version") && eq != std::string::npos)
+      throw UsageError(a + " takes no value");
     if (a == "-h" || a == "--help") {
       o.help = true;
       return o;
+    } else if (a == "--version") {
+      o.version = true;
+      return o;
     } else if (a == "--port") {
-      o.port = static_cast<int>(ParseInteger("--port", Next(args, i), 1, 65535));
+      o.port = static_cast<int>(ParseInteger("--port", value(), 1, 65535));
       portGiven = true;
     } else if (a == "--device") {
-      o.device = Next(args, i);
+      o.device = value();
       if (o.device.empty()) throw UsageError("--device needs a path");
     } else {
       throw UsageError("unknown option " + a);
@@ -143,10 +162,10 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
     for (const std::string& assignment : rest) {
       const size_t eq = assignment.find('=');
       if (eq == std::string::npos) throw UsageError("set: '" + assignment + "' is not KEY=VALUE");
-      std::string key = assignment.substr(0, eq), value = assignment.substr(eq + 1);
-      CheckSetting(key, value);
+      std::string key = assignment.substr(0, eq);
+      const double value = ParseSetting(key, assignment.substr(eq + 1));
       if (!seen.insert(key).second) throw UsageError("set: " + key + " given twice");
-      o.assignments.emplace_back(std::move(key), std::move(value));
+      o.assignments.emplace_back(std::move(key), value);
     }
   } else if (name == "fullscale") {
     o.command = Command::FullScale;

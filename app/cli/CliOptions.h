@@ -19,6 +19,7 @@ enum class Command { Identify, Read, Settings, Set, FullScale, Eeprom, ResetAlar
 
 struct CliOptions {
   bool help = false;
+  bool version = false;
   int port = 1;        // COM number, when no device is named
   std::string device;  // device path given with --device
   Command command = Command::Identify;
@@ -28,8 +29,8 @@ struct CliOptions {
   double intervalSeconds = 0.5;
   bool csv = false;
 
-  // set: key -> value text, in command-line order
-  std::vector<std::pair<std::string, std::string>> assignments;
+  // set: key -> value as checked, in command-line order (0/1, a whole number or seconds)
+  std::vector<std::pair<std::string, double>> assignments;
 
   // fullscale
   std::optional<double> fullScaleWatts;

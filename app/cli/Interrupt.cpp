@@ -17,9 +17,9 @@ namespace {
 
 int g_wakeFds[2] = {-1, -1};
 
-extern "C" void OnInterruptSignal(int) {
-  const char byte = 1;
-  // Only async-signal-safe calls here: one write to wake the event loop.
+extern "C" void OnInterruptSignal(int signal) {
+  const auto byte = static_cast<char>(signal);
+  // Only async-signal-safe calls here: one write to wake the event loop and say which.
   [[maybe_unused]] const ssize_t n = ::write(g_wakeFds[0], &byte, 1);
 }
 
@@ -53,14 +53,13 @@ Interrupt::~Interrupt() {
 
 void Interrupt::OnSignal() {
   char bytes[16];
-  while (::read(g_wakeFds[1], bytes, sizeof bytes) > 0) {
-  }
-  requested_ = true;
+  while (::read(g_wakeFds[1], bytes, sizeof bytes) > 0)
+    if (signal_ == 0) signal_ = bytes[0];
   Q_EMIT Raised();
 }
 
 void Interrupt::Wait(std::chrono::milliseconds limit) {
-  if (requested_ || limit.count() <= 0) return;
+  if (Requested() || limit.count() <= 0) return;
   QEventLoop loop;
   QTimer timer;
   timer.setSingleShot(true);

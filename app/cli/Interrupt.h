@@ -17,7 +17,9 @@ class Interrupt : public QObject {
   Interrupt();
   ~Interrupt() override;
 
-  bool Requested() const { return requested_; }
+  bool Requested() const { return signal_ != 0; }
+  // The signal that was requested (SIGINT or SIGTERM), 0 while none was.
+  int Signal() const { return signal_; }
   // Waits in a local event loop for up to `limit`, ending early on an interrupt.
   void Wait(std::chrono::milliseconds limit);
 
@@ -28,7 +30,7 @@ class Interrupt : public QObject {
   void OnSignal();
 
   QSocketNotifier* notifier_ = nullptr;
-  bool requested_ = false;
+  int signal_ = 0;
 };
 
 }  // namespace vemo::cli

@@ -1,5 +1,7 @@
 #include "app/cli/MonitorLine.h"
 
+#include "app/cli/CliMessages.h"
+#include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
 
 #include <QEventLoop>
@@ -31,7 +33,10 @@ MonitorLine::~MonitorLine() {
 }
 
 void MonitorLine::Open(int portNumber, const std::string& devicePath) {
-  if (!devicePath.empty()) {
+  const bool byNumber = devicePath.empty();
+  devicePath_ = byNumber ? PortDevicePath(portNumber) : devicePath;
+  deviceName_ = vemo::cli::DeviceName(portNumber, devicePath_, byNumber);
+  if (!byNumber) {
     // The port component opens port numbers through the settings file's [Ports] map;
     // a private file maps port 1 to the device for this run only.
     mappingDir_ = std::make_unique<QTemporaryDir>();

@@ -28,6 +28,11 @@ class MonitorLine {
   // Waits one second with events running, as the program does after opening.
   void Settle();
 
+  // The device Open was given, as a path and as the user named it (the path, or
+  // "COM3 (/dev/ttyUSB0)"); empty before Open.
+  const std::string& DevicePath() const { return devicePath_; }
+  const std::string& DeviceName() const { return deviceName_; }
+
   TComPort& Port() { return port_; }
   TBuffer& Buffer() { return buffer_; }
   TVSWR_Monitor& Monitor() { return monitor_; }
@@ -36,6 +41,8 @@ class MonitorLine {
   // The data-available handler: the received block is copied into the receive buffer.
   void ComObjTriggerAvail(TCustomComPort& cp, uint16_t count);
 
+  std::string devicePath_;
+  std::string deviceName_;
   std::unique_ptr<QTemporaryDir> mappingDir_;
   TComPort port_;
   TBuffer buffer_;

@@ -13,7 +13,12 @@ bool TerminalPrompt::AskOkCancel(const std::string& text) {
   std::fputs(shown.c_str(), out_);
   std::fputs("OK or Cancel? [o/c] ", out_);
   std::fflush(out_);
+  asked_ = true;
+  lastAnswer_ = Answer();
+  return lastAnswer_;
+}
 
+bool TerminalPrompt::Answer() {
   std::string answer;
   int c = 0;
   while ((c = std::fgetc(in_)) != EOF && c != '\n') answer += static_cast<char>(c);

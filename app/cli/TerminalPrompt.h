@@ -13,9 +13,17 @@ class TerminalPrompt : public IOperatorPrompt {
   TerminalPrompt(std::FILE* in, std::FILE* out) : in_(in), out_(out) {}
   bool AskOkCancel(const std::string& text) override;
 
+  // Whether a question was asked at all, and the last answer (true for OK).
+  bool Asked() const { return asked_; }
+  bool LastAnswer() const { return lastAnswer_; }
+
  private:
+  bool Answer();
+
   std::FILE* in_;
   std::FILE* out_;
+  bool asked_ = false;
+  bool lastAnswer_ = false;
 };
 
 }  // namespace vemo::cli

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <locale.h>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -19,7 +20,9 @@ namespace vemo::test {
 namespace {
 
 using ::testing::Contains;
+using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::Eq;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -35,11 +38,15 @@ QString CliExecutable() {
   return QDir(QCoreApplication::applicationDirPath() + "/../bin").absoluteFilePath("vemoswr-cli");
 }
 
-void StartCli(QProcess& process, const std::vector<std::string>& args, const QString& ini) {
+using Environment = std::vector<std::pair<QString, QString>>;
+
+void StartCli(QProcess& process, const std::vector<std::string>& args, const QString& ini,
+              const Environment& extra = {}) {
   QStringList arguments;
   for (const std::string& a : args) arguments << QString::fromStdString(a);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("VEMOSWR_INI", ini);
+  for (const auto& [name, value] : extra) env.insert(name, value);
   process.setProcessEnvironment(env);
   process.start(CliExecutable(), arguments);
   ASSERT_TRUE(process.waitForStarted(5000)) << process.errorString().toStdString();
@@ -59,6 +66,18 @@ Result Finish(QProcess& process, int timeoutMs = 30000) {
   return r;
 }
 
+// Reads the output of a running process until it holds `count` lines (or ten seconds pass).
+QByteArray WaitForLines(QProcess& process, int count) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  QByteArray out;
+  while (out.count('\n') < count && elapsed.elapsed() < 10000) {
+    process.waitForReadyRead(200);
+    out += process.readAllStandardOutput();
+  }
+  return out;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
@@ -75,14 +94,16 @@ class CliTest : public ::testing::Test {
     device = sim.Start(args);
   }
   // vemoswr-cli --device <sim> args...
-  Result Cli(std::vector<std::string> args, const std::string& input = "") {
+  Result Cli(std::vector<std::string> args, const std::string& input = "",
+             const Environment& env = {}) {
     args.insert(args.begin(), {"--device", device});
-    return Plain(args, input);
+    return Plain(args, input, env);
   }
   // vemoswr-cli args... (no device added)
-  Result Plain(const std::vector<std::string>& args, const std::string& input = "") {
+  Result Plain(const std::vector<std::string>& args, const std::string& input = "",
+               const Environment& env = {}) {
     QProcess process;
-    StartCli(process, args, Ini());
+    StartCli(process, args, Ini(), env);
     if (!input.empty()) process.write(input.c_str());
     process.closeWriteChannel();
     return Finish(process);
@@ -164,6 +185,77 @@ TEST_F(CliTest, SettingsAreWrittenAndReadBack) {
   EXPECT_THAT(Lines(r.out), Contains("ptt_delay=2.03"));
 }
 
+TEST_F(CliTest, SetWritesHexadecimalValuesAsGiven) {
+  StartSim({"--model", "KRFMON04"});
+  Result r = Cli({"set", "vswr_level=0xC", "high_power_level=0x32", "fwd_dac_gain=0x8"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Cli({"settings"});
+  EXPECT_THAT(Lines(r.out), Contains("vswr_level=12"));
+  EXPECT_THAT(Lines(r.out), Contains("high_power_level=50"));
+  EXPECT_THAT(Lines(r.out), Contains("fwd_dac_gain=8"));
+}
+
+TEST_F(CliTest, NumbersUseAPointUnderADecimalCommaLocale) {
+  if (locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr))
+    freelocale(german);
+  else
+    GTEST_SKIP() << "no de_DE.UTF-8 locale installed";
+  const Environment german = {{"LC_ALL", "de_DE.UTF-8"}, {"LANG", "de_DE.UTF-8"}};
+  StartSim({"--full-scale", "625", "--forward", "62.5", "--reflected", "2.5"});
+  Result r = Cli({"read", "-n", "1", "--csv"}, "", german);
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(Lines(r.out).size(), 2u) << r.out;
+  EXPECT_EQ(QString::fromStdString(Lines(r.out)[1]).count(','), 8) << Lines(r.out)[1];
+  EXPECT_THAT(Lines(r.out)[1], HasSubstr(",62.5,2.5,1.50,"));
+
+  EXPECT_EQ(Cli({"set", "ptt_delay=1.5"}, "", german).status, 0);
+  EXPECT_THAT(Lines(Cli({"settings"}, "", german).out), Contains("ptt_delay=1.56"));
+  EXPECT_EQ(Cli({"fullscale", "33.3"}, "", german).out, "33.3\n");
+  r = Cli({"calibrate", "forward"}, "o\n", german);
+  EXPECT_THAT(r.out, HasSubstr("Connect      6.66 W in forward direction."));
+}
+
+TEST_F(CliTest, SettingsNeedAMonitorOfAKnownModel) {
+  StartSim({"--model", "ACME0001"});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"settings"}, {"set", "vswr_level=3"}}) {
+    const Result r = Cli(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_EQ(r.err, "vemoswr-cli: Power monitor is not connected.\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_THAT(sim.ReceivedCommands(), Each(Eq(std::string("I"))));
+}
+
+TEST_F(CliTest, SettingsTheModelLacksAreRefusedAndNotPrinted) {
+  StartSim({"--model", "KRFMON01", "--firmware", "2009-12-31"});
+  Result r = Cli({"set", "vswr_level=3", "relay2_sense=1", "ptt_enable=1"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("relay2_sense"));
+  EXPECT_THAT(r.err, HasSubstr("ptt_enable"));
+  EXPECT_THAT(r.err, HasSubstr("KRFMON01"));
+  EXPECT_THAT(r.err, Not(HasSubstr("vswr_level")));
+  EXPECT_THAT(sim.ReceivedCommands(), Each(Eq(std::string("I"))));
+  r = Cli({"settings"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(Lines(r.out), ElementsAre("vswr_level=7", "check_on_zero_power=0", "fwd_dac_gain=1",
+                                        "rfl_dac_gain=1"));
+  sim.Stop();
+
+  // This one takes the push-to-talk commands but cannot report whether push-to-talk is
+  // on: a delay alone would switch it off.
+  StartSim({"--model", "KRFMON01", "--firmware", "2010-06-01"});
+  r = Cli({"set", "ptt_delay=2"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("ptt_enable"));
+  EXPECT_THAT(sim.ReceivedCommands(), Each(Eq(std::string("I"))));
+  r = Cli({"set", "ptt_enable=1", "ptt_delay=2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Cli({"settings"});
+  EXPECT_THAT(Lines(r.out), Contains("ptt_delay=2.03"));
+  EXPECT_THAT(Lines(r.out), Not(Contains(HasSubstr("ptt_enable"))));
+}
+
 TEST_F(CliTest, FullScaleEepromAndAlarmReset) {
   StartSim({"--model", "KRFMON03"});
   Result r = Cli({"fullscale", "100"});
@@ -190,12 +282,27 @@ TEST_F(CliTest, CalibrationAsksOnTheTerminal) {
 
   StartSim({"--calibration-error"});
   r = Cli({"calibrate", "zero"}, "ok\nc\n");
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_THAT(r.out, HasSubstr("The SWR monitor returned an error while attempting\n"
                                "the calibration.\nDisconnect RF power now."));
   const std::vector<std::string> received = sim.ReceivedCommands();
   EXPECT_THAT(received, Contains("Y"));
   EXPECT_THAT(received, Contains("Q"));
+}
+
+TEST_F(CliTest, CalibrationSaysWhenTheStepDidNotStartOrWasCancelled) {
+  StartSim({"--no-prompt-calibration"});
+  Result r = Cli({"calibrate", "zero"}, "o\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("did not start the zero calibration step"));
+  EXPECT_THAT(r.out, Not(HasSubstr("OK or Cancel?")));
+  sim.Stop();
+
+  StartSim({});
+  r = Cli({"calibrate", "reflected"}, "c\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("reflected calibration step was cancelled"));
+  EXPECT_THAT(sim.ReceivedCommands(), Contains("Q"));
 }
 
 TEST_F(CliTest, PortNumbersResolveThroughTheSettingsFile) {
@@ -228,6 +335,65 @@ TEST_F(CliTest, FailuresEndWithStatusOneAndTheMessage) {
   r = Plain({"--device", dir.filePath("no-such-device").toStdString(), "identify"});
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
+}
+
+TEST_F(CliTest, SerialFailuresSayWhatHappenedAndNameTheDevice) {
+  const std::string missing = dir.filePath("no-such-device").toStdString();
+  QFile ini(Ini());
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[Ports]\nCOM4=" + missing + "\n").c_str());
+  ini.close();
+  struct Row {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Row rows[] = {
+      {{"--device", "/dev/null", "identify"}, "Cannot open /dev/null: it is not a serial device."},
+      {{"--device", missing, "identify"},
+       "Cannot open " + missing + ": the device does not exist."},
+      {{"--port", "4", "identify"},
+       "Cannot open COM4 (" + missing + "): the device does not exist."},
+  };
+  for (const Row& row : rows) {
+    const Result r = Plain(row.args);
+    EXPECT_EQ(r.status, 1) << row.message;
+    EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: " + row.message));
+    EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_THAT(r.err, Not(HasSubstr("ie_")));
+  }
+
+  // Reply bytes in a message are escaped: one failure, one line.
+  StartSim({"--model", "KRFMON03", "--stray-prefix", "\r\n\r\n\r\n\r\n\r\n"});
+  const Result r = Cli({"settings"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("Unexpected result\\r\\n\\r\\n"));
+}
+
+TEST_F(CliTest, OptionsTakeTheirValueAfterAnEqualsSign) {
+  StartSim({"--model", "KRFMON02", "--firmware", "2009-02-03"});
+  QFile ini(Ini());
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[Ports]\nCOM3=" + device + "\n").c_str());
+  ini.close();
+  for (const std::string& option : {"--device=" + device, std::string("--port=3")}) {
+    const Result r = Plain({option, "identify"});
+    EXPECT_EQ(r.status, 0) << option << ": " << r.err;
+    EXPECT_EQ(r.out, "model=KRFMON02 firmware=2009-02-03 known=yes\n") << option;
+  }
+  const Result version = Plain({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(QRegularExpression(R"(^vemoswr-cli \d+\.\d+(\.\d+)*\n$)")
+                  .match(QString::fromStdString(version.out))
+                  .hasMatch())
+      << version.out;
+}
+
+TEST_F(CliTest, OutOfRangeMessagesGiveTheBoundsAsWritten) {
+  EXPECT_THAT(Plain({"fullscale", "1e31"}).err,
+              HasSubstr("fullscale: '1e31' is not a number from 0.001 to 1e+30\n"));
+  EXPECT_THAT(Plain({"set", "ptt_delay=15"}).err,
+              HasSubstr("ptt_delay: '15' is not a number from 0 to 14.0625\n"));
 }
 
 TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
@@ -274,18 +440,25 @@ TEST_F(CliTest, ContinuousReadingEndsCleanlyOnInterrupt) {
   QProcess process;
   StartCli(process, {"--device", device, "read", "-i", "0.1", "--csv"}, Ini());
   // Each line is flushed as it is read: wait for a few.
-  QElapsedTimer elapsed;
-  elapsed.start();
-  QByteArray out;
-  while (out.count('\n') < 4 && elapsed.elapsed() < 10000) {
-    process.waitForReadyRead(200);
-    out += process.readAllStandardOutput();
-  }
+  const QByteArray out = WaitForLines(process, 4);
   ASSERT_GE(out.count('\n'), 4) << out.toStdString();
   ::kill(static_cast<pid_t>(process.processId()), SIGINT);
   const Result r = Finish(process, 8000);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, CountedReadingCutShortBySignalExitsWithTheSignalsStatus) {
+  StartSim({});
+  for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    QProcess process;
+    StartCli(process, {"--device", device, "read", "-n", "100", "-i", "0.1"}, Ini());
+    ASSERT_GE(WaitForLines(process, 2).count('\n'), 2);
+    ::kill(static_cast<pid_t>(process.processId()), signal);
+    const Result r = Finish(process, 8000);
+    EXPECT_EQ(r.status, status) << signal;
+    EXPECT_EQ(r.err, "");
+  }
 }
 
 TEST_F(CliTest, ReadingGoesOnAfterAFailureButStopsAtTheFourthInARow) {
@@ -317,7 +490,7 @@ TEST_F(CliTest, ReadingEndsWithinSecondsWhenTheDeviceDisappears) {
   elapsed.restart();
   const Result r = Finish(process, 15000);
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
+  EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: " + device + " has gone away"));
   EXPECT_LT(elapsed.elapsed(), 6000);
 }
 

@@ -1,7 +1,9 @@
 // The monitor's own calibration step and its dialogue with the operator.
 #include "SessionFixture.h"
 
+#include <clocale>
 #include <deque>
+#include <memory>
 
 namespace vemo::test {
 namespace {
@@ -47,6 +49,19 @@ TEST_F(SessionTest, CalibrationStepsAskForTheirPowerAndEndOnTheMonitorsWord) {
     EXPECT_THAT(op.shown, ElementsAre(r.message));
     EXPECT_THAT(port.sent(), ElementsAre("7", std::string(1, '0' + r.step), "Y"));
   }
+}
+
+TEST_F(SessionTest, CalibrationPowersUseAPointWhateverTheLocale) {
+  // The command-line tool and tests run with the user's locale for the C library.
+  const std::unique_ptr<const char, void (*)(const char*)> german(
+      std::setlocale(LC_NUMERIC, "de_DE.UTF-8"),
+      [](const char*) { std::setlocale(LC_NUMERIC, "C"); });
+  if (!german) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+  port.Answer(FullScaleReply(625)).Answer("PR?>").Answer("M\r\n>");
+  ScriptedOperator op({true});
+  monitor.DoCalibration(2, op);
+  EXPECT_THAT(op.shown,
+              ElementsAre("Connect    10.000 W in reflected direction. (Ok when ready)\r"));
 }
 
 TEST_F(SessionTest, CalibrationStepEndsSilentlyWithoutTheMonitorsPrompt) {
