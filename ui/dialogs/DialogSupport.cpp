@@ -41,8 +41,11 @@ void SettleLayout(QWidget* window) {
 }
 
 void ShowErrorMessage(QWidget* parent, const std::exception& failure) {
-  QMessageBox::critical(parent, QApplication::applicationDisplayName(),
-                        QString::fromUtf8(failure.what()));
+  ShowErrorMessage(parent, QString::fromUtf8(failure.what()));
+}
+
+void ShowErrorMessage(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, QApplication::applicationDisplayName(), text);
 }
 
 void AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPushButton** cancel) {

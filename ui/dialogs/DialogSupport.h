@@ -10,6 +10,7 @@ class QDialog;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QString;
 class QWidget;
 
 namespace vemo {
@@ -28,6 +29,7 @@ void SettleLayout(QWidget* window);
 
 // Shows the failure's own message in an error box titled with the application's name.
 void ShowErrorMessage(QWidget* parent, const std::exception& failure);
+void ShowErrorMessage(QWidget* parent, const QString& text);
 
 // An OK button (default, bold, with the style's OK icon) and a Cancel button (with the
 // Cancel icon, rejecting dialog), right-aligned in a row appended to layout.
