@@ -190,6 +190,17 @@ MonitorSettings TdlgOptionsDualRelay::ReadSettings() {
   return s;
 }
 
+void TdlgOptionsDualRelay::accept() {
+  try {
+    confirmed_ = ReadSettings();
+  } catch (const std::exception& e) {
+    // Reported while the dialog is still open, so that no edit is lost.
+    ShowErrorMessage(this, e);
+    return;
+  }
+  QDialog::accept();
+}
+
 void TdlgOptionsDualRelay::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   CenterOnScreen(this);
