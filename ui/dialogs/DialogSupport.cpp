@@ -4,6 +4,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -38,6 +39,16 @@ void SettleLayout(QWidget* window) {
     layout->invalidate();
     layout->activate();
   }
+}
+
+void ReserveCaptionWidth(QDialog* dialog, QBoxLayout* layout) {
+  // Title bars commonly use a bold face of about the application's size; the icon, the
+  // close button and the margins take roughly the rest.
+  constexpr int kTitleBarFurniture = 112;
+  QFont font = QApplication::font();
+  font.setBold(true);
+  const int caption = QFontMetrics(font).horizontalAdvance(dialog->windowTitle());
+  layout->addStrut(caption + kTitleBarFurniture);
 }
 
 void ShowErrorMessage(QWidget* parent, const std::exception& failure) {

@@ -123,6 +123,7 @@ void TdlgOptions::FormCreate() {
   main->setSizeConstraint(QLayout::SetFixedSize);
   main->addWidget(grpbxAlarmSettings);
   AddOkCancelRow(this, main, &OKBtn, &CancelBtn);
+  ReserveCaptionWidth(this, main);
   connect(OKBtn, &QPushButton::clicked, this, &TdlgOptions::OKBtnClick);
 
   RebuildVSWRList(6);

@@ -146,6 +146,7 @@ void TdlgOptionsDualRelay::FormCreate() {
   main->addWidget(grpbxAlarmSettings);
   main->addWidget(grpbxDACSettings);
   AddOkCancelRow(this, main, &OKBtn, &CancelBtn);
+  ReserveCaptionWidth(this, main);
   connect(OKBtn, &QPushButton::clicked, this, &TdlgOptionsDualRelay::OKBtnClick);
 
   RebuildVSWRList();
