@@ -182,6 +182,8 @@ void TFormMain::PlacePanels(bool meterShown) {
     Panel_Display->move(2, 2);
     Panel1->move(2, PanelDisplayHeight + 6);  // below the client area
   }
+  // Out of sight, the dial and the range list must not take Tab stops (or keys) either.
+  Panel1->setVisible(meterShown);
   TestPanel->move(clientWidth_, 2);
 }
 

@@ -109,6 +109,8 @@ void TFormMain::CreateReadouts() {
   editDBm1 = Readout(p, QStringLiteral("editDBm1"), 24, QRect(kRight, 22, kWidth, 29), false);
   editDBM = Readout(p, QStringLiteral("editDBM"), 24, QRect(kRight, 22, kWidth, 29), false);
   editDBM->raise();
+  // editDBm1 lies hidden under editDBM: no Tab stop for a box nobody can see.
+  editDBm1->setFocusPolicy(Qt::NoFocus);
 
   Label2D = Caption(p, tr("Reflected Power (KW):"), kLeft, 57, kRight - kLeft);
   Label4D = Caption(p, tr("V.S.W.R.:"), kRight, 57, kWidth);
