@@ -72,6 +72,7 @@ void TdlgAbout::FormCreate() {
   main->setSizeConstraint(QLayout::SetFixedSize);
   main->addWidget(Panel1);
   main->addWidget(OKButton, 0, Qt::AlignHCenter);
+  ReserveCaptionWidth(this, main);
 }
 
 void TdlgAbout::showEvent(QShowEvent* event) {

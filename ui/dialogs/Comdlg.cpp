@@ -31,6 +31,7 @@ void TdlgComm::FormCreate() {
   main->setSizeConstraint(QLayout::SetFixedSize);
   main->addWidget(grpbxCommPort);
   AddOkCancelRow(this, main, &OKBtn, &CancelBtn);
+  ReserveCaptionWidth(this, main);
   connect(OKBtn, &QPushButton::clicked, this, &TdlgComm::OKBtnClick);
   cmbobxCommPort->setCurrentIndex(0);
 }

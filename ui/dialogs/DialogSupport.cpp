@@ -4,6 +4,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -40,9 +41,22 @@ void SettleLayout(QWidget* window) {
   }
 }
 
+void ReserveCaptionWidth(QDialog* dialog, QBoxLayout* layout) {
+  // Title bars commonly use a bold face of about the application's size; the icon, the
+  // close button and the margins take roughly the rest.
+  constexpr int kTitleBarFurniture = 112;
+  QFont font = QApplication::font();
+  font.setBold(true);
+  const int caption = QFontMetrics(font).horizontalAdvance(dialog->windowTitle());
+  layout->addStrut(caption + kTitleBarFurniture);
+}
+
 void ShowErrorMessage(QWidget* parent, const std::exception& failure) {
-  QMessageBox::critical(parent, QApplication::applicationDisplayName(),
-                        QString::fromUtf8(failure.what()));
+  ShowErrorMessage(parent, QString::fromUtf8(failure.what()));
+}
+
+void ShowErrorMessage(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, QApplication::applicationDisplayName(), text);
 }
 
 void AddOkCancelRow(QDialog* dialog, QBoxLayout* layout, QPushButton** ok, QPushButton** cancel) {

@@ -10,6 +10,7 @@ class QDialog;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QString;
 class QWidget;
 
 namespace vemo {
@@ -26,8 +27,13 @@ void CenterOnScreen(QWidget* window);
 // layouts settle through posted events only after the window appeared).
 void SettleLayout(QWidget* window);
 
+// Keeps dialog at least as wide as its title bar needs to show the whole caption, with
+// room for the window manager's icon and buttons; layout is the dialog's own layout.
+void ReserveCaptionWidth(QDialog* dialog, QBoxLayout* layout);
+
 // Shows the failure's own message in an error box titled with the application's name.
 void ShowErrorMessage(QWidget* parent, const std::exception& failure);
+void ShowErrorMessage(QWidget* parent, const QString& text);
 
 // An OK button (default, bold, with the style's OK icon) and a Cancel button (with the
 // Cancel icon, rejecting dialog), right-aligned in a row appended to layout.

@@ -1,11 +1,14 @@
 #include "ui/dialogs/OptnsDlg.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <optional>
 
 #include "ui/controls/NumEdit.h"
 #include "ui/dialogs/DialogSupport.h"
@@ -21,6 +24,35 @@ QCheckBox* NewCheck(const char* name, const char* caption, QWidget* parent) {
 }
 
 }  // namespace
+
+// While OK sends: hourglass, settings and buttons disabled, further OKs and closes refused.
+// The session keeps the event loop running while it waits for each reply, so without this
+// a second OK (or Enter) would start a second sequence inside the first and interleave
+// their commands and replies.
+class TdlgOptions::SendingScope {
+ public:
+  explicit SendingScope(TdlgOptions& dialog) : dialog_(dialog) {
+    dialog_.sending_ = true;
+    SetEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~SendingScope() {
+    QApplication::restoreOverrideCursor();
+    SetEnabled(true);
+    dialog_.sending_ = false;
+  }
+  SendingScope(const SendingScope&) = delete;
+  SendingScope& operator=(const SendingScope&) = delete;
+
+ private:
+  void SetEnabled(bool enabled) {
+    dialog_.grpbxAlarmSettings->setEnabled(enabled);
+    dialog_.OKBtn->setEnabled(enabled);
+    dialog_.CancelBtn->setEnabled(enabled);
+  }
+
+  TdlgOptions& dialog_;
+};
 
 TdlgOptions::TdlgOptions(ISettingsForwarders* forwarders, QWidget* parent)
     : QDialog(parent), forwarders_(forwarders) {
@@ -91,6 +123,7 @@ void TdlgOptions::FormCreate() {
   main->setSizeConstraint(QLayout::SetFixedSize);
   main->addWidget(grpbxAlarmSettings);
   AddOkCancelRow(this, main, &OKBtn, &CancelBtn);
+  ReserveCaptionWidth(this, main);
   connect(OKBtn, &QPushButton::clicked, this, &TdlgOptions::OKBtnClick);
 
   RebuildVSWRList(6);
@@ -166,14 +199,28 @@ MonitorSettings TdlgOptions::ReadControls() {
 }
 
 void TdlgOptions::OKBtnClick() {
+  if (sending_) return;
   const MonitorSettings s = ReadControls();
-  try {
-    SendOptionsSettings(s, *forwarders_);
-  } catch (const std::exception& e) {
-    ShowErrorMessage(this, e);
+  std::optional<QString> failure;
+  {
+    SendingScope sending(*this);
+    try {
+      SendOptionsSettings(s, *forwarders_);
+    } catch (const std::exception& e) {
+      failure = QString::fromUtf8(e.what());
+    }
+  }
+  // Shown once the controls are back, so that the user can correct and try again.
+  if (failure) {
+    ShowErrorMessage(this, *failure);
     return;
   }
   accept();
+}
+
+void TdlgOptions::done(int result) {
+  if (sending_) return;
+  QDialog::done(result);
 }
 
 void TdlgOptions::showEvent(QShowEvent* event) {

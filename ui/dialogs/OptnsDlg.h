@@ -5,7 +5,8 @@
 //
 // Use: create once; before each showing call SetDeviceEnabled for the attached monitor and
 // Fill with the settings read from it, then exec(). OK sends all nine settings through the
-// forwarders and closes with QDialog::Accepted; Cancel sends nothing.
+// forwarders and closes with QDialog::Accepted; Cancel sends nothing. While OK sends, the
+// dialog's controls are disabled and a second OK or a close is ignored.
 
 #include <QDialog>
 
@@ -48,7 +49,12 @@ class TdlgOptions : public QDialog {
 
   // Sends every setting in order through the forwarders and closes with OK. A failure
   // while sending is shown and the dialog stays open; what was sent before it stays sent.
+  // Ignored while a send is under way.
   void OKBtnClick();
+  bool Sending() const { return sending_; }
+
+  // Refused while OK sends: the send runs inside the dialog's showing.
+  void done(int result) override;
 
   QGroupBox* grpbxAlarmSettings;
   QCheckBox* chkbxAlarmEnable;
@@ -77,6 +83,8 @@ class TdlgOptions : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  class SendingScope;
+
   TAlarmControls AlarmControls() const;
   void FormCreate();
   void RebuildVSWRList(int count);
@@ -89,6 +97,7 @@ class TdlgOptions : public QDialog {
   QVBoxLayout* settingsLayout_ = nullptr;
   OptionsLayout layout_ = OptionsLayout::None;
   MonitorSettings filled_;
+  bool sending_ = false;
 };
 
 }  // namespace vemo

@@ -146,6 +146,7 @@ void TdlgOptionsDualRelay::FormCreate() {
   main->addWidget(grpbxAlarmSettings);
   main->addWidget(grpbxDACSettings);
   AddOkCancelRow(this, main, &OKBtn, &CancelBtn);
+  ReserveCaptionWidth(this, main);
   connect(OKBtn, &QPushButton::clicked, this, &TdlgOptionsDualRelay::OKBtnClick);
 
   RebuildVSWRList();
@@ -188,6 +189,17 @@ MonitorSettings TdlgOptionsDualRelay::ReadSettings() {
   s.FwdDACGain = GainOf(cmbobxFwdDACGain);
   s.RflDACGain = GainOf(cmbobxRflDACGain);
   return s;
+}
+
+void TdlgOptionsDualRelay::accept() {
+  try {
+    confirmed_ = ReadSettings();
+  } catch (const std::exception& e) {
+    // Reported while the dialog is still open, so that no edit is lost.
+    ShowErrorMessage(this, e);
+    return;
+  }
+  QDialog::accept();
 }
 
 void TdlgOptionsDualRelay::showEvent(QShowEvent* event) {

@@ -3,9 +3,10 @@
 // a second one for the power alarms, and the gains of the two analog outputs. It sends
 // nothing itself; the main window sends what it reads back (SendDualRelaySettings).
 //
-// Use: create once; before each showing call SetDeviceEnabled and Fill, then exec(). On
-// QDialog::Accepted call ReadSettings (which raises EConvertError for a gain text that is
-// not a number, before anything is sent) and pass the record to SendDualRelaySettings.
+// Use: create once; before each showing call SetDeviceEnabled and Fill, then exec(). OK
+// closes only when every control reads back (a gain text that is not a gain is reported
+// and the dialog stays open with the user's edits); on QDialog::Accepted pass Confirmed()
+// to SendDualRelaySettings.
 
 #include <QDialog>
 
@@ -44,6 +45,11 @@ class TdlgOptionsDualRelay : public QDialog {
   MonitorSettings ReadSettings();
 
   void OKBtnClick() { accept(); }
+  // Reads the controls back: on success keeps the record as Confirmed() and closes with
+  // OK; a conversion error is shown and the dialog stays open.
+  void accept() override;
+  // The settings as they were when OK closed the dialog.
+  const MonitorSettings& Confirmed() const { return confirmed_; }
 
   QGroupBox* grpbxAlarmSettings;
   QCheckBox* chkbxLatchAlarm;
@@ -84,6 +90,7 @@ class TdlgOptionsDualRelay : public QDialog {
   void RebuildVSWRList();
 
   MonitorSettings filled_;
+  MonitorSettings confirmed_;
 };
 
 }  // namespace vemo

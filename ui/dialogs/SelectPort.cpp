@@ -67,6 +67,7 @@ void TComSelectForm::FormCreate(const std::vector<int>& portNumbers) {
   main->addWidget(Bevel1);
   main->addWidget(PortsComboBox);
   main->addLayout(buttons);
+  ReserveCaptionWidth(this, main);
 }
 
 int TComSelectForm::SelectedPort() const {

@@ -24,6 +24,7 @@
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
 #include "ui/dialogs/CalWiz.h"
+#include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
 
@@ -130,17 +131,15 @@ void TFormMain::FormCreate() {
 
 void TFormMain::ReadSettings() {
   const ProfileFile ini(IniFileName_);
-  const QRect screen = QGuiApplication::primaryScreen()
-                           ? QGuiApplication::primaryScreen()->geometry()
-                           : QRect(0, 0, 1024, 768);
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  const QRect screen = primary ? primary->geometry() : QRect(0, 0, 1024, 768);
+  QList<QRect> screens;
+  for (const QScreen* s : QGuiApplication::screens()) screens.append(s->geometry());
+  if (screens.isEmpty()) screens.append(screen);
   const int top = ini.ReadInteger("Window", "Top", 5);
   const int left = ini.ReadInteger("Window", "Left", 50);
   // The height with the meter decides, shown or not, so the window fits either way.
-  const int y = top + clientHeightWithMeter_ < screen.height()
-                    ? top
-                    : screen.height() / 2 - clientHeightWithMeter_ / 2;
-  const int x = left + clientWidth_ < screen.width() ? left : screen.width() / 2 - clientWidth_ / 2;
-  move(x, y);
+  move(MainWindowPosition(left, top, QSize(clientWidth_, clientHeightWithMeter_), screen, screens));
 
   ComObj_->SetComNumber(static_cast<uint16_t>(ini.ReadInteger("Communication", "ComPort", 1)));
   mnuViewMeter->setChecked(ini.ReadBool("Meter", "Visible", false));
@@ -183,6 +182,8 @@ void TFormMain::PlacePanels(bool meterShown) {
     Panel_Display->move(2, 2);
     Panel1->move(2, PanelDisplayHeight + 6);  // below the client area
   }
+  // Out of sight, the dial and the range list must not take Tab stops (or keys) either.
+  Panel1->setVisible(meterShown);
   TestPanel->move(clientWidth_, 2);
 }
 

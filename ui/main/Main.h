@@ -95,8 +95,10 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // --- Display ----------------------------------------------------------------------------
   // Computes and shows every read-out for forward and reflected power in watts and moves
-  // the dial.
+  // the dial. The read-outs count as fresh again.
   void DisplayReading(double forward, double reflected);
+  // True from a failed reading until the next one is shown: the read-outs are greyed.
+  bool ReadoutsStale() const { return readoutsStale_; }
   void UpdateMeterPosition(int32_t p);
   void SetAlarmIndicator(bool alarm);
   void cmboRangeListChange();
@@ -232,6 +234,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void SetClientSize(int width, int height);
   void PlacePanels(bool meterShown);
   void UpdateConnectionLabel();
+  void SetReadoutsStale(bool stale);
 
   // Shutdown (Main.cpp).
   void FormClose();
@@ -293,6 +296,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   int clientHeightNoMeter_ = 0;    // Panel_Display height + 4
   int clientHeightWithMeter_ = 0;  // both panels + 6
 
+  bool readoutsStale_ = false;
   int tickDepth_ = 0;
   bool closePending_ = false;  // the window is to close once the running tick ends
   bool exitPending_ = false;   // ... and the port to be closed first ("E&xit")

@@ -39,10 +39,7 @@ QLineEdit* Readout(QWidget* parent, const QString& name, int pixelSize, QRect ge
   edit->setGeometry(geometry);
   edit->setFont(ReadoutFont(pixelSize));
   edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  edit->setStyleSheet(
-      QStringLiteral("QLineEdit { background-color: black; color: lime; border: 1px solid #4a4a4a;"
-                     " border-radius: 2px; padding: 0px 3px; selection-background-color: #1f6f1f;"
-                     " selection-color: white; }"));
+  edit->setStyleSheet(ReadoutStyleSheet(false));
   edit->setReadOnly(readOnly);
   // The read-outs are for looking at; only the dBm boxes are ordinary tab stops.
   edit->setFocusPolicy(readOnly ? Qt::ClickFocus : Qt::StrongFocus);
@@ -112,6 +109,8 @@ void TFormMain::CreateReadouts() {
   editDBm1 = Readout(p, QStringLiteral("editDBm1"), 24, QRect(kRight, 22, kWidth, 29), false);
   editDBM = Readout(p, QStringLiteral("editDBM"), 24, QRect(kRight, 22, kWidth, 29), false);
   editDBM->raise();
+  // editDBm1 lies hidden under editDBM: no Tab stop for a box nobody can see.
+  editDBm1->setFocusPolicy(Qt::NoFocus);
 
   Label2D = Caption(p, tr("Reflected Power (KW):"), kLeft, 57, kRight - kLeft);
   Label4D = Caption(p, tr("V.S.W.R.:"), kRight, 57, kWidth);

@@ -34,7 +34,7 @@ void TFormMain::ShowMonitorOptions() {
     dialog->SetDeviceEnabled(true, Monitor_->ModelId(), Monitor_->FirmwareDate());
     dialog->Fill(settings);
     if (dialog->exec() != QDialog::Accepted) return;
-    SendDualRelaySettings(dialog->ReadSettings(), *this,
+    SendDualRelaySettings(dialog->Confirmed(), *this,
                           [this](uint16_t gains) { Monitor_->WriteDACGains(gains); });
   } else {
     // This dialog sends the confirmed settings itself, through the forwarders.

@@ -8,6 +8,7 @@
 
 #include "monitor/VSWRMon.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainStyle.h"
 #include "ui/main/Readout.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
@@ -29,6 +30,20 @@ void TFormMain::DisplayReading(double forward, double reflected) {
   Edit_Transmited_Power->setText(QString::fromStdString(readout.TransmittedText));
   editDBm1->setText(QString::fromStdString(readout.DBmText));
   editDBM->setText(QString::fromStdString(readout.DBmText));
+  SetReadoutsStale(false);
+}
+
+void TFormMain::SetReadoutsStale(bool stale) {
+  if (stale == readoutsStale_) return;
+  readoutsStale_ = stale;
+  const QString styleSheet = ReadoutStyleSheet(stale);
+  const QString hint =
+      stale ? tr("The last reading failed: this is the one before it.") : QString();
+  for (QLineEdit* edit : {Edit_Forward_Power, Edit_Reverse_Power, Edit_VSWR, Edit_Return_Loss,
+                          Edit_Rho, Edit_Transmited_Power, editDBm1, editDBM}) {
+    edit->setStyleSheet(styleSheet);
+    edit->setToolTip(hint);
+  }
 }
 
 void TFormMain::UpdateMeterPosition(int32_t p) {

@@ -31,8 +31,10 @@ TApplicationForms::~TApplicationForms() {
 }
 
 void InitApplication() {
+  // The name only, no display name: the window system would append a display name to
+  // every window's title, and the dialogs' captions would be cut to make room for it.
+  // Message boxes, which are titled with the display name, fall back to this name.
   QApplication::setApplicationName(QStringLiteral("VemoSWR"));
-  QApplication::setApplicationDisplayName(QStringLiteral("VemoSWR"));
   QApplication::setWindowIcon(ApplicationIcon());
   SetApplicationHelpFile(QString::fromLatin1(kHelpFileName));
   InstallPortSelectionDialog();

@@ -111,16 +111,19 @@ void TFormMain::ContinuousReading() {
     SetRS232Active(false);
   } catch (const ESerialException& e) {
     // The port itself failed: retrying cannot help.
+    SetReadoutsStale(true);
     StopContinuous();
     ShowMessage(QString::fromStdString(e.message()));
   } catch (const std::exception& e) {
     // A time-out or a garbled reply may be a passing disturbance: retry silently a few times.
+    SetReadoutsStale(true);
     ++CommFailCount_;
     if (CommFailCount_ > kSilentFailures) {
       StopContinuous();
       ShowMessage(QString::fromStdString(e.what()));
     }
   } catch (...) {
+    SetReadoutsStale(true);
     StopContinuous();
     ShowMessage(tr("An Exception Occurred"));
   }
@@ -134,6 +137,7 @@ void TFormMain::TakeReading() {
     SetRS232Active(false);
   } catch (...) {
     SetRS232Active(false);
+    SetReadoutsStale(true);
     ShowFailureByClass(std::current_exception());
   }
 }

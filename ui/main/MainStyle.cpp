@@ -23,6 +23,18 @@ QFont ReadoutFont(int pixelSize) {
   return font;
 }
 
+QColor ReadoutTextColour(bool stale) {
+  return stale ? QColor(0x90, 0x90, 0x90) : QColor(0x00, 0xff, 0x00);
+}
+
+QString ReadoutStyleSheet(bool stale) {
+  return QStringLiteral(
+             "QLineEdit { background-color: black; color: %1; border: 1px solid #4a4a4a;"
+             " border-radius: 2px; padding: 0px 3px; selection-background-color: #1f6f1f;"
+             " selection-color: white; }")
+      .arg(ReadoutTextColour(stale).name());
+}
+
 QColor ButtonFace() {
   return QApplication::palette().color(QPalette::Button);
 }

@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QString>
 
 class QLabel;
 class QWidget;
@@ -12,6 +13,11 @@ namespace vemo {
 // Bold monospace for the read-outs: "Courier New" where it is installed, else a
 // metric-compatible face ("Liberation Mono"), else the system's fixed font.
 QFont ReadoutFont(int pixelSize);
+
+// The read-outs' text: lime on black while they show the latest reading; a readable grey
+// once a reading has failed and they still show the last good one.
+QColor ReadoutTextColour(bool stale);
+QString ReadoutStyleSheet(bool stale);
 
 // The system's button-face colour: the indicators' colour when they show nothing.
 QColor ButtonFace();

@@ -10,6 +10,7 @@ add_library(ui_main STATIC
   MainPolling.cpp
   MainStyle.cpp
   MainTestPanel.cpp
+  WindowPlacement.cpp
 )
 target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ui_main PUBLIC

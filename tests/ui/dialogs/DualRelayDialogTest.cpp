@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTest>
 
 #include "platform/Exception.h"
+#include "tests/ui/controls/ModalWatcher.h"
 #include "tests/ui/dialogs/DialogGeometry.h"
 #include "ui/controls/NumEdit.h"
 
@@ -118,6 +120,29 @@ TEST_F(DualRelayDialog, AGainThatIsNotOneDigitRaisesTheConversionError) {
       EXPECT_STREQ(e.what(), c.message);
     }
   }
+}
+
+TEST_F(DualRelayDialog, AnInvalidGainIsReportedOnOkAndTheDialogStaysOpenWithTheEdits) {
+  dialog_.show();
+  dialog_.chkbxRelay2Sense->setChecked(true);
+  dialog_.cmbobxFwdDACGain->setCurrentText("x");
+  {
+    test::ModalWatcher boxes;
+    QTest::mouseClick(dialog_.OKBtn, Qt::LeftButton);
+    EXPECT_EQ(boxes.Count(), 1);
+    EXPECT_EQ(boxes.Text(), "'x' is not a valid integer value");
+  }
+  EXPECT_TRUE(dialog_.isVisible());
+  EXPECT_NE(dialog_.result(), QDialog::Accepted);
+  EXPECT_TRUE(dialog_.chkbxRelay2Sense->isChecked());
+  EXPECT_EQ(dialog_.cmbobxFwdDACGain->currentText(), "x");
+
+  // Corrected, OK closes and keeps what the controls showed.
+  dialog_.cmbobxFwdDACGain->setCurrentText("2");
+  QTest::mouseClick(dialog_.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(dialog_.result(), QDialog::Accepted);
+  EXPECT_TRUE(dialog_.Confirmed().Relay2Sense);
+  EXPECT_EQ(dialog_.Confirmed().DACGains(), 0x0802);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <string>
@@ -19,6 +20,7 @@
 #include "serial/ComPort.h"
 #include "tests/serial/PtyPeer.h"
 #include "tests/support/SimProcess.h"
+#include "tests/ui/controls/ModalWatcher.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/dialogs/OptionsSending.h"
 #include "ui/dialogs/OptnsDlg.h"
@@ -196,6 +198,44 @@ INSTANTIATE_TEST_SUITE_P(
         SingleRelayCase{"VPMon002", "2003-11-20", OptionsLayout::G, true, false, true, 13},
         // Not in the layout table: only OK and Cancel, and what every model has is sent.
         SingleRelayCase{"TQAMO001", "2010-01-08", OptionsLayout::None, false, true, false, 6}));
+
+// The session keeps the event loop running while it waits for each reply. A second OK, an
+// Enter or an Escape meanwhile must neither start a second sequence inside the first (its
+// commands and replies would interleave) nor close the dialog under it.
+TEST_F(OptionsAgainstSimulator, OkEnterAndEscapeWhileOkSendsAreIgnored) {
+  Connect("KRFMON03", "2010-01-08");
+  TdlgOptions dialog(&forwarders_);
+  const auto showFilled = [&] {
+    dialog.SetDeviceEnabled(true, monitor_.ModelId(), monitor_.FirmwareDate());
+    dialog.Fill(ReadAll());
+    dialog.show();
+  };
+  showFilled();
+  test::ModalWatcher boxes;
+  bool lockedWhileSending = false;
+  // Fires in the first wait for a reply, inside the first OK.
+  QTimer::singleShot(0, &dialog, [&] {
+    lockedWhileSending =
+        dialog.Sending() && !dialog.OKBtn->isEnabled() && !dialog.grpbxAlarmSettings->isEnabled();
+    QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+  const size_t mark = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  const Commands sent = Since(mark);
+  EXPECT_TRUE(lockedWhileSending);
+  EXPECT_EQ(boxes.Count(), 0) << boxes.Text().toStdString();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_TRUE(dialog.OKBtn->isEnabled());
+
+  // One undisturbed OK of the same settings sends the same sequence.
+  showFilled();
+  const size_t again = Mark();
+  QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+  EXPECT_EQ(sent, Since(again));
+  ExpectNoUnsupportedCommand();
+}
 
 class DualRelayAgainstSimulator : public OptionsAgainstSimulator {
  protected:

@@ -1,19 +1,27 @@
 // The dialogs the menu opens from the polling tick: monitor options (single- and
 // dual-relay), the port dialog and the calibration wizard.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 
+#include "platform/HelpViewer.h"
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
+#include "ui/dialogs/Aboutdlg.h"
+#include "ui/dialogs/CalWiz.h"
 #include "ui/dialogs/Comdlg.h"
 #include "ui/dialogs/OptnsDlg.h"
+#include "ui/dialogs/OptnsDlgDualRelay.h"
+#include "ui/dialogs/SelectPort.h"
 
 namespace vemo::test {
 namespace {
@@ -132,6 +140,32 @@ TEST_F(DialogsTest, PortDialogReconnectsWhetherOrNotThePortChanged) {
   EXPECT_TRUE(f.Connected());
   EXPECT_EQ(f.lblConnection->text(), "COM2  VPMon002");
   EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DialogsTest, EveryDialogShowsItsWholeCaption) {
+  // The window system appends a display name, when one is set, to every title.
+  InitApplication();
+  SetApplicationHelpFile({});
+  const QString name = QCoreApplication::applicationName();
+  QCoreApplication::setApplicationName(QStringLiteral("probe"));
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe")
+      << "a display name is appended to every dialog's title";
+  QCoreApplication::setApplicationName(name);
+
+  StartSim();
+  OpenWithDialogs();
+  TComSelectForm selectPort(std::vector<int>{1, 2});
+  QFont bold = QApplication::font();
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
+  for (QDialog* dialog : std::initializer_list<QDialog*>{
+           appForms->dlgComm.get(), appForms->dlgAbout.get(), appForms->dlgCalWizard.get(),
+           appForms->dlgOptions.get(), appForms->dlgOptionsDualRelay.get(), &selectPort}) {
+    dialog->layout()->activate();
+    // The caption, and at least a close button beside it.
+    EXPECT_GE(dialog->width(), metrics.horizontalAdvance(dialog->windowTitle()) + 64)
+        << dialog->windowTitle().toStdString();
+  }
 }
 
 TEST_F(DialogsTest, CalibrationWizardSuspendsContinuousPollingAndItResumesSlower) {

@@ -1,12 +1,14 @@
 // What the window shows: units and formats by full scale, the dial and its range list,
 // the meter toggle, the diagnostics panel and the help window.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -176,6 +178,25 @@ TEST_F(DisplayTest, DiagnosticsPanelDrivesTheDisplayWithoutTheMonitor) {
   f.Button2->click();
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"BufferEmptyCount =0\rCommFailCount =0"});
   EXPECT_EQ(Commands(), sent);
+}
+
+TEST_F(DisplayTest, TabStopsOnlyOnControlsTheUserCanSee) {
+  StartSim();
+  TFormMain& f = Open();
+  f.show();
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  f.editDBM->setFocus();
+  const QRect client = f.centralWidget()->rect();
+  for (int i = 0; i < 8; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* w = QApplication::focusWidget();
+    ASSERT_NE(w, nullptr);
+    EXPECT_NE(w, f.editDBm1) << "Tab " << i << " landed under the dBm box";
+    const QRect shown(w->mapTo(f.centralWidget(), QPoint(0, 0)), w->size());
+    EXPECT_TRUE(w->isVisible() && client.contains(shown))
+        << "Tab " << i << " landed on " << w->objectName().toStdString() << ", out of sight";
+  }
 }
 
 TEST_F(DisplayTest, HelpShowsTheManualShippedWithTheProgram) {

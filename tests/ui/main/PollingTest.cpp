@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
 #include "platform/ProfileFile.h"
@@ -99,6 +101,7 @@ TEST_F(PollingTest, ThreeFailuresPassSilentlyAndTheFourthStopsWithItsMessage) {
   ASSERT_TRUE(WaitUntil([&] { return !f.Continuous(); }, std::chrono::seconds(25)));
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Timeout"});
   EXPECT_EQ(countAtMessage, std::vector<int32_t>{4});
+  EXPECT_TRUE(f.ReadoutsStale());
   EXPECT_FALSE(f.spdbtnContinuous->isChecked());
   EXPECT_EQ(IndicatorColour(f.pnlRS232), ButtonFace());
   EXPECT_TRUE(f.Connected());
@@ -110,6 +113,41 @@ TEST_F(PollingTest, ThreeFailuresPassSilentlyAndTheFourthStopsWithItsMessage) {
   EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Timeout", "Timeout"}));
   EXPECT_EQ(countAtMessage.back(), 5);
   EXPECT_EQ(CountCommand("I"), 1u);
+}
+
+TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
+  // The monitor on COM1 answers identification and one reading, then falls silent.
+  StartSim({"--stop-after", "3"});
+  SimProcess second;
+  ProfileFile(iniPath).WriteString("Ports", "COM2", second.Start({"--noise", "0"}));
+  TFormMain& f = Open();
+  const QList<QLineEdit*> readouts = {
+      f.Edit_Forward_Power, f.Edit_Reverse_Power,    f.Edit_VSWR, f.Edit_Return_Loss,
+      f.Edit_Rho,           f.Edit_Transmited_Power, f.editDBM,   f.editDBm1};
+  const auto expectColour = [&](bool stale, const char* when) {
+    for (QLineEdit* edit : readouts) {
+      edit->ensurePolished();
+      EXPECT_EQ(edit->palette().color(QPalette::Text), ReadoutTextColour(stale))
+          << edit->objectName().toStdString() << " " << when;
+    }
+  };
+  TriggerAndWait();
+  expectColour(false, "after a good reading");
+  const QString lastGood = f.Edit_Forward_Power->text();
+
+  f.mnuCommands_T->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return !messages.empty() && !f.TickRunning(); }));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Timeout"});
+  EXPECT_EQ(f.Edit_Forward_Power->text(), lastGood);
+  expectColour(true, "after the failed reading");
+
+  ASSERT_TRUE(f.ChangeComPort(2));
+  f.mnuCommands_T->trigger();
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::vector<std::string> c = second.ReceivedCommands();
+    return std::count(c.begin(), c.end(), "T") == 1 && !f.TickRunning();
+  }));
+  expectColour(false, "after the next good reading");
 }
 
 TEST_F(PollingTest, PortFailureStopsContinuousPollingAtOnce) {

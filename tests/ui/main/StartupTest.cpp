@@ -12,12 +12,14 @@
 #include <QScreen>
 #include <QTest>
 
+#include <climits>
 #include <clocale>
 #include <cstdio>
 
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
+#include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
 
@@ -71,6 +73,50 @@ TEST_F(StartupTest, WindowOutsideTheScreenIsCentred) {
     TFormMain& f = Open();
     EXPECT_EQ(f.pos(), row.expected) << "Top " << row.top << " Left " << row.left;
     form.reset();
+  }
+}
+
+TEST(MainWindowPlacement, AWindowOffEveryScreenComesBackOntoThePrimaryOne) {
+  const QSize size(301, 417);
+  const QRect primary(0, 0, 1280, 1024);
+  const QRect leftScreen(-1920, 0, 1920, 1080);
+  const int centreX = 640 - 150, centreY = 512 - 208;
+  struct Row {
+    int left, top;
+    QList<QRect> screens;
+    QPoint expected;
+  };
+  const Row rows[] = {
+      {50, 5, {primary}, {50, 5}},
+      {-3000, 5, {primary}, {centreX, 5}},
+      {50, -3000, {primary}, {50, centreY}},
+      {-3000, -3000, {primary}, {centreX, centreY}},
+      {-290, 5, {primary}, {centreX, 5}},  // only a sliver of the title bar would show
+      {-250, 5, {primary}, {-250, 5}},
+      // A screen left of the primary one keeps the window it holds; once it is gone, the
+      // window comes back.
+      {-1500, 100, {primary, leftScreen}, {-1500, 100}},
+      {-1500, 100, {primary}, {centreX, 100}},
+      {INT_MAX, INT_MAX, {primary}, {centreX, centreY}},
+      {INT_MIN, INT_MIN, {primary}, {centreX, centreY}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(MainWindowPosition(row.left, row.top, size, primary, row.screens), row.expected)
+        << "Left " << row.left << " Top " << row.top << " on " << row.screens.size()
+        << " screen(s)";
+  }
+}
+
+TEST_F(StartupTest, WindowStoredOffScreenOpensOnTheScreenAndIsSavedThere) {
+  const QRect screen = Screen();
+  StartSim();
+  for (const char* left : {"-3000", "0x7FFFFFFF"}) {
+    ProfileFile(iniPath).WriteString("Window", "Left", left);
+    TFormMain& f = Open();
+    EXPECT_EQ(f.pos(), QPoint(screen.width() / 2 - 301 / 2, 5)) << "Left " << left;
+    CloseWindow();
+    const int saved = ProfileFile(iniPath).ReadInteger("Window", "Left", 0);
+    EXPECT_TRUE(saved >= 0 && saved + 301 <= screen.width()) << "saved Left " << saved;
   }
 }
 
