@@ -217,12 +217,17 @@ void TCustomComPort::WindowProc(const TComMessage& m) {
   if (!d || d->Owner() != this || d != dispatcher_.get()) return;
   struct Delivery {
     TCustomComPort& cp;
-    explicit Delivery(TCustomComPort& p) : cp(p) { ++cp.deliveryDepth_; }
+    uint32_t outer;
+    Delivery(TCustomComPort& p, uint32_t number) : cp(p), outer(p.delivery_) {
+      ++cp.deliveryDepth_;
+      cp.delivery_ = number;
+    }
     ~Delivery() {
+      cp.delivery_ = outer;
       if (--cp.deliveryDepth_ == 0 && cp.closeOwed_ && cp.window_)
         cp.window_->Post({kDeferredClose, 0, 0});
     }
-  } delivery(*this);
+  } delivery(*this, m.delivery);
   uint16_t data = m.msg == kTriggerAvail ? m.wParam : uint16_t(m.lParam & 0xFFFF);
   if (onTrigger_) onTrigger_(*this, m.msg, m.wParam, data);
   switch (m.msg) {
@@ -281,12 +286,12 @@ void TCustomComPort::SendChar(char c) {
 void TCustomComPort::ReadBlock(void* buffer, uint16_t count) {
   if (portState_ == TPortState::Closing) return;
   if (TBaseDispatcher* d = ValidDispatcher())
-    Check(d->GetBlock(static_cast<uint8_t*>(buffer), count));
+    Check(d->GetBlock(static_cast<uint8_t*>(buffer), count, delivery_));
 }
 
 uint16_t TCustomComPort::InBuffUsed() {
   TBaseDispatcher* d = ValidDispatcher();
-  return d ? uint16_t(d->InBuffUsed()) : 0;
+  return d ? uint16_t(d->InBuffUsed(delivery_)) : 0;
 }
 
 uint16_t TCustomComPort::OutBuffUsed() {

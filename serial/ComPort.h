@@ -287,6 +287,7 @@ class TCustomComPort : public TBaseComponent, public IComSender {
   bool closeOwed_ = false;        // close asked from inside a delivery: finish it afterwards
   bool openWhenLoaded_ = false;   // Open set while loading
   int deliveryDepth_ = 0;         // sent trigger messages being handled right now
+  uint32_t delivery_ = 0;         // the innermost of them (its number), whose reads peek
   int windowDepth_ = 0;           // any window message being handled right now
   std::optional<TSavedTriggers> savedTriggers_;
   std::map<int, TPortListener> listeners_;

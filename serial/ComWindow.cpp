@@ -55,27 +55,22 @@ bool TComWindow::Send(const TComMessage& m, std::chrono::milliseconds timeout,
   {
     std::lock_guard lock(mutex_);
     sent_ = m;
-    state_ = SendState::Pending;
     ++sendSeq_;
+    pending_ = true;
+    finished_ = false;
   }
   uint64_t one = 1;
   while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
   }
   auto deadline = std::chrono::steady_clock::now() + timeout;
   std::unique_lock lock(mutex_);
-  for (;;) {
-    if (state_ == SendState::Done) break;
-    if (state_ == SendState::Pending &&
-        (cancel.load() || std::chrono::steady_clock::now() >= deadline)) {
-      state_ = SendState::Idle;  // abandoned: the wake-up event will find nothing
+  while (!finished_) {
+    if (cancel.load() || std::chrono::steady_clock::now() >= deadline) {
+      pending_ = false;  // not yet taken: the wake-up event will find nothing
       return false;
     }
-    if (state_ == SendState::Pending)
-      answered_.wait_until(lock, deadline);
-    else
-      answered_.wait(lock);
+    answered_.wait_until(lock, deadline);
   }
-  state_ = SendState::Idle;
   return true;
 }
 
@@ -98,19 +93,21 @@ void TComWindow::customEvent(QEvent* e) {
 
 void TComWindow::HandleSent() {
   TComMessage m;
+  uint64_t seq;
   {
     std::lock_guard lock(mutex_);
-    if (state_ != SendState::Pending || pickedSeq_ == sendSeq_) return;
-    pickedSeq_ = sendSeq_;
-    state_ = SendState::Running;
+    if (!pending_) return;
+    pending_ = false;
+    seq = sendSeq_;
     m = sent_;
   }
   ++inSent_;
   RunProcedure(m);
   --inSent_;
   {
+    // A procedure that outlived its send finishes unnoticed: a later send is waited for.
     std::lock_guard lock(mutex_);
-    state_ = SendState::Done;
+    if (seq == sendSeq_) finished_ = true;
   }
   // Notified outside the lock, so the woken sender does not run into it.
   answered_.notify_all();

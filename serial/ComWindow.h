@@ -2,7 +2,10 @@
 // The port component's hidden notification window: a QObject living on the GUI thread
 // through which the dispatch thread hands trigger messages to the component. A send
 // blocks the sending thread until the GUI thread has run the window procedure, or until
-// a time-out or cancellation abandons it (an abandoned message is never run later).
+// a time-out or cancellation abandons it. A message abandoned before it started is never
+// run later; one whose procedure is still running (say, in a message box's event loop)
+// runs on to its end, and the sender goes on without it. Sends are then handled nested,
+// inside that procedure's event loop.
 //
 // The sender wakes the GUI thread through an eventfd watched by a socket notifier; the
 // message itself waits under the window's lock. Nothing allocated on the sending thread
@@ -25,6 +28,7 @@ struct TComMessage {
   uint16_t msg = 0;
   uint16_t wParam = 0;
   uint32_t lParam = 0;
+  uint32_t delivery = 0;  // the dispatcher's number for this receiver call, 0 for none
 };
 
 class TComWindow : public QObject {
@@ -38,9 +42,9 @@ class TComWindow : public QObject {
   ~TComWindow() override;
 
   // Called from another thread: runs the procedure on the window's thread and waits for it
-  // to return. Gives up (false) when the window has not started it within `timeout`, or
-  // when `cancel` is true at a wake-up (see Wake). Once the procedure has started, waits
-  // for it to finish whatever the time-out. From the window's own thread, runs it at once.
+  // to return. Gives up (false) when it has not returned within `timeout`, or when
+  // `cancel` is true at a wake-up (see Wake); a procedure already running is not stopped.
+  // From the window's own thread, runs it at once.
   bool Send(const TComMessage& m, std::chrono::milliseconds timeout,
             const std::atomic<bool>& cancel);
   // Wakes a thread waiting in Send so that it looks at its cancel flag again.
@@ -62,8 +66,6 @@ class TComWindow : public QObject {
   void customEvent(QEvent* e) override;
 
  private:
-  enum class SendState { Idle, Pending, Running, Done };
-
   void RunProcedure(const TComMessage& m);
   void HandleSent();
   void HandlePosted();
@@ -74,9 +76,9 @@ class TComWindow : public QObject {
   std::mutex sendSerial_;  // one send at a time
   std::mutex mutex_;
   std::condition_variable answered_;
-  SendState state_ = SendState::Idle;
-  uint64_t sendSeq_ = 0;  // numbers sends so a stale wake-up event finds nothing to run
-  uint64_t pickedSeq_ = 0;
+  uint64_t sendSeq_ = 0;   // numbers the sends; only the latest one is waited for
+  bool pending_ = false;   // the latest send waits for the window's thread to take it
+  bool finished_ = false;  // the latest send's procedure has returned
   TComMessage sent_;
   std::deque<TComMessage> posted_;
   int inSent_ = 0;  // GUI thread only

@@ -234,15 +234,22 @@ int TBaseDispatcher::PutBlock(const uint8_t* data, size_t n) {
   return 0;
 }
 
-int TBaseDispatcher::GetBlock(uint8_t* out, size_t n) {
+int TBaseDispatcher::GetBlock(uint8_t* out, size_t n, uint32_t delivery) {
   bool freed = false;
   {
     std::lock_guard in(inLock_);
-    size_t offset = peeking_ ? taken_ : 0;
+    const bool receiver = peeking_ && delivery != 0 && delivery == receiving_;
+    size_t offset = !peeking_ ? 0 : receiver ? taken_ : handedOut_;
     if (rx_.Count() < offset + n) return ecBufferIsEmpty;
     rx_.Peek(offset, out, n);
-    if (peeking_) {
+    if (receiver) {
       taken_ += n;
+      handedOut_ = std::max(handedOut_, taken_);
+    } else if (peeking_) {
+      // The receiver skips what went elsewhere, unless it has still to see earlier bytes
+      // (a later window receiver of the same delivery starts from the front).
+      if (taken_ == handedOut_) taken_ += n;
+      handedOut_ += n;
     } else {
       freed = rx_.Full() && n > 0;
       rx_.Consume(n);
@@ -253,9 +260,10 @@ int TBaseDispatcher::GetBlock(uint8_t* out, size_t n) {
   return int(n);
 }
 
-size_t TBaseDispatcher::InBuffUsed() const {
+size_t TBaseDispatcher::InBuffUsed(uint32_t delivery) const {
   std::lock_guard in(inLock_);
-  return rx_.Count() - (peeking_ ? taken_ : 0);
+  if (!peeking_) return rx_.Count();
+  return rx_.Count() - (delivery != 0 && delivery == receiving_ ? taken_ : handedOut_);
 }
 
 size_t TBaseDispatcher::OutBuffUsed() const {
@@ -274,7 +282,7 @@ void TBaseDispatcher::FlushInBuffer() {
   {
     std::lock_guard in(inLock_);
     if (peeking_) {
-      taken_ = rx_.Count();  // the delivery releases everything when it ends
+      taken_ = handedOut_ = rx_.Count();  // the delivery releases everything when it ends
       return;
     }
     freed = rx_.Full();

@@ -125,11 +125,14 @@ class TBaseDispatcher {
   // do not fit in the free room, ecPutBlockFail, or ecNotOpen after the device hung up.
   int PutBlock(const uint8_t* data, size_t n);
   // Takes exactly n received bytes: n, or ecBufferIsEmpty (nothing taken) when fewer are
-  // available. During a delivery the bytes are only marked taken and leave the ring when
-  // the delivery ends.
-  int GetBlock(uint8_t* out, size_t n);
-  // Received bytes available to the program (less what the current delivery took).
-  size_t InBuffUsed() const;
+  // available. `delivery` names the trigger message whose handler is reading (the
+  // TComMessage's delivery number), 0 for none. While a delivery runs, its receiver's
+  // reads are only marked taken and leave the ring when the delivery ends; anyone else
+  // gets the bytes after all that the delivery has handed out, so that no byte reaches
+  // the program twice.
+  int GetBlock(uint8_t* out, size_t n, uint32_t delivery = 0);
+  // Received bytes that GetBlock with the same `delivery` could take.
+  size_t InBuffUsed(uint32_t delivery = 0) const;
   size_t OutBuffUsed() const;
   size_t OutBuffFree() const;
   // Discards received (input) or unsent (output) bytes, in the rings and the driver.
@@ -268,7 +271,10 @@ class TBaseDispatcher {
   uint64_t rxAnnounced_ = 0;  // the avail announcement covers bytes up to here
   uint64_t rxConsumed_ = 0;   // bytes ever taken out of the ring
   bool peeking_ = false;
+  uint32_t deliverySeq_ = 0;            // numbers the receiver calls of the deliveries
+  uint32_t receiving_ = 0;              // the receiver call in progress, 0 between calls
   size_t taken_ = 0;                    // by the current receiver during a delivery
+  size_t handedOut_ = 0;                // by anyone during the delivery: released when it ends
   std::atomic<bool> rxBlocked_{false};  // ring full: the event thread stops watching input
 
   // Output lock: the transmit ring.

@@ -232,13 +232,17 @@ size_t TBaseDispatcher::Deliver(uint16_t msg, uint16_t wParam, uint16_t data, bo
     if (targets.empty()) return 0;
     delivering_ = true;
   }
+  // Reads by the receiver being called peek; what anyone took is released at the end.
+  // Each step is one critical section, so a read from outside the delivery always finds
+  // the bookkeeping whole.
   const bool peek = msg == kTriggerAvail || msg == kTriggerData;
   if (peek) {
     std::lock_guard in(inLock_);
     peeking_ = true;
+    taken_ = handedOut_ = 0;
   }
-  size_t largest = 0;
   TComMessage m{msg, wParam, uint32_t(data) | (uint32_t(handle_) << 16)};
+  bool first = true;
   for (TComWindow* w : targets) {
     {
       std::lock_guard lock(lock_);
@@ -247,21 +251,29 @@ size_t TBaseDispatcher::Deliver(uint16_t msg, uint16_t wParam, uint16_t data, bo
       if (it == windows_.end() || it->deleted) continue;
     }
     if (peek) {
+      // Every receiver reads from the front, except that the first skips what was taken
+      // from outside since the delivery began.
       std::lock_guard in(inLock_);
-      taken_ = 0;
+      taken_ = first ? handedOut_ : 0;
+      first = false;
+      if (++deliverySeq_ == 0) ++deliverySeq_;
+      m.delivery = receiving_ = deliverySeq_;
     }
     if (!w->Send(m, kSendTimeout, kill_)) answered = false;
     if (peek) {
+      // A receiver still running after the time-out reads as anyone else from now on.
       std::lock_guard in(inLock_);
-      largest = std::max(largest, taken_);
+      receiving_ = 0;
     }
     if (kill_) break;
   }
+  size_t largest = 0;
   bool freed = false;
   if (peek) {
     std::lock_guard in(inLock_);
+    largest = handedOut_;
     peeking_ = false;
-    taken_ = 0;
+    taken_ = handedOut_ = 0;
     freed = largest > 0 && rx_.Full();
     rx_.Consume(largest);
     rxConsumed_ += largest;

@@ -49,6 +49,12 @@ bool NotSupported(int err) {
   return err == ENOTTY || err == EINVAL;
 }
 
+// A node with no hardware behind it (a UART the board does not have, a pty not yet
+// unlocked) opens, or fails to, with EIO: to the user that is a port that does not exist.
+int OpenErrnoToResult(int err) {
+  return err == EIO ? ecFileNotFound : ErrnoToResult(err);
+}
+
 void DrainEventFd(int fd) {
   uint64_t value;
   while (::read(fd, &value, sizeof value) > 0) {
@@ -74,13 +80,15 @@ TTermiosDispatcher::~TTermiosDispatcher() {
 int TTermiosDispatcher::OpenDevice(const std::string& path, bool probeOnly) {
   if (fd_ >= 0) return ecAlreadyOpen;
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return ErrnoToResult(errno);
+  if (fd < 0) return OpenErrnoToResult(errno);
   auto fail = [fd](int result) {
     ::close(fd);
     return result;
   };
   termios t;
-  if (::tcgetattr(fd, &t) != 0) return fail(ErrnoToResult(errno));  // not a terminal
+  if (::tcgetattr(fd, &t) != 0) return fail(OpenErrnoToResult(errno));  // not a terminal
+  // A serial driver without its hardware refuses the modem-line query with EIO.
+  if (int lines; ::ioctl(fd, TIOCMGET, &lines) != 0 && errno == EIO) return fail(ecFileNotFound);
   // Root gets past another holder's TIOCEXCL; such a port is in use all the same, and
   // our TIOCNXCL at closing would take the other program's protection away.
   int excl = 0;
@@ -94,6 +102,9 @@ int TTermiosDispatcher::OpenDevice(const std::string& path, bool probeOnly) {
   gone_ = false;
   countsValid_ = false;
   if (probeOnly) return 0;
+  // Put back at closing: the next user of the port (a getty, a terminal program) finds
+  // the line as it was, and HUPCL drops DTR and RTS when the device is let go.
+  saved_ = t;
   exclusive_ = ::ioctl(fd, TIOCEXCL) == 0;
   for (int* w : {&eventWake_, &dispatchWake_, &outputWake_})
     *w = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -106,6 +117,8 @@ int TTermiosDispatcher::OpenDevice(const std::string& path, bool probeOnly) {
 
 void TTermiosDispatcher::CloseDevice() {
   if (fd_ < 0) return;
+  if (saved_ && !gone_) ::tcsetattr(fd_, TCSANOW, &*saved_);
+  saved_.reset();
   if (exclusive_) ::ioctl(fd_, TIOCNXCL);  // fails harmlessly (EIO) after a hang-up
   if (locked_) ::flock(fd_, LOCK_UN);
   ::close(fd_);

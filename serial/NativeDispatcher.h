@@ -3,9 +3,12 @@
 // line settings, poll() with wake-up eventfds instead of overlapped waits, modem lines
 // through TIOCMGET/TIOCMSET where the device has them.
 
+#include <termios.h>
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "serial/Dispatcher.h"
 
@@ -53,6 +56,7 @@ class TTermiosDispatcher : public TBaseDispatcher {
   int outputWake_ = -1;
   bool exclusive_ = false;
   bool locked_ = false;
+  std::optional<termios> saved_;  // the line settings found at opening
   std::atomic<bool> gone_{false};
   std::mutex countsLock_;  // the counters are read by the GUI and the dispatch thread
   bool countsValid_ = false;

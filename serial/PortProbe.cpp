@@ -1,5 +1,7 @@
 #include "serial/PortProbe.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "platform/PortNames.h"
@@ -17,6 +19,13 @@ TPortPresence ProbePort(const std::string& path) {
   // that choosing it explains why it cannot be opened.
   if (rc == ecAccessDenied || rc == ecPermissionDenied) return TPortPresence::InUse;
   return TPortPresence::Absent;
+}
+
+std::optional<TDeviceNode> DeviceNodeAt(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return TDeviceNode{uint64_t(st.st_dev), uint64_t(st.st_ino), uint64_t(st.st_rdev),
+                     int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
 std::vector<TProbedPort> ProbePorts() {

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "ComPortFixture.h"
@@ -158,6 +159,14 @@ TEST_F(ComPortTest, OpeningFailuresRaiseTheOpenErrorsAndLeaveNothingBehind) {
   expectOpenError(ecBadId, "ie_BadId - Specified comport doesn't exist");
   MapPort(7, "/dev/null");  // exists, but is no serial device
   expectOpenError(ecBadId, "ie_BadId - Specified comport doesn't exist");
+  {
+    // A node with nothing behind it answers EIO (a pty that was never unlocked).
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_EQ(0, ::grantpt(master));
+    MapPort(7, ::ptsname(master));
+    expectOpenError(ecBadId, "ie_BadId - Specified comport doesn't exist");
+    ::close(master);
+  }
 
   MapPort(7, peer.SlavePath());
   {
@@ -212,6 +221,33 @@ TEST_F(ComPortTest, DeviceTheUserMayNotOpenExplainsHowToGetAccess) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 5) GTEST_SKIP() << "cannot change user here";
   EXPECT_EQ(0, WEXITSTATUS(status));
+}
+
+TEST_F(ComPortTest, ClosingPutsBackTheLineSettingsFoundAtOpening) {
+  int other = ::open(peer.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(other, 0);
+  termios before;
+  ::tcgetattr(other, &before);
+  before.c_cflag |= HUPCL;  // what drops DTR and RTS when the port is let go
+  before.c_lflag |= ICANON | ECHO;
+  ::cfsetspeed(&before, B2400);
+  ::tcsetattr(other, TCSANOW, &before);
+  ::tcgetattr(other, &before);
+
+  port.SetOpen(true);
+  termios during;
+  ::tcgetattr(other, &during);
+  EXPECT_EQ(0u, during.c_lflag & (ICANON | ECHO)) << "the port works raw while open";
+  port.SetOpen(false);
+
+  termios after;
+  ::tcgetattr(other, &after);
+  ::close(other);
+  EXPECT_EQ(before.c_cflag, after.c_cflag);
+  EXPECT_EQ(before.c_iflag, after.c_iflag);
+  EXPECT_EQ(before.c_oflag, after.c_oflag);
+  EXPECT_EQ(before.c_lflag, after.c_lflag);
+  EXPECT_EQ(::cfgetospeed(&before), ::cfgetospeed(&after));
 }
 
 TEST_F(ComPortTest, EveryByteValuePassesUnchangedBothWays) {

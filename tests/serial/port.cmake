@@ -5,6 +5,7 @@ target_link_libraries(serial_test_support PUBLIC Qt6::Core)
 vemo_add_test(serial_port_test LABEL serial
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ComPortTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/ComPortFaultsTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/ComPortDeliveryTest.cpp
   LIBS serial serial_test_support)
 vemo_add_test(serial_dispatcher_test LABEL serial
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/DispatcherTest.cpp

@@ -63,6 +63,10 @@ TFormMain::TFormMain(QWidget* parent)
   Timer2 = new QTimer(this);
   Timer2->setInterval(800);
   connect(Timer2, &QTimer::timeout, this, [this] { Guarded([this] { Timer2Timer(); }); });
+  tmrDeviceWatch = new QTimer(this);
+  tmrDeviceWatch->setInterval(1000);
+  connect(tmrDeviceWatch, &QTimer::timeout, this,
+          [this] { Guarded([this] { tmrDeviceWatchTimer(); }); });
 
   CreateControls();
   CreateMenu();
@@ -201,7 +205,11 @@ bool TFormMain::DiagnosticsShown() const {
 }
 
 void TFormMain::ConnectMonitor() {
+  connectionNote_.clear();
   try {
+    // After a hang-up the port stays open on a dead descriptor; only opening the device
+    // node afresh reaches the device again.
+    if (ComObj_->Open() && ComObj_->DeviceLost()) ComObj_->SetOpen(false);
     ComObj_->SetBaud(9600);
     ComObj_->SetDataBits(8);
     ComObj_->SetStopBits(1);
@@ -232,7 +240,9 @@ bool TFormMain::ChangeComPort(uint8_t n) {
   try {
     ComObj_->SetComNumber(n);
     ComObj_->SetOpen(true);
-  } catch (const ESerialException&) {
+  } catch (const std::exception&) {
+    // Whatever the failure (a system error comes as EInOutError), the number that works
+    // is put back, so that it is also the one saved at shutdown.
     ShowMessage(tr("Unable to open comm port %1.").arg(n));
     ComObj_->SetComNumber(previous);  // the port is closed: this only stores the number
     UpdateConnectionLabel();
@@ -249,7 +259,9 @@ void TFormMain::ClosePort() {
 void TFormMain::UpdateConnectionLabel() {
   if (!lblConnection || !Monitor_) return;
   QString text = QStringLiteral("COM%1").arg(ComObj_->ComNumber());
-  if (Connected_)
+  if (!connectionNote_.isEmpty())
+    text += QStringLiteral("  ") + connectionNote_;
+  else if (Connected_)
     text += QStringLiteral("  ") + QString::fromStdString(Monitor_->ModelId());
   else
     text += tr("  not connected");
@@ -284,6 +296,7 @@ void TFormMain::FormClose() {
   formClosed_ = true;
   Timer1->stop();
   Timer2->stop();
+  tmrDeviceWatch->stop();
   WriteSettings();
   CmdList_.reset();
   Monitor_.reset();

@@ -11,9 +11,11 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "monitor/OperatorPrompt.h"
+#include "serial/PortProbe.h"
 #include "ui/dialogs/SettingsForwarders.h"
 #include "ui/main/CmdList.h"
 
@@ -74,7 +76,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // Fixes "." as decimal separator (and "," for thousands) for the whole process.
   static void SetRegionalFormats();
   // Opens the port at 9600 8N1 without flow control, waits one second and identifies the
-  // monitor; Connected is the result. Raises on failure (Connected is then false).
+  // monitor; Connected is the result. A port whose device went away is closed and opened
+  // again. Raises on failure (Connected is then false).
   void ConnectMonitor();
   // Switches to port n and opens it; false when n is the current port or it cannot be
   // opened (reported; the old number is put back). Does not identify the monitor.
@@ -135,6 +138,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // --- State ------------------------------------------------------------------------------
   bool Continuous() const { return Continuous_; }
   bool Connected() const { return Connected_; }
+  // Continuous polling stopped because the device went away: the window watches for the
+  // device to come back and then reconnects and polls again by itself.
+  bool WaitingForDevice() const;
   int32_t CommFailCount() const { return CommFailCount_; }
   int32_t BufferEmptyCount() const { return BufferEmptyCount_; }
   double SimulationDrift() const { return SimulationDrift_; }
@@ -214,6 +220,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   QTimer* Timer1 = nullptr;
   QTimer* Timer2 = nullptr;
+  QTimer* tmrDeviceWatch = nullptr;  // looks for a lost device once a second
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -253,6 +260,14 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void ShowCalWizard();
   void SetRS232Active(bool active);
   void QueueCommand(uint8_t code);
+  // Connects unless connected to a device that is still there.
+  void EnsureConnected();
+  // The device went away while polling: let the port go and watch for the device.
+  void WatchForLostDevice();
+  void StopWatchingForDevice();
+  void tmrDeviceWatchTimer();
+  // From the polling tick, once the device is back: reconnect and poll again.
+  void ResumeWithReturnedDevice();
   bool AskOkCancel(const std::string& text) override;
 
   // Menu (MainMenu.cpp).
@@ -297,6 +312,11 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   int clientHeightWithMeter_ = 0;  // both panels + 6
 
   bool readoutsStale_ = false;
+  std::optional<TDeviceNode> lostNode_;  // the node last seen at the lost device's path
+  int watchTicksSinceAttempt_ = 0;
+  bool resumeDue_ = false;  // the device is back: the next idle tick reconnects
+  QString connectionNote_;  // shown in place of the model while it applies
+
   int tickDepth_ = 0;
   bool closePending_ = false;  // the window is to close once the running tick ends
   bool exitPending_ = false;   // ... and the port to be closed first ("E&xit")

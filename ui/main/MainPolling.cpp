@@ -10,6 +10,7 @@
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
+#include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
 #include "ui/dialogs/CalWiz.h"
@@ -53,6 +54,8 @@ void TFormMain::Timer1Timer() {
       RunCommand(CmdList_->Pop());
     else if (Continuous_)
       ContinuousReading();
+    else if (resumeDue_)
+      ResumeWithReturnedDevice();
   } catch (...) {
     // Failures that a command leaves to the application (an alarm reset that failed, the
     // options that could not be read) are shown before the timer runs again.
@@ -113,7 +116,10 @@ void TFormMain::ContinuousReading() {
     // The port itself failed: retrying cannot help.
     SetReadoutsStale(true);
     StopContinuous();
-    ShowMessage(QString::fromStdString(e.message()));
+    if (ComObj_->DeviceLost())
+      WatchForLostDevice();  // said in the status area; a box would hold up the resumption
+    else
+      ShowMessage(QString::fromStdString(e.message()));
   } catch (const std::exception& e) {
     // A time-out or a garbled reply may be a passing disturbance: retry silently a few times.
     SetReadoutsStale(true);
@@ -131,7 +137,7 @@ void TFormMain::ContinuousReading() {
 
 void TFormMain::TakeReading() {
   try {
-    if (!Connected_) ConnectMonitor();
+    EnsureConnected();
     SetRS232Active(true);
     ReadAndShow();
     SetRS232Active(false);
@@ -145,7 +151,7 @@ void TFormMain::TakeReading() {
 void TFormMain::StartContinuous() {
   try {
     // An unrecognised monitor does not stop the start; the readings will tell.
-    if (!Connected_) ConnectMonitor();
+    EnsureConnected();
     mnuCommands_R->setChecked(true);
     spdbtnContinuous->setChecked(true);
     Continuous_ = true;
@@ -162,6 +168,86 @@ void TFormMain::StopContinuous() {
   SetRS232Active(false);
 }
 
+void TFormMain::EnsureConnected() {
+  if (!Connected_ || ComObj_->DeviceLost()) ConnectMonitor();
+}
+
+// --- A device that went away while polling ----------------------------------------------
+
+namespace {
+// While the device stays present but cannot be reached, it is tried again this often.
+constexpr int kWatchTicksPerRetry = 10;
+}  // namespace
+
+bool TFormMain::WaitingForDevice() const {
+  return tmrDeviceWatch->isActive() || resumeDue_;
+}
+
+void TFormMain::WatchForLostDevice() {
+  // Let go of the node at once: an adapter plugged in again gets its old name only when
+  // nobody holds the old one.
+  try {
+    ClosePort();
+  } catch (const std::exception&) {
+    // The dead port is closed all the same.
+  }
+  Connected_ = false;
+  lostNode_ = DeviceNodeAt(PortDevicePath(ComObj_->ComNumber()));
+  watchTicksSinceAttempt_ = 0;
+  connectionNote_ = tr("device lost");
+  UpdateConnectionLabel();
+  tmrDeviceWatch->start();
+}
+
+void TFormMain::StopWatchingForDevice() {
+  tmrDeviceWatch->stop();
+  resumeDue_ = false;
+}
+
+void TFormMain::tmrDeviceWatchTimer() {
+  if (Connected_ || Continuous_) {
+    StopWatchingForDevice();  // the user has reconnected meanwhile
+    return;
+  }
+  const std::optional<TDeviceNode> node = DeviceNodeAt(PortDevicePath(ComObj_->ComNumber()));
+  ++watchTicksSinceAttempt_;
+  if (!node || (node == lostNode_ && watchTicksSinceAttempt_ < kWatchTicksPerRetry)) {
+    lostNode_ = node;
+    return;
+  }
+  // A node has (re)appeared, or it is time to try the one that stayed.
+  lostNode_ = node;
+  watchTicksSinceAttempt_ = 0;
+  tmrDeviceWatch->stop();
+  resumeDue_ = true;
+}
+
+void TFormMain::ResumeWithReturnedDevice() {
+  resumeDue_ = false;
+  try {
+    ConnectMonitor();
+  } catch (const std::exception&) {
+    Connected_ = false;
+  }
+  if (!Connected_) {
+    // Not answering yet (still starting up, or not ours to open): keep watching.
+    try {
+      ClosePort();
+    } catch (const std::exception&) {
+      // Closed all the same.
+    }
+    connectionNote_ = tr("device lost");
+    UpdateConnectionLabel();
+    tmrDeviceWatch->start();
+    return;
+  }
+  connectionNote_ = tr("reconnected");
+  UpdateConnectionLabel();
+  mnuCommands_R->setChecked(true);
+  spdbtnContinuous->setChecked(true);
+  Continuous_ = true;
+}
+
 void TFormMain::ResetAlarm() {
   Monitor_->CommandA();
   // The monitor settles its relays before the reading shows the new alarm state.
@@ -174,7 +260,7 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   Continuous_ = false;
   SetRS232Active(false);
   try {
-    if (!Connected_) ConnectMonitor();
+    EnsureConnected();
     Monitor_->DoCalibration(step, *this);
   } catch (...) {
     ShowFailureByClass(std::current_exception());
@@ -224,6 +310,7 @@ void TFormMain::QueueCommand(uint8_t code) {
 }
 
 void TFormMain::mnuCommands_TClick() {
+  StopWatchingForDevice();  // the user takes over: polling is not to resume by itself
   if (Continuous_) {
     StopContinuous();
     return;

@@ -157,11 +157,71 @@ TEST_F(PollingTest, PortFailureStopsContinuousPollingAtOnce) {
   ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") >= 2; }));
   sim.HangUp();
   ASSERT_TRUE(WaitUntil([&] { return !f.Continuous(); }, std::chrono::seconds(12)));
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_NE(messages[0].text, "Timeout") << "the port's own error, not a retried time-out";
+  // The device went away: the status area says so (no box, which would hold up the
+  // resumption), and no retried time-out is reported.
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(f.lblConnection->text(), "COM1  device lost");
   // At most the exchange that was under way when the line dropped timed out.
   EXPECT_LE(f.CommFailCount(), 1);
   EXPECT_FALSE(f.spdbtnContinuous->isChecked());
+}
+
+// The simulator behind a fixed link that COM1 names, as a USB adapter's node would be.
+class LostDeviceTest : public PollingTest {
+ protected:
+  void SetUp() override {
+    PollingTest::SetUp();
+    link = dir.filePath(QStringLiteral("ttyVEMO")).toStdString();
+    StartAt(sim);
+    AddSettings("[Ports]\nCOM1=" + link + "\n[Communication]\nComPort=1\n");
+  }
+  void StartAt(SimProcess& process) {
+    std::vector<std::string> args = kWorkedExample;
+    args.insert(args.end(), {"--noise", "0", "--link", link});
+    process.Start(args);
+  }
+  static size_t Count(const SimProcess& process, const std::string& command) {
+    const std::vector<std::string> commands = process.ReceivedCommands();
+    return size_t(std::count(commands.begin(), commands.end(), command));
+  }
+  std::string link;
+  SimProcess back;  // the device plugged in again
+};
+
+TEST_F(LostDeviceTest, TriggerReachesTheMonitorAgainOnceItsDeviceIsBack) {
+  TFormMain& f = Open();
+  ASSERT_TRUE(f.Connected());
+  sim.HangUp();
+  ASSERT_TRUE(WaitUntil([&] { return f.ComObj().DeviceLost(); }));
+  StartAt(back);
+  f.mnuCommands_T->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return Count(back, "T") == 1 && !f.TickRunning(); }));
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(back.ReceivedCommands(), (std::vector<std::string>{"I", "7", "T"}));
+  ExpectWorkedExample(f);
+  EXPECT_EQ(f.lblConnection->text(), "COM1  KRFMON03");
+}
+
+TEST_F(LostDeviceTest, ContinuousPollingResumesByItselfWhenTheDeviceComesBack) {
+  TFormMain& f = Open();
+  f.mnuCommands_R->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return CountCommand("T") >= 1; }));
+  sim.HangUp();
+  ASSERT_TRUE(WaitUntil([&] { return !f.Continuous(); }, std::chrono::seconds(12)));
+  EXPECT_TRUE(f.WaitingForDevice());
+  EXPECT_FALSE(f.ComObj().Open()) << "the lost device's node is let go";
+  QTest::qWait(1500);
+  EXPECT_TRUE(f.WaitingForDevice()) << "nothing to reconnect to yet";
+
+  StartAt(back);
+  ASSERT_TRUE(
+      WaitUntil([&] { return f.Continuous() && Count(back, "T") >= 2; }, std::chrono::seconds(15)));
+  EXPECT_EQ(back.ReceivedCommands().front(), "I");
+  EXPECT_EQ(f.lblConnection->text(), "COM1  reconnected");
+  EXPECT_TRUE(f.spdbtnContinuous->isChecked());
+  EXPECT_FALSE(f.WaitingForDevice());
+  EXPECT_TRUE(messages.empty());
+  ExpectWorkedExample(f);
 }
 
 TEST_F(PollingTest, RepeatedCommandsQueueOnceAndAFullQueueIsReported) {
@@ -320,6 +380,13 @@ TEST_F(PollingTest, ChangingThePortReportsWhatCannotBeOpened) {
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to open comm port 7."});
   EXPECT_EQ(f.ComObj().ComNumber(), 1);
   EXPECT_FALSE(f.ComObj().Open());
+
+  // A system error rather than one of the port's own puts the old number back as well.
+  ProfileFile(iniPath).WriteString("Ports", "COM8", dir.path().toStdString());
+  messages.clear();
+  EXPECT_FALSE(f.ChangeComPort(8));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to open comm port 8."});
+  EXPECT_EQ(f.ComObj().ComNumber(), 1);
 }
 
 TEST_F(PollingTest, ClosingDuringAnExchangeWaitsForItToEnd) {
