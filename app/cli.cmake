@@ -8,4 +8,4 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(vemoswr-cli PRIVATE ui_readout monitor serial platform Qt6::Core)
+target_link_libraries(vemoswr-cli PRIVATE station monitor serial platform Qt6::Core)
