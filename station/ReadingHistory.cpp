@@ -43,10 +43,14 @@ void ReadingHistory::Store(qint64 timeMs, const THistoryReading* reading) {
   newestMs_ = timeMs;
   lastIsReading_ = reading != nullptr;
 
-  const bool newBlock = blocks_.empty() || blocks_.back().Count == kBlockSize;
-  if (newBlock) blocks_.emplace_back();
-  Block& block = blocks_.back();
-  Sample& s = block.Samples[static_cast<size_t>(block.Count++)];
+  const bool newBlock = summaries_.empty() || summaries_.back().Count == kBlockSize;
+  if (newBlock) {
+    blocks_.emplace_back();
+    summaries_.push_back({});
+  }
+  BlockSummary& block = summaries_.back();
+  Sample& s = blocks_.back()[static_cast<size_t>(block.Count++)];
+  block.LastMs = timeMs;
 
   const qint64 minute = FloorToMinute(timeMs);
   if (archive_.empty() || archive_.back().StartMs != minute) {
@@ -70,49 +74,46 @@ void ReadingHistory::Store(qint64 timeMs, const THistoryReading* reading) {
 
 void ReadingHistory::DropExpired() {
   const qint64 rawLimit = newestMs_ - options_.RawWindowMs;
-  while (blocks_.size() > 1) {
-    const Block& front = blocks_.front();
-    const qint64 last = front.Samples[static_cast<size_t>(front.Count - 1)].TimeMs;
-    if (last >= rawLimit) break;
+  while (summaries_.size() > 1 && summaries_.front().LastMs < rawLimit) {
     // The rest of that minute's raw readings are no longer complete: the archive
     // answers for it.
-    rawFromMs_ = FloorToMinute(last) + kMinuteMs;
+    rawFromMs_ = FloorToMinute(summaries_.front().LastMs) + kMinuteMs;
     blocks_.pop_front();
+    summaries_.pop_front();
   }
 }
 
 size_t ReadingHistory::RawCount() const {
-  return blocks_.empty()
+  return summaries_.empty()
              ? 0
-             : (blocks_.size() - 1) * kBlockSize + static_cast<size_t>(blocks_.back().Count);
+             : (summaries_.size() - 1) * kBlockSize + static_cast<size_t>(summaries_.back().Count);
 }
 
 const ReadingHistory::Sample& ReadingHistory::At(size_t index) const {
-  return blocks_[index / kBlockSize].Samples[index % kBlockSize];
+  return blocks_[index / kBlockSize][index % kBlockSize];
 }
 
-size_t ReadingHistory::LowerBound(qint64 timeMs) const {
-  const auto block = std::partition_point(blocks_.begin(), blocks_.end(), [&](const Block& b) {
-    return b.Samples[static_cast<size_t>(b.Count - 1)].TimeMs < timeMs;
-  });
-  if (block == blocks_.end()) return RawCount();
-  const auto first = block->Samples.begin();
+size_t ReadingHistory::LowerBound(qint64 timeMs, size_t from) const {
+  const auto block = std::partition_point(summaries_.begin() + from / kBlockSize, summaries_.end(),
+                                          [&](const BlockSummary& b) { return b.LastMs < timeMs; });
+  if (block == summaries_.end()) return RawCount();
+  const size_t k = static_cast<size_t>(block - summaries_.begin());
+  const auto first = blocks_[k].begin();
   const auto sample = std::partition_point(first, first + block->Count,
                                            [&](const Sample& s) { return s.TimeMs < timeMs; });
-  return static_cast<size_t>(block - blocks_.begin()) * kBlockSize +
-         static_cast<size_t>(sample - first);
+  return std::max(from, k * kBlockSize + static_cast<size_t>(sample - first));
 }
 
 void ReadingHistory::SummarizeRaw(size_t first, size_t last, TSummary& into) const {
   while (first < last) {
-    const Block& block = blocks_[first / kBlockSize];
-    const size_t offset = first % kBlockSize;
+    const size_t k = first / kBlockSize, offset = first % kBlockSize;
+    const BlockSummary& block = summaries_[k];
     const size_t end = std::min(static_cast<size_t>(block.Count), offset + (last - first));
     if (offset == 0 && end == static_cast<size_t>(block.Count)) {
       into.Merge(block.Summary);
     } else {
       for (size_t i = offset; i < end; ++i) {
-        const Sample& s = block.Samples[i];
+        const Sample& s = blocks_[k][i];
         if (s.Flags & kGap)
           into.AddGap();
         else
@@ -151,7 +152,7 @@ void ReadingHistory::Decimate(qint64 fromMs, qint64 toMs, int columns,
     for (; minute < archive_.size() && archive_[minute].StartMs < archiveEnd; ++minute)
       column.Merge(archive_[minute].Summary);
     if (end > rawFromMs_) {
-      const size_t rawEnd = LowerBound(end);
+      const size_t rawEnd = LowerBound(end, raw);
       SummarizeRaw(raw, rawEnd, column);
       raw = rawEnd;
     }
@@ -199,15 +200,10 @@ std::vector<TArchiveMinute> ReadingHistory::Minutes(qint64 fromMs, qint64 toMs) 
 }
 
 size_t ReadingHistory::MemoryBytes() const {
-  // libstdc++'s deque: elements in 512-byte nodes (one per node when larger), plus the
-  // map of node pointers.
-  const auto dequeBytes = [](size_t count, size_t element) {
-    const size_t perNode = element < 512 ? 512 / element : 1;
-    const size_t nodes = count / perNode + 1;
-    return nodes * perNode * element + (nodes + 8) * sizeof(void*);
-  };
-  return sizeof(*this) + dequeBytes(blocks_.size(), sizeof(Block)) +
-         dequeBytes(archive_.size(), sizeof(TArchiveMinute));
+  // libstdc++'s deque holds elements larger than 512 bytes one per node, and a map of
+  // node pointers.
+  return sizeof(*this) + blocks_.size() * (sizeof(Block) + sizeof(void*)) +
+         summaries_.CapacityBytes() + archive_.CapacityBytes();
 }
 
 }  // namespace vemo

@@ -4,12 +4,13 @@
 // a per-minute archive of minimum, maximum and mean kept for ArchiveWindowMs. Times are
 // wall-clock milliseconds since the epoch, given by the caller.
 //
-// Raw readings sit in fixed blocks that carry their own summary, so a chart column
+// Raw readings sit in fixed blocks, each with its summary, so a chart column
 // spanning many blocks merges their summaries instead of visiting every reading; the
 // result is the same as a scan of the readings (the means up to the order of summation).
 //
 // Not thread-safe: one owner (the window or one monitor's poller) appends and queries.
 
+#include "station/DenseQueue.h"
 #include "station/Statistics.h"
 #include "station/Summary.h"
 
@@ -98,22 +99,26 @@ class ReadingHistory {
     float Forward, Reflected, VSWR;
     quint8 Flags;
   };
-  struct Block {
-    std::array<Sample, kBlockSize> Samples;
+  using Block = std::array<Sample, kBlockSize>;
+  // Kept apart from the samples, so that merging many blocks reads one dense array.
+  struct BlockSummary {
+    qint64 LastMs = 0;
     int Count = 0;
     TSummary Summary;
   };
 
   void Store(qint64 timeMs, const THistoryReading* reading);
   void DropExpired();
-  size_t LowerBound(qint64 timeMs) const;  // index of the first raw sample at or after
+  // Index of the first raw sample at or after timeMs, searching from index `from` on.
+  size_t LowerBound(qint64 timeMs, size_t from = 0) const;
   const Sample& At(size_t index) const;
   void SummarizeRaw(size_t first, size_t last, TSummary& into) const;
   size_t FirstMinuteAt(qint64 timeMs) const;
 
   THistoryOptions options_;
   std::deque<Block> blocks_;
-  std::deque<TArchiveMinute> archive_;
+  DenseQueue<BlockSummary> summaries_;  // one per block
+  DenseQueue<TArchiveMinute> archive_;
   qint64 newestMs_ = 0;
   bool lastIsReading_ = false;
   qint64 rawFromMs_;
