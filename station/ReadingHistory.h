@@ -76,7 +76,8 @@ class ReadingHistory {
   void Decimate(qint64 fromMs, qint64 toMs, int columns, std::vector<TSummary>& out) const;
 
   // Minimum, maximum and mean over [fromMs, toMs) (archive minutes before RawFromMs()),
-  // and the time the VSWR spent above vswrThreshold, from the raw readings.
+  // and the time the VSWR spent above vswrThreshold, from the raw readings inside the
+  // span (each held as ReadingHeldUntil says, cut off at toMs).
   TSpanStatistics Statistics(qint64 fromMs, qint64 toMs, float vswrThreshold) const;
 
   // Raw entries and archive minutes in [fromMs, toMs), in time order (export, tests).
