@@ -10,4 +10,4 @@ add_executable(vemoswr-cli
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(vemoswr-cli PRIVATE VEMO_VERSION="${PROJECT_VERSION}")
-target_link_libraries(vemoswr-cli PRIVATE ui_readout monitor serial platform Qt6::Core)
+target_link_libraries(vemoswr-cli PRIVATE station monitor serial platform Qt6::Core)

@@ -7,7 +7,8 @@
 #include "monitor/ModelSupport.h"
 #include "monitor/ReadSettings.h"
 #include "serial/SerialErrors.h"
-#include "ui/main/Readout.h"
+#include "station/ReadingCsv.h"
+#include "station/Readout.h"
 
 #include <QDateTime>
 
@@ -53,11 +54,8 @@ void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading
                   double fullScale) {
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
   if (csv) {
-    std::fprintf(io.out, "%s,%.6g,%.6g,%s,%s,%s,%s,%s,%d\n", Now().c_str(),
-                 static_cast<double>(reading.Forward), static_cast<double>(reading.Reflected),
-                 Trimmed(r.VSWRText).c_str(), Trimmed(r.ReturnLossText).c_str(),
-                 Trimmed(r.RhoText).c_str(), Trimmed(r.TransmittedText).c_str(),
-                 Trimmed(r.DBmText).c_str(), reading.Alarm ? 1 : 0);
+    std::fprintf(io.out, "%s\n",
+                 ReadingCsvRow(QDateTime::currentMSecsSinceEpoch(), reading).c_str());
   } else {
     std::fprintf(io.out,
                  "%s forward=%s %s reflected=%s %s vswr=%s return_loss=%s dB rho=%s "
@@ -74,8 +72,7 @@ void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading
 int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   Interrupt interrupt;
   if (o.csv) {
-    std::fputs("time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm\n",
-               io.out);
+    std::fprintf(io.out, "%s\n", kReadingCsvHeader);
     std::fflush(io.out);
   }
   const auto period =

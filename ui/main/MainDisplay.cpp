@@ -7,9 +7,9 @@
 #include <algorithm>
 
 #include "monitor/VSWRMon.h"
+#include "station/Readout.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
-#include "ui/main/Readout.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
 

@@ -1,4 +1,4 @@
-#include "ui/main/Convert.h"
+#include "station/Convert.h"
 
 #include <cmath>
 

@@ -48,6 +48,9 @@ struct TReadout {
 // full scale is fullScale watts. Never raises: arithmetic failures give fallback values.
 TReadout DeriveReadout(double forward, double reflected, double fullScale);
 
+// The VSWR of DeriveReadout alone, without the texts.
+double DeriveVSWR(double forward, double reflected);
+
 // printf-style formatting of one number with "." as the decimal point.
 std::string FormatNumber(const char* format, double value);
 

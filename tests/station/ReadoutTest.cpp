@@ -1,6 +1,6 @@
 // The read-out of a reading: derived quantities, fallbacks, units and texts.
-#include "ui/main/Convert.h"
-#include "ui/main/Readout.h"
+#include "station/Convert.h"
+#include "station/Readout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ui/main/Readout.h"
+#include "station/Readout.h"
 
-#include "ui/main/Convert.h"
+#include "station/Convert.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,12 +50,16 @@ TDisplayUnit DisplayUnitFor(double fullScale) {
   return {"MW", 0.000001, "%9.3f", "%12.4f"};
 }
 
+double DeriveVSWR(double forward, double reflected) {
+  // From the return loss, not from rho: the VSWR's floor is that of -40 dB.
+  return ReturnLossToVSWR(RhoToReturnLoss(ReflectionCoefficient(forward, reflected)));
+}
+
 TReadout DeriveReadout(double forward, double reflected, double fullScale) {
   TReadout r;
   r.Rho = ReflectionCoefficient(forward, reflected);
   r.ReturnLoss = RhoToReturnLoss(r.Rho);
-  // From the return loss, not from rho: the VSWR's floor is that of -40 dB.
-  r.VSWR = ReturnLossToVSWR(r.ReturnLoss);
+  r.VSWR = DeriveVSWR(forward, reflected);
   r.Transmitted = TransmittedPercent(forward, reflected);
   r.DBm = WattsToDBm(forward);
   r.MeterPosition = RoundToWatts(forward);

@@ -1,0 +1,29 @@
+#include "station/ReadingCsv.h"
+
+#include "monitor/VSWRMon.h"
+#include "station/Readout.h"
+
+#include <QDateTime>
+
+namespace vemo {
+
+namespace {
+
+std::string Trimmed(const std::string& s) {
+  const size_t first = s.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+}  // namespace
+
+std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading) {
+  // The columns do not depend on the display unit, so the full scale does not matter.
+  const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, 0);
+  return QDateTime::fromMSecsSinceEpoch(timeMs).toString(Qt::ISODateWithMs).toStdString() + ',' +
+         FormatNumber("%.6g", reading.Forward) + ',' + FormatNumber("%.6g", reading.Reflected) +
+         ',' + Trimmed(r.VSWRText) + ',' + Trimmed(r.ReturnLossText) + ',' + Trimmed(r.RhoText) +
+         ',' + Trimmed(r.TransmittedText) + ',' + Trimmed(r.DBmText) + ',' +
+         (reading.Alarm ? '1' : '0');
+}
+
+}  // namespace vemo

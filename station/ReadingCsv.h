@@ -1,0 +1,20 @@
+#pragma once
+// The CSV form of a reading, shared by the command-line tool's output and the log file
+// so that the two never disagree. Numbers always use "." whatever the locale.
+
+#include <QtGlobal>
+
+#include <string>
+
+namespace vemo {
+
+struct TMonitorReading;
+
+inline constexpr char kReadingCsvHeader[] =
+    "time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm";
+
+// One line without its newline: local time (ISO 8601 with milliseconds), the powers in
+// watts and the derived quantities as the read-outs show them.
+std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading);
+
+}  // namespace vemo

@@ -1,0 +1,164 @@
+// The CSV log: its text, header and daily files, and what it does when the file cannot
+// be written.
+#include "station/ReadingLog.h"
+
+#include "monitor/VSWRMon.h"
+#include "station/ReadingCsv.h"
+#include "tests/platform/TempDir.h"
+
+#include <QDateTime>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <clocale>
+#include <csignal>
+#include <filesystem>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vemo {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using ::testing::HasSubstr;
+
+qint64 LocalMs(int year, int month, int day, int hour) {
+  return QDateTime(QDate(year, month, day), QTime(hour, 0)).toMSecsSinceEpoch();
+}
+
+TMonitorReading Reading(float forward, float reflected, bool alarm = false) {
+  TMonitorReading r;
+  r.Forward = forward;
+  r.Reflected = reflected;
+  r.Alarm = alarm;
+  return r;
+}
+
+const std::string kHeader = std::string(kReadingCsvHeader) + "\n";
+
+struct Notices {
+  std::vector<std::string> failing, resumed;
+  ReadingLog::Notify Notify() {
+    return [this](bool fails, const std::string& m) { (fails ? failing : resumed).push_back(m); };
+  }
+};
+
+TEST(ReadingCsv, RowsKeepTheirPointUnderADecimalCommaLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+  const qint64 t = LocalMs(2024, 3, 1, 12) + 345;
+  struct Row {
+    TMonitorReading reading;
+    const char* tail;
+  };
+  const Row rows[] = {
+      {Reading(100, 1, true), ",100,1,1.22,-20.00,0.10,99.01,50.0,1"},
+      {Reading(1500.5f, 0.25f), ",1500.5,0.25,1.03,-37.78,0.01,99.98,61.8,0"},
+      {Reading(1e6f, 0), ",1e+06,0,1.02,-40.00,0.00,100.00,90.0,0"},
+      {Reading(0, 0), ",0,0,99.99,0.00,1.00,0.00,0.0,0"},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(ReadingCsvRow(t, row.reading), "2024-03-01T12:00:00.345" + std::string(row.tail));
+  std::setlocale(LC_ALL, previous.c_str());
+}
+
+TEST(ReadingLog, WritesTheHeaderOnceAndEveryLineAtOnce) {
+  TempDir dir;
+  const std::string file = dir / "log.csv";
+  const qint64 t = LocalMs(2024, 3, 1, 12);
+  {
+    ReadingLog log(file, false);
+    ASSERT_TRUE(log.Write(t, Reading(100, 1)));
+    EXPECT_EQ(ReadFile(file), kHeader + ReadingCsvRow(t, Reading(100, 1)) + "\n");
+  }
+  ReadingLog again(file, false);  // an existing file: appended to, no second header
+  ASSERT_TRUE(again.Write(t + 500, Reading(50, 2)));
+  EXPECT_EQ(ReadFile(file), kHeader + ReadingCsvRow(t, Reading(100, 1)) + "\n" +
+                                ReadingCsvRow(t + 500, Reading(50, 2)) + "\n");
+
+  ReadingLog daily(dir / "station.CSV", true);
+  ASSERT_TRUE(daily.Write(LocalMs(2024, 3, 1, 23), Reading(1, 0)));
+  ASSERT_TRUE(daily.Write(LocalMs(2024, 3, 2, 0), Reading(2, 0)));
+  for (const char* day : {"station-2024-03-01.csv", "station-2024-03-02.csv"}) {
+    const std::string text = ReadFile(dir / day);
+    EXPECT_EQ(text.rfind(kHeader, 0), 0u) << day;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << day;
+  }
+}
+
+TEST(ReadingLog, TellsOnceCountsWhatWasNotLoggedAndResumes) {
+  TempDir dir;
+  const qint64 t = LocalMs(2024, 3, 1, 12);
+  test::WriteFile(dir / "plain", "");
+  Notices underFile;
+  ReadingLog blocked(dir / "plain/log.csv", false, underFile.Notify());
+  EXPECT_FALSE(blocked.Write(t, Reading(1, 0)));
+  ASSERT_EQ(underFile.failing.size(), 1u);
+  EXPECT_THAT(underFile.failing[0], HasSubstr("plain/log.csv\" (Not a directory)"));
+
+  const std::string folder = dir / "logs";
+  std::filesystem::create_directory(folder);
+  Notices notices;
+  ReadingLog log(folder + "/log.csv", false, notices.Notify());
+  ASSERT_TRUE(log.Write(t, Reading(1, 0)));
+  std::filesystem::remove_all(folder);
+  EXPECT_FALSE(log.Write(t + 1, Reading(2, 0)));
+  EXPECT_FALSE(log.Write(t + 2, Reading(3, 0)));
+  ASSERT_EQ(notices.failing.size(), 1u);
+  EXPECT_THAT(notices.failing[0], HasSubstr("cannot open \"" + folder + "/log.csv\""));
+  EXPECT_EQ(log.NotLogged(), 2);
+
+  std::filesystem::create_directory(folder);
+  ASSERT_TRUE(log.Write(t + 3, Reading(4, 0)));
+  ASSERT_EQ(notices.resumed.size(), 1u);
+  EXPECT_THAT(notices.resumed[0], HasSubstr("2 readings were not logged"));
+  EXPECT_EQ(ReadFile(folder + "/log.csv"), kHeader + ReadingCsvRow(t + 3, Reading(4, 0)) + "\n");
+
+  // Removed while logging: the next reading goes into a new file, with its header.
+  std::filesystem::remove(folder + "/log.csv");
+  ASSERT_TRUE(log.Write(t + 4, Reading(5, 0)));
+  EXPECT_EQ(ReadFile(folder + "/log.csv"), kHeader + ReadingCsvRow(t + 4, Reading(5, 0)) + "\n");
+  EXPECT_EQ(notices.failing.size(), 1u);
+}
+
+TEST(ReadingLog, AFullDiskLeavesNoPartialLine) {
+  TempDir dir;
+  const std::string file = dir / "log.csv";
+  const qint64 t = LocalMs(2024, 3, 1, 12);
+  const std::string first = ReadingCsvRow(t, Reading(1, 0)) + "\n";
+  const std::string fourth = ReadingCsvRow(t + 3, Reading(4, 0)) + "\n";
+
+  // In a child: the file-size limit stands in for a full disk, ten bytes into line two.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t hard = limit.rlim_max;
+    limit.rlim_cur = kHeader.size() + first.size() + 10;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+    int failures = 0, resumes = 0;
+    ReadingLog log(file, false,
+                   [&](bool fails, const std::string&) { (fails ? failures : resumes)++; });
+    if (!log.Write(t, Reading(1, 0))) _exit(11);
+    if (log.Write(t + 1, Reading(2, 0)) || log.Write(t + 2, Reading(3, 0))) _exit(12);
+    limit.rlim_cur = hard;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(13);
+    if (!log.Write(t + 3, Reading(4, 0))) _exit(14);
+    _exit(failures == 1 && resumes == 1 && log.NotLogged() == 2 ? 0 : 15);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(file), kHeader + first + fourth);
+}
+
+}  // namespace
+}  // namespace vemo
