@@ -144,6 +144,7 @@ void TDCDial::RenderImage(qreal Ratio) {
 
 void TDCDial::paintEvent(QPaintEvent* Event) {
   QPainter Screen(this);
+  if (!Screen.isActive()) return;
   // The device actually painted (the window's backing store, or the target of a render or
   // grab) knows its pixel ratio; the widget knows only its screen's.
   const qreal Ratio = Screen.paintEngine()->paintDevice()->devicePixelRatio();
