@@ -90,15 +90,6 @@ double ParseSetting(const std::string& key, const std::string& value) {
 
 }  // namespace
 
-const std::vector<std::string>& SettingKeys() {
-  static const std::vector<std::string> keys = {
-      "latch_alarm",       "alarm_at_power_up", "relay_sense",         "relay2_sense",
-      "vswr_alarm_enable", "vswr_level",        "check_on_zero_power", "high_power_level",
-      "high_power_enable", "low_power_level",   "low_power_enable",    "ptt_enable",
-      "ptt_delay",         "fwd_dac_gain",      "rfl_dac_gain"};
-  return keys;
-}
-
 CliOptions ParseCliOptions(const std::vector<std::string>& args) {
   CliOptions o;
   size_t i = 0;

@@ -46,9 +46,6 @@ struct CliOptions {
 // Raises UsageError with a message for the user.
 CliOptions ParseCliOptions(const std::vector<std::string>& args);
 
-// The setting keys of "settings" and "set", in the order they are printed.
-const std::vector<std::string>& SettingKeys();
-
 extern const char* const kCliUsage;
 
 }  // namespace vemo::cli
