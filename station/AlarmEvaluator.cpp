@@ -3,6 +3,8 @@
 #include "monitor/VSWRMon.h"
 #include "station/Readout.h"
 
+#include <algorithm>
+
 namespace vemo {
 
 const char* AlarmSourceName(AlarmSource source) {
@@ -143,6 +145,7 @@ std::vector<TAlarmEvent> AlarmEvaluator::Tick(qint64 nowMs) {
 void AlarmEvaluator::JudgeLink(qint64 nowMs, std::vector<TAlarmEvent>& events) {
   const double level = levels_.LinkLostAfter;
   if (!polling_ || level <= 0) return;
+  lastGoodMs_ = std::min(lastGoodMs_, nowMs);  // the wall clock stepped back
   const double silent = static_cast<double>(nowMs - lastGoodMs_) / 1000;
   if (silent >= level) Judge(AlarmSource::LinkLost, Verdict::Trip, silent, nowMs, 0, events);
 }
@@ -176,7 +179,8 @@ void AlarmEvaluator::Judge(AlarmSource source, Verdict verdict, double value, qi
     slot.pendingSinceMs = -1;
     return;
   }
-  if (slot.pendingSinceMs < 0) slot.pendingSinceMs = nowMs;
+  // A wall clock stepped back must not hold a trip off until it has caught up again.
+  if (slot.pendingSinceMs < 0 || slot.pendingSinceMs > nowMs) slot.pendingSinceMs = nowMs;
   if (static_cast<double>(nowMs - slot.pendingSinceMs) < delayS * 1000) return;
   slot.state = AlarmState::Active;
   slot.id = nextId_++;

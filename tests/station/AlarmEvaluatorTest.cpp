@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct Case {
   std::vector<Step> Steps;
   bool SoundingAtEnd;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.Name;
+}
 
 std::string Describe(const std::vector<TAlarmEvent>& events) {
   std::string text;
@@ -70,6 +75,14 @@ const Case kCases[] = {
       {2000, Do::Read, 100, 12, false, ""},
       {3999, Do::Read, 100, 12, false, ""},
       {4000, Do::Read, 100, 12, false, "reflected tripped"}},
+     true},
+    {"AClockSteppedBackDoesNotHoldAlarmsOff",
+     Levels(0, 10, 0, 0, 3, 2),
+     {{3'600'000, Do::PollOn, 0, 0, false, ""},
+      {3'600'000, Do::Read, 100, 12, false, ""},
+      {1000, Do::Read, 100, 12, false, ""},
+      {3000, Do::Read, 100, 12, false, "reflected tripped"},
+      {6000, Do::Tick, 0, 0, false, "link tripped"}},
      true},
     {"AcknowledgedThenCleared",
      Levels(0, 10, 0, 0, 0, 0),
