@@ -4,49 +4,12 @@
 
 #include <QDateTime>
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace vemo {
 
-namespace {
-
-std::string Quoted(const std::string& file) {
-  return '"' + file + '"';
-}
-
-std::string Failure(const char* what, const std::string& file, int error) {
-  return std::string(what) + ' ' + Quoted(file) + " (" + std::strerror(error) + ")";
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
 ReadingLog::ReadingLog(std::string path, bool daily, Notify notify)
-    : path_(std::move(path)), daily_(daily), notify_(std::move(notify)) {}
-
-ReadingLog::~ReadingLog() {
-  Close();
-}
+    : path_(std::move(path)),
+      daily_(daily),
+      file_(kReadingCsvHeader, "reading", "readings", std::move(notify)) {}
 
 std::string ReadingLog::FileFor(qint64 timeMs) const {
   if (!daily_) return path_;
@@ -59,88 +22,7 @@ std::string ReadingLog::FileFor(qint64 timeMs) const {
 }
 
 bool ReadingLog::Write(qint64 timeMs, const TMonitorReading& reading) {
-  const std::string file = FileFor(timeMs);
-  std::string error;
-  if (!Append(file, ReadingCsvRow(timeMs, reading) + '\n', error)) {
-    ++notLogged_;
-    if (!failing_) {
-      failing_ = true;
-      if (notify_)
-        notify_(true, "Readings are not being logged: " + error +
-                          ". Logging resumes by itself once the file can be written again.");
-    }
-    return false;
-  }
-  if (failing_) {
-    failing_ = false;
-    if (notify_)
-      notify_(false, "Logging readings to " + Quoted(file) + " again; " +
-                         std::to_string(notLogged_) +
-                         (notLogged_ == 1 ? " reading was" : " readings were") + " not logged.");
-  }
-  return true;
-}
-
-bool ReadingLog::Append(const std::string& file, const std::string& line, std::string& error) {
-  if (fd_ >= 0 && !StillOpenAt(file)) Close();
-  if (fd_ < 0 && !Open(file, error)) return false;
-
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) {
-    error = Failure("cannot write", file, errno);
-    Close();
-    return false;
-  }
-  std::string text;
-  if (st.st_size == 0) {
-    text = std::string(kReadingCsvHeader) + '\n';
-  } else {
-    // A line cut short earlier (a crash, another writer) must not swallow this one.
-    char last = '\n';
-    if (::pread(fd_, &last, 1, st.st_size - 1) == 1 && last != '\n') text = "\n";
-  }
-  text += line;
-  if (!WriteAll(fd_, text)) {
-    error = Failure("cannot write", file, errno);
-    // Take back a partial line so that the file stays whole when logging resumes; should
-    // that fail too, the next line starts on a line of its own.
-    if (::ftruncate(fd_, st.st_size) != 0) error += ", a partial line remains";
-    Close();
-    return false;
-  }
-  return true;
-}
-
-bool ReadingLog::Open(const std::string& file, std::string& error) {
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
-    error = Failure("cannot open", file, errno);
-    if (fd >= 0) ::close(fd);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error = "cannot open " + Quoted(file) + " (not a regular file)";
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  file_ = file;
-  device_ = st.st_dev;
-  inode_ = st.st_ino;
-  return true;
-}
-
-bool ReadingLog::StillOpenAt(const std::string& file) const {
-  // Writing on to a file someone removed or replaced would lose every line silently.
-  struct stat st {};
-  return file == file_ && ::stat(file.c_str(), &st) == 0 && st.st_dev == device_ &&
-         st.st_ino == inode_;
-}
-
-void ReadingLog::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  return file_.Write(FileFor(timeMs), ReadingCsvRow(timeMs, reading));
 }
 
 }  // namespace vemo

@@ -9,12 +9,11 @@
 // resumes. A file removed or replaced while logging is reopened (a new file gets its
 // header). Nothing here throws.
 
+#include "station/AppendingFile.h"
+
 #include <QtGlobal>
 
-#include <functional>
 #include <string>
-
-#include <sys/types.h>
 
 namespace vemo {
 
@@ -23,10 +22,9 @@ struct TMonitorReading;
 class ReadingLog {
  public:
   // failing is true when logging stops, false when it resumes.
-  using Notify = std::function<void(bool failing, const std::string& message)>;
+  using Notify = AppendingFile::Notify;
 
   ReadingLog(std::string path, bool daily, Notify notify = {});
-  ~ReadingLog();
   ReadingLog(const ReadingLog&) = delete;
   ReadingLog& operator=(const ReadingLog&) = delete;
 
@@ -37,25 +35,14 @@ class ReadingLog {
   std::string FileFor(qint64 timeMs) const;
   const std::string& Path() const { return path_; }
   bool Daily() const { return daily_; }
-  bool Failing() const { return failing_; }
+  bool Failing() const { return file_.Failing(); }
   // Readings not logged since this log was started.
-  qint64 NotLogged() const { return notLogged_; }
+  qint64 NotLogged() const { return file_.NotWritten(); }
 
  private:
-  bool Append(const std::string& file, const std::string& line, std::string& error);
-  bool Open(const std::string& file, std::string& error);
-  bool StillOpenAt(const std::string& file) const;
-  void Close();
-
   std::string path_;
   bool daily_;
-  Notify notify_;
-  int fd_ = -1;
-  std::string file_;  // the file fd_ was opened on
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
-  bool failing_ = false;
-  qint64 notLogged_ = 0;
+  AppendingFile file_;
 };
 
 }  // namespace vemo

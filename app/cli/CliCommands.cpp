@@ -7,6 +7,7 @@
 #include "monitor/ModelSupport.h"
 #include "monitor/ReadSettings.h"
 #include "serial/SerialErrors.h"
+#include "station/AlarmLog.h"
 #include "station/ReadingCsv.h"
 #include "station/Readout.h"
 
@@ -69,8 +70,26 @@ void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading
   std::fflush(io.out);
 }
 
+// Prints the events on standard error; true when one of them is a trip.
+bool PrintAlarms(const CliStreams& io, const std::vector<TAlarmEvent>& events) {
+  bool tripped = false;
+  for (const TAlarmEvent& e : events) {
+    const std::string level =
+        e.Source == AlarmSource::Monitor ? "" : " level=" + FormatNumber("%.6g", e.Level);
+    std::fprintf(
+        io.err, "%s alarm source=%s event=%s value=%s%s\n",
+        QDateTime::fromMSecsSinceEpoch(e.TimeMs).toString(Qt::ISODateWithMs).toStdString().c_str(),
+        AlarmSourceName(e.Source), AlarmEventText(e).c_str(),
+        AlarmValueText(e.Source, e.Value).c_str(), level.c_str());
+    tripped = tripped || e.Change == AlarmChange::Tripped;
+  }
+  std::fflush(io.err);
+  return tripped;
+}
+
 int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   Interrupt interrupt;
+  AlarmEvaluator alarms(o.alarmLevels);
   if (o.csv) {
     std::fprintf(io.out, "%s\n", kReadingCsvHeader);
     std::fflush(io.out);
@@ -90,6 +109,10 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
       const TMonitorReading reading = TakeReading(line.Monitor());
       PrintReading(io, o.csv, reading, line.Monitor().FullScale());
       ++taken;
+      if (o.alarms &&
+          PrintAlarms(io, alarms.Reading(QDateTime::currentMSecsSinceEpoch(), reading)) &&
+          o.exitOnAlarm)
+        return 3;
       failuresInARow = 0;
     } catch (const ESerialException&) {
       throw;  // the port itself failed: nothing more will come

@@ -1,7 +1,9 @@
 #include "app/cli/CliOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <set>
 
 namespace vemo::cli {
@@ -14,11 +16,19 @@ const char* const kCliUsage =
     "\n"
     "commands:\n"
     "  identify                   model=<id> firmware=<YYYY-MM-DD> known=<yes|no>\n"
-    "  read [-n COUNT] [-i SECONDS] [--csv]\n"
+    "  read [-n COUNT] [-i SECONDS] [--csv] [ALARM OPTIONS]\n"
     "                             one line per reading, every SECONDS (0.5), COUNT times or\n"
     "                             until interrupted; --csv prints a header and CSV lines:\n"
     "                             time,forward_w,reflected_w,vswr,return_loss_db,rho,\n"
     "                             transmitted_pct,dbm,alarm\n"
+    "    alarm options: --vswr-above VSWR, --reflected-above WATTS, --forward-below WATTS\n"
+    "                   (while keyed: forward power above --keyed-above WATTS, default 0),\n"
+    "                   --delay SECONDS (a condition must last this long), --exit-on-alarm\n"
+    "                             with any of them, alarms (these and the monitor's own)\n"
+    "                             are printed on standard error as they trip, are\n"
+    "                             acknowledged and clear: <time> alarm source=SOURCE\n"
+    "                             event=EVENT value=VALUE level=LEVEL; --exit-on-alarm\n"
+    "                             ends with status 3 at the first alarm\n"
     "  settings                   every setting as key=value, one a line\n"
     "  set KEY=VALUE ...          writes settings (Booleans 0/1); keys as \"settings\" prints\n"
     "  fullscale [WATTS]          prints the full scale in watts; with WATTS stores it first\n"
@@ -30,8 +40,9 @@ const char* const kCliUsage =
     "\n"
     "Options also take their value after '=' (--port=N, --device=PATH).\n"
     "\n"
-    "Exit status: 0 success, 1 failure (message on standard error), 2 usage error;\n"
-    "130 or 143 when SIGINT or SIGTERM ends \"read -n COUNT\" before COUNT readings.\n";
+    "Exit status: 0 success, 1 failure (message on standard error), 2 usage error,\n"
+    "3 an alarm with \"read --exit-on-alarm\"; 130 or 143 when SIGINT or SIGTERM ends\n"
+    "\"read -n COUNT\" before COUNT readings.\n";
 
 namespace {
 
@@ -133,15 +144,47 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
     noArguments();
   } else if (name == "read") {
     o.command = Command::Read;
+    // The alarm options, each with the field it sets and its lowest value above 0.
+    struct AlarmOption {
+      const char* name;
+      double TAlarmLevels::*field;
+      double above;
+    };
+    static const AlarmOption kAlarmOptions[] = {
+        {"--vswr-above", &TAlarmLevels::VSWRAbove, 1},
+        {"--reflected-above", &TAlarmLevels::ReflectedAbove, 0},
+        {"--forward-below", &TAlarmLevels::ForwardBelow, 0},
+        {"--keyed-above", &TAlarmLevels::KeyedAbove, 0},
+        {"--delay", &TAlarmLevels::Delay, 0},
+    };
     for (size_t k = 0; k < rest.size(); ++k) {
-      if (rest[k] == "-n")
-        o.count = ParseInteger("-n", Next(rest, k), 1, 2147483647);
-      else if (rest[k] == "-i")
-        o.intervalSeconds = ParseReal("-i", Next(rest, k), 0, 86400);
-      else if (rest[k] == "--csv")
-        o.csv = true;
-      else
+      const size_t eq = rest[k].find('=');
+      const std::string a = rest[k].substr(0, eq);
+      const auto value = [&]() -> std::string {
+        return eq == std::string::npos ? Next(rest, k) : rest[k].substr(eq + 1);
+      };
+      const auto alarm = std::find_if(std::begin(kAlarmOptions), std::end(kAlarmOptions),
+                                      [&](const AlarmOption& option) { return a == option.name; });
+      if (a.rfind("--", 0) != 0 && eq != std::string::npos)
         throw UsageError("read: unknown argument " + rest[k]);
+      if (a == "-n") {
+        o.count = ParseInteger("-n", value(), 1, 2147483647);
+      } else if (a == "-i") {
+        o.intervalSeconds = ParseReal("-i", value(), 0, 86400);
+      } else if (a == "--csv" || a == "--exit-on-alarm") {
+        if (eq != std::string::npos) throw UsageError(a + " takes no value");
+        (a == "--csv" ? o.csv : o.exitOnAlarm) = true;
+        o.alarms = o.alarms || o.exitOnAlarm;
+      } else if (alarm != std::end(kAlarmOptions)) {
+        const double level = ParseReal(a, value(), 0, a == "--delay" ? 86400 : 1e30);
+        if (level > 0 && level <= alarm->above)
+          throw UsageError(a + ": '" + Written(level) + "' must be 0 (off) or above " +
+                           Written(alarm->above));
+        o.alarmLevels.*alarm->field = level;
+        o.alarms = true;
+      } else {
+        throw UsageError("read: unknown argument " + rest[k]);
+      }
     }
   } else if (name == "settings") {
     o.command = Command::Settings;

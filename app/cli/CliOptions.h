@@ -1,6 +1,8 @@
 #pragma once
 // The command line of vemoswr-cli.
 
+#include "station/AlarmEvaluator.h"
+
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -28,6 +30,11 @@ struct CliOptions {
   std::optional<long> count;  // readings; none: until interrupted
   double intervalSeconds = 0.5;
   bool csv = false;
+  // The program's alarms: judged when any alarm option is given (the monitor's own alarm
+  // flag then counts too).
+  bool alarms = false;
+  TAlarmLevels alarmLevels;
+  bool exitOnAlarm = false;
 
   // set: key -> value as checked, in command-line order (0/1, a whole number or seconds)
   std::vector<std::pair<std::string, double>> assignments;

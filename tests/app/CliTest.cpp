@@ -397,6 +397,23 @@ TEST_F(CliTest, OutOfRangeMessagesGiveTheBoundsAsWritten) {
               HasSubstr("ptt_delay: '15' is not a number from 0 to 14.0625\n"));
 }
 
+TEST_F(CliTest, ReadPrintsAlarmEventsAndEndsWithStatusThreeOnTheFirst) {
+  // VSWR 2.06, below the monitor's own level.
+  StartSim({"--forward", "100", "--reflected", "12", "--vswr-level", "12"});
+  Result r = Cli({"read", "-n", "2", "-i", "0.05", "--vswr-above=2.5", "--forward-below", "50"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out).size(), 2u);
+  EXPECT_EQ(r.err, "");
+
+  r = Cli({"read", "-i", "0.05", "--keyed-above", "5", "--reflected-above", "20", "--vswr-above",
+           "2", "--delay", "0.2", "--exit-on-alarm"});
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_GE(Lines(r.out).size(), 4u) << "tripped before the delay";
+  const QRegularExpression event(
+      R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} alarm source=vswr event=tripped value=2\.06 level=2\n$)");
+  EXPECT_TRUE(event.match(QString::fromStdString(r.err)).hasMatch()) << r.err;
+}
+
 TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
   const std::vector<std::vector<std::string>> bad = {
       {},
@@ -410,6 +427,10 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
       {"read", "-n", "0"},
       {"read", "-i", "-1"},
       {"read", "--tsv"},
+      {"read", "--vswr-above", "1"},
+      {"read", "--reflected-above"},
+      {"read", "--delay", "-1"},
+      {"read", "--exit-on-alarm=1"},
       {"set"},
       {"set", "foo=1"},
       {"set", "latch_alarm=2"},

@@ -1,0 +1,48 @@
+#include "station/AlarmLog.h"
+
+#include "station/Readout.h"
+
+#include <QDateTime>
+
+namespace vemo {
+
+const char* const kAlarmCsvHeader = "time,source,event,value,level";
+
+std::string AlarmValueText(AlarmSource source, double value) {
+  switch (source) {
+    case AlarmSource::VSWRAbove:
+      return FormatNumber("%.2f", value);
+    case AlarmSource::ReflectedAbove:
+    case AlarmSource::ForwardBelow:
+      return FormatNumber("%.6g", value);
+    case AlarmSource::LinkLost:
+      return FormatNumber("%.1f", value);
+    case AlarmSource::Monitor:
+      break;
+  }
+  return value != 0 ? "1" : "0";
+}
+
+std::string AlarmEventText(const TAlarmEvent& event) {
+  std::string text = AlarmChangeName(event.Change);
+  if (event.Change == AlarmChange::Cleared && !event.WasAcknowledged) text += " unacknowledged";
+  return text;
+}
+
+std::string AlarmCsvRow(const TAlarmEvent& e) {
+  // A level prints as the operator set it ("2", "12.5"), the monitor's flag has none.
+  const std::string level = e.Source == AlarmSource::Monitor ? "" : FormatNumber("%.6g", e.Level);
+  return QDateTime::fromMSecsSinceEpoch(e.TimeMs).toString(Qt::ISODateWithMs).toStdString() + ',' +
+         AlarmSourceName(e.Source) + ',' + AlarmEventText(e) + ',' +
+         AlarmValueText(e.Source, e.Value) + ',' + level;
+}
+
+AlarmLog::AlarmLog(std::string path, Notify notify)
+    : path_(std::move(path)),
+      file_(kAlarmCsvHeader, "alarm event", "alarm events", std::move(notify)) {}
+
+bool AlarmLog::Write(const TAlarmEvent& event) {
+  return file_.Write(path_, AlarmCsvRow(event));
+}
+
+}  // namespace vemo

@@ -1,0 +1,127 @@
+// The alarm hook run for real: its arguments and environment, the time limit, and
+// failures told once.
+#include "station/AlarmHook.h"
+
+#include "tests/platform/TempDir.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+namespace vemo {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using ::testing::HasSubstr;
+
+bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!done() && elapsed.elapsed() < timeoutMs)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  return done();
+}
+
+struct Notices {
+  std::vector<std::string> failing, resumed;
+  AlarmHook::Notify Notify() {
+    return [this](bool fails, const std::string& m) { (fails ? failing : resumed).push_back(m); };
+  }
+};
+
+TAlarmEvent Event(AlarmChange change, double value = 2.5) {
+  return {1, AlarmSource::VSWRAbove, change, value, 2, 1709294400345, false};
+}
+
+TEST(AlarmHook, SplitsLikeADesktopEntryAndExpandsNothing) {
+  struct Row {
+    const char* line;
+    std::vector<std::string> args;  // empty: refused
+  };
+  const Row rows[] = {
+      {"/bin/beep  -n 3", {"/bin/beep", "-n", "3"}},
+      {R"("/opt/my tools/beep" "a \"b\" \\c" $HOME %f)",
+       {"/opt/my tools/beep", R"(a "b" \c)", "$HOME", "%f"}},
+      {R"(say "" x\ y)", {"say", "", "x y"}},
+      {R"(say "open)", {}},
+      {"say \\", {}},
+      {"  ", {}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args;
+    std::string error;
+    EXPECT_EQ(SplitCommandLine(row.line, args, error), !row.args.empty()) << row.line;
+    if (!row.args.empty()) {
+      EXPECT_EQ(args, row.args) << row.line;
+    }
+  }
+}
+
+TEST(AlarmHook, GetsTheDetailsInItsEnvironmentOnTripAndClearOnly) {
+  TempDir dir;
+  const std::string script = dir / "my hook.sh";
+  WriteFile(script,
+            "#!/bin/sh\n"
+            "printf '%s|' \"$1\" \"$2\" \"$VEMOSWR_ALARM_SOURCE\" \"$VEMOSWR_ALARM_STATE\" "
+            "\"$VEMOSWR_ALARM_VALUE\" \"$VEMOSWR_ALARM_TIME\" \"$VEMOSWR_ALARM_PORT\" >> \"$1\"\n"
+            "echo >> \"$1\"\n");
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  const std::string out = dir / "out";
+  Notices notices;
+  AlarmHook hook('"' + script + "\" " + out + " $PATH", "/dev/ttyUSB0", notices.Notify());
+  hook.Run(Event(AlarmChange::Tripped));
+  hook.Run(Event(AlarmChange::Acknowledged));
+  hook.Run(Event(AlarmChange::Cleared, 1.5));  // waits for the first
+  ASSERT_TRUE(RunEventsUntil([&] { return !hook.Busy(); }));
+  const std::string time =
+      QDateTime::fromMSecsSinceEpoch(1709294400345).toString(Qt::ISODateWithMs).toStdString();
+  EXPECT_EQ(ReadFile(out), out + "|$PATH|vswr|tripped|2.50|" + time + "|/dev/ttyUSB0|\n" + out +
+                               "|$PATH|vswr|cleared|1.50|" + time + "|/dev/ttyUSB0|\n");
+  EXPECT_TRUE(notices.failing.empty());
+}
+
+TEST(AlarmHook, EachKindOfFailureIsToldOnce) {
+  TempDir dir;
+  struct Row {
+    std::string line;
+    const char* says;
+  };
+  const Row rows[] = {
+      {dir / "no such hook", "could not be started"},
+      {"/bin/sh -c \"exit 4\"", "ended with exit status 4"},
+      {"/bin/sleep 5", "did not finish within 0.2 seconds and was stopped"},
+      {"/bin/sh -c \"kill -SEGV $$\"", "crashed"},
+      {"\"open", "cannot be run: a quote in the command line is not closed"},
+  };
+  for (const Row& row : rows) {
+    Notices notices;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    AlarmHook hook(row.line, "", notices.Notify(), 200);
+    hook.Run(Event(AlarmChange::Tripped));
+    hook.Run(Event(AlarmChange::Cleared));
+    ASSERT_TRUE(RunEventsUntil([&] { return !hook.Busy(); })) << row.line;
+    EXPECT_LT(elapsed.elapsed(), 3000) << row.line;
+    ASSERT_EQ(notices.failing.size(), 1u) << row.line;
+    EXPECT_THAT(notices.failing[0], HasSubstr(row.says));
+  }
+
+  // Too many events while the hook runs: the excess is dropped and told once.
+  Notices notices;
+  AlarmHook slow("/bin/sleep 0.3", "", notices.Notify(), 5000);
+  for (size_t i = 0; i < AlarmHook::kMaxWaiting + 3; ++i) slow.Run(Event(AlarmChange::Tripped));
+  ASSERT_EQ(notices.failing.size(), 1u);
+  EXPECT_THAT(notices.failing[0], HasSubstr("1 alarm event did not reach"));
+  EXPECT_TRUE(slow.Busy());
+}
+
+}  // namespace
+}  // namespace vemo
