@@ -234,21 +234,18 @@ void TFormMain::StopLogging() {
   UpdateStatusBar();
 }
 
-void TFormMain::LogNotify(bool failing, const std::string& message) {
-  logProblem_ = failing ? QString::fromStdString(message) : QString();
+void TFormMain::LogNotify(bool, const std::string& message) {
+  // Either what went wrong or that logging goes on again, with how much was lost.
+  logProblem_ = QString::fromStdString(message);
 }
 
 QString TFormMain::StatusText() const {
   if (!Log_) return {};
-  const qint64 lost = Log_->NotLogged();
   if (Log_->Failing())
-    return tr("Readings are not being logged: %1 %2 reading(s) not logged.")
-        .arg(logProblem_)
-        .arg(lost);
+    return logProblem_ + tr(" Readings not logged so far: %1.").arg(Log_->NotLogged());
+  if (!logProblem_.isEmpty()) return logProblem_;
   const QString name = QFileInfo(QString::fromStdString(Log_->FileFor(NowMs()))).fileName();
-  QString text = tr("Logging readings to %1.").arg(name);
-  if (lost > 0) text += tr(" %1 reading(s) were not logged.").arg(lost);
-  return text;
+  return tr("Logging readings to %1.").arg(name);
 }
 
 int TFormMain::StatusBarHeight() const {
