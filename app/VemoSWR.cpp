@@ -1,26 +1,36 @@
 // VemoSWR: the PC front-end of an in-line RF power and VSWR monitor on a serial port.
 #include <QApplication>
-#include <QCommandLineParser>
 
+#include <cstdio>
+
+#include "app/ProgramOptions.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainForms.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QApplication app(argc, argv);  // takes Qt's own options (-platform, ...) out first
+
+  // The command line is checked before the window reads or writes any settings.
+  std::vector<std::string> args;
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+  vemo::ProgramOptions options;
+  try {
+    options = vemo::ParseProgramOptions(args);
+  } catch (const vemo::ProgramUsageError& e) {
+    std::fprintf(stderr, "VemoSWR: %s\n", e.what());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(vemo::ProgramUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("VemoSWR %s\n", VEMO_VERSION);
+    return 0;
+  }
+
   vemo::InitApplication();
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Shows the readings of an RF power and VSWR monitor on a serial port.\n"
-      "The settings file is VemoSWR.ini beside the program, or the file named by the\n"
-      "environment variable VEMOSWR_INI; VEMOSWR_SCREENSHOT=<file.png> saves a picture of\n"
-      "the main window a few seconds after start and quits."));
-  parser.addHelpOption();
-  const QCommandLineOption continuous(QStringLiteral("continuous"),
-                                      QStringLiteral("Start continuous readings at once."));
-  parser.addOption(continuous);
-  parser.process(app);
-
   const QString screenshot = qEnvironmentVariable("VEMOSWR_SCREENSHOT");
   if (!screenshot.isEmpty()) {
     // Nobody is there to answer a message box: report it and go on.
@@ -33,8 +43,10 @@ int main(int argc, char** argv) {
 
   const auto forms = vemo::CreateApplicationForms();
   vemo::TFormMain& main = *forms->FormMain;
+  if (options.intervalMs) main.SetPollingInterval(*options.intervalMs);
+  if (options.logFile) main.StartLogging(QString::fromStdString(*options.logFile), main.LogDaily());
   main.show();
-  if (parser.isSet(continuous)) main.mnuCommands_R->trigger();
+  if (options.continuous) main.mnuCommands_R->trigger();
   if (!screenshot.isEmpty()) vemo::ScheduleScreenshot(main, screenshot, 3000);
   return app.exec();
 }

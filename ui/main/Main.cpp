@@ -149,6 +149,7 @@ void TFormMain::ReadSettings() {
   mnuViewMeter->setChecked(ini.ReadBool("Meter", "Visible", false));
   const int range = ini.ReadInteger("Meter", "Range", 5);
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
+  ReadStationSettings(ini);
 }
 
 void TFormMain::ApplyInitialRange() {
@@ -172,11 +173,12 @@ void TFormMain::SetClientSize(int width, int height) {
   // The window follows its client area exactly; the user cannot resize it.
   const int menuHeight = menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width)
                                                               : menuBar()->sizeHint().height();
-  setFixedSize(width, height + menuHeight);
+  setFixedSize(width, height + menuHeight + StatusBarHeight());
 }
 
 void TFormMain::PlacePanels(bool meterShown) {
-  const int width = clientWidth_ + (DiagnosticsShown() ? TestPanelWidth + 2 : 0);
+  const int peakWidth = PeakHoldShown() ? PeakPanelWidth + 2 : 0;
+  const int width = clientWidth_ + peakWidth + (DiagnosticsShown() ? TestPanelWidth + 2 : 0);
   if (meterShown) {
     SetClientSize(width, clientHeightWithMeter_);
     Panel1->move(2, 2);
@@ -188,7 +190,9 @@ void TFormMain::PlacePanels(bool meterShown) {
   }
   // Out of sight, the dial and the range list must not take Tab stops (or keys) either.
   Panel1->setVisible(meterShown);
-  TestPanel->move(clientWidth_, 2);
+  Panel_Peak->move(clientWidth_, Panel_Display->y());
+  Panel_Peak->setVisible(PeakHoldShown());
+  TestPanel->move(clientWidth_ + peakWidth, 2);
 }
 
 int TFormMain::ClientWidth() const {
@@ -297,6 +301,7 @@ void TFormMain::FormClose() {
   Timer1->stop();
   Timer2->stop();
   tmrDeviceWatch->stop();
+  tmrPeak->stop();
   WriteSettings();
   CmdList_.reset();
   Monitor_.reset();
@@ -319,6 +324,7 @@ void TFormMain::WriteSettings() {
     ini.WriteInteger("Meter", "Range", cmboRangeList->currentIndex());
     ini.WriteInteger("Window", "Top", y());
     ini.WriteInteger("Window", "Left", x());
+    WriteStationSettings(ini);
     ini.EndUpdate();
   } catch (const std::exception& e) {
     // Reported once; the window still closes and frees what it owns.

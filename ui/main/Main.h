@@ -15,11 +15,16 @@
 #include <string>
 
 #include "monitor/OperatorPrompt.h"
+#include "platform/Clock.h"
 #include "serial/PortProbe.h"
+#include "station/PeakHold.h"
+#include "station/PollingIntervals.h"
+#include "station/ReadingLog.h"
 #include "ui/dialogs/SettingsForwarders.h"
 #include "ui/main/CmdList.h"
 
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -27,12 +32,14 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QStatusBar;
 class QTimer;
 class QToolButton;
 
 namespace vemo {
 
 class HelpViewer;
+class ProfileFile;
 class TBuffer;
 class TComPort;
 class TDCDial;
@@ -55,6 +62,10 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   using MessageBoxFn = std::function<QMessageBox::StandardButton(
       QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)>;
   static void SetMessageBoxHook(MessageBoxFn hook);
+  // The file dialog of File, "Log Readings...": given the current file, the chosen one, or
+  // an empty string when the user cancels. Tests install their own.
+  using LogFileDialogFn = std::function<QString(QWidget* parent, const QString& current)>;
+  static void SetLogFileDialogHook(LogFileDialogFn hook);
 
   // The dialogs that the program entry creates after the main window.
   struct Dialogs {
@@ -71,6 +82,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   ~TFormMain() override;
 
   void SetDialogs(const Dialogs& dialogs);
+  // The wall clock that stamps readings; tests substitute their own. Outlives the window.
+  void SetClock(const Clock& clock) { clock_ = &clock; }
 
   // --- Start-up, connection and shutdown -------------------------------------------------
   // Fixes "." as decimal separator (and "," for thousands) for the whole process.
@@ -107,6 +120,27 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void cmboRangeListChange();
   void dcMeterLabelPosition(TDCDial* sender, int position, QString& labelText, int labelSetId);
   void mnuViewMeterClick();
+
+  // --- Peak hold, logging and the polling interval (MainStation.cpp) ----------------------
+  void mnuViewPeakHoldClick();
+  void SetPeakHoldTime(qint64 holdMs);  // one of PeakHold::kHoldTimesMs
+  bool PeakHoldShown() const;
+  const PeakHold& Peak() const { return Peak_; }
+  // Shows the decaying peak on the PEP read-out and the dial.
+  void tmrPeakTimer();
+  // "Log Readings...": asks for the file, then logs to it; a second click stops logging.
+  void mnuFileLogClick();
+  void mnuFileLogDailyClick();
+  // Starts (or restarts) logging every good reading to path; the path is kept.
+  void StartLogging(const QString& path, bool daily);
+  void StopLogging();
+  const ReadingLog* Log() const { return Log_.get(); }
+  bool LogDaily() const;
+  // One of kPollingIntervalsMs; polling runs at it from the next tick.
+  void SetPollingInterval(int ms);
+  int PollingInterval() const { return pollingIntervalMs_; }
+  // The status line shown while logging: what went wrong and how many readings were lost.
+  QString StatusText() const;
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
@@ -162,6 +196,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   static constexpr int PanelDisplayHeight = 229;
   static constexpr int Panel1Height = 182;
   static constexpr int TestPanelWidth = 150;
+  static constexpr int PeakPanelWidth = 153;
   static constexpr int NormalTimer1Interval = 500;
   static constexpr int CalibratedTimer1Interval = 750;
 
@@ -193,6 +228,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QLabel* lblMeterUnit = nullptr;
   QLabel* lblRangeList = nullptr;
   QComboBox* cmboRangeList = nullptr;
+  QFrame* Panel_Peak = nullptr;  // beside the read-outs while peak hold is on
+  QLabel* LabelPEP = nullptr;
+  QLineEdit* Edit_PEP = nullptr;
 
   QGroupBox* TestPanel = nullptr;
   TRealEdit* RealEdit1 = nullptr;
@@ -203,7 +241,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QPushButton* Button3 = nullptr;
   QPushButton* Button4 = nullptr;
 
+  QAction* mnuFileLog = nullptr;
+  QAction* mnuFileLogDaily = nullptr;
   QAction* mnuFileExit = nullptr;
+  QAction* mnuViewPeakHold = nullptr;
+  QActionGroup* mnuViewPeakHoldTime = nullptr;  // data: the hold time in ms
+  QActionGroup* mnuViewInterval = nullptr;      // data: the interval in ms
   QAction* mnuViewMeter = nullptr;
   QAction* mnuViewCommPort = nullptr;
   QAction* mnuViewOptions = nullptr;
@@ -221,6 +264,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QTimer* Timer1 = nullptr;
   QTimer* Timer2 = nullptr;
   QTimer* tmrDeviceWatch = nullptr;  // looks for a lost device once a second
+  QTimer* tmrPeak = nullptr;         // lets the shown peak decay between readings
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -242,6 +286,21 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void PlacePanels(bool meterShown);
   void UpdateConnectionLabel();
   void SetReadoutsStale(bool stale);
+  void CreateLogMenu(QMenu* file);
+  void CreatePeakHoldMenu(QMenu* view);
+  void CreateIntervalMenu(QMenu* view);
+  void CreatePeakPanel();
+  void ReadStationSettings(const ProfileFile& ini);
+  void WriteStationSettings(ProfileFile& ini) const;
+  // The readings so far, for peak hold and the log.
+  void RecordReading(const TMonitorReading& reading);
+  void ShowPeak();
+  void LogNotify(bool failing, const std::string& message);
+  void UpdateStatusBar();
+  int StatusBarHeight() const;
+  // The polling period after a calibration step: slower at the customary interval only.
+  int IntervalAfterCalibration() const;
+  qint64 NowMs() const;
 
   // Shutdown (Main.cpp).
   void FormClose();
@@ -292,6 +351,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   static void Pause(int milliseconds);
 
   static MessageBoxFn& MessageBoxHook();
+  static LogFileDialogFn& LogFileDialogHook();
 
   std::unique_ptr<TComPort> ComObj_;
   std::unique_ptr<TCmdList> CmdList_;
@@ -312,6 +372,14 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   int clientHeightWithMeter_ = 0;  // both panels + 6
 
   bool readoutsStale_ = false;
+  const Clock* clock_ = &SystemClock();
+  PeakHold Peak_;
+  double peakFullScale_ = 625.0;  // the unit of the PEP read-out follows the read-outs'
+  std::unique_ptr<ReadingLog> Log_;
+  QString logPath_;  // kept while not logging, offered the next time
+  QString logProblem_;
+  QStatusBar* statusBar_ = nullptr;  // only while logging
+  int pollingIntervalMs_ = kDefaultPollingIntervalMs;
   std::optional<TDeviceNode> lostNode_;  // the node last seen at the lost device's path
   int watchTicksSinceAttempt_ = 0;
   bool resumeDue_ = false;  // the device is back: the next idle tick reconnects

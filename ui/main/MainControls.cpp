@@ -94,6 +94,7 @@ void TFormMain::CreateControls() {
   StylePanel(Panel1);
   CreateMeterPanel();
 
+  CreatePeakPanel();
   CreateTestPanel();
 }
 
@@ -257,13 +258,17 @@ void TFormMain::CreateMenu() {
   };
 
   QMenu* file = menuBar()->addMenu(tr("&File"));
+  CreateLogMenu(file);
+  file->addSeparator();
   mnuFileExit = item(file, tr("E&xit"), &TFormMain::mnuFileExitClick, QKeySequence(tr("Ctrl+Q")));
 
   QMenu* view = menuBar()->addMenu(tr("&View"));
   mnuViewMeter = checkItem(view, tr("Display &Meter"), &TFormMain::mnuViewMeterClick);
+  CreatePeakHoldMenu(view);
   view->addSeparator();
   mnuViewCommPort = item(view, tr("Comm &Port"), &TFormMain::mnuViewCommPortClick);
   mnuViewOptions = item(view, tr("Monitor &Options"), &TFormMain::Options1Click);
+  CreateIntervalMenu(view);
   view->addSeparator();
   mnuViewDiagnostics = checkItem(view, tr("&Diagnostics"), &TFormMain::mnuViewDiagnosticsClick);
 

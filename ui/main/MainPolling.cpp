@@ -103,6 +103,7 @@ void TFormMain::ReadAndShow() {
   }
   SetAlarmIndicator(reading.Alarm);
   DisplayReading(reading.Forward, reading.Reflected);
+  RecordReading(reading);
 }
 
 void TFormMain::ContinuousReading() {
@@ -267,7 +268,7 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   }
   if (wasContinuous) {
     Continuous_ = true;
-    Timer1->setInterval(CalibratedTimer1Interval);
+    Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
 }
@@ -283,7 +284,7 @@ void TFormMain::ShowCalWizard() {
   }
   if (wasContinuous) {
     Continuous_ = true;
-    Timer1->setInterval(CalibratedTimer1Interval);
+    Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
 }

@@ -8,6 +8,7 @@ add_library(ui_main STATIC
   MainForms.cpp
   MainMenu.cpp
   MainPolling.cpp
+  MainStation.cpp
   MainStyle.cpp
   MainTestPanel.cpp
   WindowPlacement.cpp

@@ -9,6 +9,9 @@
 // pointer at run time erases the old pointer by restoring the face beneath it from the face
 // image, draws the new pointer, and only those two rectangles reach the screen. The images
 // are painted at the pixel ratio of the device they are shown on.
+//
+// A second, thin marker, the peak, may stand on the scale's rim beneath the pointer. It is
+// repainted the same way: face restored under the old one, new one drawn, two rectangles out.
 
 #include <QImage>
 #include <QPointer>
@@ -69,6 +72,10 @@ class TDCDial : public QWidget {
   int MaxValue() const { return fMaxValue; }
   int MinValue() const { return fMinValue; }
   int Position() const { return fPosition; }
+  // kNoPeak (or any value outside MinValue..MaxValue) shows no peak marker.
+  static constexpr int kNoPeak = -1;
+  int PeakPosition() const { return fPeakPosition; }
+  TColor PeakColor() const { return fPeakColor; }
   int Radius() const { return fRadius; }
   TDCRangeList& Ranges() { return *fRanges; }
   const TDCRangeList& Ranges() const { return *fRanges; }
@@ -103,6 +110,9 @@ class TDCDial : public QWidget {
   // any other value is rejected. OnChange follows either way (not for the current value).
   void SetPosition(int Value);
   void SetRanges(const TDCRangeList* Value);
+  // Moves (or shows, or hides) the peak marker with a partial repaint.
+  void SetPeakPosition(int Value);
+  void SetPeakColor(TColor Value);
   void SetReadOnly(bool Value) { fReadOnly = Value; }
   // Below -100 (or above 1000) is ignored.
   void SetRelativeRadius(int Value);
@@ -193,6 +203,10 @@ class TDCDial : public QWidget {
   void RenderImage(qreal Ratio);
   void MovePointer(int Value);
   QRect MarkerRect(int AtPosition) const;
+  bool PeakShown() const;
+  // The rim segment of the peak marker, and its bounds with a pixel of margin.
+  QRect PeakRect() const;
+  void PaintPeak(QPainter& Canvas);
   int Limit(int Value) const;
   // Runs an input reaction; failures are reported, since they cannot cross the event loop.
   template <class F>
@@ -213,6 +227,8 @@ class TDCDial : public QWidget {
   int fMaxValue = 100;
   int fMinValue = 0;
   int fPosition = 0;
+  int fPeakPosition = kNoPeak;
+  TColor fPeakColor = 0xC00000;  // blue
   int fRadius = 0;
   std::unique_ptr<TDCRangeList> fRanges;
   bool fReadOnly = false;

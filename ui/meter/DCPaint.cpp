@@ -134,6 +134,7 @@ void TDCDial::RenderImage(qreal Ratio) {
     fImage = fFace.copy();
     if (isEnabled()) {
       QPainter Canvas(&fImage);
+      PaintPeak(Canvas);
       PaintMarker(Canvas);
     }
   } catch (const Exception& Failure) {
@@ -180,9 +181,75 @@ void TDCDial::MovePointer(int Value) {
     QPainter Canvas(&fImage);
     FixDialFace(Canvas, fPosition);
     fPosition = Value;
-    if (isEnabled()) PaintMarker(Canvas);
+    if (isEnabled()) {
+      // The restored face may have taken a piece of the peak marker with it.
+      if (PeakShown() && PeakRect().intersects(OldRect)) PaintPeak(Canvas);
+      PaintMarker(Canvas);
+    }
   }
   update(QRegion(OldRect).united(MarkerRect(fPosition)));
+}
+
+// --- peak marker --------------------------------------------------------------------------
+
+bool TDCDial::PeakShown() const {
+  return fPeakPosition >= fMinValue && fPeakPosition <= fMaxValue;
+}
+
+QRect TDCDial::PeakRect() const {
+  const int Angle = PositionToAngle(fPeakPosition);
+  const QPoint Outer = fCenter + PolarOffset(Angle, fRadius - 2);
+  const QPoint Inner = fCenter + PolarOffset(Angle, fRadius * 2 / 3);
+  return QRect(Outer, QSize(1, 1)).united(QRect(Inner, QSize(1, 1))).adjusted(-2, -2, 2, 2);
+}
+
+void TDCDial::PaintPeak(QPainter& Canvas) {
+  if (!PeakShown()) return;
+  // Only the outer third of a radius: the pointer stays the thing to read.
+  const int Angle = PositionToAngle(fPeakPosition);
+  QPen Pen = LinePen(ToQColor(fPeakColor));
+  Pen.setWidth(2);
+  Canvas.setPen(Pen);
+  Canvas.drawLine(fCenter + PolarOffset(Angle, fRadius * 2 / 3),
+                  fCenter + PolarOffset(Angle, fRadius - 2));
+}
+
+void TDCDial::SetPeakPosition(int Value) {
+  if (Value == fPeakPosition) return;
+  if (!fImageValid || !isEnabled()) {
+    // The next full paint draws it where it then stands.
+    fPeakPosition = Value;
+    return;
+  }
+  QRegion Changed;
+  {
+    QPainter Canvas(&fImage);
+    if (PeakShown()) {
+      const QRect Old = PeakRect();
+      Canvas.drawImage(QRectF(Old), fFace, DeviceRect(Old, fFace.devicePixelRatio()));
+      Changed += Old;
+    }
+    fPeakPosition = Value;
+    if (PeakShown()) {
+      PaintPeak(Canvas);
+      Changed += PeakRect();
+    }
+    // The pointer lies over the peak marker wherever they cross.
+    if (Changed.intersects(MarkerRect(fPosition))) PaintMarker(Canvas);
+  }
+  update(Changed);
+}
+
+void TDCDial::SetPeakColor(TColor Value) {
+  if (Value == fPeakColor) return;
+  fPeakColor = Value;
+  if (!fImageValid || !isEnabled() || !PeakShown()) return;
+  {
+    QPainter Canvas(&fImage);
+    PaintPeak(Canvas);
+    PaintMarker(Canvas);
+  }
+  update(PeakRect().united(MarkerRect(fPosition)));
 }
 
 void TDCDial::FixDialFace(QPainter& Canvas, int OldPosition) {

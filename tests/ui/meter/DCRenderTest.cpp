@@ -457,5 +457,34 @@ TEST(DCRender, TickStylesDrawLinesBevelsOrHandTheTickToTheProgram) {
   }
 }
 
+TEST(DCRender, PeakMarkerStandsOnTheRimMovesWithoutGhostsAndHides) {
+  MeterPanel M(3);  // 300 W
+  const QRgb Blue = qRgb(0, 0, 0xC0);
+  const auto PeakAt = [&](const QImage& Image, int Position) {
+    return HasColourNear(Image, M.At(Position, M.Dial->Radius() - 8), Blue);
+  };
+  EXPECT_FALSE(PeakAt(M.Screen(), 200)) << "no peak marker unless one is set";
+  M.Dial->SetPosition(150);
+  // Across the pointer and back, so the two partial repaints overlap.
+  for (int Peak : {200, 150, 250, 140}) {
+    M.Dial->SetPeakPosition(Peak);
+    MeterPanel::Settle();
+  }
+  M.Dial->SetPosition(145);
+  MeterPanel::Settle();
+  const QImage Moved = M.Screen();
+  EXPECT_TRUE(PeakAt(Moved, 140));
+  for (int Old : {200, 250}) EXPECT_FALSE(PeakAt(Moved, Old)) << "ghost at " << Old;
+  ExpectPointerAt(M, Moved, 145);
+  M.Dial->Invalidate();
+  MeterPanel::Settle();
+  EXPECT_EQ(CountDifferences(Moved, M.Screen()), 0) << "partial repaints match a full paint";
+
+  M.Dial->SetPeakPosition(TDCDial::kNoPeak);
+  MeterPanel::Settle();
+  EXPECT_FALSE(PeakAt(M.Screen(), 140));
+  ExpectPointerAt(M, M.Screen(), 145);
+}
+
 }  // namespace
 }  // namespace vemo

@@ -1,0 +1,93 @@
+#include "app/ProgramOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "station/PollingIntervals.h"
+
+namespace vemo {
+
+namespace {
+
+std::string OfferedIntervals() {
+  std::string text;
+  for (const int ms : kPollingIntervalsMs) text += (text.empty() ? "" : ", ") + std::to_string(ms);
+  return text;
+}
+
+int ParseInterval(const std::string& value) {
+  const std::string hint = "--interval takes milliseconds, one of " + OfferedIntervals() + ".";
+  if (value.empty()) throw ProgramUsageError(hint);
+  char* end = nullptr;
+  errno = 0;
+  const long ms = std::strtol(value.c_str(), &end, 10);
+  const bool digitsOnly = value.find_first_not_of("0123456789") == std::string::npos;
+  // The range test comes first: a huge number must not wrap into an offered one.
+  if (!digitsOnly || errno != 0 || *end != '\0' || ms > kPollingIntervalsMs.back() ||
+      !IsPollingInterval(static_cast<int>(ms)))
+    throw ProgramUsageError("\"" + value + "\" is not a polling interval: " + hint);
+  return static_cast<int>(ms);
+}
+
+}  // namespace
+
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
+  ProgramOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> attached;
+    if (const std::size_t eq = name.find('=');
+        name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      attached = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    const auto value = [&]() -> std::string {
+      if (attached) return *attached;
+      if (i + 1 >= args.size()) throw ProgramUsageError(name + " needs a value.");
+      return args[++i];
+    };
+    const auto noValue = [&] {
+      if (attached) throw ProgramUsageError(name + " takes no value.");
+    };
+    if (name == "--help" || name == "-h") {
+      noValue();
+      options.help = true;
+    } else if (name == "--version" || name == "-v") {
+      noValue();
+      options.version = true;
+    } else if (name == "--continuous") {
+      noValue();
+      options.continuous = true;
+    } else if (name == "--interval") {
+      options.intervalMs = ParseInterval(value());
+    } else if (name == "--log") {
+      const std::string file = value();
+      if (file.empty()) throw ProgramUsageError("--log needs the name of a CSV file.");
+      options.logFile = file;
+    } else {
+      throw ProgramUsageError("Unknown option \"" + args[i] + "\". Try --help.");
+    }
+  }
+  return options;
+}
+
+std::string ProgramUsage() {
+  return "Usage: VemoSWR [options]\n"
+         "Shows the readings of an RF power and VSWR monitor on a serial port.\n"
+         "\n"
+         "Options:\n"
+         "  --continuous     start continuous readings at once\n"
+         "  --interval MS    poll every MS milliseconds: " +
+         OfferedIntervals() +
+         "\n"
+         "  --log FILE       log every reading to the CSV file FILE\n"
+         "  -h, --help       show this text\n"
+         "  -v, --version    show the program's version\n"
+         "\n"
+         "The interval and the log file are kept in the settings file as if chosen from the\n"
+         "menu. The settings file is VemoSWR.ini beside the program, or the file named by\n"
+         "the environment variable VEMOSWR_INI; VEMOSWR_SCREENSHOT=<file.png> saves a\n"
+         "picture of the main window a few seconds after start and quits.\n";
+}
+
+}  // namespace vemo

@@ -1,0 +1,311 @@
+// What the window keeps of its readings beyond the latest one: the peak (PEP read-out and
+// the dial's peak marker), the CSV log of readings, and the polling interval.
+#include <QAction>
+#include <QActionGroup>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "monitor/VSWRMon.h"
+#include "platform/ProfileFile.h"
+#include "station/Readout.h"
+#include "ui/main/Main.h"
+#include "ui/main/MainStyle.h"
+#include "ui/meter/DCDial.h"
+
+namespace vemo {
+
+namespace {
+constexpr char kSection[] = "Station";
+// Often enough for the decay to look smooth, rarely enough to cost nothing.
+constexpr int kPeakRefreshMs = 100;
+
+QString HoldTimeText(qint64 holdMs) {
+  return holdMs == PeakHold::kInfinite ? QObject::tr("&Infinite")
+                                       : QObject::tr("&%1 s").arg(holdMs / 1000);
+}
+
+QString IntervalText(int ms) {
+  return ms < 1000 ? QObject::tr("%1 ms").arg(ms) : QObject::tr("%1 s").arg(ms / 1000);
+}
+}  // namespace
+
+qint64 TFormMain::NowMs() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(clock_->Now().time_since_epoch())
+      .count();
+}
+
+void TFormMain::RecordReading(const TMonitorReading& reading) {
+  const qint64 now = NowMs();
+  Peak_.Add(now, reading.Forward);
+  ShowPeak();
+  if (Log_) {
+    Log_->Write(now, reading);
+    UpdateStatusBar();
+  }
+}
+
+// --- Menus ------------------------------------------------------------------------------
+
+void TFormMain::CreateLogMenu(QMenu* file) {
+  // Check items show the state; the handlers decide it, not the click.
+  const auto checkItem = [this](QMenu* menu, const QString& text, void (TFormMain::*handler)()) {
+    QAction* action = menu->addAction(text);
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, action, handler] {
+      action->setChecked(!action->isChecked());
+      Guarded([this, handler] { (this->*handler)(); });
+    });
+    return action;
+  };
+  mnuFileLog = checkItem(file, tr("&Log Readings…"), &TFormMain::mnuFileLogClick);
+  mnuFileLogDaily = checkItem(file, tr("&Daily Log Files"), &TFormMain::mnuFileLogDailyClick);
+  mnuFileLogDaily->setToolTip(tr("One file a day: name-YYYY-MM-DD.csv"));
+}
+
+void TFormMain::CreatePeakHoldMenu(QMenu* view) {
+  mnuViewPeakHold = view->addAction(tr("&Peak Hold"));
+  mnuViewPeakHold->setCheckable(true);
+  connect(mnuViewPeakHold, &QAction::triggered, this, [this] {
+    mnuViewPeakHold->setChecked(!mnuViewPeakHold->isChecked());
+    Guarded([this] { mnuViewPeakHoldClick(); });
+  });
+  QMenu* times = view->addMenu(tr("Peak Hold &Time"));
+  mnuViewPeakHoldTime = new QActionGroup(this);
+  for (const qint64 holdMs : PeakHold::kHoldTimesMs) {
+    QAction* action = times->addAction(HoldTimeText(holdMs));
+    action->setCheckable(true);
+    action->setData(holdMs);
+    action->setChecked(holdMs == Peak_.HoldMs());
+    mnuViewPeakHoldTime->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, holdMs] { Guarded([this, holdMs] { SetPeakHoldTime(holdMs); }); });
+  }
+  tmrPeak = new QTimer(this);
+  tmrPeak->setInterval(kPeakRefreshMs);
+  connect(tmrPeak, &QTimer::timeout, this, [this] { Guarded([this] { tmrPeakTimer(); }); });
+}
+
+void TFormMain::CreateIntervalMenu(QMenu* view) {
+  QMenu* intervals = view->addMenu(tr("Polling &Interval"));
+  mnuViewInterval = new QActionGroup(this);
+  for (const int ms : kPollingIntervalsMs) {
+    QAction* action = intervals->addAction(IntervalText(ms));
+    action->setCheckable(true);
+    action->setData(ms);
+    action->setChecked(ms == pollingIntervalMs_);
+    mnuViewInterval->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, ms] { Guarded([this, ms] { SetPollingInterval(ms); }); });
+  }
+}
+
+// --- Peak hold --------------------------------------------------------------------------
+
+void TFormMain::CreatePeakPanel() {
+  Panel_Peak = new QFrame(centralWidget());
+  Panel_Peak->setObjectName(QStringLiteral("Panel_Peak"));
+  Panel_Peak->setGeometry(PanelDisplayWidth + 4, 2, PeakPanelWidth, PanelDisplayHeight);
+  Panel_Peak->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  StylePanel(Panel_Peak);
+  LabelPEP = new QLabel(tr("PEP (W):"), Panel_Peak);
+  LabelPEP->setGeometry(6, 5, PeakPanelWidth - 12, 16);
+  QFont font = LabelPEP->font();
+  font.setBold(true);
+  font.setPixelSize(11);
+  LabelPEP->setFont(font);
+  // The same size and font as the forward power read-out beside it.
+  Edit_PEP = new QLineEdit(Panel_Peak);
+  Edit_PEP->setObjectName(QStringLiteral("Edit_PEP"));
+  Edit_PEP->setGeometry(6, 22, PeakPanelWidth - 12, 29);
+  Edit_PEP->setFont(ReadoutFont(24));
+  Edit_PEP->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  Edit_PEP->setStyleSheet(ReadoutStyleSheet(false));
+  Edit_PEP->setReadOnly(true);
+  Edit_PEP->setFocusPolicy(Qt::ClickFocus);
+  Edit_PEP->setToolTip(tr("Peak forward power, held and then falling"));
+  Panel_Peak->hide();
+}
+
+bool TFormMain::PeakHoldShown() const {
+  return mnuViewPeakHold->isChecked();
+}
+
+void TFormMain::mnuViewPeakHoldClick() {
+  const bool on = !PeakHoldShown();
+  mnuViewPeakHold->setChecked(on);
+  if (on) {
+    tmrPeak->start();
+    ShowPeak();
+  } else {
+    tmrPeak->stop();
+    dcMeter->SetPeakPosition(TDCDial::kNoPeak);
+  }
+  PlacePanels(MeterShown());
+}
+
+void TFormMain::SetPeakHoldTime(qint64 holdMs) {
+  Peak_.SetHoldMs(holdMs);
+  for (QAction* action : mnuViewPeakHoldTime->actions())
+    action->setChecked(action->data().toLongLong() == holdMs);
+  ShowPeak();
+}
+
+void TFormMain::tmrPeakTimer() {
+  ShowPeak();
+}
+
+void TFormMain::ShowPeak() {
+  if (!PeakHoldShown()) return;
+  const double peak = Peak_.Value(NowMs());
+  const TDisplayUnit unit = DisplayUnitFor(Monitor_ ? Monitor_->FullScale() : 625.0);
+  const QString label = tr("PEP (%1):").arg(QString::fromLatin1(unit.Unit));
+  if (LabelPEP->text() != label) LabelPEP->setText(label);
+  const QString text = QString::fromStdString(FormatNumber(unit.ForwardFormat, peak * unit.Scale));
+  if (Edit_PEP->text() != text) Edit_PEP->setText(text);
+  // Whole watts like the pointer; a peak beyond the scale stands at its end.
+  const long position = std::lround(std::clamp(peak, 0.0, double(dcMeter->MaxValue())));
+  dcMeter->SetPeakPosition(static_cast<int>(position));
+}
+
+// --- Logging ----------------------------------------------------------------------------
+
+TFormMain::LogFileDialogFn& TFormMain::LogFileDialogHook() {
+  static LogFileDialogFn hook;
+  return hook;
+}
+
+void TFormMain::SetLogFileDialogHook(LogFileDialogFn hook) {
+  LogFileDialogHook() = std::move(hook);
+}
+
+bool TFormMain::LogDaily() const {
+  return mnuFileLogDaily->isChecked();
+}
+
+void TFormMain::mnuFileLogClick() {
+  if (Log_) {
+    StopLogging();
+    return;
+  }
+  QString path;
+  if (const LogFileDialogFn& hook = LogFileDialogHook()) {
+    path = hook(this, logPath_);
+  } else {
+    // An existing log is appended to, not replaced: no overwrite question.
+    path = QFileDialog::getSaveFileName(this, tr("Log Readings"), logPath_,
+                                        tr("CSV files (*.csv);;All files (*)"), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+  }
+  if (path.isEmpty()) return;
+  StartLogging(path, LogDaily());
+}
+
+void TFormMain::mnuFileLogDailyClick() {
+  const bool daily = !LogDaily();
+  mnuFileLogDaily->setChecked(daily);
+  if (Log_) StartLogging(logPath_, daily);  // the next reading goes to the other file
+}
+
+void TFormMain::StartLogging(const QString& path, bool daily) {
+  logPath_ = path;
+  logProblem_.clear();
+  Log_ = std::make_unique<ReadingLog>(
+      path.toStdString(), daily,
+      [this](bool failing, const std::string& message) { LogNotify(failing, message); });
+  mnuFileLog->setChecked(true);
+  mnuFileLogDaily->setChecked(daily);
+  UpdateStatusBar();
+}
+
+void TFormMain::StopLogging() {
+  Log_.reset();
+  logProblem_.clear();
+  mnuFileLog->setChecked(false);
+  UpdateStatusBar();
+}
+
+void TFormMain::LogNotify(bool, const std::string& message) {
+  // Either what went wrong or that logging goes on again, with how much was lost.
+  logProblem_ = QString::fromStdString(message);
+}
+
+QString TFormMain::StatusText() const {
+  if (!Log_) return {};
+  if (Log_->Failing())
+    return logProblem_ + tr(" Readings not logged so far: %1.").arg(Log_->NotLogged());
+  if (!logProblem_.isEmpty()) return logProblem_;
+  const QString name = QFileInfo(QString::fromStdString(Log_->FileFor(NowMs()))).fileName();
+  return tr("Logging readings to %1.").arg(name);
+}
+
+int TFormMain::StatusBarHeight() const {
+  return statusBar_ && !statusBar_->isHidden() ? statusBar_->sizeHint().height() : 0;
+}
+
+void TFormMain::UpdateStatusBar() {
+  if (!Log_ && !statusBar_) return;  // never logged: the window stays as designed
+  if (!statusBar_) {
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("StatusBar"));
+    statusBar_->setSizeGripEnabled(false);
+    setStatusBar(statusBar_);
+  }
+  const QString text = StatusText();
+  if (statusBar_->currentMessage() != text) statusBar_->showMessage(text);
+  const bool shown = Log_ != nullptr;
+  if (statusBar_->isHidden() == shown) {
+    statusBar_->setVisible(shown);
+    PlacePanels(MeterShown());  // the window grows or shrinks by the status line
+  }
+}
+
+// --- Polling interval -------------------------------------------------------------------
+
+void TFormMain::SetPollingInterval(int ms) {
+  if (!IsPollingInterval(ms)) return;
+  pollingIntervalMs_ = ms;
+  Timer1->setInterval(ms);
+  for (QAction* action : mnuViewInterval->actions())
+    action->setChecked(action->data().toInt() == ms);
+}
+
+int TFormMain::IntervalAfterCalibration() const {
+  return pollingIntervalMs_ == NormalTimer1Interval ? CalibratedTimer1Interval : pollingIntervalMs_;
+}
+
+// --- Settings ---------------------------------------------------------------------------
+
+void TFormMain::ReadStationSettings(const ProfileFile& ini) {
+  SetPollingInterval(ini.ReadInteger(kSection, "PollingInterval", kDefaultPollingIntervalMs));
+  const qint64 hold = ini.ReadInteger(kSection, "PeakHoldTime", PeakHold::kDefaultHoldMs);
+  const auto& offered = PeakHold::kHoldTimesMs;
+  SetPeakHoldTime(std::find(std::begin(offered), std::end(offered), hold) != std::end(offered)
+                      ? hold
+                      : PeakHold::kDefaultHoldMs);
+  if (ini.ReadBool(kSection, "PeakHold", false)) mnuViewPeakHoldClick();
+  logPath_ = QString::fromStdString(ini.ReadString(kSection, "LogFile", ""));
+  mnuFileLogDaily->setChecked(ini.ReadBool(kSection, "LogDaily", false));
+  if (ini.ReadBool(kSection, "LogReadings", false) && !logPath_.isEmpty())
+    StartLogging(logPath_, LogDaily());
+}
+
+void TFormMain::WriteStationSettings(ProfileFile& ini) const {
+  ini.WriteInteger(kSection, "PollingInterval", pollingIntervalMs_);
+  ini.WriteBool(kSection, "PeakHold", PeakHoldShown());
+  ini.WriteInteger(kSection, "PeakHoldTime", static_cast<int>(Peak_.HoldMs()));
+  ini.WriteBool(kSection, "LogReadings", Log_ != nullptr);
+  ini.WriteString(kSection, "LogFile", logPath_.toStdString());
+  ini.WriteBool(kSection, "LogDaily", LogDaily());
+}
+
+}  // namespace vemo
