@@ -45,7 +45,7 @@ TEST_F(ComPortTest, ClosingFromInsideTheAvailHandlerFinishesAfterIt) {
   EXPECT_TRUE(ProcessUntil([&] { return port.PortState() == TPortState::Closed; }));
   EXPECT_EQ(TPortState::Closing, stateInHandler);
   EXPECT_EQ("bye", received);
-  EXPECT_EQ(threads, ThreadCount());
+  EXPECT_EQ(threads, ThreadCountSettled(threads));
   port.SetOpen(true);
   EXPECT_TRUE(port.Open());
 }
@@ -79,7 +79,7 @@ TEST_F(ComPortTest, ClosingWhileADeliveryWaitsForTheGuiThreadDoesNotDeadlock) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   ProcessFor(100ms);  // the abandoned delivery must not run now
   EXPECT_EQ("", received);
-  EXPECT_EQ(threads, ThreadCount());
+  EXPECT_EQ(threads, ThreadCountSettled(threads));
 }
 
 TEST_F(ComPortTest, DeliveryTheGuiThreadMissedIsMadeAgain) {
@@ -107,7 +107,7 @@ TEST_F(ComPortTest, UnpluggedDeviceGivesErrorsAndComesBackWhenPluggedIn) {
   auto start = std::chrono::steady_clock::now();
   port.SetOpen(false);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-  EXPECT_EQ(threads, ThreadCount());
+  EXPECT_EQ(threads, ThreadCountSettled(threads));
 
   PtyPeer replugged;
   MapPort(7, replugged.SlavePath());
@@ -137,9 +137,9 @@ TEST_F(ComPortTest, IdleOpenPortCostsNoCpu) {
 TEST_F(ComPortTest, ThreadsLiveExactlyAsLongAsTheOpenPort) {
   const int threads = ThreadCount();
   port.SetOpen(true);
-  EXPECT_EQ(threads + 3, ThreadCount());
+  EXPECT_EQ(threads + 3, ThreadCountSettled(threads + 3));
   port.SetOpen(false);
-  EXPECT_EQ(threads, ThreadCount());
+  EXPECT_EQ(threads, ThreadCountSettled(threads));
 }
 
 }  // namespace

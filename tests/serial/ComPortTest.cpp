@@ -152,7 +152,7 @@ TEST_F(ComPortTest, OpeningFailuresRaiseTheOpenErrorsAndLeaveNothingBehind) {
     }
     EXPECT_EQ(TPortState::Closed, port.PortState());
     EXPECT_EQ(nullptr, port.Dispatcher());
-    EXPECT_EQ(threads, ThreadCount());
+    EXPECT_EQ(threads, ThreadCountSettled(threads));
   };
 
   MapPort(7, "/dev/vemo-no-such-device");

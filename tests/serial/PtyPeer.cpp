@@ -1,4 +1,5 @@
 #include "PtyPeer.h"
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <stdexcept>
+#include <thread>
 
 namespace vemo::test {
 
@@ -121,6 +123,16 @@ void ProcessFor(std::chrono::milliseconds span) {
 int ThreadCount() {
   int n = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+  return n;
+}
+
+int ThreadCountSettled(int expected) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  int n = ThreadCount();
+  while (n != expected && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    n = ThreadCount();
+  }
   return n;
 }
 

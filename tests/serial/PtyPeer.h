@@ -45,6 +45,9 @@ void ProcessFor(std::chrono::milliseconds span);
 
 // Threads of this process and CPU time it used so far.
 int ThreadCount();
+// The thread count once joined threads have left /proc: a joined thread's entry can
+// outlive the join for a moment on a loaded machine. Waits up to a second for `expected`.
+int ThreadCountSettled(int expected);
 std::chrono::milliseconds ProcessCpuTime();
 
 }  // namespace vemo::test
