@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QRect>
 
 #include <cstdint>
 #include <exception>
@@ -16,6 +17,8 @@
 
 #include "monitor/OperatorPrompt.h"
 #include "serial/PortProbe.h"
+#include "station/ReadingHistory.h"
+#include "station/Statistics.h"
 #include "ui/dialogs/SettingsForwarders.h"
 #include "ui/main/CmdList.h"
 
@@ -43,6 +46,9 @@ class TdlgCalWizard;
 class TdlgComm;
 class TdlgOptions;
 class TdlgOptionsDualRelay;
+class Clock;
+class ProfileFile;
+class TrendWindow;
 struct TMonitorReading;
 
 class TFormMain : public QMainWindow, public ISettingsForwarders, private IOperatorPrompt {
@@ -55,6 +61,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   using MessageBoxFn = std::function<QMessageBox::StandardButton(
       QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)>;
   static void SetMessageBoxHook(MessageBoxFn hook);
+  // The clock that stamps the readings kept for the trend window; nullptr for the wall
+  // clock. Tests install their own before creating the window.
+  static void SetClock(const Clock* clock);
 
   // The dialogs that the program entry creates after the main window.
   struct Dialogs {
@@ -107,6 +116,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void cmboRangeListChange();
   void dcMeterLabelPosition(TDCDial* sender, int position, QString& labelText, int labelSetId);
   void mnuViewMeterClick();
+  // View, "Trend": opens the trend window, or closes it when open.
+  void mnuViewTrendClick();
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
@@ -153,6 +164,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   bool TickRunning() const { return tickDepth_ > 0; }
   bool MeterShown() const;
   bool DiagnosticsShown() const;
+  const ReadingHistory& History() const { return History_; }
+  // The trend window once it has been opened; it is hidden, not destroyed, when closed.
+  TrendWindow* Trend() const { return trendWindow_; }
   // The client area (below the menu bar).
   int ClientWidth() const;
   int ClientHeight() const;
@@ -208,6 +222,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QAction* mnuViewCommPort = nullptr;
   QAction* mnuViewOptions = nullptr;
   QAction* mnuViewDiagnostics = nullptr;
+  QAction* mnuViewTrend = nullptr;
   QAction* mnuCommands_T = nullptr;
   QAction* mnuCommands_R = nullptr;
   QAction* mnuCommandsReset = nullptr;
@@ -250,6 +265,10 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // Polling (MainPolling.cpp).
   void RunCommand(uint8_t code);
+  // Every good reading, once shown, and every failed reading go to the history.
+  void RecordReading(const TMonitorReading& reading);
+  void RecordGap();
+  qint64 NowMs() const;
   void ContinuousReading();
   void ReadAndShow();
   void TakeReading();
@@ -269,6 +288,11 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // From the polling tick, once the device is back: reconnect and poll again.
   void ResumeWithReturnedDevice();
   bool AskOkCancel(const std::string& text) override;
+
+  // Trend window (MainTrend.cpp).
+  void ReadTrendSettings(const ProfileFile& ini);
+  void WriteTrendSettings(ProfileFile& ini) const;
+  void ShowTrend();
 
   // Menu (MainMenu.cpp).
   void ShowMonitorOptions();
@@ -292,6 +316,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   static void Pause(int milliseconds);
 
   static MessageBoxFn& MessageBoxHook();
+  static const Clock*& ClockHook();
 
   std::unique_ptr<TComPort> ComObj_;
   std::unique_ptr<TCmdList> CmdList_;
@@ -310,6 +335,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   int clientWidth_ = 0;            // Panel_Display width + 4
   int clientHeightNoMeter_ = 0;    // Panel_Display height + 4
   int clientHeightWithMeter_ = 0;  // both panels + 6
+
+  ReadingHistory History_;
+  RunningStatistics Stats_;
+  TrendWindow* trendWindow_ = nullptr;
+  QRect trendGeometry_;  // as stored; null when the settings hold none
+  qint64 trendSpanMs_ = 600'000;
 
   bool readoutsStale_ = false;
   std::optional<TDeviceNode> lostNode_;  // the node last seen at the lost device's path

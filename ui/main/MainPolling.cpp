@@ -7,15 +7,18 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
+#include "platform/Clock.h"
 #include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo {
 
@@ -103,6 +106,31 @@ void TFormMain::ReadAndShow() {
   }
   SetAlarmIndicator(reading.Alarm);
   DisplayReading(reading.Forward, reading.Reflected);
+  RecordReading(reading);
+}
+
+qint64 TFormMain::NowMs() const {
+  const Clock& clock = ClockHook() ? *ClockHook() : SystemClock();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now().time_since_epoch())
+      .count();
+}
+
+void TFormMain::RecordReading(const TMonitorReading& reading) {
+  const qint64 now = NowMs();
+  const THistoryReading kept = HistoryReadingOf(reading);
+  History_.Append(now, kept);
+  Stats_.Add(now, kept);
+  if (trendWindow_) {
+    trendWindow_->SetFullScale(Monitor_->FullScale());
+    trendWindow_->DataChanged();
+  }
+}
+
+void TFormMain::RecordGap() {
+  const qint64 now = NowMs();
+  History_.AppendGap(now);
+  Stats_.AddGap(now);
+  if (trendWindow_) trendWindow_->DataChanged();
 }
 
 void TFormMain::ContinuousReading() {
@@ -115,6 +143,7 @@ void TFormMain::ContinuousReading() {
   } catch (const ESerialException& e) {
     // The port itself failed: retrying cannot help.
     SetReadoutsStale(true);
+    RecordGap();
     StopContinuous();
     if (ComObj_->DeviceLost())
       WatchForLostDevice();  // said in the status area; a box would hold up the resumption
@@ -123,6 +152,7 @@ void TFormMain::ContinuousReading() {
   } catch (const std::exception& e) {
     // A time-out or a garbled reply may be a passing disturbance: retry silently a few times.
     SetReadoutsStale(true);
+    RecordGap();
     ++CommFailCount_;
     if (CommFailCount_ > kSilentFailures) {
       StopContinuous();
@@ -130,6 +160,7 @@ void TFormMain::ContinuousReading() {
     }
   } catch (...) {
     SetReadoutsStale(true);
+    RecordGap();
     StopContinuous();
     ShowMessage(tr("An Exception Occurred"));
   }
@@ -144,6 +175,7 @@ void TFormMain::TakeReading() {
   } catch (...) {
     SetRS232Active(false);
     SetReadoutsStale(true);
+    RecordGap();
     ShowFailureByClass(std::current_exception());
   }
 }

@@ -123,7 +123,7 @@ QString TrendChart::CursorReadout() const {
 }
 
 void TrendChart::DrawSeries(QPainter& p, const QRect& plot, double top, bool vswr,
-                            const TRange TSummary::*range, const QColor& color) {
+                            const TValueRange TSummary::*range, const QColor& color) {
   const double h = plot.height() - 1;
   const auto y = [&](double v) {
     const double f = vswr ? (v - 1) / (top - 1) : v * unit_.Scale / top;
@@ -147,7 +147,7 @@ void TrendChart::DrawSeries(QPainter& p, const QRect& plot, double top, bool vsw
       if (s.Gaps) flush();
       continue;
     }
-    const TRange& r = s.*range;
+    const TValueRange& r = s.*range;
     const int x = plot.left() + static_cast<int>(c);
     const int yMin = y(r.Min), yMax = y(r.Max);
     if (yMin > yMax + 1) p.fillRect(x, yMax, 1, yMin - yMax + 1, band);

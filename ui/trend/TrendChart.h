@@ -68,7 +68,7 @@ class TrendChart : public QWidget {
 
  private:
   void DrawSeries(QPainter& p, const QRect& plot, double top, bool vswr,
-                  const TRange TSummary::*range, const QColor& color);
+                  const TValueRange TSummary::*range, const QColor& color);
 
   const ReadingHistory& history_;
   const Clock& clock_;

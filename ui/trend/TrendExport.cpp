@@ -11,7 +11,7 @@ namespace vemo {
 
 namespace {
 
-void AppendRange(std::string& line, const TRange& r, double mean) {
+void AppendRange(std::string& line, const TValueRange& r, double mean) {
   for (double v : {static_cast<double>(r.Min), static_cast<double>(r.Max), mean})
     line += ',' + FormatNumber("%.6g", v);
 }

@@ -27,7 +27,8 @@ QString Value(const char* format, double v) {
   return Trimmed(FormatNumber(format, v));
 }
 
-QString WithRange(const char* format, const TRange& r, double mean, qint64 count, double scale) {
+QString WithRange(const char* format, const TValueRange& r, double mean, qint64 count,
+                  double scale) {
   QString text = Value(format, mean * scale);
   if (count > 1 && r.Min != r.Max)
     text += QStringLiteral(" (%1 to %2)")

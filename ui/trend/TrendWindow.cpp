@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 
 #include "station/ReadingHistory.h"
 #include "station/Readout.h"
@@ -186,7 +187,7 @@ void TrendWindow::ScrollBarMoved(int value) {
 void TrendWindow::UpdateStatistics() {
   const TSummary& s = stats_.Summary();
   const TDisplayUnit& unit = chart_->Unit();
-  const TRange* ranges[] = {&s.Forward, &s.Reflected, &s.VSWR};
+  const TValueRange* ranges[] = {&s.Forward, &s.Reflected, &s.VSWR};
   const double means[] = {s.MeanForward(), s.MeanReflected(), s.MeanVSWR()};
   const char* formats[] = {unit.ForwardFormat, unit.ReflectedFormat, "%.2f"};
   const double scales[] = {unit.Scale, unit.Scale, 1};
