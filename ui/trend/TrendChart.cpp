@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 #include "platform/Clock.h"
 #include "station/ReadingHistory.h"
@@ -53,7 +54,8 @@ TrendChart::TrendChart(const ReadingHistory& history, const Clock& clock, QWidge
 
 void TrendChart::SetFullScale(double watts) {
   const TDisplayUnit unit = DisplayUnitFor(watts);
-  if (unit.Scale == unit_.Scale && unit.Unit == unit_.Unit) return;
+  if (unit.Scale == unit_.Scale && std::strcmp(unit.ForwardFormat, unit_.ForwardFormat) == 0)
+    return;
   unit_ = unit;
   update();
 }
