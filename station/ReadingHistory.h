@@ -86,6 +86,8 @@ class ReadingHistory {
 
   bool Empty() const { return archive_.empty(); }
   qint64 NewestMs() const { return newestMs_; }
+  // The start of the oldest archive minute kept; 0 when empty.
+  qint64 OldestMs() const { return archive_.empty() ? 0 : archive_.front().StartMs; }
   // From this minute on, the raw readings are complete; before it only the archive.
   qint64 RawFromMs() const { return rawFromMs_; }
   size_t RawCount() const;

@@ -18,8 +18,9 @@ struct THistoryReading {
 };
 
 // Minimum, maximum and sum of one quantity. Sums are kept in double: the mean of a
-// million readings stays exact to far below the read-outs' resolution.
-struct TRange {
+// million readings stays exact to far below the read-outs' resolution. (Named apart from
+// the dial's TRange: one program links both.)
+struct TValueRange {
   float Min = std::numeric_limits<float>::infinity();
   float Max = -std::numeric_limits<float>::infinity();
   double Sum = 0;
@@ -29,7 +30,7 @@ struct TRange {
     Max = std::max(Max, v);
     Sum += v;
   }
-  void Merge(const TRange& o) {
+  void Merge(const TValueRange& o) {
     Min = std::min(Min, o.Min);
     Max = std::max(Max, o.Max);
     Sum += o.Sum;
@@ -40,7 +41,7 @@ struct TSummary {
   qint64 Count = 0;    // readings
   qint64 Gaps = 0;     // failed or missing readings
   bool Alarm = false;  // some reading had the alarm on
-  TRange Forward, Reflected, VSWR;
+  TValueRange Forward, Reflected, VSWR;
 
   bool HasData() const { return Count > 0; }
   // Means of the readings; meaningless (NaN) without readings.
@@ -66,7 +67,7 @@ struct TSummary {
   }
 
  private:
-  double Mean(const TRange& r) const {
+  double Mean(const TValueRange& r) const {
     return Count ? r.Sum / static_cast<double>(Count) : std::numeric_limits<double>::quiet_NaN();
   }
 };

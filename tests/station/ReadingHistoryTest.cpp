@@ -35,7 +35,7 @@ void ExpectSame(const TSummary& got, const TSummary& want, const std::string& wh
   EXPECT_EQ(got.Gaps, want.Gaps);
   EXPECT_EQ(got.Alarm, want.Alarm);
   if (!want.Count) return;
-  const auto same = [](const TRange& g, const TRange& w, double gm, double wm) {
+  const auto same = [](const TValueRange& g, const TValueRange& w, double gm, double wm) {
     EXPECT_EQ(g.Min, w.Min);
     EXPECT_EQ(g.Max, w.Max);
     EXPECT_NEAR(gm, wm, 1e-9 * std::max(1.0, std::abs(wm)));

@@ -27,6 +27,7 @@
 #include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo {
 
@@ -41,6 +42,15 @@ TFormMain::MessageBoxFn& TFormMain::MessageBoxHook() {
 
 void TFormMain::SetMessageBoxHook(MessageBoxFn hook) {
   MessageBoxHook() = std::move(hook);
+}
+
+void TFormMain::SetClock(const Clock* clock) {
+  ClockHook() = clock;
+}
+
+const Clock*& TFormMain::ClockHook() {
+  static const Clock* clock = nullptr;
+  return clock;
 }
 
 TFormMain::TFormMain(QWidget* parent)
@@ -79,6 +89,8 @@ TFormMain::TFormMain(QWidget* parent)
 TFormMain::~TFormMain() {
   qApp->removeEventFilter(this);
   if (!formClosed_) FormClose();
+  // It reads the history and statistics, which go before the window's children.
+  delete trendWindow_;
   // The port goes before the widgets its notifications would reach.
   ComObj_.reset();
 }
@@ -147,6 +159,7 @@ void TFormMain::ReadSettings() {
 
   ComObj_->SetComNumber(static_cast<uint16_t>(ini.ReadInteger("Communication", "ComPort", 1)));
   mnuViewMeter->setChecked(ini.ReadBool("Meter", "Visible", false));
+  ReadTrendSettings(ini);
   const int range = ini.ReadInteger("Meter", "Range", 5);
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
@@ -303,6 +316,8 @@ void TFormMain::FormClose() {
   tmrDeviceWatch->stop();
   tmrPeak->stop();
   WriteSettings();
+  // A window of the main window's goes with it.
+  if (trendWindow_) trendWindow_->hide();
   CmdList_.reset();
   Monitor_.reset();
   Buffer_.reset();
@@ -325,6 +340,7 @@ void TFormMain::WriteSettings() {
     ini.WriteInteger("Window", "Top", y());
     ini.WriteInteger("Window", "Left", x());
     WriteStationSettings(ini);
+    WriteTrendSettings(ini);
     ini.EndUpdate();
   } catch (const std::exception& e) {
     // Reported once; the window still closes and frees what it owns.

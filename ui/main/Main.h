@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QRect>
 
 #include <cstdint>
 #include <exception>
@@ -19,7 +20,9 @@
 #include "serial/PortProbe.h"
 #include "station/PeakHold.h"
 #include "station/PollingIntervals.h"
+#include "station/ReadingHistory.h"
 #include "station/ReadingLog.h"
+#include "station/Statistics.h"
 #include "ui/dialogs/SettingsForwarders.h"
 #include "ui/main/CmdList.h"
 
@@ -50,6 +53,9 @@ class TdlgCalWizard;
 class TdlgComm;
 class TdlgOptions;
 class TdlgOptionsDualRelay;
+class Clock;
+class ProfileFile;
+class TrendWindow;
 struct TMonitorReading;
 
 class TFormMain : public QMainWindow, public ISettingsForwarders, private IOperatorPrompt {
@@ -66,6 +72,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // an empty string when the user cancels. Tests install their own.
   using LogFileDialogFn = std::function<QString(QWidget* parent, const QString& current)>;
   static void SetLogFileDialogHook(LogFileDialogFn hook);
+  // The clock that stamps the readings kept for the trend window; nullptr for the wall
+  // clock. Tests install their own before creating the window.
+  static void SetClock(const Clock* clock);
 
   // The dialogs that the program entry creates after the main window.
   struct Dialogs {
@@ -120,6 +129,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void cmboRangeListChange();
   void dcMeterLabelPosition(TDCDial* sender, int position, QString& labelText, int labelSetId);
   void mnuViewMeterClick();
+  // View, "Trend": opens the trend window, or closes it when open.
+  void mnuViewTrendClick();
 
   // --- Peak hold, logging and the polling interval (MainStation.cpp) ----------------------
   void mnuViewPeakHoldClick();
@@ -187,6 +198,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   bool TickRunning() const { return tickDepth_ > 0; }
   bool MeterShown() const;
   bool DiagnosticsShown() const;
+  const ReadingHistory& History() const { return History_; }
+  // The trend window once it has been opened; it is hidden, not destroyed, when closed.
+  TrendWindow* Trend() const { return trendWindow_; }
   // The client area (below the menu bar).
   int ClientWidth() const;
   int ClientHeight() const;
@@ -251,6 +265,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QAction* mnuViewCommPort = nullptr;
   QAction* mnuViewOptions = nullptr;
   QAction* mnuViewDiagnostics = nullptr;
+  QAction* mnuViewTrend = nullptr;
   QAction* mnuCommands_T = nullptr;
   QAction* mnuCommands_R = nullptr;
   QAction* mnuCommandsReset = nullptr;
@@ -292,7 +307,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void CreatePeakPanel();
   void ReadStationSettings(const ProfileFile& ini);
   void WriteStationSettings(ProfileFile& ini) const;
-  // The readings so far, for peak hold and the log.
+  // Every good reading, once shown: to the history, peak hold and the log.
   void RecordReading(const TMonitorReading& reading);
   void ShowPeak();
   void LogNotify(bool failing, const std::string& message);
@@ -309,6 +324,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // Polling (MainPolling.cpp).
   void RunCommand(uint8_t code);
+  // Every failed reading goes to the history as a gap.
+  void RecordGap();
   void ContinuousReading();
   void ReadAndShow();
   void TakeReading();
@@ -328,6 +345,11 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // From the polling tick, once the device is back: reconnect and poll again.
   void ResumeWithReturnedDevice();
   bool AskOkCancel(const std::string& text) override;
+
+  // Trend window (MainTrend.cpp).
+  void ReadTrendSettings(const ProfileFile& ini);
+  void WriteTrendSettings(ProfileFile& ini) const;
+  void ShowTrend();
 
   // Menu (MainMenu.cpp).
   void ShowMonitorOptions();
@@ -352,6 +374,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   static MessageBoxFn& MessageBoxHook();
   static LogFileDialogFn& LogFileDialogHook();
+  static const Clock*& ClockHook();
 
   std::unique_ptr<TComPort> ComObj_;
   std::unique_ptr<TCmdList> CmdList_;
@@ -371,8 +394,14 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   int clientHeightNoMeter_ = 0;    // Panel_Display height + 4
   int clientHeightWithMeter_ = 0;  // both panels + 6
 
+  ReadingHistory History_;
+  RunningStatistics Stats_;
+  TrendWindow* trendWindow_ = nullptr;
+  QRect trendGeometry_;  // as stored; null when the settings hold none
+  qint64 trendSpanMs_ = 600'000;
+
   bool readoutsStale_ = false;
-  const Clock* clock_ = &SystemClock();
+  const Clock* clock_ = ClockHook() ? ClockHook() : &SystemClock();
   PeakHold Peak_;
   double peakFullScale_ = 625.0;  // the unit of the PEP read-out follows the read-outs'
   std::unique_ptr<ReadingLog> Log_;

@@ -7,15 +7,18 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
+#include "platform/Clock.h"
 #include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo {
 
@@ -106,6 +109,13 @@ void TFormMain::ReadAndShow() {
   RecordReading(reading);
 }
 
+void TFormMain::RecordGap() {
+  const qint64 now = NowMs();
+  History_.AppendGap(now);
+  Stats_.AddGap(now);
+  if (trendWindow_) trendWindow_->DataChanged();
+}
+
 void TFormMain::ContinuousReading() {
   SetRS232Active(true);
   pnlRS232->repaint();
@@ -116,6 +126,7 @@ void TFormMain::ContinuousReading() {
   } catch (const ESerialException& e) {
     // The port itself failed: retrying cannot help.
     SetReadoutsStale(true);
+    RecordGap();
     StopContinuous();
     if (ComObj_->DeviceLost())
       WatchForLostDevice();  // said in the status area; a box would hold up the resumption
@@ -124,6 +135,7 @@ void TFormMain::ContinuousReading() {
   } catch (const std::exception& e) {
     // A time-out or a garbled reply may be a passing disturbance: retry silently a few times.
     SetReadoutsStale(true);
+    RecordGap();
     ++CommFailCount_;
     if (CommFailCount_ > kSilentFailures) {
       StopContinuous();
@@ -131,6 +143,7 @@ void TFormMain::ContinuousReading() {
     }
   } catch (...) {
     SetReadoutsStale(true);
+    RecordGap();
     StopContinuous();
     ShowMessage(tr("An Exception Occurred"));
   }
@@ -145,6 +158,7 @@ void TFormMain::TakeReading() {
   } catch (...) {
     SetRS232Active(false);
     SetReadoutsStale(true);
+    RecordGap();
     ShowFailureByClass(std::current_exception());
   }
 }

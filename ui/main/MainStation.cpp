@@ -21,6 +21,7 @@
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo {
 
@@ -46,6 +47,13 @@ qint64 TFormMain::NowMs() const {
 
 void TFormMain::RecordReading(const TMonitorReading& reading) {
   const qint64 now = NowMs();
+  const THistoryReading kept = HistoryReadingOf(reading);
+  History_.Append(now, kept);
+  Stats_.Add(now, kept);
+  if (trendWindow_) {
+    trendWindow_->SetFullScale(Monitor_->FullScale());
+    trendWindow_->DataChanged();
+  }
   Peak_.Add(now, reading.Forward);
   ShowPeak();
   if (Log_) {
