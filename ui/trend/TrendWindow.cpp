@@ -44,6 +44,13 @@ QString Duration(qint64 ms) {
       .arg(s % 60, 2, 10, QChar('0'));
 }
 
+// A span reached by zooming is in no list item; the box shows it as its placeholder.
+QString SpanText(qint64 ms) {
+  if (ms >= 3'600'000) return QObject::tr("%1 h").arg(static_cast<double>(ms) / 3.6e6, 0, 'g', 3);
+  if (ms >= 60'000) return QObject::tr("%1 min").arg(static_cast<double>(ms) / 6e4, 0, 'g', 3);
+  return QObject::tr("%1 s").arg(static_cast<double>(ms) / 1e3, 0, 'g', 3);
+}
+
 }  // namespace
 
 void TrendWindow::SetFileDialogHook(FileDialogFn hook) {
@@ -160,6 +167,7 @@ void TrendWindow::UpdateControls() {
   updatingControls_ = true;
   const TrendViewport& view = chart_->View();
   const auto it = std::find(kTrendSpansMs.begin(), kTrendSpansMs.end(), view.Span());
+  cmboSpan->setPlaceholderText(SpanText(view.Span()));
   cmboSpan->setCurrentIndex(
       it == kTrendSpansMs.end() ? -1 : static_cast<int>(it - kTrendSpansMs.begin()));
   btnFollow->setChecked(view.Follow());

@@ -2,6 +2,7 @@
 // spike; one picture is kept in the artifacts folder for a person to look at.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -183,6 +184,8 @@ TEST(TrendWindow, ExportsTheVisibleSpanAndSaysWhenItCannotWrite) {
 
   // What a person looks at: six hours with the gap, the spike and the alarm.
   window.SetSpanMs(6 * kHour);
+  EXPECT_EQ(window.cmboSpan->currentIndex(), -1);
+  EXPECT_EQ(window.cmboSpan->placeholderText(), "6 h") << "a zoomed span leaves the box blank";
   window.show();
   window.Chart()->SetCursorAt(
       {window.Chart()->XOf(s.t0 + 4 * kHour + 10 * kMin), window.Chart()->PlotRect().center().y()});
