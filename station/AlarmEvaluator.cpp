@@ -23,22 +23,6 @@ const char* AlarmSourceName(AlarmSource source) {
   return "";
 }
 
-const char* AlarmSourceTitle(AlarmSource source) {
-  switch (source) {
-    case AlarmSource::Monitor:
-      return "Monitor alarm";
-    case AlarmSource::VSWRAbove:
-      return "VSWR above";
-    case AlarmSource::ReflectedAbove:
-      return "Reflected power above";
-    case AlarmSource::ForwardBelow:
-      return "Forward power below";
-    case AlarmSource::LinkLost:
-      return "No reading from the monitor";
-  }
-  return "";
-}
-
 const char* AlarmChangeName(AlarmChange change) {
   switch (change) {
     case AlarmChange::Tripped:

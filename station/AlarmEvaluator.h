@@ -33,8 +33,6 @@ constexpr std::array<AlarmSource, kAlarmSourceCount> kAlarmSources = {
 // Short, stable name: in the alarm log, the hook's environment and metric labels
 // ("monitor", "vswr", "reflected", "forward", "link").
 const char* AlarmSourceName(AlarmSource source);
-// For people: "Monitor alarm", "VSWR above", "Reflected power above", ...
-const char* AlarmSourceTitle(AlarmSource source);
 
 enum class AlarmState { Normal, Active, Acknowledged };
 

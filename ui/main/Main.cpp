@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTimer>
 
 #include <clocale>
@@ -42,15 +41,6 @@ TFormMain::MessageBoxFn& TFormMain::MessageBoxHook() {
 
 void TFormMain::SetMessageBoxHook(MessageBoxFn hook) {
   MessageBoxHook() = std::move(hook);
-}
-
-void TFormMain::SetClock(const Clock* clock) {
-  ClockHook() = clock;
-}
-
-const Clock*& TFormMain::ClockHook() {
-  static const Clock* clock = nullptr;
-  return clock;
 }
 
 TFormMain::TFormMain(QWidget* parent)
@@ -147,15 +137,12 @@ void TFormMain::FormCreate() {
 
 void TFormMain::ReadSettings() {
   const ProfileFile ini(IniFileName_);
-  const QScreen* primary = QGuiApplication::primaryScreen();
-  const QRect screen = primary ? primary->geometry() : QRect(0, 0, 1024, 768);
-  QList<QRect> screens;
-  for (const QScreen* s : QGuiApplication::screens()) screens.append(s->geometry());
-  if (screens.isEmpty()) screens.append(screen);
+  const TDesktopScreens screens = DesktopScreens(false);
   const int top = ini.ReadInteger("Window", "Top", 5);
   const int left = ini.ReadInteger("Window", "Left", 50);
   // The height with the meter decides, shown or not, so the window fits either way.
-  move(MainWindowPosition(left, top, QSize(clientWidth_, clientHeightWithMeter_), screen, screens));
+  move(MainWindowPosition(left, top, QSize(clientWidth_, clientHeightWithMeter_), screens.Primary,
+                          screens.All));
 
   ComObj_->SetComNumber(static_cast<uint16_t>(ini.ReadInteger("Communication", "ComPort", 1)));
   mnuViewMeter->setChecked(ini.ReadBool("Meter", "Visible", false));

@@ -72,9 +72,6 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // an empty string when the user cancels. Tests install their own.
   using LogFileDialogFn = std::function<QString(QWidget* parent, const QString& current)>;
   static void SetLogFileDialogHook(LogFileDialogFn hook);
-  // The clock that stamps the readings kept for the trend window; nullptr for the wall
-  // clock. Tests install their own before creating the window.
-  static void SetClock(const Clock* clock);
 
   // The dialogs that the program entry creates after the main window.
   struct Dialogs {
@@ -91,7 +88,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   ~TFormMain() override;
 
   void SetDialogs(const Dialogs& dialogs);
-  // The wall clock that stamps readings; tests substitute their own. Outlives the window.
+  // The wall clock that stamps readings; tests substitute their own before opening the
+  // trend window. Outlives the window.
   void SetClock(const Clock& clock) { clock_ = &clock; }
 
   // --- Start-up, connection and shutdown -------------------------------------------------
@@ -374,7 +372,6 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   static MessageBoxFn& MessageBoxHook();
   static LogFileDialogFn& LogFileDialogHook();
-  static const Clock*& ClockHook();
 
   std::unique_ptr<TComPort> ComObj_;
   std::unique_ptr<TCmdList> CmdList_;
@@ -401,7 +398,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   qint64 trendSpanMs_ = 600'000;
 
   bool readoutsStale_ = false;
-  const Clock* clock_ = ClockHook() ? ClockHook() : &SystemClock();
+  const Clock* clock_ = &SystemClock();
   PeakHold Peak_;
   double peakFullScale_ = 625.0;  // the unit of the PEP read-out follows the read-outs'
   std::unique_ptr<ReadingLog> Log_;

@@ -1,7 +1,5 @@
 // The trend window: View, "Trend", and its place, size and span in the settings file.
 #include <QAction>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,24 +49,20 @@ void TFormMain::WriteTrendSettings(ProfileFile& ini) const {
 void TFormMain::ShowTrend() {
   if (formClosed_) return;
   if (!trendWindow_) {
-    const Clock& clock = ClockHook() ? *ClockHook() : SystemClock();
-    trendWindow_ = new TrendWindow(History_, Stats_, clock, this);
+    trendWindow_ = new TrendWindow(History_, Stats_, *clock_, this);
     trendWindow_->SetSpanMs(trendSpanMs_);
     if (Monitor_) trendWindow_->SetFullScale(Monitor_->FullScale());
     connect(trendWindow_, &TrendWindow::Closed, this, [this] { mnuViewTrend->setChecked(false); });
     if (!trendGeometry_.isNull()) {
-      const QScreen* primary = QGuiApplication::primaryScreen();
-      const QRect screen = primary ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
-      QList<QRect> screens;
-      for (const QScreen* s : QGuiApplication::screens()) screens.append(s->availableGeometry());
-      if (screens.isEmpty()) screens.append(screen);
+      const TDesktopScreens screens = DesktopScreens(true);
+      const QRect& screen = screens.Primary;
       // Never larger than the screen, so that it can be placed on it.
       const QSize size(
           std::clamp(trendGeometry_.width(), kMinWidth, std::max(kMinWidth, screen.width())),
           std::clamp(trendGeometry_.height(), kMinHeight, std::max(kMinHeight, screen.height())));
       trendWindow_->resize(size);
       trendWindow_->move(
-          MainWindowPosition(trendGeometry_.x(), trendGeometry_.y(), size, screen, screens));
+          MainWindowPosition(trendGeometry_.x(), trendGeometry_.y(), size, screen, screens.All));
     }
   }
   trendWindow_->show();

@@ -1,5 +1,8 @@
 #include "ui/main/WindowPlacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -44,6 +47,18 @@ QPoint MainWindowPosition(int left, int top, QSize size, const QRect& primary,
       y = std::max<int64_t>(primary.top(), centreY);
   }
   return {static_cast<int>(x), static_cast<int>(y)};
+}
+
+TDesktopScreens DesktopScreens(bool available) {
+  const auto area = [available](const QScreen* s) {
+    return available ? s->availableGeometry() : s->geometry();
+  };
+  TDesktopScreens d;
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  d.Primary = primary ? area(primary) : QRect(0, 0, 1024, 768);
+  for (const QScreen* s : QGuiApplication::screens()) d.All.append(area(s));
+  if (d.All.isEmpty()) d.All.append(d.Primary);
+  return d;
 }
 
 }  // namespace vemo

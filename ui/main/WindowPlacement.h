@@ -18,4 +18,12 @@ namespace vemo {
 QPoint MainWindowPosition(int left, int top, QSize size, const QRect& primary,
                           const QList<QRect>& screens);
 
+// The desktop's primary screen and every screen: their whole areas, or (available) the
+// areas that panels and docks leave free. Without a screen, one of 1024 x 768.
+struct TDesktopScreens {
+  QRect Primary;
+  QList<QRect> All;
+};
+TDesktopScreens DesktopScreens(bool available);
+
 }  // namespace vemo
