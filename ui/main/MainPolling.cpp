@@ -1,6 +1,7 @@
 // The polling tick, the command handlers it runs, the user's polling controls and the
 // port's data-available handler.
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -29,16 +30,23 @@ constexpr int kSilentFailures = 3;
 
 // Keeps Timer1 off while a tick runs and switches it on again at the end, however the tick
 // ends; a close asked for meanwhile is carried out once the outermost tick is over.
+// Intervals shorter than the customary one are reading periods: they count from the start
+// of the tick, so that a reading's exchange (some 40 ms at 9600 baud) does not stretch them.
 class TFormMain::TickScope {
  public:
   explicit TickScope(TFormMain& form) : form_(form) {
     form_.Timer1->stop();
     ++form_.tickDepth_;
+    started_.start();
   }
   ~TickScope() {
     --form_.tickDepth_;
     if (form_.formClosed_) return;
-    form_.Timer1->start();
+    const int period = form_.pollingIntervalMs_;
+    if (period < kDefaultPollingIntervalMs)
+      form_.Timer1->start(std::max<int>(0, period - static_cast<int>(started_.elapsed())));
+    else
+      form_.Timer1->start();
     if (form_.tickDepth_ == 0 && form_.closePending_)
       QTimer::singleShot(0, &form_, [f = &form_] { f->FinishDeferredClose(); });
   }
@@ -47,6 +55,7 @@ class TFormMain::TickScope {
 
  private:
   TFormMain& form_;
+  QElapsedTimer started_;
 };
 
 void TFormMain::Timer1Timer() {
