@@ -188,6 +188,8 @@ void HttpService::OpenStream(MonitorPoller& poller, const QHttpServerRequest& re
   responder->writeHeader("X-Accel-Buffering", "no");
   responder->writeBody(QByteArray("retry: 2000\n\n") + Event("state", MonitorJson(poller)));
   GuardedTcpServer::MarkStreaming(socket);
+  LogLine("info", "http stream opened monitor=" + poller.Spec().Name.toStdString() + " from " +
+                      request.remoteAddress().toString().toStdString());
   connect(
       socket, &QTcpSocket::disconnected, this, [this] { DropClosedStreams(); },
       Qt::QueuedConnection);

@@ -211,11 +211,12 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   }
   if (o.help || o.version) return o;
   if (interval) o.intervalMs = *interval;
-  // A monitor named on the command line keeps its section's levels, or takes [Alarms].
+  // A monitor named on the command line keeps its section's levels and interval.
   for (MonitorSpec& spec : fromCommandLine) {
     const auto known = std::find_if(o.monitors.begin(), o.monitors.end(),
                                     [&](const MonitorSpec& m) { return m.Name == spec.Name; });
     spec.Alarms = known != o.monitors.end() ? known->Alarms : o.alarms;
+    spec.IntervalMs = known != o.monitors.end() ? known->IntervalMs : 0;
     AddMonitor(o, std::move(spec));
   }
   for (MonitorSpec& m : o.monitors)
