@@ -23,6 +23,12 @@ constexpr int kMaxBackoffMs = 30'000;
 // The monitor settles its relays before a reading shows the reset alarm.
 constexpr int kAfterResetMs = 500;
 
+constexpr int kMaxDeferMs = 5000;
+constexpr int kDeferRetryMs = 10;
+
+// Exchanges under way on this thread, nested in each other's waits.
+int exchangesRunning = 0;
+
 qint64 NowMs() {
   return QDateTime::currentMSecsSinceEpoch();
 }
@@ -135,13 +141,30 @@ void MonitorPoller::Identify() {
 
 void MonitorPoller::Tick() {
   if (stopped_) return;
+  // An exchange waits in a local event loop, and an exchange that starts during that wait
+  // runs inside it: the outer one cannot end before the inner one. An exchange likely to
+  // run into its time limit (an identification, a monitor that just failed) therefore
+  // waits until no other exchange is under way, so that it never holds up a monitor that
+  // answers; for at most kMaxDeferMs, so that a busy line cannot starve it.
+  const bool suspect = state_.Phase == "connecting" || (state_.Phase == "polling" && !state_.Up);
+  if (suspect && exchangesRunning > 0) {
+    if (!deferredSince_.isValid()) deferredSince_.start();
+    if (deferredSince_.elapsed() < kMaxDeferMs) {
+      timer_.start(kDeferRetryMs);
+      return;
+    }
+  }
+  deferredSince_.invalidate();
+  const bool exchange = state_.Phase != "waiting";
   inExchange_ = true;
+  if (exchange) ++exchangesRunning;
   if (state_.Phase == "connecting")
     Identify();
   else if (state_.Phase == "waiting")
     Connect();
   else
     TakeReading();
+  if (exchange) --exchangesRunning;
   inExchange_ = false;
   if (stopped_) ClosePort();
 }

@@ -6,7 +6,8 @@
 // again after a back-off of 1 s doubling to 30 s, for as long as the service runs.
 //
 // Exchanges wait in local event loops, so the pollers of one thread interleave; each
-// poller starts its next exchange only from its own timer, never from inside another.
+// poller starts its next exchange only from its own timer. An exchange likely to time out
+// waits for the others to end first, so that a silent monitor does not hold up the rest.
 
 #include "app/service/MonitorObserver.h"
 #include "monitor/Buffer.h"
@@ -15,6 +16,7 @@
 #include "station/AlarmEvaluator.h"
 #include "station/ReadingHistory.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -105,6 +107,7 @@ class MonitorPoller : public QObject {
   ReadingHistory history_;
   AlarmEvaluator alarms_;
   QTimer timer_;
+  QElapsedTimer deferredSince_;  // invalid unless a suspect exchange is waiting its turn
   std::vector<MonitorObserver*> observers_;
   std::array<uint8_t, 4096> staging_{};
   int attempts_ = 0;

@@ -211,6 +211,31 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
   }
 }
 
+// A monitor that never answers makes each of its exchanges wait out its time limit; the
+// monitor beside it, busy with slow replies, must still read every second.
+TEST_F(ServiceTest, ASilentMonitorDoesNotHoldUpOneThatAnswers) {
+  SimProcess good, silent;
+  std::vector<std::string> slow = SimArgs(Link("good"));
+  slow.insert(slow.end(), {"--delay-ms", "100"});
+  good.Start(slow);
+  silent.Start({"--link", Link("silent").toStdString(), "--silent"});
+  Service service;
+  service.Start({"--monitor", "good=" + Link("good"), "--monitor", "silent=" + Link("silent"),
+                 "--interval", "250"});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "good"); }, 8000));
+  QThread::msleep(9000);
+  const QJsonArray points =
+      QJsonDocument::fromJson(
+          Http(service.Port(), "GET", "/api/v1/monitors/good/history?since=-8000&step=1000").body)
+          .object()["points"]
+          .toArray();
+  ASSERT_EQ(points.size(), 8);
+  for (const QJsonValue& p : points)
+    EXPECT_GT(p["count"].toInt(), 0) << "no reading of the good monitor in a second";
+  EXPECT_EQ(service.Value("vemoswr_up", "silent"), 0.0);
+  EXPECT_GT(*service.Value("vemoswr_readings_total", "good"), 20);
+}
+
 TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuickly) {
   SimProcess sim;
   sim.Start(SimArgs(Link("tx")));
