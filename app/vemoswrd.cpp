@@ -110,10 +110,10 @@ int main(int argc, char* argv[]) {
       app.quit();
     });
     check->start(10);
-    QTimer::singleShot(kStopLimitMs, &app, [&pollers] {
+    // The exchange still runs on this thread's stack: leave it there, and let the
+    // process's end close the ports.
+    QTimer::singleShot(kStopLimitMs, &app, [] {
       LogLine("warning", "stop: an exchange did not end in time; closing the ports");
-      for (MonitorPoller* p : pollers) delete p;
-      std::fflush(stderr);
       std::_Exit(0);
     });
   });

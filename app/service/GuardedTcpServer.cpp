@@ -29,6 +29,8 @@ void GuardedTcpServer::incomingConnection(qintptr handle) {
     return;
   }
   ++connections_;
+  // A response leaves in several writes; none of them should wait for the client's ACK.
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   connect(socket, &QObject::destroyed, this, [this] { --connections_; });
   auto* idle = new QTimer(socket);
   idle->setSingleShot(true);

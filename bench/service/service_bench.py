@@ -18,7 +18,7 @@ import time
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
 MINUTES = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
-MONITORS = 32
+MONITORS = int(os.environ.get("VEMO_BENCH_MONITORS", "32"))
 INTERVAL_MS = 500
 REQUESTS_PER_S = 50
 TICK = os.sysconf("SC_CLK_TCK")
