@@ -40,11 +40,11 @@ QByteArray ReadToken(const std::string& path) {
 // The port component opens port numbers through the [Ports] map of the settings file. A
 // private file maps port i to monitor i's device for this run: a COM number is resolved
 // through the user's own map first, as the program resolves it.
-std::unique_ptr<QTemporaryDir> MapDevices(std::vector<MonitorSpec>& monitors) {
+std::unique_ptr<QTemporaryDir> MapDevices(std::vector<MonitorConfig>& monitors) {
   auto dir = std::make_unique<QTemporaryDir>();
   if (!dir->isValid()) throw UsageError("Cannot create a temporary folder.");
   std::vector<std::string> paths;
-  for (const MonitorSpec& m : monitors) {
+  for (const MonitorConfig& m : monitors) {
     int port = 0;
     std::string path;
     ParseDevice(m.Device.toStdString(), port, path);
@@ -118,7 +118,7 @@ int main(int argc, char* argv[]) {
     });
   });
 
-  for (MonitorSpec& spec : options.monitors) pollers.push_back(new MonitorPoller(spec, &app));
+  for (MonitorConfig& config : options.monitors) pollers.push_back(new MonitorPoller(config, &app));
   HttpService http(pollers, token);
   QString error;
   if (!http.Listen(options.listenAddress, options.listenPort, error)) {

@@ -93,7 +93,7 @@ quint16 HttpService::Port() const {
 
 MonitorPoller* HttpService::Find(const QString& name) const {
   const auto it = std::find_if(pollers_.begin(), pollers_.end(),
-                               [&](const MonitorPoller* p) { return p->Spec().Name == name; });
+                               [&](const MonitorPoller* p) { return p->Config().Name == name; });
   return it == pollers_.end() ? nullptr : *it;
 }
 
@@ -188,12 +188,12 @@ void HttpService::OpenStream(MonitorPoller& poller, const QHttpServerRequest& re
   responder->writeHeader("X-Accel-Buffering", "no");
   responder->writeBody(QByteArray("retry: 2000\n\n") + Event("state", MonitorJson(poller)));
   GuardedTcpServer::MarkStreaming(socket);
-  LogLine("info", "http stream opened monitor=" + poller.Spec().Name.toStdString() + " from " +
+  LogLine("info", "http stream opened monitor=" + poller.Config().Name.toStdString() + " from " +
                       request.remoteAddress().toString().toStdString());
   connect(
       socket, &QTcpSocket::disconnected, this, [this] { DropClosedStreams(); },
       Qt::QueuedConnection);
-  streams_.push_back(Stream{poller.Spec().Name, socket, std::move(responder)});
+  streams_.push_back(Stream{poller.Config().Name, socket, std::move(responder)});
 }
 
 void HttpService::Broadcast(const QString& name, const QByteArray& event) {

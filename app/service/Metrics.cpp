@@ -29,7 +29,7 @@ void Emit(QByteArray& out, const Family& f, const std::vector<const MonitorPolle
                                    QByteArray& samples)>& samples) {
   QByteArray body;
   for (const MonitorPoller* p : pollers)
-    samples(*p, "monitor=\"" + EscapedLabel(p->Spec().Name.toUtf8()) + "\"", body);
+    samples(*p, "monitor=\"" + EscapedLabel(p->Config().Name.toUtf8()) + "\"", body);
   if (body.isEmpty()) return;
   out += QByteArray("# HELP ") + f.name + ' ' + f.help + '\n';
   out += QByteArray("# TYPE ") + f.name + ' ' + f.type + '\n';

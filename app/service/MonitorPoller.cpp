@@ -23,6 +23,11 @@ constexpr int kMaxBackoffMs = 30'000;
 // The monitor settles its relays before a reading shows the reset alarm.
 constexpr int kAfterResetMs = 500;
 
+// Every reading for the page's ten minutes and a little more, then one summary a minute
+// for a day: the memory of many monitors stays bounded; Prometheus keeps the long term.
+constexpr qint64 kRawWindowMs = 15 * 60 * 1000LL;
+constexpr qint64 kArchiveWindowMs = 24 * 3600 * 1000LL;
+
 constexpr int kMaxDeferMs = 5000;
 constexpr int kDeferRetryMs = 10;
 
@@ -64,8 +69,11 @@ int MonitorPoller::BackoffMs(int attempt) {
   return std::min(ms, kMaxBackoffMs);
 }
 
-MonitorPoller::MonitorPoller(MonitorSpec spec, QObject* parent)
-    : QObject(parent), spec_(std::move(spec)), alarms_(spec_.Alarms) {
+MonitorPoller::MonitorPoller(MonitorConfig config, QObject* parent)
+    : QObject(parent),
+      config_(std::move(config)),
+      history_(THistoryOptions{kRawWindowMs, kArchiveWindowMs}),
+      alarms_(config_.Alarms) {
   port_.SetBaud(9600);
   port_.SetDataBits(8);
   port_.SetParity(pNone);
@@ -73,7 +81,7 @@ MonitorPoller::MonitorPoller(MonitorSpec spec, QObject* parent)
   port_.SetHWFlowOptions(0);
   port_.SetSWFlowOptions(swfNone);
   port_.SetPromptForPort(false);
-  port_.SetComNumber(static_cast<uint16_t>(spec_.ComNumber));
+  port_.SetComNumber(static_cast<uint16_t>(config_.ComNumber));
   port_.SetOnTriggerAvail(
       [this](TCustomComPort& cp, uint16_t count) { ComObjTriggerAvail(cp, count); });
   timer_.setSingleShot(true);
@@ -86,7 +94,7 @@ MonitorPoller::~MonitorPoller() {
 }
 
 void MonitorPoller::Log(const char* level, const std::string& text) const {
-  LogLine(level, "monitor=" + spec_.Name.toStdString() + " " + text);
+  LogLine(level, "monitor=" + config_.Name.toStdString() + " " + text);
 }
 
 void MonitorPoller::Start() {
@@ -209,7 +217,7 @@ void MonitorPoller::TakeReading() {
   }
   if (stopped_) return;
   // The interval counts from the start of the reading, so the exchange does not stretch it.
-  timer_.start(std::max<int>(0, spec_.IntervalMs - static_cast<int>(started.elapsed())));
+  timer_.start(std::max<int>(0, config_.IntervalMs - static_cast<int>(started.elapsed())));
 }
 
 void MonitorPoller::ReadingFailed(ErrorKind kind, const std::string& message, bool giveUp) {
@@ -242,14 +250,14 @@ void MonitorPoller::SetUp(bool up) {
   state_.Up = up;
   if (!changed) return;
   Log("info", up ? "up" : "down");
-  for (MonitorObserver* o : observers_) o->OnAvailability(spec_.Name, up);
+  for (MonitorObserver* o : observers_) o->OnAvailability(config_.Name, up);
   if (!up) PublishReading();  // the page shows the monitor down at once
 }
 
 void MonitorPoller::PublishReading() {
   if (observers_.empty()) return;
   const QByteArray json = MonitorJson(*this);
-  for (MonitorObserver* o : observers_) o->OnReading(spec_.Name, json);
+  for (MonitorObserver* o : observers_) o->OnReading(config_.Name, json);
 }
 
 void MonitorPoller::Publish(const std::vector<TAlarmEvent>& events) {
@@ -258,7 +266,7 @@ void MonitorPoller::Publish(const std::vector<TAlarmEvent>& events) {
         std::string("alarm source=") + AlarmSourceName(e.Source) +
             " event=" + AlarmChangeName(e.Change) + " value=" + AlarmValueText(e.Source, e.Value));
     const QByteArray json = AlarmEventJson(e);
-    for (MonitorObserver* o : observers_) o->OnAlarm(spec_.Name, json);
+    for (MonitorObserver* o : observers_) o->OnAlarm(config_.Name, json);
   }
 }
 

@@ -27,7 +27,7 @@
 
 namespace vemo::service {
 
-struct MonitorSpec {
+struct MonitorConfig {
   QString Name;
   QString Device;     // as the user gave it: a port number or a device path
   int ComNumber = 0;  // the port number the port component opens
@@ -59,7 +59,7 @@ class MonitorPoller : public QObject {
   Q_OBJECT
 
  public:
-  MonitorPoller(MonitorSpec spec, QObject* parent = nullptr);
+  MonitorPoller(MonitorConfig config, QObject* parent = nullptr);
   ~MonitorPoller() override;
 
   void AddObserver(MonitorObserver* observer) { observers_.push_back(observer); }
@@ -69,7 +69,7 @@ class MonitorPoller : public QObject {
   void Stop();
   bool Stopped() const { return stopped_ && !inExchange_; }
 
-  const MonitorSpec& Spec() const { return spec_; }
+  const MonitorConfig& Config() const { return config_; }
   const MonitorState& State() const { return state_; }
   const ReadingHistory& History() const { return history_; }
   const AlarmEvaluator& Alarms() const { return alarms_; }
@@ -99,7 +99,7 @@ class MonitorPoller : public QObject {
   void ComObjTriggerAvail(TCustomComPort& cp, uint16_t count);
   void Log(const char* level, const std::string& text) const;
 
-  MonitorSpec spec_;
+  MonitorConfig config_;
   MonitorState state_;
   TComPort port_;
   TBuffer buffer_;

@@ -28,8 +28,8 @@ const char* StateName(AlarmState s) {
 QJsonObject MonitorObject(const MonitorPoller& p) {
   const MonitorState& s = p.State();
   QJsonObject o;
-  o["name"] = p.Spec().Name;
-  o["device"] = p.Spec().Device;
+  o["name"] = p.Config().Name;
+  o["device"] = p.Config().Device;
   o["up"] = s.Up;
   o["phase"] = QString::fromStdString(s.Phase);
   o["model"] = QString::fromStdString(s.Model);

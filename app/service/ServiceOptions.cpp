@@ -107,10 +107,10 @@ TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section,
   return read.Settings.Levels;
 }
 
-void AddMonitor(ServiceOptions& o, MonitorSpec spec) {
-  const auto same = [&](const MonitorSpec& m) { return m.Name == spec.Name; };
+void AddMonitor(ServiceOptions& o, MonitorConfig config) {
+  const auto same = [&](const MonitorConfig& m) { return m.Name == config.Name; };
   o.monitors.erase(std::remove_if(o.monitors.begin(), o.monitors.end(), same), o.monitors.end());
-  o.monitors.push_back(std::move(spec));
+  o.monitors.push_back(std::move(config));
 }
 
 void ReadConfig(const std::string& path, ServiceOptions& o) {
@@ -126,21 +126,21 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   o.alarms = AlarmLevels(file, "Alarms", o.warnings);
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
-    MonitorSpec spec;
+    MonitorConfig config;
     const std::string name = section.substr(8);
     CheckName(name);
-    spec.Name = QString::fromStdString(name);
+    config.Name = QString::fromStdString(name);
     const std::string device = file.ReadString(section, "Device", "");
     int port = 0;
     std::string devicePath;
     ParseDevice(device, port, devicePath);
-    spec.Device = QString::fromStdString(device);
+    config.Device = QString::fromStdString(device);
     const std::string own = file.ReadString(section, "Interval", "");
-    spec.IntervalMs = own.empty() ? 0 : ParseInterval(own);
-    spec.Alarms = file.ReadSectionValues("Alarms " + name).empty()
-                      ? o.alarms
-                      : AlarmLevels(file, "Alarms " + name, o.warnings);
-    AddMonitor(o, std::move(spec));
+    config.IntervalMs = own.empty() ? 0 : ParseInterval(own);
+    config.Alarms = file.ReadSectionValues("Alarms " + name).empty()
+                        ? o.alarms
+                        : AlarmLevels(file, "Alarms " + name, o.warnings);
+    AddMonitor(o, std::move(config));
   }
 }
 
@@ -169,7 +169,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   for (size_t i = 0; i + 1 < args.size(); ++i)
     if (args[i] == "--config") ReadConfig(args[i + 1], o);
 
-  std::vector<MonitorSpec> fromCommandLine;
+  std::vector<MonitorConfig> fromCommandLine;
   std::optional<int> interval;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -199,27 +199,27 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       const size_t eq = v.find('=');
       if (eq == std::string::npos)
         throw UsageError("Invalid monitor \"" + v + "\": give NAME=DEVICE, e.g. tx=1.");
-      MonitorSpec spec;
+      MonitorConfig config;
       CheckName(v.substr(0, eq));
-      spec.Name = QString::fromStdString(v.substr(0, eq));
+      config.Name = QString::fromStdString(v.substr(0, eq));
       int port = 0;
       std::string path;
       ParseDevice(v.substr(eq + 1), port, path);
-      spec.Device = QString::fromStdString(v.substr(eq + 1));
-      fromCommandLine.push_back(std::move(spec));
+      config.Device = QString::fromStdString(v.substr(eq + 1));
+      fromCommandLine.push_back(std::move(config));
     }
   }
   if (o.help || o.version) return o;
   if (interval) o.intervalMs = *interval;
   // A monitor named on the command line keeps its section's levels and interval.
-  for (MonitorSpec& spec : fromCommandLine) {
+  for (MonitorConfig& config : fromCommandLine) {
     const auto known = std::find_if(o.monitors.begin(), o.monitors.end(),
-                                    [&](const MonitorSpec& m) { return m.Name == spec.Name; });
-    spec.Alarms = known != o.monitors.end() ? known->Alarms : o.alarms;
-    spec.IntervalMs = known != o.monitors.end() ? known->IntervalMs : 0;
-    AddMonitor(o, std::move(spec));
+                                    [&](const MonitorConfig& m) { return m.Name == config.Name; });
+    config.Alarms = known != o.monitors.end() ? known->Alarms : o.alarms;
+    config.IntervalMs = known != o.monitors.end() ? known->IntervalMs : 0;
+    AddMonitor(o, std::move(config));
   }
-  for (MonitorSpec& m : o.monitors)
+  for (MonitorConfig& m : o.monitors)
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
   if (o.monitors.empty())

@@ -27,7 +27,7 @@ struct ServiceOptions {
   std::string tokenFile;
   std::string mqttUrl;  // checked: mqtt:// or mqtts://, a host, an optional port
   // ComNumber is 0 here: ports are assigned when the devices are resolved.
-  std::vector<MonitorSpec> monitors;
+  std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
   std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"
 };

@@ -159,8 +159,8 @@ TEST(ServiceOptions, CommandLineOverridesTheFileAndMonitorsKeepTheirAlarms) {
   EXPECT_EQ(o.listenAddress.toString().toStdString(), "0.0.0.0");
   EXPECT_EQ(o.listenPort, 9300);
   ASSERT_EQ(o.monitors.size(), 3u);
-  std::map<std::string, const MonitorSpec*> by;
-  for (const MonitorSpec& m : o.monitors) by[m.Name.toStdString()] = &m;
+  std::map<std::string, const MonitorConfig*> by;
+  for (const MonitorConfig& m : o.monitors) by[m.Name.toStdString()] = &m;
   EXPECT_EQ(by.at("tx")->Device.toStdString(), "3");
   EXPECT_EQ(by.at("tx")->IntervalMs, 1000);
   EXPECT_EQ(by.at("tx")->Alarms.VSWRAbove, 2.5);
