@@ -210,6 +210,17 @@ bool ProfileFile::ValueExists(const std::string& section, const std::string& key
   return FindKey(lines, Trim(section), Trim(key)) != nullptr;
 }
 
+std::vector<std::string> ProfileFile::Sections() const {
+  std::vector<std::string> names;
+  for (const Line& line : SplitLines(content_)) {
+    if (line.kind != Line::Section) continue;
+    bool seen = false;
+    for (const std::string& n : names) seen = seen || SameName(n, line.name);
+    if (!seen) names.push_back(line.name);
+  }
+  return names;
+}
+
 std::vector<std::pair<std::string, std::string>> ProfileFile::ReadSectionValues(
     const std::string& section) const {
   std::vector<std::pair<std::string, std::string>> values;

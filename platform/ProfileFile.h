@@ -35,6 +35,8 @@ class ProfileFile {
   // Key/value pairs of a section in file order (first occurrence of each key).
   std::vector<std::pair<std::string, std::string>> ReadSectionValues(
       const std::string& section) const;
+  // Section names in file order (first occurrence of each).
+  std::vector<std::string> Sections() const;
 
   // Each raises vemo::Exception "Unable to write to <full path>" when the file cannot be
   // written (outside a batch: at once; inside: at EndUpdate), and for a section, key or

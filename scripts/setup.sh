@@ -8,6 +8,7 @@ VEMO_PACKAGES=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth x11-apps
   locales
+  qt6-httpserver-dev qt6-websockets-dev prometheus chromium
 )
 
 vemo_install_missing() {

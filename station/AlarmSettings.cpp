@@ -67,10 +67,14 @@ std::string DefaultAlarmLogPath(const std::string& settingsFile) {
 }
 
 TAlarmSettingsRead ReadAlarmSettings(const ProfileFile& file) {
+  return ReadAlarmSettings(file, kSection);
+}
+
+TAlarmSettingsRead ReadAlarmSettings(const ProfileFile& file, const std::string& section) {
   TAlarmSettingsRead read;
   TAlarmSettings& s = read.Settings;
   for (const NumberKey& key : kNumberKeys) {
-    const std::string text = file.ReadString(kSection, key.Name, "");
+    const std::string text = file.ReadString(section, key.Name, "");
     double value = 0;
     if (text.empty()) continue;
     if (!ParseNumber(text, value) || value < 0 || (value > 0 && value <= key.Low)) {
@@ -80,14 +84,14 @@ TAlarmSettingsRead ReadAlarmSettings(const ProfileFile& file) {
     s.Levels.*key.Field = value;
   }
 
-  const std::string sound = file.ReadString(kSection, "Sound", "");
+  const std::string sound = file.ReadString(section, "Sound", "");
   if (sound == "0" || sound == "1")
     s.Sound = sound == "1";
   else if (!sound.empty())
     read.Warnings.push_back(Warning("Sound", sound, "0 or 1", "1 (sound on)"));
 
-  s.Hook = file.ReadString(kSection, "Hook", "");
-  s.Log = file.ReadString(kSection, "Log", "");
+  s.Hook = file.ReadString(section, "Hook", "");
+  s.Log = file.ReadString(section, "Log", "");
   if (s.Log.empty())
     s.Log = DefaultAlarmLogPath(file.FileName());
   else if (s.Log[0] != '/')

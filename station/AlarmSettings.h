@@ -32,6 +32,8 @@ struct TAlarmSettingsRead {
 std::string DefaultAlarmLogPath(const std::string& settingsFile);
 
 TAlarmSettingsRead ReadAlarmSettings(const ProfileFile& file);
+// The same keys from another section (a service's per-monitor alarms).
+TAlarmSettingsRead ReadAlarmSettings(const ProfileFile& file, const std::string& section);
 
 // Writes the keys whose values differ from loaded (as ReadAlarmSettings gave it), in one
 // save. Raises as ProfileFile's writes do.

@@ -1,0 +1,70 @@
+#pragma once
+// The HTTP interface: metrics, the JSON API, the live stream (Server-Sent Events), the
+// built-in page and the two control requests. Requests are answered from the pollers'
+// last state; none waits on a serial exchange.
+
+#include "app/service/MonitorObserver.h"
+#include "app/service/Routing.h"
+
+#include <QAbstractHttpServer>
+#include <QHostAddress>
+#include <QHttpServerResponder>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+namespace vemo::service {
+
+class GuardedTcpServer;
+class MonitorPoller;
+
+class HttpService : public QAbstractHttpServer, public MonitorObserver {
+  Q_OBJECT
+
+ public:
+  // A stream client whose unsent data grows past this never reads: it is dropped.
+  static constexpr qint64 kMaxStreamBacklog = 256 * 1024;
+
+  // token empty: read-only, the control requests are refused.
+  HttpService(std::vector<MonitorPoller*> pollers, QByteArray token, QObject* parent = nullptr);
+  ~HttpService() override;
+
+  // Starts listening; false with a message when the address cannot be had.
+  bool Listen(const QHostAddress& address, quint16 port, QString& error);
+  quint16 Port() const;
+  size_t StreamCount() const { return streams_.size(); }
+
+  void OnReading(const QString& name, const QByteArray& json) override;
+  void OnAvailability(const QString& name, bool online) override;
+  void OnAlarm(const QString& name, const QByteArray& json) override;
+
+ protected:
+  bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+  void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+ private:
+  struct Stream {
+    QString monitor;
+    QPointer<QTcpSocket> socket;
+    std::unique_ptr<QHttpServerResponder> responder;
+  };
+
+  MonitorPoller* Find(const QString& name) const;
+  void Answer(const Route& route, const QHttpServerRequest& request, QTcpSocket* socket);
+  bool Authorized(const QHttpServerRequest& request) const;
+  void OpenStream(MonitorPoller& poller, const QHttpServerRequest& request, QTcpSocket* socket);
+  // Sends an event to the streams of one monitor (every monitor for an empty name).
+  void Broadcast(const QString& name, const QByteArray& event);
+  void DropClosedStreams();
+
+  std::vector<MonitorPoller*> pollers_;
+  QByteArray token_;
+  GuardedTcpServer* tcp_ = nullptr;
+  std::vector<Stream> streams_;
+  QTimer heartbeat_;
+};
+
+}  // namespace vemo::service

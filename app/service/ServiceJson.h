@@ -1,0 +1,40 @@
+#pragma once
+// The JSON documents of the service: the HTTP API, the live stream and what observers get.
+//
+// A monitor (MonitorJson):
+//   {"name":"tx","device":"1","up":true,"phase":"polling","model":"KRFMON04",
+//    "firmware":"2009-12-31","full_scale_watts":625,
+//    "reading":{"time_ms":1700000000000,"forward_watts":100,"reflected_watts":1.5,
+//               "vswr":1.28,"return_loss_db":-18.2,"alarm":false} | null,
+//    "readings_total":42,"errors":{"timeout":0,"protocol":0,"port":1},
+//    "last_error":"...","retry_in_ms":0,
+//    "alarms":{"monitor":"normal","vswr":"active",...},"sounding":true}
+// "reading" is null whenever the monitor is not up: no value outlives its reading.
+// An alarm event (AlarmEventJson):
+//   {"id":3,"source":"vswr","event":"tripped","value":2.4,"level":2.0,"time_ms":...,
+//    "was_acknowledged":false}
+
+#include "station/AlarmEvaluator.h"
+
+#include <QByteArray>
+
+#include <vector>
+
+namespace vemo {
+class ReadingHistory;
+}
+
+namespace vemo::service {
+
+class MonitorPoller;
+struct HistoryQuery;
+
+QByteArray MonitorJson(const MonitorPoller& poller);
+QByteArray MonitorListJson(const std::vector<const MonitorPoller*>& pollers);
+QByteArray AlarmEventJson(const TAlarmEvent& event);
+// {"since":ms,"step":ms,"points":[{"t":ms,"count":n,"gaps":n,"forward":mean,
+//  "forward_max":..,"reflected":mean,"reflected_max":..,"vswr":mean,"vswr_max":..,
+//  "alarm":false}]}; a point without readings carries only t, count 0 and gaps.
+QByteArray HistoryJson(const ReadingHistory& history, const HistoryQuery& query);
+
+}  // namespace vemo::service

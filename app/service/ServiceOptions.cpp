@@ -1,0 +1,230 @@
+#include "app/service/ServiceOptions.h"
+
+#include "platform/ProfileFile.h"
+#include "station/AlarmSettings.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+#include <optional>
+
+namespace vemo::service {
+
+const char* const kServiceUsage =
+    R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
+                [--interval MS] [--mqtt URL] [--token-file FILE]
+       vemoswrd --help | --version
+
+Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
+at /metrics, a JSON API under /api/v1/monitors, a live stream of readings and a web
+page at /.
+
+Options:
+  --config FILE        read the configuration file below
+  --listen ADDR:PORT   address to serve on (default 127.0.0.1:9110, loopback only;
+                       [::1]:9110 for IPv6, 0.0.0.0:9110 for every interface)
+  --monitor NAME=DEV   poll a monitor: DEV is a COM port number (mapped through the
+                       [Ports] section of VemoSWR.ini, as the program does) or a device
+                       path such as /dev/ttyUSB0; NAME is letters, digits, '_', '-', '.'
+  --interval MS        milliseconds between readings (default 500, 100 to 3600000)
+  --mqtt URL           mqtt://[user:pass@]host[:port] or mqtts://...
+  --token-file FILE    bearer token for the control requests (POST reset-alarm and
+                       acknowledge); without it the service is read-only
+  --help, --version
+
+Configuration file (INI; the command line overrides it):
+  [Service]
+  Listen=127.0.0.1:9110
+  Interval=500
+  TokenFile=/etc/vemoswrd/token
+  Mqtt=mqtt://broker.local
+  [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
+  VSWRAbove=2.0       ; VSWRAbove, ReflectedAbove, ForwardBelow, KeyedAbove,
+  LinkLostAfter=10    ; LinkLostAfter, Delay (0 or missing = off)
+  [Monitor tx]        ; one section per monitor
+  Device=1            ; COM number or device path
+  Interval=1000       ; optional, this monitor's own interval
+  [Alarms tx]         ; optional, this monitor's own levels instead of [Alarms]
+  VSWRAbove=1.8
+
+Exit status: 0 after SIGTERM or SIGINT, 1 when the service cannot start (address in
+use), 2 for a usage or configuration error.
+)";
+
+namespace {
+
+constexpr int kMinIntervalMs = 100;
+constexpr int kMaxIntervalMs = 3'600'000;
+
+void CheckName(const std::string& name) {
+  static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
+  if (!valid.match(QString::fromStdString(name)).hasMatch())
+    throw UsageError("Invalid monitor name \"" + name +
+                     "\": use 1 to 64 letters, digits, '_', '-' or '.'.");
+}
+
+int ParseInterval(const std::string& text) {
+  bool ok = false;
+  const int ms = QString::fromStdString(text).toInt(&ok);
+  if (!ok || ms < kMinIntervalMs || ms > kMaxIntervalMs)
+    throw UsageError("Invalid interval \"" + text + "\": give milliseconds from " +
+                     std::to_string(kMinIntervalMs) + " to " + std::to_string(kMaxIntervalMs) +
+                     ".");
+  return ms;
+}
+
+void ParseListen(const std::string& text, ServiceOptions& o) {
+  const QString t = QString::fromStdString(text);
+  const qsizetype colon = t.lastIndexOf(':');
+  bool ok = colon > 0;
+  QString host = t.left(colon);
+  if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
+  const uint port = ok ? t.mid(colon + 1).toUInt(&ok) : 0;
+  QHostAddress address;
+  if (!ok || port > 65535 || !address.setAddress(host))
+    throw UsageError("Invalid listen address \"" + text +
+                     "\": give ADDR:PORT, e.g. 127.0.0.1:9110 or [::1]:9110.");
+  o.listenAddress = address;
+  o.listenPort = static_cast<quint16>(port);
+}
+
+void CheckMqtt(const std::string& text) {
+  const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
+  const bool ok = url.isValid() && (url.scheme() == "mqtt" || url.scheme() == "mqtts") &&
+                  !url.host().isEmpty() && (url.path().isEmpty() || url.path() == "/") &&
+                  !url.hasQuery() && !url.hasFragment();
+  if (!ok)
+    throw UsageError("Invalid MQTT address \"" + text +
+                     "\": give mqtt://[user:pass@]host[:port] or mqtts://...");
+}
+
+TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section,
+                         std::vector<std::string>& warnings) {
+  TAlarmSettingsRead read = ReadAlarmSettings(file, section);
+  for (std::string& w : read.Warnings) warnings.push_back("[" + section + "] " + w);
+  return read.Settings.Levels;
+}
+
+void AddMonitor(ServiceOptions& o, MonitorConfig config) {
+  const auto same = [&](const MonitorConfig& m) { return m.Name == config.Name; };
+  o.monitors.erase(std::remove_if(o.monitors.begin(), o.monitors.end(), same), o.monitors.end());
+  o.monitors.push_back(std::move(config));
+}
+
+void ReadConfig(const std::string& path, ServiceOptions& o) {
+  if (!QFileInfo(QString::fromStdString(path)).isReadable())
+    throw UsageError("Cannot read the configuration file " + path + ".");
+  const ProfileFile file(path);
+  const std::string listen = file.ReadString("Service", "Listen", "");
+  if (!listen.empty()) ParseListen(listen, o);
+  const std::string interval = file.ReadString("Service", "Interval", "");
+  if (!interval.empty()) o.intervalMs = ParseInterval(interval);
+  o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
+  o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
+  o.alarms = AlarmLevels(file, "Alarms", o.warnings);
+  for (const std::string& section : file.Sections()) {
+    if (!section.starts_with("Monitor ")) continue;
+    MonitorConfig config;
+    const std::string name = section.substr(8);
+    CheckName(name);
+    config.Name = QString::fromStdString(name);
+    const std::string device = file.ReadString(section, "Device", "");
+    int port = 0;
+    std::string devicePath;
+    ParseDevice(device, port, devicePath);
+    config.Device = QString::fromStdString(device);
+    const std::string own = file.ReadString(section, "Interval", "");
+    config.IntervalMs = own.empty() ? 0 : ParseInterval(own);
+    config.Alarms = file.ReadSectionValues("Alarms " + name).empty()
+                        ? o.alarms
+                        : AlarmLevels(file, "Alarms " + name, o.warnings);
+    AddMonitor(o, std::move(config));
+  }
+}
+
+}  // namespace
+
+void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
+  portNumber = 0;
+  path.clear();
+  bool ok = false;
+  const int n = QString::fromStdString(text).toInt(&ok);
+  if (ok && n >= 1 && n <= 255 && std::all_of(text.begin(), text.end(), ::isdigit)) {
+    portNumber = n;
+    return;
+  }
+  if (text.starts_with('/') && text.find('\n') == std::string::npos) {
+    path = text;
+    return;
+  }
+  throw UsageError("Invalid device \"" + text +
+                   "\": give a COM port number from 1 to 255 or a device path.");
+}
+
+ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
+  ServiceOptions o;
+  // The file first, so that every command-line value overrides it.
+  for (size_t i = 0; i + 1 < args.size(); ++i)
+    if (args[i] == "--config") ReadConfig(args[i + 1], o);
+
+  std::vector<MonitorConfig> fromCommandLine;
+  std::optional<int> interval;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (a == "--version") {
+      o.version = true;
+      continue;
+    }
+    static const std::vector<std::string> withValue = {"--config",   "--listen", "--monitor",
+                                                       "--interval", "--mqtt",   "--token-file"};
+    if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
+      throw UsageError("Unknown option \"" + a + "\".");
+    if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
+    const std::string& v = args[++i];
+    if (a == "--listen") {
+      ParseListen(v, o);
+    } else if (a == "--interval") {
+      interval = ParseInterval(v);
+    } else if (a == "--mqtt") {
+      o.mqttUrl = v;
+    } else if (a == "--token-file") {
+      o.tokenFile = v;
+    } else if (a == "--monitor") {
+      const size_t eq = v.find('=');
+      if (eq == std::string::npos)
+        throw UsageError("Invalid monitor \"" + v + "\": give NAME=DEVICE, e.g. tx=1.");
+      MonitorConfig config;
+      CheckName(v.substr(0, eq));
+      config.Name = QString::fromStdString(v.substr(0, eq));
+      int port = 0;
+      std::string path;
+      ParseDevice(v.substr(eq + 1), port, path);
+      config.Device = QString::fromStdString(v.substr(eq + 1));
+      fromCommandLine.push_back(std::move(config));
+    }
+  }
+  if (o.help || o.version) return o;
+  if (interval) o.intervalMs = *interval;
+  // A monitor named on the command line keeps its section's levels and interval.
+  for (MonitorConfig& config : fromCommandLine) {
+    const auto known = std::find_if(o.monitors.begin(), o.monitors.end(),
+                                    [&](const MonitorConfig& m) { return m.Name == config.Name; });
+    config.Alarms = known != o.monitors.end() ? known->Alarms : o.alarms;
+    config.IntervalMs = known != o.monitors.end() ? known->IntervalMs : 0;
+    AddMonitor(o, std::move(config));
+  }
+  for (MonitorConfig& m : o.monitors)
+    if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
+  if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
+  if (o.monitors.empty())
+    throw UsageError("No monitor to poll: give --monitor NAME=DEVICE or a [Monitor NAME] section.");
+  return o;
+}
+
+}  // namespace vemo::service

@@ -1,0 +1,45 @@
+#pragma once
+// The command line and configuration file of vemoswrd. The usage text (kServiceUsage)
+// documents both.
+
+#include "app/service/MonitorPoller.h"
+
+#include <QHostAddress>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vemo::service {
+
+// A command line or configuration that does not make sense: exit status 2.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ServiceOptions {
+  bool help = false;
+  bool version = false;
+  QHostAddress listenAddress{QHostAddress::LocalHost};
+  quint16 listenPort = 9110;
+  int intervalMs = 500;
+  std::string tokenFile;
+  std::string mqttUrl;  // checked: mqtt:// or mqtts://, a host, an optional port
+  // ComNumber is 0 here: ports are assigned when the devices are resolved.
+  std::vector<MonitorConfig> monitors;
+  TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
+  std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"
+};
+
+// Command-line values override the configuration file's; a --monitor of a name that the
+// file also defines replaces it. Raises UsageError.
+ServiceOptions ParseServiceOptions(const std::vector<std::string>& args);
+
+// "1" -> port 1, "/dev/ttyUSB0" -> the path; anything else raises UsageError.
+// portNumber is 0 for a path.
+void ParseDevice(const std::string& text, int& portNumber, std::string& path);
+
+extern const char* const kServiceUsage;
+
+}  // namespace vemo::service

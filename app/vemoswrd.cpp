@@ -1,0 +1,148 @@
+// vemoswrd: polls one or more monitors and serves them over HTTP, without a window.
+
+#include "app/service/HttpService.h"
+#include "app/service/MonitorPoller.h"
+#include "app/service/ServiceLog.h"
+#include "app/service/ServiceOptions.h"
+#include "app/service/SignalStop.h"
+#include "platform/PortNames.h"
+#include "platform/ProfileFile.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace vemo;
+using namespace vemo::service;
+
+namespace {
+
+// A stop waits this long for running exchanges to end; an exchange waits at most five
+// seconds for its reply, so a stop must not wait for it to run out.
+constexpr int kStopLimitMs = 1500;
+// The program's alarms judge a link without readings about once a second.
+constexpr int kAlarmTickMs = 1000;
+
+QByteArray ReadToken(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  if (!f.open(QIODevice::ReadOnly)) throw UsageError("Cannot read the token file " + path + ".");
+  const QByteArray token = f.read(4096).trimmed();
+  if (token.isEmpty() || token.contains('\n'))
+    throw UsageError("The token file " + path + " must hold one line, the token.");
+  return token;
+}
+
+// The port component opens port numbers through the [Ports] map of the settings file. A
+// private file maps port i to monitor i's device for this run: a COM number is resolved
+// through the user's own map first, as the program resolves it.
+std::unique_ptr<QTemporaryDir> MapDevices(std::vector<MonitorConfig>& monitors) {
+  auto dir = std::make_unique<QTemporaryDir>();
+  if (!dir->isValid()) throw UsageError("Cannot create a temporary folder.");
+  std::vector<std::string> paths;
+  for (const MonitorConfig& m : monitors) {
+    int port = 0;
+    std::string path;
+    ParseDevice(m.Device.toStdString(), port, path);
+    paths.push_back(port ? PortDevicePath(port) : path);
+  }
+  const std::string ini = dir->filePath("VemoSWR.ini").toStdString();
+  ProfileFile file(ini);
+  file.BeginUpdate();
+  for (size_t i = 0; i < monitors.size(); ++i) {
+    monitors[i].ComNumber = static_cast<int>(i + 1);
+    file.WriteString("Ports", "COM" + std::to_string(i + 1), paths[i]);
+    LogLine("info", "monitor=" + monitors[i].Name.toStdString() + " device=" + paths[i] +
+                        " interval_ms=" + std::to_string(monitors[i].IntervalMs));
+  }
+  file.EndUpdate();
+  qputenv("VEMOSWR_INI", QByteArray::fromStdString(ini));
+  return dir;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+
+  ServiceOptions options;
+  QByteArray token;
+  std::unique_ptr<QTemporaryDir> mapping;
+  try {
+    options = ParseServiceOptions(args);
+    if (options.help) {
+      std::fputs(kServiceUsage, stdout);
+      return 0;
+    }
+    if (options.version) {
+      std::printf("vemoswrd %s\n", VEMO_VERSION);
+      return 0;
+    }
+    if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile);
+    mapping = MapDevices(options.monitors);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "vemoswrd: %s\nTry 'vemoswrd --help'.\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vemoswrd: %s\n", e.what());
+    return 2;
+  }
+  for (const std::string& w : options.warnings) LogLine("warning", w);
+
+  std::vector<MonitorPoller*> pollers;
+  bool stopping = false;
+  // Before any port opens: the serial layer's threads inherit the blocked signals.
+  SignalStop signals([&](int signal) {
+    if (stopping) return;
+    stopping = true;
+    LogLine("info", "stopping on signal " + std::to_string(signal));
+    for (MonitorPoller* p : pollers) p->Stop();
+    auto* check = new QTimer(&app);
+    QObject::connect(check, &QTimer::timeout, &app, [&pollers, &app] {
+      for (MonitorPoller* p : pollers)
+        if (!p->Stopped()) return;
+      app.quit();
+    });
+    check->start(10);
+    // The exchange still runs on this thread's stack: leave it there, and let the
+    // process's end close the ports.
+    QTimer::singleShot(kStopLimitMs, &app, [] {
+      LogLine("warning", "stop: an exchange did not end in time; closing the ports");
+      std::_Exit(0);
+    });
+  });
+
+  for (MonitorConfig& config : options.monitors) pollers.push_back(new MonitorPoller(config, &app));
+  HttpService http(pollers, token);
+  QString error;
+  if (!http.Listen(options.listenAddress, options.listenPort, error)) {
+    LogLine("error", "cannot listen on " + options.listenAddress.toString().toStdString() + ":" +
+                         std::to_string(options.listenPort) + ": " + error.toStdString());
+    return 1;
+  }
+  LogLine("info", "listening on " + options.listenAddress.toString().toStdString() + ":" +
+                      std::to_string(http.Port()) + (token.isEmpty() ? " read-only" : ""));
+  // A message-broker publisher joins here, as one more observer of every poller.
+  if (!options.mqttUrl.empty())
+    LogLine("warning",
+            "MQTT publishing is not part of this build; " + options.mqttUrl + " is not used");
+
+  QTimer alarmTick;
+  QObject::connect(&alarmTick, &QTimer::timeout, &app, [&pollers] {
+    for (MonitorPoller* p : pollers) p->TickAlarms();
+  });
+  alarmTick.start(kAlarmTickMs);
+  for (MonitorPoller* p : pollers) p->Start();
+
+  const int rc = app.exec();
+  for (MonitorPoller* p : pollers) delete p;
+  pollers.clear();
+  LogLine("info", "stopped");
+  return rc;
+}

@@ -1,0 +1,460 @@
+// vemoswrd run as a station runs it: several simulated monitors on ptys, the service on a
+// free loopback port, and the real tools that consume it (promtool, Prometheus, a
+// headless browser), each stopped at the end.
+#include "tests/support/SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QWebSocket>
+
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vemo::test {
+namespace {
+
+QString Bin(const QString& name) {
+  const QByteArray dir = qgetenv("VEMO_BIN_DIR");
+  return (dir.isEmpty() ? QCoreApplication::applicationDirPath() + "/../bin"
+                        : QString::fromLocal8Bit(dir)) +
+         "/" + name;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QThread::msleep(50);
+  }
+  return true;
+}
+
+quint16 FreePort() {
+  QTcpServer s;
+  s.listen(QHostAddress::LocalHost, 0);
+  return s.serverPort();
+}
+
+struct Response {
+  int status = 0;
+  QByteArray headers;
+  QByteArray body;
+};
+
+// One request on its own connection; status 0 when no answer came.
+Response Http(quint16 port, const QByteArray& method, const QByteArray& path,
+              const QByteArray& extraHeaders = {}, const QByteArray& body = {}) {
+  QTcpSocket s;
+  s.connectToHost(QHostAddress::LocalHost, port);
+  Response r;
+  if (!s.waitForConnected(2000)) return r;
+  s.write(method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+          "\r\n" + extraHeaders + "Content-Length: " + QByteArray::number(body.size()) +
+          "\r\n\r\n" + body);
+  QByteArray all;
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 5000) {
+    s.waitForReadyRead(100);
+    all += s.readAll();
+    const qsizetype end = all.indexOf("\r\n\r\n");
+    if (end < 0) {
+      if (s.state() != QAbstractSocket::ConnectedState) break;
+      continue;
+    }
+    const QRegularExpressionMatch m =
+        QRegularExpression("content-length: *(\\d+)", QRegularExpression::CaseInsensitiveOption)
+            .match(QString::fromLatin1(all.left(end)));
+    const qsizetype length = m.hasMatch() ? m.captured(1).toLongLong() : 0;
+    if (all.size() >= end + 4 + length) {
+      r.status = all.mid(9, 3).toInt();
+      r.headers = all.left(end);
+      r.body = all.mid(end + 4, length);
+      break;
+    }
+  }
+  return r;
+}
+
+// The sample of a family for one monitor in an exposition, if there is one.
+std::optional<double> Sample(const QByteArray& text, const QString& name, const QString& monitor) {
+  const QRegularExpression re("^" + name + "\\{monitor=\"" + monitor + "\"\\} (\\S+)$",
+                              QRegularExpression::MultilineOption);
+  const QRegularExpressionMatch m = re.match(QString::fromUtf8(text));
+  if (!m.hasMatch()) return std::nullopt;
+  return m.captured(1).toDouble();
+}
+
+class Service {
+ public:
+  ~Service() {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.kill();
+      process_.waitForFinished(2000);
+    }
+  }
+  // Starts vemoswrd on a free loopback port and waits until it listens.
+  void Start(QStringList args) {
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(Bin("vemoswrd"), args << "--listen"
+                                         << "127.0.0.1:0");
+    ASSERT_TRUE(process_.waitForStarted(5000));
+    const QRegularExpression listening("listening on 127.0.0.1:(\\d+)");
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          Read();
+          const QRegularExpressionMatch m = listening.match(QString::fromUtf8(log_));
+          if (m.hasMatch()) port_ = static_cast<quint16>(m.captured(1).toUInt());
+          return port_ != 0;
+        },
+        5000))
+        << log_.toStdString();
+  }
+  quint16 Port() const { return port_; }
+  QByteArray Metrics() { return Http(port_, "GET", "/metrics").body; }
+  std::optional<double> Value(const char* name, const char* monitor) {
+    return Sample(Metrics(), name, monitor);
+  }
+  const QByteArray& Log() {
+    Read();
+    return log_;
+  }
+  QProcess& Process() { return process_; }
+
+ private:
+  void Read() {
+    process_.waitForReadyRead(10);
+    log_ += process_.readAllStandardError();
+  }
+  QProcess process_;
+  QByteArray log_;
+  quint16 port_ = 0;
+};
+
+bool Up(Service& s, const char* monitor) {
+  return s.Value("vemoswr_up", monitor) == 1.0;
+}
+
+// Forward 100 W, reflected 4 W: a reflection coefficient of 0.2, VSWR 1.5.
+std::vector<std::string> SimArgs(const QString& link, double forward = 100) {
+  return {"--link",    link.toStdString(),      "--noise",     "0", "--full-scale", "250",
+          "--forward", std::to_string(forward), "--reflected", "4"};
+}
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  QString Link(const char* name) const { return dir_.filePath(name); }
+  QTemporaryDir dir_;
+};
+
+TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
+  SimProcess a, b, c;
+  a.Start(SimArgs(Link("a")));
+  b.Start(SimArgs(Link("b")));
+  c.Start(SimArgs(Link("c")));
+  Service service;
+  service.Start({"--monitor", "a=" + Link("a"), "--monitor", "b=" + Link("b"), "--monitor",
+                 "c=" + Link("c"), "--interval", "200"});
+  ASSERT_TRUE(
+      WaitUntil([&] { return Up(service, "a") && Up(service, "b") && Up(service, "c"); }, 8000))
+      << service.Metrics().toStdString() << service.Log().toStdString();
+
+  b.Kill();
+  ASSERT_TRUE(WaitUntil([&] { return service.Value("vemoswr_up", "b") == 0.0; }, 5000));
+  const QByteArray down = service.Metrics();
+  // Nothing of b but its up gauge: no value outlives its reading.
+  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 1) << down.toStdString();
+  const double aBefore = *Sample(down, "vemoswr_readings_total", "a");
+  QThread::msleep(1000);
+  const QByteArray later = service.Metrics();
+  for (const char* m : {"a", "c"}) {
+    EXPECT_EQ(Sample(later, "vemoswr_up", m), 1.0) << m;
+    EXPECT_NEAR(*Sample(later, "vemoswr_forward_watts", m), 100, 1) << m;
+  }
+  EXPECT_GE(*Sample(later, "vemoswr_readings_total", "a") - aBefore, 3);
+  EXPECT_FALSE(later.contains("kind=\"port\"} 1")) << "a or c saw a port error";
+
+  b.Start(SimArgs(Link("b"), 60));
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "b"); }, 12000)) << service.Log().toStdString();
+  EXPECT_NEAR(*service.Value("vemoswr_forward_watts", "b"), 60, 1);
+
+  const QString promtool = QStandardPaths::findExecutable("promtool");
+  if (promtool.isEmpty()) GTEST_SKIP() << "promtool not installed";
+  for (const QByteArray& exposition : {down, service.Metrics()}) {
+    QProcess check;
+    check.start(promtool, {"check", "metrics"});
+    check.write(exposition);
+    check.closeWriteChannel();
+    ASSERT_TRUE(check.waitForFinished(10000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString() << exposition.toStdString();
+  }
+}
+
+// A monitor that never answers makes each of its exchanges wait out its time limit; the
+// monitor beside it, busy with slow replies, must still read every second.
+TEST_F(ServiceTest, ASilentMonitorDoesNotHoldUpOneThatAnswers) {
+  SimProcess good, silent;
+  std::vector<std::string> slow = SimArgs(Link("good"));
+  slow.insert(slow.end(), {"--delay-ms", "100"});
+  good.Start(slow);
+  silent.Start({"--link", Link("silent").toStdString(), "--silent"});
+  Service service;
+  service.Start({"--monitor", "good=" + Link("good"), "--monitor", "silent=" + Link("silent"),
+                 "--interval", "250"});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "good"); }, 8000));
+  QThread::msleep(9000);
+  const QJsonArray points =
+      QJsonDocument::fromJson(
+          Http(service.Port(), "GET", "/api/v1/monitors/good/history?since=-8000&step=1000").body)
+          .object()["points"]
+          .toArray();
+  ASSERT_EQ(points.size(), 8);
+  for (const QJsonValue& p : points)
+    EXPECT_GT(p["count"].toInt(), 0) << "no reading of the good monitor in a second";
+  EXPECT_EQ(service.Value("vemoswr_up", "silent"), 0.0);
+  EXPECT_GT(*service.Value("vemoswr_readings_total", "good"), 20);
+}
+
+TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuickly) {
+  SimProcess sim;
+  sim.Start(SimArgs(Link("tx")));
+  QFile token(dir_.filePath("token"));
+  ASSERT_TRUE(token.open(QIODevice::WriteOnly));
+  token.write("correct-horse\n");
+  token.close();
+  Service service;
+  service.Start({"--monitor", "tx=" + Link("tx"), "--token-file", token.fileName()});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
+
+  const QByteArray reset = "/api/v1/monitors/tx/reset-alarm";
+  EXPECT_EQ(Http(service.Port(), "POST", reset).status, 401);
+  EXPECT_EQ(Http(service.Port(), "POST", reset, "Authorization: Bearer correct-hors\r\n").status,
+            401);
+  EXPECT_EQ(Http(service.Port(), "POST", "/api/v1/monitors/tx/acknowledge",
+                 "Authorization: Bearer correct-horsey\r\n")
+                .status,
+            401);
+  EXPECT_FALSE(sim.WaitForTranscript(
+      [](const std::vector<TranscriptEntry>& t) {
+        for (const TranscriptEntry& e : t)
+          if (e.dir == "rx" && e.cmd == "A") return true;
+        return false;
+      },
+      std::chrono::milliseconds(600)))
+      << "a refused request reset the alarm";
+  EXPECT_EQ(Http(service.Port(), "POST", reset, "Authorization: Bearer correct-horse\r\n").status,
+            202);
+  EXPECT_TRUE(sim.WaitForTranscript([](const std::vector<TranscriptEntry>& t) {
+    for (const TranscriptEntry& e : t)
+      if (e.dir == "rx" && e.cmd == "A") return true;
+    return false;
+  }));
+
+  EXPECT_EQ(Http(service.Port(), "GET", "/nothing/here").status, 404);
+  EXPECT_EQ(Http(service.Port(), "GET", "/api/v1/monitors/nobody").status, 404);
+  EXPECT_EQ(Http(service.Port(), "GET", "/api/v1/monitors/tx/history?step=x").status, 400);
+  const Response huge = Http(service.Port(), "POST", reset, {}, QByteArray(70 * 1024, 'x'));
+  EXPECT_EQ(huge.status, 413);
+  const Response hugeHeader =
+      Http(service.Port(), "GET", "/metrics", "X-Pad: " + QByteArray(70 * 1024, 'y') + "\r\n");
+  EXPECT_EQ(hugeHeader.status, 413);
+  const double readings = *service.Value("vemoswr_readings_total", "tx");
+  EXPECT_TRUE(
+      WaitUntil([&] { return service.Value("vemoswr_readings_total", "tx") > readings + 1; }, 3000))
+      << "polling stalled";
+
+  QElapsedTimer stop;
+  stop.start();
+  ::kill(static_cast<pid_t>(service.Process().processId()), SIGTERM);
+  ASSERT_TRUE(service.Process().waitForFinished(2000)) << "still running after 2 s";
+  EXPECT_LT(stop.elapsed(), 2000);
+  EXPECT_EQ(service.Process().exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(service.Process().exitCode(), 0);
+  EXPECT_TRUE(service.Log().contains("info stopped")) << service.Log().toStdString();
+}
+
+TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswr) {
+  const QString prometheus = QStandardPaths::findExecutable("prometheus");
+  if (prometheus.isEmpty()) GTEST_SKIP() << "prometheus not installed";
+  SimProcess sim;
+  sim.Start(SimArgs(Link("tx")));
+  Service service;
+  service.Start({"--monitor", "tx=" + Link("tx")});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
+  const double vswr = *service.Value("vemoswr_vswr", "tx");
+  EXPECT_NEAR(vswr, 1.5, 0.02);
+
+  const QString config = dir_.filePath("prometheus.yml");
+  QFile f(config);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(
+      "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: vemoswr\n"
+      "    static_configs:\n      - targets: ['127.0.0.1:" +
+      QByteArray::number(service.Port()) + "']\n");
+  f.close();
+  const quint16 port = FreePort();
+  QProcess p;
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start(prometheus, {"--config.file=" + config, "--storage.tsdb.path=" + dir_.filePath("tsdb"),
+                       "--web.listen-address=127.0.0.1:" + QString::number(port)});
+  ASSERT_TRUE(p.waitForStarted(5000));
+  std::optional<double> scraped;
+  WaitUntil(
+      [&] {
+        const Response r =
+            Http(port, "GET", "/api/v1/query?query=vemoswr_vswr%7Bmonitor%3D%22tx%22%7D");
+        const QJsonArray result =
+            QJsonDocument::fromJson(r.body)["data"].toObject()["result"].toArray();
+        if (!result.isEmpty())
+          scraped = result[0].toObject()["value"].toArray()[1].toString().toDouble();
+        return scraped.has_value();
+      },
+      20000);
+  p.terminate();
+  p.waitForFinished(5000);
+  ASSERT_TRUE(scraped.has_value()) << p.readAll().toStdString();
+  EXPECT_NEAR(*scraped, vswr, 1e-6);
+}
+
+// A page in headless Chromium, driven through its DevTools protocol.
+class Browser {
+ public:
+  ~Browser() {
+    socket_.close();
+    process_.kill();
+    process_.waitForFinished(5000);
+  }
+  // Opens url; false when the browser or its page cannot be reached.
+  bool Open(const QString& chromium, const QString& profile, const QString& url) {
+    process_.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu",
+                              "--user-data-dir=" + profile, "--window-size=900,700",
+                              "--remote-debugging-port=0", "--remote-allow-origins=*", url});
+    quint16 port = 0;
+    QByteArray err;
+    const QRegularExpression listening("DevTools listening on ws://127.0.0.1:(\\d+)/");
+    if (!WaitUntil(
+            [&] {
+              process_.waitForReadyRead(50);
+              err += process_.readAllStandardError();
+              const QRegularExpressionMatch m = listening.match(QString::fromUtf8(err));
+              if (m.hasMatch()) port = static_cast<quint16>(m.captured(1).toUInt());
+              return port != 0;
+            },
+            20000))
+      return false;
+    QString ws;
+    WaitUntil(
+        [&] {
+          for (const QJsonValue& t :
+               QJsonDocument::fromJson(Http(port, "GET", "/json/list").body).array())
+            if (t["type"].toString() == "page") ws = t["webSocketDebuggerUrl"].toString();
+          return !ws.isEmpty();
+        },
+        10000);
+    if (ws.isEmpty()) return false;
+    QEventLoop loop;
+    QObject::connect(&socket_, &QWebSocket::connected, &loop, &QEventLoop::quit);
+    QObject::connect(&socket_, &QWebSocket::textMessageReceived, &socket_,
+                     [this](const QString& m) { replies_.push_back(m.toUtf8()); });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    socket_.open(QUrl(ws));
+    loop.exec();
+    return socket_.state() == QAbstractSocket::ConnectedState;
+  }
+  // The result of a DevTools command, or an empty object after 10 s.
+  QJsonObject Call(const QString& method, const QJsonObject& params = {}) {
+    const int id = ++lastId_;
+    socket_.sendTextMessage(
+        QJsonDocument(QJsonObject{{"id", id}, {"method", method}, {"params", params}})
+            .toJson(QJsonDocument::Compact));
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000) {
+      for (const QByteArray& r : replies_) {
+        const QJsonObject o = QJsonDocument::fromJson(r).object();
+        if (o["id"].toInt() == id) return o["result"].toObject();
+      }
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return {};
+  }
+  QString Text(const QString& selector) {
+    return Call("Runtime.evaluate", {{"expression", "(document.querySelector('" + selector +
+                                                        "') || {textContent: ''}).textContent"},
+                                     {"returnByValue", true}})["result"]
+        .toObject()["value"]
+        .toString();
+  }
+
+ private:
+  QProcess process_;
+  QWebSocket socket_;
+  std::vector<QByteArray> replies_;
+  int lastId_ = 0;
+};
+
+TEST_F(ServiceTest, ThePageShowsTheForwardPowerAndFollowsItLive) {
+  const QString chromium = QStandardPaths::findExecutable("chromium");
+  if (chromium.isEmpty()) GTEST_SKIP() << "chromium not installed";
+  SimProcess sim;
+  sim.Start(SimArgs(Link("tx"), 100));
+  Service service;
+  service.Start({"--monitor", "tx=" + Link("tx")});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
+  Browser browser;
+  ASSERT_TRUE(browser.Open(chromium, dir_.filePath("chromium"),
+                           "http://127.0.0.1:" + QString::number(service.Port()) + "/"));
+
+  const QString forward = "[data-monitor=tx] [data-field=forward]";
+  const auto shows = [&](const QString& pattern) {
+    return WaitUntil(
+        [&] { return QRegularExpression(pattern).match(browser.Text(forward)).hasMatch(); }, 10000);
+  };
+  EXPECT_TRUE(shows("^(99\\.\\d|100) W$")) << browser.Text(forward).toStdString();
+  sim.SetForward(40);
+  EXPECT_TRUE(shows("^(39|40)\\.\\d W$")) << browser.Text(forward).toStdString();
+
+  const QString artifacts = qEnvironmentVariable(
+      "VEMO_ARTIFACT_DIR", QCoreApplication::applicationDirPath() + "/../artifacts");
+  QDir().mkpath(artifacts);
+  const auto screenshot = [&](const QString& name) {
+    QFile shot(artifacts + "/" + name);
+    ASSERT_TRUE(shot.open(QIODevice::WriteOnly));
+    shot.write(QByteArray::fromBase64(
+        browser.Call("Page.captureScreenshot")["data"].toString().toLatin1()));
+  };
+  screenshot("vemoswrd-page.png");
+
+  // A monitor that stops answering, then a service that goes away: the page says so.
+  sim.Kill();
+  EXPECT_TRUE(WaitUntil([&] { return browser.Text("[data-monitor=tx] .state") == "DOWN"; }, 5000));
+  EXPECT_EQ(browser.Text(forward).toStdString(), "—");
+  screenshot("vemoswrd-page-down.png");
+  service.Process().terminate();
+  EXPECT_TRUE(WaitUntil([&] { return browser.Text("#conn").contains("lost"); }, 5000))
+      << browser.Text("#conn").toStdString();
+}
+
+}  // namespace
+}  // namespace vemo::test
