@@ -354,8 +354,12 @@ void TFormMain::ShowMessage(const QString& text) {
 void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
-  } catch (const EAlreadyOpen&) {
-    ShowMessage(tr("Port is already open. Try another port."));
+  } catch (const EAlreadyOpen& e) {
+    // Which process holds the port, when known, tells the user what to close.
+    QString text = tr("Port is already open. Try another port.");
+    if (!e.Detail().empty())
+      text += QStringLiteral("\n(%1)").arg(QString::fromStdString(e.Detail()));
+    ShowMessage(text);
   } catch (const EPermissionDenied& e) {
     // Only its own text tells the user how to get access (the dialout group).
     ShowMessage(QString::fromStdString(e.what()));
