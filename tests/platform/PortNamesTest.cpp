@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
 
+#include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "tests/platform/TempDir.h"
 
@@ -33,19 +36,67 @@ TEST(PortNamesTest, PortNumbersMapThroughThePortsSectionOrDefaultToTtyS) {
     EXPECT_EQ(PortDevicePath(row.port, row.ini), row.expected) << "COM" << row.port;
 }
 
-TEST(PortNamesTest, TheSettingsFileLiesBesideTheExecutableUnlessTheEnvironmentNamesOne) {
-  const char* saved = std::getenv("VEMOSWR_INI");
-  const std::string savedValue = saved ? saved : "";
-  unsetenv("VEMOSWR_INI");
-  EXPECT_EQ(SettingsFilePath(),
-            QCoreApplication::applicationDirPath().toStdString() + "/VemoSWR.ini");
-  setenv("VEMOSWR_INI", "/somewhere/else.ini", 1);
-  EXPECT_EQ(SettingsFilePath(), "/somewhere/else.ini");
+// Sets or unsets environment variables for one scope.
+class Environment {
+ public:
+  ~Environment() {
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
+    }
+  }
+  void Set(const std::string& name, const char* value) {
+    if (!saved_.count(name)) {
+      const char* old = std::getenv(name.c_str());
+      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value)
+      setenv(name.c_str(), value, 1);
+    else
+      unsetenv(name.c_str());
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(PortNamesTest, TheSettingsFileIsNamedByTheEnvironmentLiesBesideTheProgramOrInTheConfigHome) {
+  TempDir home;
+  Environment env;
+  env.Set("HOME", home.path().c_str());
+  const std::string name = "vemo-test-" + std::to_string(getpid()) + ".ini";
+  const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/" + name;
+  struct Row {
+    const char* named;
+    bool besideExists;
+    const char* xdg;
+    std::string expected;
+  };
+  const Row rows[] = {
+      {"/somewhere/else.ini", true, "/xdg", "/somewhere/else.ini"},
+      {"", true, "/xdg", beside},
+      {nullptr, false, "/xdg", "/xdg/VemoSWR/" + name},
+      {nullptr, false, "relative", home / (".config/VemoSWR/" + name)},
+      {nullptr, false, nullptr, home / (".config/VemoSWR/" + name)},
+  };
+  for (const Row& row : rows) {
+    env.Set("VEMO_TEST_INI", row.named);
+    env.Set("XDG_CONFIG_HOME", row.xdg);
+    if (row.besideExists) WriteFile(beside, "");
+    EXPECT_EQ(SettingsFilePath(name, "VEMO_TEST_INI"), row.expected);
+    fs::remove(beside);
+  }
+
+  env.Set("VEMOSWR_INI", nullptr);
+  env.Set("XDG_CONFIG_HOME", nullptr);
+  const std::string path = SettingsFilePath();
+  EXPECT_EQ(path, home / ".config/VemoSWR/VemoSWR.ini");
   EXPECT_EQ(PortDevicePath(2), "/dev/ttyS1") << "a missing settings file maps nothing";
-  if (saved)
-    setenv("VEMOSWR_INI", savedValue.c_str(), 1);
-  else
-    unsetenv("VEMOSWR_INI");
+  CreateSettingsFolder(path);
+  ProfileFile(path).WriteInteger("Communication", "ComPort", 3);
+  EXPECT_EQ(test::ReadFile(path), "[Communication]\nComPort=3\n");
 }
 
 // A small /sys/class/tty and /dev as the kernel lays them out.

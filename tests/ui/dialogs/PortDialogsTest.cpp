@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "serial/PortProbe.h"
 #include "serial/SerialErrors.h"
@@ -243,6 +244,7 @@ TEST(AboutBox, ShowsTheRevisionAndADrawnIconUnclipped) {
   TdlgAbout about;
   about.show();
   EXPECT_EQ(about.Version->text(), "Revision: 23-Feb-2011");
+  EXPECT_EQ(about.SettingsFile->text().toStdString(), "Settings: " + SettingsFilePath());
   for (const std::string& fault : test::LayoutFaults(&about)) ADD_FAILURE() << fault;
   for (int size : {16, 48, 256}) {
     const QImage image = ApplicationIcon().pixmap(size, size).toImage();
