@@ -125,6 +125,19 @@ class FakeSystem {
   void AddById(const std::string& name, const std::string& target) {
     fs::create_symlink("../../" + target, dev() + "/serial/by-id/" + name);
   }
+  // A USB adapter's tty: its interface below the USB device that holds the descriptors.
+  void AddUsb(const std::string& name, const std::string& vendor, const std::string& product,
+              const std::vector<std::pair<std::string, std::string>>& strings) {
+    const fs::path usb = root_ / ("sys/devices/pci0000:00/usb1/1-" + name);
+    fs::create_directories(usb / "1-1:1.0" / name);
+    WriteFile((usb / "idVendor").string(), vendor + "\n");
+    WriteFile((usb / "idProduct").string(), product + "\n");
+    for (const auto& [file, text] : strings) WriteFile((usb / file).string(), text + "\n");
+    fs::create_directories(fs::path(sys()) / name);
+    fs::create_directory_symlink(usb / "1-1:1.0" / name, fs::path(sys()) / name / "device");
+    AddDevice(name);
+  }
+  std::string path() const { return root_.path(); }
 
  private:
   TempDir root_;
@@ -178,6 +191,37 @@ TEST(PortNamesTest, ByIdEntriesWithoutAKnownNodeAreListedByTheirTarget) {
   EXPECT_EQ(devices[0].path, fs::canonical(system.dev() + "/ttyXRUSB0").string());
   EXPECT_EQ(devices[0].description, "usb-Exar_XR21V1410-if00");
   EXPECT_EQ(devices[0].portNumber, 0);
+}
+
+TEST(PortNamesTest, USBAdaptersAreDescribedBySysfsAndTheirUseIsTold) {
+  FakeSystem system;
+  system.AddUsb("ttyUSB0", "0403", "6001",
+                {{"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}, {"serial", "A1B2"}});
+  system.AddUsb("ttyACM0", "2341", "0043", {});
+  system.AddById("usb-FTDI_FT232R_USB_UART_A1B2-if00-port0", "ttyUSB0");
+  system.AddTtyS(0, true, 4);
+  const auto devices = ListSerialDevicesIn(system.sys(), system.dev(), system.ini());
+  ASSERT_EQ(devices.size(), 3u);
+  EXPECT_EQ(DeviceSummary(devices[0]), "serial port");
+  EXPECT_EQ(DeviceSummary(devices[1]), "USB modem (ACM), 2341:0043");
+  EXPECT_EQ(DeviceSummary(devices[2]),
+            "usb-FTDI_FT232R_USB_UART_A1B2-if00-port0, 0403:6001 FTDI FT232R USB UART, serial "
+            "A1B2");
+
+  // pid 1 lives as long as the machine does; 950 holds ttyS0 open.
+  const std::string locks = system.path() + "/lock", proc = system.path() + "/proc";
+  fs::create_directories(proc + "/950/fd");
+  fs::create_directories(locks);
+  fs::create_symlink(fs::canonical(system.dev() + "/ttyS0"), proc + "/950/fd/4");
+  WriteFile(locks + "/LCK..ttyUSB0", "         1\n");
+  struct Row {
+    std::string path, use;
+  };
+  const Row rows[] = {{devices[0].path, "in use by process 950"},
+                      {devices[1].path, "free"},
+                      {devices[2].path, "locked by process 1"}};
+  for (const Row& row : rows)
+    EXPECT_EQ(PortUseText(UseOfPort(row.path, locks, proc)), row.use) << row.path;
 }
 
 }  // namespace
