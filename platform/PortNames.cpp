@@ -230,4 +230,10 @@ std::string PortUseText(const PortUse& use) {
   return "free";
 }
 
+std::string PortDetailsText(const SerialDeviceInfo& device) {
+  const std::string summary = DeviceSummary(device);
+  return device.path + (summary.empty() ? "" : ": " + summary) + " (" +
+         PortUseText(UseOfPort(device.path)) + ")";
+}
+
 }  // namespace vemo

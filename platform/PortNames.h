@@ -56,4 +56,7 @@ PortUse UseOfPort(const std::string& path, const std::string& lockDir, const std
 // "free", "in use by process 412", "locked by process 950".
 std::string PortUseText(const PortUse& use);
 
+// "/dev/ttyUSB0: <DeviceSummary> (free)", the port's use looked up now.
+std::string PortDetailsText(const SerialDeviceInfo& device);
+
 }  // namespace vemo

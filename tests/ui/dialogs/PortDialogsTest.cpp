@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QComboBox>
 #include <QImage>
@@ -182,6 +183,10 @@ TEST_F(SelectPortDialog, ListsPresentPortsIncludingOneHeldByAnotherProcess) {
   EXPECT_TRUE(items.contains("COM42")) << items.join(' ').toStdString();
   EXPECT_FALSE(items.contains("COM43"));
   EXPECT_EQ(form.PortsComboBox->currentIndex(), 0);
+  form.PortsComboBox->setCurrentIndex(items.indexOf("COM42"));
+  EXPECT_THAT(
+      form.PortDetails->text().toStdString(),
+      testing::StartsWith(held.SlavePath() + ": mapped in VemoSWR.ini (in use by process "));
   form.show();
   for (const std::string& fault : test::LayoutFaults(&form)) ADD_FAILURE() << fault;
   Unmap({41, 42, 43});
