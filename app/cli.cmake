@@ -4,6 +4,7 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliOptions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliMessages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/CliPorts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Interrupt.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/MonitorLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp

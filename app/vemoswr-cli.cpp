@@ -3,7 +3,9 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliMessages.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/CliPorts.h"
 #include "app/cli/MonitorLine.h"
+#include "platform/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -31,12 +33,15 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(kCliUsage, stdout);
+    std::printf("\nSettings file in use: %s\n", vemo::SettingsFilePath().c_str());
     return 0;
   }
   if (options.version) {
     std::puts("vemoswr-cli " VEMO_VERSION);
     return 0;
   }
+
+  if (options.command == Command::Ports) return ListPorts(stdout);
 
   const auto fail = [](const std::string& message) {
     std::fflush(stdout);

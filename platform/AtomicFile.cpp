@@ -113,7 +113,7 @@ std::string AbsoluteFilePath(const std::string& path) {
   return ec ? path : absolute.lexically_normal().string();
 }
 
-void SaveFile(const std::string& path, const std::string& content) {
+SaveMethod SaveFile(const std::string& path, const std::string& content) {
   const std::string failure = "Unable to write to " + AbsoluteFilePath(path);
   const std::filesystem::path target(WriteTarget(path));
   std::string dir = target.parent_path().string();
@@ -131,7 +131,7 @@ void SaveFile(const std::string& path, const std::string& content) {
   if (fd < 0) {
     if (!exists) throw Exception(failure);
     WriteInPlace(target, original, content, failure);
-    return;
+    return SaveMethod::InPlace;
   }
 
   if (exists) {
@@ -154,9 +154,10 @@ void SaveFile(const std::string& path, const std::string& content) {
     // A sticky folder such as /tmp lets us add files but not replace another user's.
     if (!exists || (error != EPERM && error != EACCES)) throw Exception(failure);
     WriteInPlace(target, original, content, failure);
-    return;
+    return SaveMethod::InPlace;
   }
   SyncDirectory(dir);
+  return SaveMethod::Replaced;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {

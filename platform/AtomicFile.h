@@ -11,8 +11,10 @@ namespace vemo {
 // is rewritten in place instead. A symbolic link at path is followed, so the link stays a
 // link. A file the user may not write is never replaced. On any failure path is left as
 // it was (rewritten in place: as far as the disk allows) and vemo::Exception
-// "Unable to write to <absolute path>" is raised.
-void SaveFile(const std::string& path, const std::string& content);
+// "Unable to write to <absolute path>" is raised. Returns how the file was saved, so the
+// user can be told that it was not done safely.
+enum class SaveMethod { Replaced, InPlace };
+SaveMethod SaveFile(const std::string& path, const std::string& content);
 
 // Reads a whole file. Returns false when it does not exist; raises
 // vemo::Exception "Unable to read <path>" when it exists but cannot be read.

@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include "platform/PortLock.h"
+#include "platform/PortUsers.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 
@@ -52,6 +54,28 @@ bool HasRealUart(const fs::path& ttyDir) {
   if (!typeFile) return true;  // not a serial-core port: the driver link is all we have
   int type = 0;
   return (typeFile >> type) && type != 0;
+}
+
+std::string FirstLine(const fs::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+  return line;
+}
+
+// The USB device above a tty in sysfs (the interface's parent holds the descriptors).
+void ReadUsbDetails(const fs::path& ttyDir, SerialDeviceInfo& info) {
+  std::error_code ec;
+  fs::path dir = fs::canonical(ttyDir / "device", ec);
+  for (int up = 0; !ec && up < 6 && dir.has_relative_path(); ++up, dir = dir.parent_path()) {
+    if (!fs::exists(dir / "idVendor", ec)) continue;
+    info.usbId = FirstLine(dir / "idVendor") + ":" + FirstLine(dir / "idProduct");
+    info.manufacturer = FirstLine(dir / "manufacturer");
+    info.product = FirstLine(dir / "product");
+    info.serial = FirstLine(dir / "serial");
+    return;
+  }
 }
 
 struct Entry {
@@ -131,11 +155,10 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
     fs::path target = fs::canonical(dirEntry.path(), linkError);
     if (linkError) continue;
     const std::string idName = dirEntry.path().filename().string();
-    if (Entry* existing = list.Find(target.string())) {
-      existing->info.description = idName;
-    } else {
-      list.Add(target.string(), idName);
-    }
+    Entry* existing = list.Find(target.string());
+    Entry& entry = existing ? *existing : list.Add(target.string(), idName);
+    entry.info.description = idName;
+    entry.info.byId = idName;
   }
 
   std::set<int> mappedNumbers;
@@ -151,6 +174,7 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
 
   std::vector<SerialDeviceInfo> devices;
   for (auto& [key, entry] : list.Entries()) {
+    ReadUsbDetails(fs::path(sysClassTty) / fs::path(key).filename(), entry.info);
     if (entry.mappedNumber != 0)
       entry.info.portNumber = entry.mappedNumber;
     else if (entry.defaultNumber != 0 && !mappedNumbers.count(entry.defaultNumber))
@@ -165,6 +189,51 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
               return a.path < b.path;
             });
   return devices;
+}
+
+}  // namespace vemo
+
+namespace vemo {
+
+std::string DeviceSummary(const SerialDeviceInfo& device) {
+  std::string text = device.byId.empty() ? device.description : device.byId;
+  std::string usb = device.usbId;
+  for (const std::string* part : {&device.manufacturer, &device.product})
+    if (!part->empty()) usb += (usb.empty() ? "" : " ") + *part;
+  if (!usb.empty()) text += (text.empty() ? "" : ", ") + usb;
+  if (!device.serial.empty()) text += (text.empty() ? "serial " : ", serial ") + device.serial;
+  return text;
+}
+
+PortUse UseOfPort(const std::string& path) {
+  return UseOfPort(path, DefaultLockDirectory(), DefaultProcRoot());
+}
+
+PortUse UseOfPort(const std::string& path, const std::string& lockDir,
+                  const std::string& procRoot) {
+  if (const pid_t pid = LockHolder(lockDir, path)) return {PortUse::Locked, pid};
+  if (const pid_t pid = ControllingProcess(path, procRoot)) return {PortUse::InUse, pid};
+  if (const pid_t pid = OpeningProcess(path, procRoot)) return {PortUse::InUse, pid};
+  return {};
+}
+
+std::string PortUseText(const PortUse& use) {
+  const std::string by = use.pid != 0 ? " by process " + std::to_string(use.pid) : "";
+  switch (use.kind) {
+    case PortUse::Locked:
+      return "locked" + by;
+    case PortUse::InUse:
+      return "in use" + by;
+    case PortUse::Free:
+      break;
+  }
+  return "free";
+}
+
+std::string PortDetailsText(const SerialDeviceInfo& device) {
+  const std::string summary = DeviceSummary(device);
+  return device.path + (summary.empty() ? "" : ": " + summary) + " (" +
+         PortUseText(UseOfPort(device.path)) + ")";
 }
 
 }  // namespace vemo

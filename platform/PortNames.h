@@ -17,7 +17,17 @@ struct SerialDeviceInfo {
   std::string path;         // device path, e.g. /dev/ttyUSB0
   int portNumber = 0;       // the COM number that names it, 0 when none does
   std::string description;  // e.g. the /dev/serial/by-id name, or "mapped in VemoSWR.ini"
+  // What sysfs says of a USB adapter; empty where it says nothing.
+  std::string byId;          // the /dev/serial/by-id name
+  std::string usbId;         // vendor:product, "0403:6001"
+  std::string manufacturer;  // "FTDI"
+  std::string product;       // "FT232R USB UART"
+  std::string serial;        // "A1B2C3"
 };
+
+// "usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0, 0403:6001 FTDI FT232R USB UART, serial
+// A1B2C3": what tells the user which adapter a port is.
+std::string DeviceSummary(const SerialDeviceInfo& device);
 
 // Serial devices present on this machine: ttyS with a real UART, ttyUSB, ttyACM,
 // /dev/serial/by-id entries and the paths mapped in [Ports]. Opens nothing.
@@ -28,5 +38,25 @@ std::vector<SerialDeviceInfo> ListSerialDevices(const std::string& iniPath);
 std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty,
                                                   const std::string& devDir,
                                                   const std::string& iniPath);
+
+}  // namespace vemo
+
+namespace vemo {
+
+// Whether another program has a port: a UUCP lock of a live process (Locked), or the port
+// open in a process or the terminal of a session (InUse). pid names that process; 0 when
+// it cannot be seen. Opens nothing.
+struct PortUse {
+  enum Kind { Free, InUse, Locked } kind = Free;
+  int pid = 0;
+};
+PortUse UseOfPort(const std::string& path);
+PortUse UseOfPort(const std::string& path, const std::string& lockDir, const std::string& procRoot);
+
+// "free", "in use by process 412", "locked by process 950".
+std::string PortUseText(const PortUse& use);
+
+// "/dev/ttyUSB0: <DeviceSummary> (free)", the port's use looked up now.
+std::string PortDetailsText(const SerialDeviceInfo& device);
 
 }  // namespace vemo

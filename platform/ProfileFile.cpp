@@ -278,7 +278,7 @@ void ProfileFile::Commit() {
   }
   for (const Edit& edit : pending_)
     current = ApplyEdit(current, edit.section, edit.key, edit.value);
-  SaveFile(path_, current);
+  savedInPlace_ = SaveFile(path_, current) == SaveMethod::InPlace;
   pending_.clear();
   content_ = std::move(current);
 }

@@ -51,6 +51,10 @@ class ProfileFile {
   void BeginUpdate();
   void EndUpdate();
 
+  // Whether the last save had to rewrite the file in place (its folder allows no new
+  // file), without the protection of a replacement.
+  bool SavedInPlace() const { return savedInPlace_; }
+
  private:
   struct Edit {
     std::string section, key, value;
@@ -61,6 +65,7 @@ class ProfileFile {
   std::string content_;  // the file as last read or written, with our pending edits applied
   std::vector<Edit> pending_;
   int batchDepth_ = 0;
+  bool savedInPlace_ = false;
 };
 
 // Parses an integer as the profile layer does ("12", "-3", "0x1F"); false when it is none.

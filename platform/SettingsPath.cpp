@@ -1,10 +1,12 @@
 #include "platform/SettingsPath.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 namespace vemo {
 
@@ -21,14 +23,40 @@ std::string ExecutableDirectory() {
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : exe.substr(0, slash));
 }
 
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return home;
+  const passwd* user = ::getpwuid(::getuid());
+  return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/";
+}
+
+std::string ConfigHome() {
+  // Relative values are invalid and must be ignored.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && *xdg == '/') return xdg;
+  return (std::filesystem::path(HomeDirectory()) / ".config").string();
+}
+
 }  // namespace
 
-std::string SettingsFilePath() {
-  const char* overridden = std::getenv("VEMOSWR_INI");
+std::string SettingsFilePath(const std::string& fileName, const char* envName) {
+  const char* overridden = std::getenv(envName);
   if (overridden != nullptr && *overridden != '\0') return overridden;
   std::string dir = ExecutableDirectory();
   if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir + "VemoSWR.ini";
+  std::error_code ec;
+  if (std::filesystem::exists(dir + fileName, ec)) return dir + fileName;
+  return (std::filesystem::path(ConfigHome()) / "VemoSWR" / fileName).string();
+}
+
+std::string SettingsFilePath() {
+  return SettingsFilePath("VemoSWR.ini", "VEMOSWR_INI");
+}
+
+void CreateSettingsFolder(const std::string& path) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  if (!folder.empty()) std::filesystem::create_directories(folder, ec);
 }
 
 }  // namespace vemo

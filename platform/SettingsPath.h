@@ -3,8 +3,18 @@
 
 namespace vemo {
 
-// Full path of VemoSWR.ini: beside the executable, unless the environment variable
-// VEMOSWR_INI names another file (tests and run.sh use it).
+// Where a program of this system keeps the settings file fileName, first match:
+//  1. the file the environment variable envName names (tests, run.sh, several setups);
+//  2. fileName beside the executable, if it exists there (a portable installation);
+//  3. $XDG_CONFIG_HOME/VemoSWR/fileName, with ~/.config when XDG_CONFIG_HOME is unset or
+//     not absolute. The folder may not exist yet: see CreateSettingsFolder.
+std::string SettingsFilePath(const std::string& fileName, const char* envName);
+
+// The program's own file: SettingsFilePath("VemoSWR.ini", "VEMOSWR_INI").
 std::string SettingsFilePath();
+
+// Creates the folder of the settings file at path when it is missing, so that the first
+// save succeeds. Failures are left for the save to report.
+void CreateSettingsFolder(const std::string& path);
 
 }  // namespace vemo

@@ -1,6 +1,9 @@
-# Qt Core + std parts of the platform layer: profile file, port names, settings path.
+# Qt Core + std parts of the platform layer: profile file, port names and locks, settings
+# path.
 list(APPEND PLATFORM_SOURCES
   AtomicFile.cpp
+  PortLock.cpp
   PortNames.cpp
+  PortUsers.cpp
   ProfileFile.cpp
   SettingsPath.cpp)

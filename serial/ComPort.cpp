@@ -101,7 +101,8 @@ void TCustomComPort::DoOpen() {
         dispatcher_->OpenLine(PortDevicePath(comNumber_), LineSettings(), flags, outSize_, inSize_);
     if (rc == ecAccessDenied) rc = ecAlreadyOpen;
     if (rc == ecFileNotFound || rc == ecPathNotFound) rc = ecBadId;
-    if (rc != 0) CheckException(rc);  // never loading here: Loaded() opens afterwards
+    // never loading here: Loaded() opens afterwards
+    if (rc != 0) RaiseWithDetail(rc, dispatcher_->OpenFailureDetail());
     portState_ = TPortState::Open;
     UpdateEventsWanted();
     force_ = true;

@@ -106,6 +106,9 @@ class TBaseDispatcher {
   // Opens the device exclusively without configuring it, and closes it again: 0 when it
   // could be had, else the negative result of the open.
   int ProbeDevice(const std::string& path);
+  // What the user should know about the last failed open beyond its result code ("held by
+  // process 1234"); empty when nothing.
+  const std::string& OpenFailureDetail() const { return openDetail_; }
 
   // Re-programs the line, first letting queued output leave at the old settings.
   // Returns 0 (also when nothing changed) or a negative result.
@@ -179,6 +182,8 @@ class TBaseDispatcher {
   EventLog& Log() { return log_; }
 
  protected:
+  void SetOpenFailureDetail(std::string detail) { openDetail_ = std::move(detail); }
+
   // Device operations, implemented for the platform. All return 0 or a count for
   // success and a negative result code for failure unless said otherwise.
   virtual int OpenDevice(const std::string& path, bool probeOnly) = 0;
@@ -215,6 +220,8 @@ class TBaseDispatcher {
   static constexpr int kDeviceGone = -0x7FFF;
 
  private:
+  std::string openDetail_;  // written and read by the opening (GUI) thread only
+
   void StartThreads();
   void JoinThreads(bool includingDispatch);
   void EventThreadMain();

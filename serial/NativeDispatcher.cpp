@@ -1,17 +1,20 @@
 #include "serial/NativeDispatcher.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <iterator>
 
+#include "platform/PortUsers.h"
 #include "serial/SerialErrors.h"
 
 namespace vemo {
@@ -55,6 +58,18 @@ int OpenErrnoToResult(int err) {
   return err == EIO ? ecFileNotFound : ErrnoToResult(err);
 }
 
+// "the device belongs to group 'dialout'": which group the user must join.
+std::string OwningGroupText(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  struct group entry;
+  struct group* found = nullptr;
+  char buffer[4096];
+  if (::getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr)
+    return "the device belongs to group " + std::to_string(st.st_gid);
+  return std::string("the device belongs to group '") + found->gr_name + "'";
+}
+
 void DrainEventFd(int fd) {
   uint64_t value;
   while (::read(fd, &value, sizeof value) > 0) {
@@ -77,12 +92,30 @@ TTermiosDispatcher::~TTermiosDispatcher() {
   Shutdown();
 }
 
+int TTermiosDispatcher::ClaimDevice(const std::string& path, bool probeOnly) {
+  // A serial console or a login waiting on the line: our commands would go to a shell.
+  pid_t holder = ControllingProcess(path);
+  if (holder == 0)
+    holder = probeOnly ? LockHolder(DefaultLockDirectory(), path) : portLock_.Acquire(path);
+  if (holder == 0) return 0;
+  SetOpenFailureDetail("held by process " + std::to_string(holder));
+  return ecAccessDenied;
+}
+
 int TTermiosDispatcher::OpenDevice(const std::string& path, bool probeOnly) {
   if (fd_ >= 0) return ecAlreadyOpen;
+  SetOpenFailureDetail({});
+  if (int rc = ClaimDevice(path, probeOnly); rc != 0) return rc;
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return OpenErrnoToResult(errno);
-  auto fail = [fd](int result) {
+  if (fd < 0) {
+    const int error = errno;
+    portLock_.Release();
+    if (error == EACCES || error == EPERM) SetOpenFailureDetail(OwningGroupText(path));
+    return OpenErrnoToResult(error);
+  }
+  auto fail = [this, fd](int result) {
     ::close(fd);
+    portLock_.Release();
     return result;
   };
   termios t;
@@ -123,6 +156,7 @@ void TTermiosDispatcher::CloseDevice() {
   if (locked_) ::flock(fd_, LOCK_UN);
   ::close(fd_);
   fd_ = -1;
+  portLock_.Release();
   exclusive_ = locked_ = false;
   for (int* w : {&eventWake_, &dispatchWake_, &outputWake_}) {
     if (*w >= 0) ::close(*w);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/PortLock.h"
 #include "serial/Dispatcher.h"
 
 namespace vemo {
@@ -49,7 +50,12 @@ class TTermiosDispatcher : public TBaseDispatcher {
   // Returns the device's revents, or 0 when woken or timed out.
   short PollWith(int wakeFd, short events, int timeoutMs);
 
+  // Refuses a device that another program holds by a UUCP lock or as its terminal, and
+  // locks it for us when probeOnly is not set: 0, or ecAccessDenied naming the holder.
+  int ClaimDevice(const std::string& path, bool probeOnly);
+
   int fd_ = -1;
+  TPortLock portLock_;
   // Each thread's poll() has its own wake-up eventfd.
   int eventWake_ = -1;
   int dispatchWake_ = -1;

@@ -33,69 +33,71 @@ std::string SystemText(int number) {
 }
 
 template <class E>
-[[noreturn]] void Raise(int code) {
-  throw E(ErrorMsg(code), code);
+[[noreturn]] void Raise(int code, const std::string& message, const std::string& detail) {
+  throw E(message, code, detail);
 }
 
 // Throws the class of code when the code has one of its own; returns otherwise.
-void RaiseOwnClass(int code) {
+void RaiseOwnClass(int code, const std::string& detail = {}) {
+  const std::string message =
+      detail.empty() ? ErrorMsg(code) : ErrorMsg(code) + " (" + detail + ")";
   switch (code) {
     case ecBadArgument:
-      Raise<EBadArgument>(code);
+      Raise<EBadArgument>(code, message, detail);
     case ecGotQuitMsg:
-      Raise<EGotQuitMsg>(code);
+      Raise<EGotQuitMsg>(code, message, detail);
     case ecBufferTooBig:
-      Raise<EBufferTooBig>(code);
+      Raise<EBufferTooBig>(code, message, detail);
     case ecPortNotAssigned:
-      Raise<EPortNotAssigned>(code);
+      Raise<EPortNotAssigned>(code, message, detail);
     case ecBadId:
-      Raise<EBadId>(code);
+      Raise<EBadId>(code, message, detail);
     case ecBaudRate:
-      Raise<EBaudRate>(code);
+      Raise<EBaudRate>(code, message, detail);
     case ecByteSize:
-      Raise<EByteSize>(code);
+      Raise<EByteSize>(code, message, detail);
     case ecDefault:
-      Raise<EDefault>(code);
+      Raise<EDefault>(code, message, detail);
     case ecHardware:
-      Raise<EHardware>(code);
+      Raise<EHardware>(code, message, detail);
     case ecMemory:
-      Raise<EMemory>(code);
+      Raise<EMemory>(code, message, detail);
     case ecNotOpen:
-      Raise<ECommNotOpen>(code);
+      Raise<ECommNotOpen>(code, message, detail);
     case ecAlreadyOpen:
-      Raise<EAlreadyOpen>(code);
+      Raise<EAlreadyOpen>(code, message, detail);
     case ecNoHandles:
-      Raise<ENoHandles>(code);
+      Raise<ENoHandles>(code, message, detail);
     case ecNoTimers:
-      Raise<ENoTimers>(code);
+      Raise<ENoTimers>(code, message, detail);
     case ecNoPortSelected:
-      Raise<ENoPortSelected>(code);
+      Raise<ENoPortSelected>(code, message, detail);
     case ecNotOpenedByTapi:
-      Raise<ENotOpenedByTapi>(code);
+      Raise<ENotOpenedByTapi>(code, message, detail);
     case ecPermissionDenied:
-      Raise<EPermissionDenied>(code);
+      Raise<EPermissionDenied>(code, message, detail);
     case ecNullApi:
-      Raise<ENullApi>(code);
+      Raise<ENullApi>(code, message, detail);
     case ecRegisterHandlerFailed:
-      Raise<ERegisterHandlerFailed>(code);
+      Raise<ERegisterHandlerFailed>(code, message, detail);
     case ecPutBlockFail:
-      Raise<EPutBlockFail>(code);
+      Raise<EPutBlockFail>(code, message, detail);
     case ecGetBlockFail:
-      Raise<EGetBlockFail>(code);
+      Raise<EGetBlockFail>(code, message, detail);
     case ecOutputBufferTooSmall:
-      Raise<EOutputBufferTooSmall>(code);
+      Raise<EOutputBufferTooSmall>(code, message, detail);
     case ecBufferIsEmpty:
-      Raise<EBufferIsEmpty>(code);
+      Raise<EBufferIsEmpty>(code, message, detail);
     case ecTracingNotEnabled:
-      Raise<ETracingNotEnabled>(code);
+      Raise<ETracingNotEnabled>(code, message, detail);
     case ecLoggingNotEnabled:
-      Raise<ELoggingNotEnabled>(code);
+      Raise<ELoggingNotEnabled>(code, message, detail);
     case ecBaseAddressNotSet:
-      Raise<EBaseAddressNotSet>(code);
+      Raise<EBaseAddressNotSet>(code, message, detail);
     case ecTriggerTooLong:
-      Raise<ETriggerTooLong>(code);
+      Raise<ETriggerTooLong>(code, message, detail);
     case ecBadTriggerHandle:
-      Raise<EBadTriggerHandle>(code);
+      Raise<EBadTriggerHandle>(code, message, detail);
     default:
       return;
   }
@@ -144,6 +146,11 @@ int CheckException(int code, bool loading) {
   RaiseOwnClass(code);
   // The code rides along so that a handler can still tell what failed.
   throw ESerialException("Serial exception", code);
+}
+
+void RaiseWithDetail(int code, const std::string& detail) {
+  if (code < -162 && !detail.empty()) RaiseOwnClass(code, detail);
+  CheckException(code);
 }
 
 int ErrnoToResult(int err) {

@@ -63,14 +63,17 @@ inline constexpr int ecTriggerTooLong = -5002;
 inline constexpr int ecBadTriggerHandle = -5003;
 
 // The root of the serial layer's exceptions; ErrorCode() is the negative result code.
+// Detail() is what the message adds to the code's text ("held by process 1234"), if anything.
 class ESerialException : public Exception {
  public:
-  ESerialException(const std::string& message, int errorCode)
-      : Exception(message), errorCode_(errorCode) {}
+  ESerialException(const std::string& message, int errorCode, std::string detail = {})
+      : Exception(message), errorCode_(errorCode), detail_(std::move(detail)) {}
   int ErrorCode() const { return errorCode_; }
+  const std::string& Detail() const { return detail_; }
 
  private:
   int errorCode_;
+  std::string detail_;
 };
 
 #define VEMO_SERIAL_ERROR_CLASS(Name, Group) \
@@ -137,6 +140,10 @@ std::string ErrorMsg(int code);
 //   a code with a class of its own: that class with the code's text and the code;
 //   any other code: ESerialException("Serial exception", code).
 int CheckException(int code, bool loading = false);
+
+// As CheckException for a negative code, with detail (when not empty) after the code's text
+// in parentheses: "ie_Open - device already open (held by process 1234)". Returns for 0.
+void RaiseWithDetail(int code, const std::string& detail);
 
 // A (non-zero) errno from opening or configuring a serial device, as the negative result the
 // component expects: ENOENT/ENODEV/ENXIO/ENOTTY -> ecFileNotFound (the component reports

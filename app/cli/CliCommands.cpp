@@ -1,4 +1,5 @@
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliPorts.h"
 
 #include "app/cli/CliMessages.h"
 #include "app/cli/Interrupt.h"
@@ -299,6 +300,8 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
     case Command::ResetAlarm:
       m.CommandA();
       return 0;
+    case Command::Ports:  // needs no monitor line; listed here for completeness
+      return ListPorts(io.out);
     case Command::Calibrate: {
       TerminalPrompt prompt(io.in, io.out);
       m.DoCalibration(static_cast<uint8_t>(o.calibrationStep), prompt);

@@ -55,8 +55,10 @@ std::string OpenFailureMessage(const std::exception& e, const std::string& name,
            ": the device does not exist. Check that the monitor is plugged in and the path "
            "is right.";
   }
-  if (dynamic_cast<const EAlreadyOpen*>(&e))
-    return head + ": another program is using it. Close that program or choose another port.";
+  if (const auto* held = dynamic_cast<const EAlreadyOpen*>(&e))
+    return head + ": another program is using it" +
+           (held->Detail().empty() ? "" : " (" + held->Detail() + ")") +
+           ". Close that program or choose another port.";
   // Its own text says how to get access.
   if (dynamic_cast<const EPermissionDenied*>(&e)) return head + ". " + e.what() + ".";
   if (const auto* serial = dynamic_cast<const ESerialException*>(&e))

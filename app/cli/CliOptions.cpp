@@ -37,8 +37,15 @@ const char* const kCliUsage =
     "  reset-alarm                resets the monitor's alarm\n"
     "  calibrate zero|forward|reflected\n"
     "                             runs one calibration step, asking on the terminal\n"
+    "  ports                      lists the serial ports: COM number, device, whether\n"
+    "                             another program has it (free, in use, locked) and what\n"
+    "                             the system knows of it (by-id name, USB vendor:product,\n"
+    "                             maker, product, serial number); opens nothing\n"
     "\n"
     "Options also take their value after '=' (--port=N, --device=PATH).\n"
+    "\n"
+    "Settings file: $VEMOSWR_INI, else VemoSWR.ini beside the program if there, else\n"
+    "$XDG_CONFIG_HOME/VemoSWR/VemoSWR.ini (~/.config/VemoSWR/VemoSWR.ini).\n"
     "\n"
     "Exit status: 0 success, 1 failure (message on standard error), 2 usage error,\n"
     "3 an alarm with \"read --exit-on-alarm\"; 130 or 143 when SIGINT or SIGTERM ends\n"
@@ -225,6 +232,10 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       o.calibrationStep = 2;
     else
       throw UsageError("calibrate: '" + rest[0] + "' is not zero, forward or reflected");
+  } else if (name == "ports") {
+    o.command = Command::Ports;
+    noArguments();
+    if (portGiven || !o.device.empty()) throw UsageError("ports takes no --port or --device");
   } else {
     throw UsageError("unknown command '" + name + "'");
   }

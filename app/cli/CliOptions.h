@@ -17,7 +17,17 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Command { Identify, Read, Settings, Set, FullScale, Eeprom, ResetAlarm, Calibrate };
+enum class Command {
+  Identify,
+  Read,
+  Settings,
+  Set,
+  FullScale,
+  Eeprom,
+  ResetAlarm,
+  Calibrate,
+  Ports
+};
 
 struct CliOptions {
   bool help = false;

@@ -11,8 +11,12 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <grp.h>
 #include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -514,6 +518,54 @@ TEST_F(CliTest, ReadingEndsWithinSecondsWhenTheDeviceDisappears) {
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: " + device + " has gone away"));
   EXPECT_LT(elapsed.elapsed(), 6000);
+}
+
+}  // namespace
+}  // namespace vemo::test
+
+namespace vemo::test {
+namespace {
+
+TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderOrGroup) {
+  StartSim({});
+  const std::string real = std::filesystem::canonical(device).string();
+  QFile ini(Ini());
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[Ports]\nCOM5=" + device + "\n").c_str());
+  ini.close();
+  // pid 1 lives as long as the machine does.
+  QTemporaryDir locks;
+  QFile lock(locks.filePath(
+      QString::fromStdString("LCK.." + std::filesystem::path(real).filename().string())));
+  ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+  lock.write("         1\n");
+  lock.close();
+  const Environment env = {{"VEMOSWR_LOCK_DIR", locks.path()}};
+
+  Result r = Plain({"ports"}, "", env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(Lines(r.out),
+              Contains(testing::MatchesRegex("COM5 +" + device + " +locked by process 1 .*")))
+      << r.out;
+  r = Cli({"identify"}, "", env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("another program is using it (held by process 1)"));
+
+  if (geteuid() != 0) return;  // the ordinary user below is made from root
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  const group* owner = ::getgrgid(st.st_gid);
+  ASSERT_NE(owner, nullptr);
+  ::chmod(real.c_str(), 0600);
+  QProcess process;
+  process.setChildProcessModifier([] {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+  });
+  StartCli(process, {"--device", device, "identify"}, Ini());
+  r = Finish(process);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("log out and back in (the device belongs to group '" +
+                               std::string(owner->gr_name) + "')"));
 }
 
 }  // namespace

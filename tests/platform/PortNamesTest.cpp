@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
 
+#include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "tests/platform/TempDir.h"
 
@@ -33,19 +36,67 @@ TEST(PortNamesTest, PortNumbersMapThroughThePortsSectionOrDefaultToTtyS) {
     EXPECT_EQ(PortDevicePath(row.port, row.ini), row.expected) << "COM" << row.port;
 }
 
-TEST(PortNamesTest, TheSettingsFileLiesBesideTheExecutableUnlessTheEnvironmentNamesOne) {
-  const char* saved = std::getenv("VEMOSWR_INI");
-  const std::string savedValue = saved ? saved : "";
-  unsetenv("VEMOSWR_INI");
-  EXPECT_EQ(SettingsFilePath(),
-            QCoreApplication::applicationDirPath().toStdString() + "/VemoSWR.ini");
-  setenv("VEMOSWR_INI", "/somewhere/else.ini", 1);
-  EXPECT_EQ(SettingsFilePath(), "/somewhere/else.ini");
+// Sets or unsets environment variables for one scope.
+class Environment {
+ public:
+  ~Environment() {
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
+    }
+  }
+  void Set(const std::string& name, const char* value) {
+    if (!saved_.count(name)) {
+      const char* old = std::getenv(name.c_str());
+      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value)
+      setenv(name.c_str(), value, 1);
+    else
+      unsetenv(name.c_str());
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(PortNamesTest, TheSettingsFileIsNamedByTheEnvironmentLiesBesideTheProgramOrInTheConfigHome) {
+  TempDir home;
+  Environment env;
+  env.Set("HOME", home.path().c_str());
+  const std::string name = "vemo-test-" + std::to_string(getpid()) + ".ini";
+  const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/" + name;
+  struct Row {
+    const char* named;
+    bool besideExists;
+    const char* xdg;
+    std::string expected;
+  };
+  const Row rows[] = {
+      {"/somewhere/else.ini", true, "/xdg", "/somewhere/else.ini"},
+      {"", true, "/xdg", beside},
+      {nullptr, false, "/xdg", "/xdg/VemoSWR/" + name},
+      {nullptr, false, "relative", home / (".config/VemoSWR/" + name)},
+      {nullptr, false, nullptr, home / (".config/VemoSWR/" + name)},
+  };
+  for (const Row& row : rows) {
+    env.Set("VEMO_TEST_INI", row.named);
+    env.Set("XDG_CONFIG_HOME", row.xdg);
+    if (row.besideExists) WriteFile(beside, "");
+    EXPECT_EQ(SettingsFilePath(name, "VEMO_TEST_INI"), row.expected);
+    fs::remove(beside);
+  }
+
+  env.Set("VEMOSWR_INI", nullptr);
+  env.Set("XDG_CONFIG_HOME", nullptr);
+  const std::string path = SettingsFilePath();
+  EXPECT_EQ(path, home / ".config/VemoSWR/VemoSWR.ini");
   EXPECT_EQ(PortDevicePath(2), "/dev/ttyS1") << "a missing settings file maps nothing";
-  if (saved)
-    setenv("VEMOSWR_INI", savedValue.c_str(), 1);
-  else
-    unsetenv("VEMOSWR_INI");
+  CreateSettingsFolder(path);
+  ProfileFile(path).WriteInteger("Communication", "ComPort", 3);
+  EXPECT_EQ(test::ReadFile(path), "[Communication]\nComPort=3\n");
 }
 
 // A small /sys/class/tty and /dev as the kernel lays them out.
@@ -74,6 +125,19 @@ class FakeSystem {
   void AddById(const std::string& name, const std::string& target) {
     fs::create_symlink("../../" + target, dev() + "/serial/by-id/" + name);
   }
+  // A USB adapter's tty: its interface below the USB device that holds the descriptors.
+  void AddUsb(const std::string& name, const std::string& vendor, const std::string& product,
+              const std::vector<std::pair<std::string, std::string>>& strings) {
+    const fs::path usb = root_ / ("sys/devices/pci0000:00/usb1/1-" + name);
+    fs::create_directories(usb / "1-1:1.0" / name);
+    WriteFile((usb / "idVendor").string(), vendor + "\n");
+    WriteFile((usb / "idProduct").string(), product + "\n");
+    for (const auto& [file, text] : strings) WriteFile((usb / file).string(), text + "\n");
+    fs::create_directories(fs::path(sys()) / name);
+    fs::create_directory_symlink(usb / "1-1:1.0" / name, fs::path(sys()) / name / "device");
+    AddDevice(name);
+  }
+  std::string path() const { return root_.path(); }
 
  private:
   TempDir root_;
@@ -127,6 +191,37 @@ TEST(PortNamesTest, ByIdEntriesWithoutAKnownNodeAreListedByTheirTarget) {
   EXPECT_EQ(devices[0].path, fs::canonical(system.dev() + "/ttyXRUSB0").string());
   EXPECT_EQ(devices[0].description, "usb-Exar_XR21V1410-if00");
   EXPECT_EQ(devices[0].portNumber, 0);
+}
+
+TEST(PortNamesTest, USBAdaptersAreDescribedBySysfsAndTheirUseIsTold) {
+  FakeSystem system;
+  system.AddUsb("ttyUSB0", "0403", "6001",
+                {{"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}, {"serial", "A1B2"}});
+  system.AddUsb("ttyACM0", "2341", "0043", {});
+  system.AddById("usb-FTDI_FT232R_USB_UART_A1B2-if00-port0", "ttyUSB0");
+  system.AddTtyS(0, true, 4);
+  const auto devices = ListSerialDevicesIn(system.sys(), system.dev(), system.ini());
+  ASSERT_EQ(devices.size(), 3u);
+  EXPECT_EQ(DeviceSummary(devices[0]), "serial port");
+  EXPECT_EQ(DeviceSummary(devices[1]), "USB modem (ACM), 2341:0043");
+  EXPECT_EQ(DeviceSummary(devices[2]),
+            "usb-FTDI_FT232R_USB_UART_A1B2-if00-port0, 0403:6001 FTDI FT232R USB UART, serial "
+            "A1B2");
+
+  // pid 1 lives as long as the machine does; 950 holds ttyS0 open.
+  const std::string locks = system.path() + "/lock", proc = system.path() + "/proc";
+  fs::create_directories(proc + "/950/fd");
+  fs::create_directories(locks);
+  fs::create_symlink(fs::canonical(system.dev() + "/ttyS0"), proc + "/950/fd/4");
+  WriteFile(locks + "/LCK..ttyUSB0", "         1\n");
+  struct Row {
+    std::string path, use;
+  };
+  const Row rows[] = {{devices[0].path, "in use by process 950"},
+                      {devices[1].path, "free"},
+                      {devices[2].path, "locked by process 1"}};
+  for (const Row& row : rows)
+    EXPECT_EQ(PortUseText(UseOfPort(row.path, locks, proc)), row.use) << row.path;
 }
 
 }  // namespace

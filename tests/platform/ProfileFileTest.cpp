@@ -294,12 +294,16 @@ std::string CheckSavingAsThisUser() {
     chmod(folder.c_str(), row.folder);
 
     std::string error;
+    ProfileFile profile(path);
     try {
-      ProfileFile(path).WriteInteger("Window", "Top", 8);
+      profile.WriteInteger("Window", "Top", 8);
     } catch (const Exception& e) {
       error = e.message();
     }
     const std::string name = row.name;
+    // Root may replace files in any folder.
+    expect(profile.SavedInPlace() == (row.saved && row.folder == 0555 && geteuid() != 0),
+           name + ": the user is not told how it was saved");
     expect(error == (row.saved ? "" : "Unable to write to " + path),
            name + ": error '" + error + "'");
     expect(ReadFile(file) == (row.saved ? "[Window]\nTop=8\n" : old), name + ": content");

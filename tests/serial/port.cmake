@@ -6,6 +6,7 @@ vemo_add_test(serial_port_test LABEL serial
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ComPortTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/ComPortFaultsTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/ComPortDeliveryTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/PortClaimTest.cpp
   LIBS serial serial_test_support)
 vemo_add_test(serial_dispatcher_test LABEL serial
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/DispatcherTest.cpp

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/SettingsPath.h"
 #include "ui/dialogs/DialogSupport.h"
 #include "ui/dialogs/ProgramIcon.h"
 
@@ -48,6 +49,10 @@ void TdlgAbout::FormCreate() {
                       tr("Serial line at 9600 baud, 8 data bits, no parity, 1 stop bit"), Panel1);
   BuildInfo =
       NewLabel("BuildInfo", tr("Built with Qt %1").arg(QLatin1String(QT_VERSION_STR)), Panel1);
+  // Which of the places it may be in: the user asks for it when settings seem lost.
+  SettingsFile = NewLabel(
+      "SettingsFile", tr("Settings: %1").arg(QString::fromStdString(SettingsFilePath())), Panel1);
+  SettingsFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* grid = new QGridLayout(Panel1);
   grid->setContentsMargins(10, 10, 14, 10);
@@ -58,7 +63,7 @@ void TdlgAbout::FormCreate() {
     grid->addWidget(label, row++, 1);
   }
   grid->setRowMinimumHeight(row++, 8);
-  for (QLabel* label : {Address1, Address2, Address3, BuildInfo}) {
+  for (QLabel* label : {Address1, Address2, Address3, BuildInfo, SettingsFile}) {
     grid->addWidget(label, row++, 1);
   }
 

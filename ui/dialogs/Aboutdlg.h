@@ -1,6 +1,6 @@
 #pragma once
-// The about box: program icon, product name, revision, copyright and a few lines about the
-// program. Create once; exec() shows it centred; OK closes it.
+// The about box: program icon, product name, revision, copyright, a few lines about the
+// program and the settings file in use. Create once; exec() shows it centred; OK closes it.
 
 #include <QDialog>
 
@@ -26,6 +26,7 @@ class TdlgAbout : public QDialog {
   QLabel* Address2;
   QLabel* Address3;
   QLabel* BuildInfo;
+  QLabel* SettingsFile;  // the settings file in use
   QPushButton* OKButton;
 
  protected:

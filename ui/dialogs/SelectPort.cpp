@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <map>
+
 #include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/PortProbe.h"
@@ -39,11 +41,26 @@ void TComSelectForm::FormCreate(const std::vector<int>& portNumbers) {
 
   PortsComboBox = new QComboBox(this);
   PortsComboBox->setObjectName("PortsComboBox");
+  std::map<int, SerialDeviceInfo> known;
+  for (const SerialDeviceInfo& device : ListSerialDevices())
+    if (device.portNumber > 0) known.emplace(device.portNumber, device);
   for (int n : portNumbers) {
     PortsComboBox->addItem(QStringLiteral("COM%1").arg(n));
-    PortsComboBox->setItemData(PortsComboBox->count() - 1,
-                               QString::fromStdString(PortDevicePath(n)), Qt::ToolTipRole);
+    const auto found = known.find(n);
+    const std::string details =
+        found == known.end() ? PortDevicePath(n) : PortDetailsText(found->second);
+    PortsComboBox->setItemData(PortsComboBox->count() - 1, QString::fromStdString(details),
+                               Qt::ToolTipRole);
   }
+  // Which adapter a number stands for, and whether another program has it.
+  PortDetails = new QLabel(this);
+  PortDetails->setObjectName("PortDetails");
+  PortDetails->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  const auto showDetails = [this](int index) {
+    PortDetails->setText(index < 0 ? QString()
+                                   : PortsComboBox->itemData(index, Qt::ToolTipRole).toString());
+  };
+  connect(PortsComboBox, &QComboBox::currentIndexChanged, this, showDetails);
 
   OkBtn = new QPushButton(tr("OK"), this);
   OkBtn->setObjectName("OkBtn");
@@ -57,6 +74,7 @@ void TComSelectForm::FormCreate(const std::vector<int>& portNumbers) {
   OkBtn->setEnabled(!portNumbers.empty());
   PortsComboBox->setEnabled(!portNumbers.empty());
   PortsComboBox->setCurrentIndex(portNumbers.empty() ? -1 : 0);
+  showDetails(PortsComboBox->currentIndex());
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -66,6 +84,7 @@ void TComSelectForm::FormCreate(const std::vector<int>& portNumbers) {
   main->setSizeConstraint(QLayout::SetFixedSize);
   main->addWidget(Bevel1);
   main->addWidget(PortsComboBox);
+  main->addWidget(PortDetails);
   main->addLayout(buttons);
   ReserveCaptionWidth(this, main);
 }

@@ -34,6 +34,7 @@ class TComSelectForm : public QDialog {
   QLabel* Label2;
   QFrame* Bevel1;
   QComboBox* PortsComboBox;
+  QLabel* PortDetails;  // device, adapter and use of the selected entry
   QPushButton* OkBtn;
   QPushButton* AbortBtn;
 

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <clocale>
+#include <cstdio>
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
@@ -328,7 +329,14 @@ void TFormMain::WriteSettings() {
     ini.WriteInteger("Window", "Left", x());
     WriteStationSettings(ini);
     WriteTrendSettings(ini);
+    CreateSettingsFolder(IniFileName_);
     ini.EndUpdate();
+    if (ini.SavedInPlace())
+      std::fprintf(stderr,
+                   "VemoSWR: the folder of %s allows no new file, so the settings were "
+                   "written into the file in place, without the usual protection against a "
+                   "crash; make the folder writable or use another settings file.\n",
+                   IniFileName_.c_str());
   } catch (const std::exception& e) {
     // Reported once; the window still closes and frees what it owns.
     ShowMessage(QString::fromStdString(e.what()));
@@ -354,8 +362,12 @@ void TFormMain::ShowMessage(const QString& text) {
 void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
-  } catch (const EAlreadyOpen&) {
-    ShowMessage(tr("Port is already open. Try another port."));
+  } catch (const EAlreadyOpen& e) {
+    // Which process holds the port, when known, tells the user what to close.
+    QString text = tr("Port is already open. Try another port.");
+    if (!e.Detail().empty())
+      text += QStringLiteral("\n(%1)").arg(QString::fromStdString(e.Detail()));
+    ShowMessage(text);
   } catch (const EPermissionDenied& e) {
     // Only its own text tells the user how to get access (the dialout group).
     ShowMessage(QString::fromStdString(e.what()));

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QComboBox>
 #include <QImage>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "serial/PortProbe.h"
 #include "serial/SerialErrors.h"
@@ -181,6 +183,10 @@ TEST_F(SelectPortDialog, ListsPresentPortsIncludingOneHeldByAnotherProcess) {
   EXPECT_TRUE(items.contains("COM42")) << items.join(' ').toStdString();
   EXPECT_FALSE(items.contains("COM43"));
   EXPECT_EQ(form.PortsComboBox->currentIndex(), 0);
+  form.PortsComboBox->setCurrentIndex(items.indexOf("COM42"));
+  EXPECT_THAT(
+      form.PortDetails->text().toStdString(),
+      testing::StartsWith(held.SlavePath() + ": mapped in VemoSWR.ini (in use by process "));
   form.show();
   for (const std::string& fault : test::LayoutFaults(&form)) ADD_FAILURE() << fault;
   Unmap({41, 42, 43});
@@ -243,6 +249,7 @@ TEST(AboutBox, ShowsTheRevisionAndADrawnIconUnclipped) {
   TdlgAbout about;
   about.show();
   EXPECT_EQ(about.Version->text(), "Revision: 23-Feb-2011");
+  EXPECT_EQ(about.SettingsFile->text().toStdString(), "Settings: " + SettingsFilePath());
   for (const std::string& fault : test::LayoutFaults(&about)) ADD_FAILURE() << fault;
   for (int size : {16, 48, 256}) {
     const QImage image = ApplicationIcon().pixmap(size, size).toImage();
