@@ -11,7 +11,8 @@ namespace vemo {
 // is rewritten in place instead. A symbolic link at path is followed, so the link stays a
 // link. A file the user may not write is never replaced. On any failure path is left as
 // it was (rewritten in place: as far as the disk allows) and vemo::Exception
-// "Unable to write to <absolute path>" is raised.
+// "Unable to write to <absolute path>" is raised. Temporaries beside it that an earlier
+// save left when it was killed (its writer gone, or a minute old) are removed.
 void SaveFile(const std::string& path, const std::string& content);
 
 // Reads a whole file. Returns false when it does not exist; raises
