@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Line noise for MINUTES: rounds of 20 s in which the simulated monitors send bursts of
-# random bytes, truncated and over-long replies and replies delayed at random by up to 6 s
-# (beyond the time limits of 1 to 5 s), then 10 s of sane replies. The program polls at
+# random bytes, truncated and over-long replies and replies delayed at random (by up to
+# 0.3 s, or in every other round by up to 6 s: around and beyond the time limits of 2 to
+# 5 s), then 10 s of sane replies. The program polls at
 # 100 ms on its own Xvfb display, `vemoswr-cli read -i 0.1` reads a second monitor. Checks:
 # no crash (no death by a signal, no sanitizer report), no hang, and normal readings again
 # within 5 s of the sane replies' return. A client that stops as specified after the
 # fourth failed reading in a row (the program with its message, the CLI with status 1) is
 # counted and started again. Prints a summary; exit status 1 on any failed check.
 #
+# The screen at the program's first stop goes to <build dir>/artifacts/noise-stop.png.
+#
 #   bench/reliability/noise.sh [build dir (build)] [minutes (10)]
 set -uo pipefail
 build=${1:-build}
 minutes=${2:-10}
 bin="$(cd "$build/bin" && pwd)"
+shots="$(cd "$build" && pwd)/artifacts"
+mkdir -p "$shots"
+rm -f "$shots/noise-stop.png"
 top=$(mktemp -d)
 . "$(dirname "$0")/common.sh"
 trap 'alive "${app_sim:-}" && kill "$app_sim"; cleanup_all' EXIT
@@ -32,7 +38,10 @@ start_cli() {
   cli_pid=$!
 }
 start_cli
-noisy="line-noise 0.05 0.05 0.05 6000"
+# Odd rounds garble replies and delay them a little; even rounds delay them around and
+# beyond the time limits as well.
+garbled="line-noise 0.05 0.05 0.05 300"
+late="line-noise 0.05 0.05 0.05 6000"
 sane="line-noise 0 0 0 0"
 control_both() { echo "$1" >&9; sim_control "$top/cli" "$1"; }
 
@@ -40,7 +49,7 @@ app_stops=0 cli_stops=0 crashes=0 rounds=0 app_back_max=0 cli_back_max=0
 end=$(( $(now_ms) + minutes * 60000 ))
 while [ "$(now_ms)" -lt "$end" ]; do
   rounds=$((rounds + 1))
-  control_both "$noisy"
+  if [ $((rounds % 2)) -eq 1 ]; then control_both "$garbled"; else control_both "$late"; fi
   for _ in $(seq 10); do
     sleep 2
     control_both "burst 64"
@@ -70,7 +79,9 @@ while [ "$(now_ms)" -lt "$end" ]; do
     start_app "$top/VemoSWR.ini" --continuous --interval 100
   elif [ "$app_ok" = no ]; then
     # Stopped after the fourth failure in a row and waits with its message: start anew.
+    # The screen of the first such stop shows which message it was.
     app_stops=$((app_stops + 1))
+    [ -e "$shots/noise-stop.png" ] || xwd -root -silent | convert xwd:- "$shots/noise-stop.png"
     stop_app
     start_app "$top/VemoSWR.ini" --continuous --interval 100
   fi
