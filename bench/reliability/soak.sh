@@ -32,7 +32,7 @@ a0=$(cpu_ticks "$app_pid") c0=$(cpu_ticks "$cli_pid")
 app_base="" cli_base="" app_last=0 cli_last=0 app_peak=0 cli_peak=0
 ok=yes
 for t in $(seq 30 30 "$seconds"); do
-  sleep $(awk -v due="$((start + t * 1000))" -v now="$(now_ms)" 'BEGIN { d = (due - now) / 1000; print d > 0 ? d : 0 }')
+  sleep $(awk -v due="$((start + t * 1000))" -v now="$(now_ms)" 'BEGIN { d = (due - now) / 1000; print (d > 0 ? d : 0) }')
   alive "$app_pid" || { echo "the program ended at $t s" >&2; ok=no; break; }
   alive "$cli_pid" || { echo "the CLI ended at $t s: $(tail -2 "$top/cli.err")" >&2; ok=no; break; }
   a1=$(cpu_ticks "$app_pid") c1=$(cpu_ticks "$cli_pid")
