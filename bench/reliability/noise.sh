@@ -9,7 +9,8 @@
 # fourth failed reading in a row (the program with its message, the CLI with status 1) is
 # counted and started again. Prints a summary; exit status 1 on any failed check.
 #
-# The screen at the program's first stop goes to <build dir>/artifacts/noise-stop.png.
+# The screen at the program's first stop goes to <build dir>/artifacts/noise-stop.xwd
+# (an X window dump: `convert noise-stop.xwd noise-stop.png` shows it).
 #
 #   bench/reliability/noise.sh [build dir (build)] [minutes (10)]
 set -uo pipefail
@@ -18,7 +19,7 @@ minutes=${2:-10}
 bin="$(cd "$build/bin" && pwd)"
 shots="$(cd "$build" && pwd)/artifacts"
 mkdir -p "$shots"
-rm -f "$shots/noise-stop.png"
+rm -f "$shots/noise-stop.xwd"
 top=$(mktemp -d)
 . "$(dirname "$0")/common.sh"
 trap 'alive "${app_sim:-}" && kill "$app_sim"; cleanup_all' EXIT
@@ -81,7 +82,7 @@ while [ "$(now_ms)" -lt "$end" ]; do
     # Stopped after the fourth failure in a row and waits with its message: start anew.
     # The screen of the first such stop shows which message it was.
     app_stops=$((app_stops + 1))
-    [ -e "$shots/noise-stop.png" ] || xwd -root -silent | convert xwd:- "$shots/noise-stop.png"
+    [ -e "$shots/noise-stop.xwd" ] || xwd -root -silent -out "$shots/noise-stop.xwd"
     stop_app
     start_app "$top/VemoSWR.ini" --continuous --interval 100
   fi
