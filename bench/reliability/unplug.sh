@@ -41,7 +41,7 @@ for cycle in $(seq "$cycles"); do
   before=$(count_commands "$dir" T)
   plugged=$(now_ms)
   sim_control "$dir" plug || { fail "$cycle" "no plug"; break; }
-  if wait_commands "$dir" T $((before + 3)) 20; then
+  if wait_commands "$dir" T $((before + 3)) 30; then
     resume=$(( $(now_ms) - plugged ))
     [ "$resume" -gt "$app_resume_max" ] && app_resume_max=$resume
   else
