@@ -1,5 +1,7 @@
 #include "monitor/ModelSupport.h"
 
+#include <algorithm>
+
 namespace vemo {
 
 namespace {
@@ -52,6 +54,13 @@ bool ModelSupports(std::string_view modelId, TDateTime firmwareDate, MonitorFeat
 bool IsAcceptedIdentification(std::string_view identification) {
   const auto prefix = identification.substr(0, 5);
   return IsAnyOf(prefix, {"TQAMO", "KRFMO", "VPMon"});
+}
+
+size_t FindAcceptedIdentification(std::string_view text) {
+  size_t first = std::string_view::npos;
+  for (std::string_view prefix : {"TQAMO", "KRFMO", "VPMon"})
+    first = std::min(first, text.find(prefix));
+  return first;
 }
 
 bool IsDualRelayModel(std::string_view modelId) {

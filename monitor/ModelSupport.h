@@ -30,6 +30,8 @@ bool ModelSupports(std::string_view modelId, TDateTime firmwareDate, MonitorFeat
 // The first five characters of an identification that the program accepts as a monitor:
 // "TQAMO", "KRFMO" or "VPMon".
 bool IsAcceptedIdentification(std::string_view identification);
+// Position of the first accepted model prefix in text, npos when there is none.
+size_t FindAcceptedIdentification(std::string_view text);
 
 // "KRFMON04": two relays and the analog outputs; served by the dual-relay options dialog.
 bool IsDualRelayModel(std::string_view modelId);

@@ -103,7 +103,14 @@ std::string TVSWR_Monitor::CommandI() {
   try {
     RxBuffer_.Clear();
     Send('I');
-    const std::string reply = ReadReply(40, 4);
+    std::string reply = ReadReply(40, 4);
+    // A stray byte ahead of the identification would shift every field: start the reply
+    // at the first accepted model prefix and read as many characters again.
+    const size_t p = FindAcceptedIdentification(reply);
+    if (p != std::string::npos && p > 0) {
+      reply.erase(0, p);
+      ReadInto(reply, 40, 4);
+    }
     if (reply[10] != '/' || reply[13] != '/')
       throw Exception("Unexpected result" + reply + " in CommandI.");
     const int yy = StrToInt(std::string_view(reply).substr(14, 2));

@@ -72,8 +72,12 @@ class TVSWR_Monitor {
   void Command7();
   double ReadFullScale();
   // Stores 1.25 x watts as mantissa and decimal exponent, then re-reads the full scale.
-  // Raises for a power that is not positive or too small to store.
+  // Raises for a power that is not positive, too small to store or above
+  // kMaxFullScaleWatts.
   void SetFullScale(double watts);
+  // The largest full scale accepted: headroom above the meter's largest range (600 kW);
+  // anything larger is a typing error that would leave the monitor unusable.
+  static constexpr double kMaxFullScaleWatts = 1e6;
   uint16_t ReadEeprom(uint8_t address);
   // Raises "Error writing to EEPROM" when the echo differs from value and
   // "Error writing to EEPROM (no reply)" when no echo arrives within 2 seconds.

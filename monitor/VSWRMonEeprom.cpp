@@ -57,6 +57,8 @@ double TVSWR_Monitor::ReadFullScale() {
 void TVSWR_Monitor::SetFullScale(double watts) {
   // Nothing that would store a meaningless full scale reaches the EEPROM.
   if (!std::isfinite(watts) || watts <= 0) throw Exception("Invalid full scale power");
+  if (watts > kMaxFullScaleWatts)
+    throw Exception("Invalid full scale power: at most 1000000 W (1 MW)");
   // The monitor keeps 1.25 times the operator's full scale as mantissa x 10^n.
   double a = watts * 5000 * 0.25;
   int n = 0;

@@ -1,12 +1,14 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <filesystem>
 
 #include "platform/Exception.h"
@@ -56,16 +58,53 @@ bool Rewrite(int fd, const std::string& content) {
          ::fsync(fd) == 0;
 }
 
+std::string TemporaryPrefix(const std::string& base) {
+  return "." + base + ".tmp-";
+}
+
 // Creates a new temporary file in dir; mode 0666 so the umask decides as for any new file.
+// Its name carries the writer's pid, so that a leftover can be told from one in use.
 int CreateTemporary(const std::string& dir, const std::string& base, std::string& tempPath) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = dir + "/." + base + ".tmp-" + std::to_string(getpid()) + "-" +
+    tempPath = dir + "/" + TemporaryPrefix(base) + std::to_string(getpid()) + "-" +
                std::to_string(counter.fetch_add(1));
     int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// The writer's pid in a temporary's name "<prefix><pid>-<n>", or 0 when name is no such.
+pid_t TemporaryWriter(const std::string& name, const std::string& prefix) {
+  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+  const std::string rest = name.substr(prefix.size());
+  const size_t dash = rest.find('-');
+  const auto digits = [](const std::string& s) {
+    return !s.empty() && s.size() <= 9 && s.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (dash == std::string::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
+    return 0;
+  return static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+}
+
+// Removes the temporaries that a save of base left behind when it was killed: our own
+// naming only, regular files of ours only, and only ones no live writer can still be
+// renaming. A writer that is still alive gets a generous age limit, for pid reuse.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& base) {
+  constexpr time_t kInUseSeconds = 60;
+  const std::string prefix = TemporaryPrefix(base);
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    const pid_t writer = TemporaryWriter(name, prefix);
+    if (writer <= 0 || writer == getpid()) continue;
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+      continue;
+    const bool writerGone = ::kill(writer, 0) != 0 && errno == ESRCH;
+    if (writerGone || ::time(nullptr) - st.st_mtime > kInUseSeconds) ::unlink(entry.path().c_str());
+  }
 }
 
 void SyncDirectory(const std::string& dir) {
@@ -156,6 +195,7 @@ SaveMethod SaveFile(const std::string& path, const std::string& content) {
     WriteInPlace(target, original, content, failure);
     return SaveMethod::InPlace;
   }
+  RemoveStaleTemporaries(dir, base);
   SyncDirectory(dir);
   return SaveMethod::Replaced;
 }

@@ -11,8 +11,9 @@ namespace vemo {
 // is rewritten in place instead. A symbolic link at path is followed, so the link stays a
 // link. A file the user may not write is never replaced. On any failure path is left as
 // it was (rewritten in place: as far as the disk allows) and vemo::Exception
-// "Unable to write to <absolute path>" is raised. Returns how the file was saved, so the
-// user can be told that it was not done safely.
+// "Unable to write to <absolute path>" is raised. Temporaries beside it that an earlier
+// save left when it was killed (its writer gone, or a minute old) are removed. Returns how
+// the file was saved, so the user can be told that it was not done safely.
 enum class SaveMethod { Replaced, InPlace };
 SaveMethod SaveFile(const std::string& path, const std::string& content);
 

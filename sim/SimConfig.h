@@ -45,7 +45,14 @@ struct SimConfig {
   long stopAfter = -1;    // commands answered before falling silent; -1: no limit
   long hangupAfter = -1;  // commands after which the line is dropped; -1: never
   int delayMs = 0;        // before every reply
-  bool pace = false;      // 9600 baud 8N1: one byte every 1.0417 ms
+  // Noise on the line: each reply's chance (0..1) of a burst of 1 to 64 random bytes
+  // before it, of being cut short, and of 1 to 32 random bytes after it; and a random
+  // extra delay of 0 to jitterMs before it.
+  double burstChance = 0;
+  double truncateChance = 0;
+  double overlongChance = 0;
+  int jitterMs = 0;
+  bool pace = false;  // 9600 baud 8N1: one byte every 1.0417 ms
 };
 
 }  // namespace vemo::sim

@@ -36,6 +36,10 @@ const char* const kSimUsage =
     "  --hangup-after N        drop the line after N commands (unplugged)\n"
     "  --delay-ms N            wait N ms before every reply\n"
     "  --pace                  send at 9600 baud (1.04 ms per byte)\n"
+    "  --burst-chance P        chance 0..1 of 1 to 64 random bytes before a reply (0)\n"
+    "  --truncate-chance P     chance 0..1 of a reply cut short (0)\n"
+    "  --overlong-chance P     chance 0..1 of 1 to 32 random bytes after a reply (0)\n"
+    "  --jitter-ms N           random extra delay of 0 to N ms before every reply (0)\n"
     "  --stray-prefix TEXT     send TEXT before every P=, H=, L=, G=, D= reply\n"
     "  --stray-prompt          send a leftover '>' before every reading\n"
     "  --bad-eeprom-echo       EEPROM writes fail and echo another word\n"
@@ -48,7 +52,9 @@ const char* const kSimUsage =
     "written to the EEPROM changes the readings after the next power cycle.\n"
     "\n"
     "Standard input takes control lines: forward W, reflected W, full-scale W (another\n"
-    "range, in use at once), power-cycle, hangup.\n";
+    "range, in use at once), power-cycle, hangup, plug (after a hangup: the device is back,\n"
+    "on a new pty behind the same link), burst N (N random bytes at once, 1..4096),\n"
+    "line-noise BURST TRUNCATE OVERLONG JITTER-MS (the four options above; all 0: sane).\n";
 
 namespace {
 
@@ -150,6 +156,16 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
          c.delayMs = static_cast<int>(ParseCount("--delay-ms", v, 600000));
        }},
       {"--stray-prefix", [&](const std::string& v) { c.strayPrefix = v; }},
+      {"--burst-chance",
+       [&](const std::string& v) { c.burstChance = ParseNumber("--burst-chance", v, 0, 1); }},
+      {"--truncate-chance",
+       [&](const std::string& v) { c.truncateChance = ParseNumber("--truncate-chance", v, 0, 1); }},
+      {"--overlong-chance",
+       [&](const std::string& v) { c.overlongChance = ParseNumber("--overlong-chance", v, 0, 1); }},
+      {"--jitter-ms",
+       [&](const std::string& v) {
+         c.jitterMs = static_cast<int>(ParseCount("--jitter-ms", v, 600000));
+       }},
   };
   const std::map<std::string, bool*> flags = {
       {"--silent", &c.silent},

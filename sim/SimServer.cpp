@@ -50,7 +50,11 @@ const char* NoteFor(SimMonitor::Exchange::Outcome outcome) {
 
 SimServer::SimServer(const SimConfig& config, const std::string& linkPath,
                      const std::string& transcriptPath)
-    : config_(config), monitor_(config), linkPath_(linkPath) {
+    : config_(config),
+      monitor_(config),
+      linkPath_(linkPath),
+      replugPath_(linkPath),
+      noise_(config.seed) {
   if (!transcriptPath.empty()) transcript_ = std::make_unique<Transcript>(transcriptPath);
   OpenPty();
   if (!linkPath_.empty()) CreateLink();
@@ -194,8 +198,11 @@ bool SimServer::OnMasterReadable() {
 
     Outgoing out;
     out.command = exchange.command;
-    if (answering) out.bytes = std::move(exchange.reply);
-    out.due = now + std::chrono::milliseconds(config_.delayMs);
+    if (answering) out.bytes = WithLineNoise(std::move(exchange.reply));
+    int delayMs = config_.delayMs;
+    if (config_.jitterMs > 0)
+      delayMs += std::uniform_int_distribution<int>(0, config_.jitterMs)(noise_);
+    out.due = now + std::chrono::milliseconds(delayMs);
     out.hangUpAfter = config_.hangupAfter >= 0 && commands_ == config_.hangupAfter;
     out.fresh = true;
     if (!out.bytes.empty() || out.hangUpAfter) outgoing_.push_back(std::move(out));
@@ -289,6 +296,48 @@ void SimServer::HangUp() {
   if (transcript_) transcript_->Event(Millis(), "hangup");
 }
 
+bool SimServer::Plug() {
+  if (master_ >= 0) return false;
+  OpenPty();
+  linkPath_ = replugPath_;
+  if (!linkPath_.empty()) CreateLink();
+  monitor_.LineClosed();
+  if (transcript_) transcript_->Event(Millis(), "plug");
+  return true;
+}
+
+std::string SimServer::RandomBytes(size_t low, size_t high) {
+  std::string bytes(std::uniform_int_distribution<size_t>(low, high)(noise_), '\0');
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (char& c : bytes) c = static_cast<char>(byte(noise_));
+  return bytes;
+}
+
+std::string SimServer::WithLineNoise(std::string reply) {
+  if (reply.empty()) return reply;
+  std::bernoulli_distribution truncate(config_.truncateChance), overlong(config_.overlongChance),
+      burst(config_.burstChance);
+  if (truncate(noise_))
+    reply.resize(std::uniform_int_distribution<size_t>(0, reply.size() - 1)(noise_));
+  if (overlong(noise_)) reply += RandomBytes(1, 32);
+  if (burst(noise_)) reply.insert(0, RandomBytes(1, 64));
+  return reply;
+}
+
+bool SimServer::SetLineNoise(std::istream& in) {
+  double burst = 0, truncate = 0, overlong = 0;
+  int jitter = 0;
+  const auto chance = [](double p) { return p >= 0 && p <= 1; };
+  if (!(in >> burst >> truncate >> overlong >> jitter) || !chance(burst) || !chance(truncate) ||
+      !chance(overlong) || jitter < 0 || jitter > 600000)
+    return false;
+  config_.burstChance = burst;
+  config_.truncateChance = truncate;
+  config_.overlongChance = overlong;
+  config_.jitterMs = jitter;
+  return true;
+}
+
 void SimServer::PowerCycle() {
   // Replies the monitor had not sent yet die with it; a hang-up that was due still happens.
   bool hangUpPending = false;
@@ -326,6 +375,22 @@ void SimServer::OnControlLine(const std::string& line) {
     HangUp();
   } else if (what == "power-cycle") {
     PowerCycle();
+  } else if (what == "plug") {
+    ok = Plug();
+  } else if (what == "burst") {
+    long count = 0;
+    ok = (in >> count) && count >= 1 && count <= 4096 && master_ >= 0;
+    if (ok) {
+      // Queued like a reply, so that it keeps its place among them and the pacing.
+      Outgoing out;
+      out.command = "~";
+      out.bytes = RandomBytes(static_cast<size_t>(count), static_cast<size_t>(count));
+      out.due = std::chrono::steady_clock::now();
+      outgoing_.push_back(std::move(out));
+      if (transcript_) transcript_->Event(Millis(), "burst");
+    }
+  } else if (what == "line-noise") {
+    ok = SetLineNoise(in);
   } else if ((what == "forward" || what == "reflected" || what == "full-scale") && (in >> watts) &&
              watts >= 0) {
     if (what == "forward")

@@ -16,6 +16,10 @@
 //   power-cycle      switch the monitor off and on: it loads its EEPROM (calibration
 //                    words, full scale) again and drops the replies it had not sent
 //   hangup           drop the line now, as if the monitor were unplugged
+//   plug             after a hang-up: plugged in again, on a new pty behind the same link
+//   burst <N>        send N random bytes (1..4096) at once
+//   line-noise <burst> <truncate> <overlong> <jitter-ms>
+//                    the line-noise options of SimConfig from now on (all 0: a sane line)
 //
 // Transcript (--transcript FILE): one JSON object per line, flushed per line.
 //   {"t_ms":123,"dir":"rx","cmd":"M","hex":"4d3032363231","text":"M02621"}
@@ -29,11 +33,13 @@
 // last byte has been written, "cmd" naming the command it answers. "text" holds each
 // byte as the Unicode code point of the same value (JSON-escaped), "hex" the bytes in
 // lower-case hexadecimal. Events: "client closed" (the client closed the device),
-// "power cycle", "hangup" (the line was dropped), "stop" (SIGINT/SIGTERM).
+// "power cycle", "hangup" (the line was dropped), "plug" (a new line), "burst" (random
+// bytes sent unasked), "stop" (SIGINT/SIGTERM).
 
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "sim/SimConfig.h"
@@ -79,11 +85,18 @@ class SimServer {
   void WritePending();
   void PowerCycle();
   void HangUp();
+  // False when the line is still there.
+  bool Plug();
+  std::string RandomBytes(size_t low, size_t high);
+  // reply as the noise of SimConfig leaves it.
+  std::string WithLineNoise(std::string reply);
+  bool SetLineNoise(std::istream& in);
   int64_t Millis() const;
 
   SimConfig config_;
   SimMonitor monitor_;
   std::string linkPath_;
+  std::string replugPath_;  // where the link is made again when plugged in after a hang-up
   std::unique_ptr<Transcript> transcript_;
   std::string devicePath_;
   int master_ = -1;
@@ -95,6 +108,7 @@ class SimServer {
   SimTime nextByte_{};
   bool blockedOnWrite_ = false;
   long commands_ = 0;
+  std::mt19937 noise_;
   const SimTime start_ = std::chrono::steady_clock::now();
 };
 

@@ -23,7 +23,7 @@ std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading) {
          FormatNumber("%.6g", reading.Forward) + ',' + FormatNumber("%.6g", reading.Reflected) +
          ',' + Trimmed(r.VSWRText) + ',' + Trimmed(r.ReturnLossText) + ',' + Trimmed(r.RhoText) +
          ',' + Trimmed(r.TransmittedText) + ',' + Trimmed(r.DBmText) + ',' +
-         (reading.Alarm ? '1' : '0');
+         (reading.Alarm ? '1' : '0') + ',' + (r.Implausible ? '1' : '0');
 }
 
 }  // namespace vemo

@@ -13,17 +13,24 @@ namespace vemo {
 
 namespace {
 
+// A negative power is no measurement to derive anything from: its derived quantities take
+// the values of a computation that faults (total reflection, nothing transmitted).
+bool NegativePower(double forward, double reflected) {
+  return !(forward >= 0) || !(reflected >= 0);
+}
+
 double ReflectionCoefficient(double forward, double reflected) {
-  // No forward power, a negative ratio or an overflow all read as total reflection;
+  // No forward power, a negative power or an overflow all read as total reflection;
   // no reflected power with forward power is a perfect match.
-  if (forward == 0) return 1;
+  if (forward == 0 || NegativePower(forward, reflected)) return 1;
   const double ratio = reflected / forward;
   if (!std::isfinite(ratio) || !(ratio >= 0)) return 1;
-  if (ratio == 0) return 0;  // also for -0 (negative forward power): no "-0.00"
+  if (ratio == 0) return 0;  // also for a reflected power of -0: no "-0.00"
   return std::min(std::sqrt(ratio), 1.0);
 }
 
 double TransmittedPercent(double forward, double reflected) {
+  if (NegativePower(forward, reflected)) return 0;
   const double percent = 100 * forward / (forward + reflected);
   return std::isfinite(percent) ? percent : 0;
 }
@@ -50,6 +57,10 @@ TDisplayUnit DisplayUnitFor(double fullScale) {
   return {"MW", 0.000001, "%9.3f", "%12.4f"};
 }
 
+bool IsImplausibleReading(double forward, double reflected) {
+  return NegativePower(forward, reflected) || reflected > forward;
+}
+
 double DeriveVSWR(double forward, double reflected) {
   // From the return loss, not from rho: the VSWR's floor is that of -40 dB.
   return ReturnLossToVSWR(RhoToReturnLoss(ReflectionCoefficient(forward, reflected)));
@@ -61,6 +72,7 @@ TReadout DeriveReadout(double forward, double reflected, double fullScale) {
   r.ReturnLoss = RhoToReturnLoss(r.Rho);
   r.VSWR = DeriveVSWR(forward, reflected);
   r.Transmitted = TransmittedPercent(forward, reflected);
+  r.Implausible = IsImplausibleReading(forward, reflected);
   r.DBm = WattsToDBm(forward);
   r.MeterPosition = RoundToWatts(forward);
 

@@ -61,12 +61,12 @@ void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading
   } else {
     std::fprintf(io.out,
                  "%s forward=%s %s reflected=%s %s vswr=%s return_loss=%s dB rho=%s "
-                 "transmitted=%s %% dbm=%s alarm=%s\n",
+                 "transmitted=%s %% dbm=%s alarm=%s%s\n",
                  Now().c_str(), Trimmed(r.ForwardText).c_str(), r.Unit.Unit,
                  Trimmed(r.ReflectedText).c_str(), r.Unit.Unit, Trimmed(r.VSWRText).c_str(),
                  Trimmed(r.ReturnLossText).c_str(), Trimmed(r.RhoText).c_str(),
                  Trimmed(r.TransmittedText).c_str(), Trimmed(r.DBmText).c_str(),
-                 reading.Alarm ? "yes" : "no");
+                 reading.Alarm ? "yes" : "no", r.Implausible ? " implausible" : "");
   }
   std::fflush(io.out);
 }
@@ -88,8 +88,35 @@ bool PrintAlarms(const CliStreams& io, const std::vector<TAlarmEvent>& events) {
   return tripped;
 }
 
+// Counts the readings no monitor can measure and says how many there were when reading
+// ends, however it ends: a cable or converter fault shows as a pattern, not one line.
+class ImplausibleCount {
+ public:
+  explicit ImplausibleCount(const CliStreams& io) : io_(io) {}
+  ~ImplausibleCount() {
+    if (count_ == 0) return;
+    std::fprintf(io_.err,
+                 "%ld of %ld readings were implausible (a negative power or more reflected "
+                 "than forward power): check the monitor's cabling and calibration.\n",
+                 count_, taken_);
+    std::fflush(io_.err);
+  }
+  ImplausibleCount(const ImplausibleCount&) = delete;
+  ImplausibleCount& operator=(const ImplausibleCount&) = delete;
+  void Add(const TMonitorReading& reading) {
+    ++taken_;
+    if (IsImplausibleReading(reading.Forward, reading.Reflected)) ++count_;
+  }
+
+ private:
+  const CliStreams& io_;
+  long taken_ = 0;
+  long count_ = 0;
+};
+
 int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   Interrupt interrupt;
+  ImplausibleCount implausible(io);
   AlarmEvaluator alarms(o.alarmLevels);
   if (o.csv) {
     std::fprintf(io.out, "%s\n", kReadingCsvHeader);
@@ -109,6 +136,7 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
     try {
       const TMonitorReading reading = TakeReading(line.Monitor());
       PrintReading(io, o.csv, reading, line.Monitor().FullScale());
+      implausible.Add(reading);
       ++taken;
       if (o.alarms &&
           PrintAlarms(io, alarms.Reading(QDateTime::currentMSecsSinceEpoch(), reading)) &&

@@ -1,5 +1,7 @@
 #include "app/cli/CliOptions.h"
 
+#include "monitor/VSWRMon.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -20,7 +22,8 @@ const char* const kCliUsage =
     "                             one line per reading, every SECONDS (0.5), COUNT times or\n"
     "                             until interrupted; --csv prints a header and CSV lines:\n"
     "                             time,forward_w,reflected_w,vswr,return_loss_db,rho,\n"
-    "                             transmitted_pct,dbm,alarm\n"
+    "                             transmitted_pct,dbm,alarm,implausible (1: a negative\n"
+    "                             power or more reflected than forward; counted at the end)\n"
     "    alarm options: --vswr-above VSWR, --reflected-above WATTS, --forward-below WATTS\n"
     "                   (while keyed: forward power above --keyed-above WATTS, default 0),\n"
     "                   --delay SECONDS (a condition must last this long), --exit-on-alarm\n"
@@ -32,7 +35,8 @@ const char* const kCliUsage =
     "  settings                   every setting as key=value, one a line\n"
     "  set KEY=VALUE ...          writes settings (Booleans 0/1); keys as \"settings\" prints\n"
     "  fullscale [WATTS]          prints the full scale in watts; with WATTS stores it first\n"
-    "                             (the monitor then reports 1.25 x WATTS in its readings)\n"
+    "                             (0.001 to 1000000; the monitor then reports 1.25 x WATTS\n"
+    "                             in its readings)\n"
     "  eeprom ADDR [VALUE]        reads or writes one EEPROM word (decimal or 0x hex)\n"
     "  reset-alarm                resets the monitor's alarm\n"
     "  calibrate zero|forward|reflected\n"
@@ -53,9 +57,12 @@ const char* const kCliUsage =
 
 namespace {
 
-// A bound as a person writes it: "0.001", "14.0625", "1e+30".
+// A bound as a person writes it: "0.001", "14.0625", "1000000".
 std::string Written(double value) {
   char text[64];
+  if (value == std::floor(value) && std::fabs(value) < 1e15)
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr);
   return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
@@ -211,7 +218,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
   } else if (name == "fullscale") {
     o.command = Command::FullScale;
     if (rest.size() > 1) throw UsageError("fullscale takes at most one argument");
-    if (rest.size() == 1) o.fullScaleWatts = ParseReal("fullscale", rest[0], 0.001, 1e30);
+    if (rest.size() == 1)
+      o.fullScaleWatts = ParseReal("fullscale", rest[0], 0.001, TVSWR_Monitor::kMaxFullScaleWatts);
   } else if (name == "eeprom") {
     o.command = Command::Eeprom;
     if (rest.empty() || rest.size() > 2) throw UsageError("eeprom needs ADDR [VALUE]");

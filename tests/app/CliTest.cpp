@@ -26,6 +26,7 @@ namespace {
 using ::testing::Contains;
 using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::Eq;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -139,9 +140,10 @@ TEST_F(CliTest, ReadPrintsDerivedQuantitiesAsCsvOrText) {
   const std::vector<std::string> lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 4u) << r.out;
   EXPECT_EQ(lines[0],
-            "time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm");
+            "time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm,"
+            "implausible");
   const QRegularExpression csv(
-      R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},100,1,1\.22,-20\.00,0\.10,99\.01,50\.0,0$)");
+      R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},100,1,1\.22,-20\.00,0\.10,99\.01,50\.0,0,0$)");
   for (size_t i = 1; i < lines.size(); ++i)
     EXPECT_TRUE(csv.match(QString::fromStdString(lines[i])).hasMatch()) << lines[i];
 
@@ -157,6 +159,20 @@ TEST_F(CliTest, ReadPrintsDerivedQuantitiesAsCsvOrText) {
   EXPECT_THAT(r.out, HasSubstr(" forward=1.500 KW reflected=0.0200 KW "));
   r = Cli({"read", "-n", "1", "--csv"});
   EXPECT_THAT(r.out, HasSubstr(",1500,20,"));
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, ReadingsWithMoreReflectedThanForwardPowerAreFlaggedAndCounted) {
+  StartSim({"--full-scale", "625", "--forward", "10", "--reflected", "40", "--noise", "0"});
+  Result r = Cli({"read", "-n", "2", "-i", "0.1", "--csv"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u) << r.out;
+  EXPECT_THAT(lines[1], HasSubstr(",99.99,0.00,1.00,20.00,40.0,"));
+  EXPECT_THAT(lines[1], EndsWith(",1"));
+  EXPECT_THAT(r.err, HasSubstr("2 of 2 readings were implausible"));
+  r = Cli({"read", "-n", "1"});
+  EXPECT_THAT(r.out, EndsWith(" implausible\n"));
 }
 
 TEST_F(CliTest, SettingsAreWrittenAndReadBack) {
@@ -209,7 +225,7 @@ TEST_F(CliTest, NumbersUseAPointUnderADecimalCommaLocale) {
   Result r = Cli({"read", "-n", "1", "--csv"}, "", german);
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_EQ(Lines(r.out).size(), 2u) << r.out;
-  EXPECT_EQ(QString::fromStdString(Lines(r.out)[1]).count(','), 8) << Lines(r.out)[1];
+  EXPECT_EQ(QString::fromStdString(Lines(r.out)[1]).count(','), 9) << Lines(r.out)[1];
   EXPECT_THAT(Lines(r.out)[1], HasSubstr(",62.5,2.5,1.50,"));
 
   EXPECT_EQ(Cli({"set", "ptt_delay=1.5"}, "", german).status, 0);
@@ -395,8 +411,13 @@ TEST_F(CliTest, OptionsTakeTheirValueAfterAnEqualsSign) {
 }
 
 TEST_F(CliTest, OutOfRangeMessagesGiveTheBoundsAsWritten) {
-  EXPECT_THAT(Plain({"fullscale", "1e31"}).err,
-              HasSubstr("fullscale: '1e31' is not a number from 0.001 to 1e+30\n"));
+  // Nothing beyond the meter's ranges (600 kW at most) reaches the monitor's EEPROM.
+  for (const char* watts : {"1e30", "1000001"}) {
+    const Result r = Plain({"fullscale", watts});
+    EXPECT_EQ(r.status, 2) << watts;
+    EXPECT_THAT(r.err, HasSubstr("fullscale: '" + std::string(watts) +
+                                 "' is not a number from 0.001 to 1000000\n"));
+  }
   EXPECT_THAT(Plain({"set", "ptt_delay=15"}).err,
               HasSubstr("ptt_delay: '15' is not a number from 0 to 14.0625\n"));
 }

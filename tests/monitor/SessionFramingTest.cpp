@@ -68,6 +68,23 @@ TEST_F(SessionTest, FailedIdentificationLeavesNoModelAndTheDate1980) {
   EXPECT_TRUE(port.sent().empty());
 }
 
+TEST_F(SessionTest, StrayBytesBeforeTheIdentificationAreDroppedUpToAnAcceptedModel) {
+  for (const std::string stray : {"\xff", ">", "\r\n>x"}) {
+    port.AnswerInChunks({{stray + IdReply("KRFMON03", "03/15/10").substr(0, 40 - stray.size()), 0},
+                         {IdReply("KRFMON03", "03/15/10").substr(40 - stray.size()), 20}});
+    EXPECT_TRUE(monitor.Identify()) << stray;
+    EXPECT_EQ(monitor.ModelId(), "KRFMON03");
+    EXPECT_EQ(DateToIso(monitor.FirmwareDate()), "2010-03-15");
+    EXPECT_EQ(buffer.Count(), 0);
+  }
+  // Without an accepted model anywhere the reply fails as it came.
+  const std::string unknown = "x" + IdReply("ACME0001", "05/06/07").substr(0, 39);
+  port.Answer(unknown);
+  EXPECT_EQ(MessageOf([&] { monitor.Identify(); }),
+            "Unexpected result" + unknown + " in CommandI.");
+  EXPECT_EQ(monitor.ModelId(), "");
+}
+
 TEST_F(SessionTest, ReplyArrivingInPiecesIsAssembled) {
   port.AnswerInChunks({{"KRFMON03", 30}, {"06/0", 20}, {"1/12", 1}, {std::string(24, ' '), 40}});
   EXPECT_TRUE(monitor.Identify());

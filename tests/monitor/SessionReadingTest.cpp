@@ -208,6 +208,10 @@ TEST_F(SessionTest, FullScaleIsStoredAsMantissaAndDecimalExponent) {
 TEST_F(SessionTest, FullScaleThatCannotBeStoredIsRefusedBeforeAnythingIsSent) {
   for (double watts : {0.0, -5.0, 0.0001, std::nan(""), HUGE_VAL})
     EXPECT_EQ(MessageOf([&] { monitor.SetFullScale(watts); }), "Invalid full scale power") << watts;
+  for (double watts : {1e6 + 1, 1e30})
+    EXPECT_EQ(MessageOf([&] { monitor.SetFullScale(watts); }),
+              "Invalid full scale power: at most 1000000 W (1 MW)")
+        << watts;
   EXPECT_TRUE(port.sent().empty());
 }
 

@@ -242,6 +242,37 @@ TEST(ProfileFileTest, AFailedReplacementLeavesTheOldFileIntactAndNoTemporaryFile
   EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"a.ini"});
 }
 
+TEST(ProfileFileTest, TemporariesLeftByAKilledSaveGoAtTheNextSaveAndNothingElseDoes) {
+  TempDir dir;
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);  // a writer that is gone
+  const std::string dead = std::to_string(child);
+  const std::string own = std::to_string(getpid());
+  const std::vector<std::string> stale = {".a.ini.tmp-" + dead + "-0", ".a.ini.tmp-" + dead + "-7",
+                                          ".a.ini.tmp-1-3"};
+  const std::vector<std::string> kept = {
+      ".a.ini.tmp-1-4",  // a live writer's, fresh: it may be about to rename it
+      ".a.ini.tmp-" + own + "-999",
+      ".a.ini.tmp-" + dead + "-x",
+      ".a.ini.tmp-" + dead,
+      ".b.ini.tmp-" + dead + "-0",
+      "a.ini.tmp-" + dead + "-0",
+      ".a.ini.tmp-" + dead + "-0~"};
+  for (const auto& names : {stale, kept})
+    for (const std::string& name : names) WriteFile(dir / name, "[Half]\n");
+  // A live writer's temporary a minute old was abandoned (the pid went to someone else).
+  std::filesystem::last_write_time(
+      dir / ".a.ini.tmp-1-3",
+      std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
+  ProfileFile(dir / "a.ini").WriteInteger("S", "K", 1);
+  std::vector<std::string> expected = kept;
+  expected.push_back("a.ini");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(DirectoryNames(dir.path()), expected);
+}
+
 TEST(ProfileFileTest, ReplacementKeepsPermissionsAndFollowsSymbolicLinks) {
   TempDir dir;
   WriteFile(dir / "real.ini", "[Window]\nTop=5\n");

@@ -162,6 +162,56 @@ TEST(SimLineTest, HangingUpDropsTheLineAndTheDevice) {
   }
 }
 
+TEST(SimLineTest, UnpluggedMonitorIsPluggedInAgainBehindTheSameLink) {
+  QTemporaryDir dir;
+  const std::string link = dir.filePath("sim-port").toStdString();
+  SimProcess sim;
+  PtyClient first(sim.Start({"--link", link}));
+  sim.HangUp();
+  first.Read(1, 300ms);
+  EXPECT_TRUE(first.HungUp());
+  EXPECT_FALSE(Exists(link));
+  sim.Plug();
+  ASSERT_TRUE(Exists(link));
+  PtyClient second(link);
+  EXPECT_EQ(second.Ask("I", 40), kIdentification);
+}
+
+TEST(SimLineTest, LineNoiseGarblesRepliesAndBurstsComeUnasked) {
+  struct Row {
+    std::vector<std::string> args;
+    bool (*fits)(const std::string& reply);
+  };
+  const Row rows[] = {
+      {{"--truncate-chance", "1"}, [](const std::string& r) { return r.size() < 40; }},
+      {{"--overlong-chance", "1"},
+       [](const std::string& r) { return r.size() > 40 && r.substr(0, 40) == kIdentification; }},
+      {{"--burst-chance", "1"},
+       [](const std::string& r) { return r.size() > 40 && r.ends_with(kIdentification); }},
+  };
+  for (const Row& row : rows) {
+    SimProcess sim;
+    PtyClient line(sim.Start(row.args));
+    line.Send("I");
+    const std::string reply = line.Read(200, 300ms);
+    EXPECT_TRUE(row.fits(reply)) << row.args[0] << ": " << reply.size() << " bytes";
+  }
+  SimProcess sim;
+  PtyClient line(sim.Start({"--jitter-ms", "400", "--seed", "3"}));
+  sim.Burst(100);
+  EXPECT_EQ(line.Read(200, 300ms).size(), 100u);
+  // Random delays up to 400 ms: some replies come later than others, all come.
+  std::vector<Clock::duration> waits;
+  for (int i = 0; i < 6; ++i) {
+    const auto start = Clock::now();
+    ASSERT_EQ(line.Ask("A", 1), "A");
+    waits.push_back(Clock::now() - start);
+  }
+  EXPECT_GT(
+      *std::max_element(waits.begin(), waits.end()) - *std::min_element(waits.begin(), waits.end()),
+      50ms);
+}
+
 TEST(SimLineTest, TranscriptHoldsEachCommandOnceAndEveryReply) {
   SimProcess sim;
   PtyClient line(sim.Start({"--noise", "0", "--model", "KRFMON01"}));

@@ -55,18 +55,24 @@ TEST(Readout, WorkedExamples) {
   struct Row {
     double forward, reflected;
     const char *rho, *returnLoss, *vswr, *transmitted, *dbm;
+    bool implausible;
   };
   const Row rows[] = {
-      {100, 1, "0.10", "-20.00", "1.22", "99.01", "50.0"},
-      {100, 0, "0.00", "-40.00", "1.02", "100.00", "50.0"},
-      {0, 0, "1.00", "0.00", "99.99", "0.00", "0.0"},
-      {50, 50, "1.00", "0.00", "99.99", "50.00", "47.0"},
-      {10, 40, "1.00", "0.00", "99.99", "20.00", "40.0"},
-      {0, 3, "1.00", "0.00", "99.99", "0.00", "0.0"},
-      {-2, 0, "0.00", "-40.00", "1.02", "100.00", "0.0"},
-      {-2, 1, "1.00", "0.00", "99.99", "200.00", "0.0"},  // negative ratio
-      {-1, 1, "1.00", "0.00", "99.99", "0.00", "0.0"},    // F + R = 0
-      {1e-300, 1e300, "1.00", "0.00", "99.99", "0.00", "-2970.0"},
+      {100, 1, "0.10", "-20.00", "1.22", "99.01", "50.0", false},
+      {100, 0, "0.00", "-40.00", "1.02", "100.00", "50.0", false},
+      {0, 0, "1.00", "0.00", "99.99", "0.00", "0.0", false},
+      {50, 50, "1.00", "0.00", "99.99", "50.00", "47.0", false},
+      {10, 40, "1.00", "0.00", "99.99", "20.00", "40.0", true},
+      {0, 3, "1.00", "0.00", "99.99", "0.00", "0.0", true},
+      // A negative power yields neither a share above 100 % nor a VSWR of its own.
+      {-2, 0, "1.00", "0.00", "99.99", "0.00", "0.0", true},
+      {-2, 1, "1.00", "0.00", "99.99", "0.00", "0.0", true},
+      {-1, 1, "1.00", "0.00", "99.99", "0.00", "0.0", true},
+      {100, -1, "1.00", "0.00", "99.99", "0.00", "50.0", true},
+      {-50, 12.5, "1.00", "0.00", "99.99", "0.00", "0.0", true},
+      {-100, -1, "1.00", "0.00", "99.99", "0.00", "0.0", true},
+      {100, std::nan(""), "1.00", "0.00", "99.99", "0.00", "50.0", true},
+      {1e-300, 1e300, "1.00", "0.00", "99.99", "0.00", "-2970.0", true},
   };
   for (const Row& r : rows) {
     const TReadout out = DeriveReadout(r.forward, r.reflected, 625);
@@ -76,6 +82,8 @@ TEST(Readout, WorkedExamples) {
     EXPECT_EQ(Trim(out.VSWRText).value, r.vswr) << where;
     EXPECT_EQ(Trim(out.TransmittedText).value, r.transmitted) << where;
     EXPECT_EQ(Trim(out.DBmText).value, r.dbm) << where;
+    EXPECT_EQ(out.Implausible, r.implausible) << where;
+    EXPECT_EQ(DeriveVSWR(r.forward, r.reflected), out.VSWR) << where;
     for (const auto* text :
          {&out.RhoText, &out.ReturnLossText, &out.VSWRText, &out.TransmittedText})
       EXPECT_EQ(text->size(), 10u) << where;

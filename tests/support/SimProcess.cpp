@@ -145,6 +145,14 @@ void SimProcess::HangUp() {
   Control("hangup");
 }
 
+void SimProcess::Plug() {
+  Control("plug");
+}
+
+void SimProcess::Burst(int bytes) {
+  Control("burst " + std::to_string(bytes));
+}
+
 int SimProcess::Stop() {
   if (!process_ || process_->state() == QProcess::NotRunning) return -1;
   process_->terminate();

@@ -58,8 +58,10 @@ class SimProcess {
   void SetForward(double watts);
   void SetReflected(double watts);
   void SetFullScale(double watts);
-  void PowerCycle();  // the monitor loads what was written to its EEPROM
-  void HangUp();      // the monitor is unplugged: the line drops and the device disappears
+  void PowerCycle();      // the monitor loads what was written to its EEPROM
+  void HangUp();          // the monitor is unplugged: the line drops and the device disappears
+  void Plug();            // ... and plugged in again: a new device behind the same --link
+  void Burst(int bytes);  // random bytes on the line, unasked
 
   // SIGTERM and wait; returns the exit code (-1 when it crashed or had to be killed).
   int Stop();

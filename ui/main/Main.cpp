@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 
 #include "monitor/Buffer.h"
@@ -145,7 +146,10 @@ void TFormMain::ReadSettings() {
   move(MainWindowPosition(left, top, QSize(clientWidth_, clientHeightWithMeter_), screens.Primary,
                           screens.All));
 
-  ComObj_->SetComNumber(static_cast<uint16_t>(ini.ReadInteger("Communication", "ComPort", 1)));
+  // A number the port cannot hold would wrap (-5 became port 65531) and be saved so: such a
+  // setting reads as the default.
+  const int port = ini.ReadInteger("Communication", "ComPort", 1);
+  ComObj_->SetComNumber(static_cast<uint16_t>(port >= 0 && port <= UINT16_MAX ? port : 1));
   mnuViewMeter->setChecked(ini.ReadBool("Meter", "Visible", false));
   ReadTrendSettings(ini);
   const int range = ini.ReadInteger("Meter", "Range", 5);

@@ -148,8 +148,11 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // One of kPollingIntervalsMs; polling runs at it from the next tick.
   void SetPollingInterval(int ms);
   int PollingInterval() const { return pollingIntervalMs_; }
-  // The status line shown while logging: what went wrong and how many readings were lost.
+  // The status line, shown while logging or once a reading was implausible: what went wrong,
+  // how many readings were lost, how many were implausible.
   QString StatusText() const;
+  // Readings from the monitor with a negative power or more reflected than forward power.
+  qint64 ImplausibleCount() const { return implausibleCount_; }
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
@@ -181,8 +184,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // --- State ------------------------------------------------------------------------------
   bool Continuous() const { return Continuous_; }
   bool Connected() const { return Connected_; }
-  // Continuous polling stopped because the device went away: the window watches for the
-  // device to come back and then reconnects and polls again by itself.
+  // The device went away (while polling, or noticed while idle): the window watches for the
+  // device to come back and then reconnects, and polls again if it was polling, by itself.
   bool WaitingForDevice() const;
   int32_t CommFailCount() const { return CommFailCount_; }
   int32_t BufferEmptyCount() const { return BufferEmptyCount_; }
@@ -336,8 +339,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void QueueCommand(uint8_t code);
   // Connects unless connected to a device that is still there.
   void EnsureConnected();
-  // The device went away while polling: let the port go and watch for the device.
-  void WatchForLostDevice();
+  // The device went away: let the port go, grey the read-outs and watch for the device;
+  // once it is back, reconnect, and poll again when resumePolling.
+  void WatchForLostDevice(bool resumePolling);
   void StopWatchingForDevice();
   void tmrDeviceWatchTimer();
   // From the polling tick, once the device is back: reconnect and poll again.
@@ -398,6 +402,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   qint64 trendSpanMs_ = 600'000;
 
   bool readoutsStale_ = false;
+  bool readingImplausible_ = false;  // the read-outs show an implausible reading
+  qint64 implausibleCount_ = 0;
   const Clock* clock_ = &SystemClock();
   PeakHold Peak_;
   double peakFullScale_ = 625.0;  // the unit of the PEP read-out follows the read-outs'
@@ -408,8 +414,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   int pollingIntervalMs_ = kDefaultPollingIntervalMs;
   std::optional<TDeviceNode> lostNode_;  // the node last seen at the lost device's path
   int watchTicksSinceAttempt_ = 0;
-  bool resumeDue_ = false;  // the device is back: the next idle tick reconnects
-  QString connectionNote_;  // shown in place of the model while it applies
+  bool resumeDue_ = false;      // the device is back: the next idle tick reconnects
+  bool resumePolling_ = false;  // ... and polls again: it was lost while polling
+  QString connectionNote_;      // shown in place of the model while it applies
 
   int tickDepth_ = 0;
   bool closePending_ = false;  // the window is to close once the running tick ends

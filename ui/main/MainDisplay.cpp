@@ -31,6 +31,10 @@ void TFormMain::DisplayReading(double forward, double reflected) {
   editDBm1->setText(QString::fromStdString(readout.DBmText));
   editDBM->setText(QString::fromStdString(readout.DBmText));
   SetReadoutsStale(false);
+  if (readout.Implausible != readingImplausible_) {
+    readingImplausible_ = readout.Implausible;
+    UpdateStatusBar();
+  }
 }
 
 void TFormMain::SetReadoutsStale(bool stale) {

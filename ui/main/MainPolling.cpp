@@ -16,6 +16,7 @@
 #include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
+#include "station/Readout.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
@@ -68,6 +69,8 @@ void TFormMain::Timer1Timer() {
       ContinuousReading();
     else if (resumeDue_)
       ResumeWithReturnedDevice();
+    else if (Connected_ && ComObj_->DeviceLost())
+      WatchForLostDevice(false);  // unplugged while idle: say so rather than look connected
   } catch (...) {
     // Failures that a command leaves to the application (an alarm reset that failed, the
     // options that could not be read) are shown before the timer runs again.
@@ -114,6 +117,7 @@ void TFormMain::ReadAndShow() {
     Monitor_->GetReading(reading);
   }
   SetAlarmIndicator(reading.Alarm);
+  if (IsImplausibleReading(reading.Forward, reading.Reflected)) ++implausibleCount_;
   DisplayReading(reading.Forward, reading.Reflected);
   RecordReading(reading);
 }
@@ -138,7 +142,7 @@ void TFormMain::ContinuousReading() {
     RecordGap();
     StopContinuous();
     if (ComObj_->DeviceLost())
-      WatchForLostDevice();  // said in the status area; a box would hold up the resumption
+      WatchForLostDevice(true);  // said in the status area; a box would hold up the resumption
     else
       ShowMessage(QString::fromStdString(e.message()));
   } catch (const std::exception& e) {
@@ -207,7 +211,10 @@ bool TFormMain::WaitingForDevice() const {
   return tmrDeviceWatch->isActive() || resumeDue_;
 }
 
-void TFormMain::WatchForLostDevice() {
+void TFormMain::WatchForLostDevice(bool resumePolling) {
+  // The read-outs show the last reading taken, not the monitor's present state.
+  SetReadoutsStale(true);
+  resumePolling_ = resumePolling;
   // Let go of the node at once: an adapter plugged in again gets its old name only when
   // nobody holds the old one.
   try {
@@ -248,6 +255,7 @@ void TFormMain::tmrDeviceWatchTimer() {
 
 void TFormMain::ResumeWithReturnedDevice() {
   resumeDue_ = false;
+  if (Connected_) return;  // a command has reconnected meanwhile
   try {
     ConnectMonitor();
   } catch (const std::exception&) {
@@ -267,6 +275,7 @@ void TFormMain::ResumeWithReturnedDevice() {
   }
   connectionNote_ = tr("reconnected");
   UpdateConnectionLabel();
+  if (!resumePolling_) return;
   mnuCommands_R->setChecked(true);
   spdbtnContinuous->setChecked(true);
   Continuous_ = true;

@@ -248,12 +248,21 @@ void TFormMain::LogNotify(bool, const std::string& message) {
 }
 
 QString TFormMain::StatusText() const {
-  if (!Log_) return {};
+  QString text;
+  if (readingImplausible_)
+    text = tr("Implausible reading: a negative power or more reflected than forward power.");
+  if (implausibleCount_ > 0)
+    text += (text.isEmpty() ? QString() : QStringLiteral(" ")) +
+            tr("Implausible readings so far: %1.").arg(implausibleCount_);
+  const auto add = [&text](const QString& part) {
+    return text.isEmpty() ? part : part + QStringLiteral("  ") + text;
+  };
+  if (!Log_) return text;
   if (Log_->Failing())
-    return logProblem_ + tr(" Readings not logged so far: %1.").arg(Log_->NotLogged());
-  if (!logProblem_.isEmpty()) return logProblem_;
+    return add(logProblem_ + tr(" Readings not logged so far: %1.").arg(Log_->NotLogged()));
+  if (!logProblem_.isEmpty()) return add(logProblem_);
   const QString name = QFileInfo(QString::fromStdString(Log_->FileFor(NowMs()))).fileName();
-  return tr("Logging readings to %1.").arg(name);
+  return add(tr("Logging readings to %1.").arg(name));
 }
 
 int TFormMain::StatusBarHeight() const {
@@ -261,7 +270,9 @@ int TFormMain::StatusBarHeight() const {
 }
 
 void TFormMain::UpdateStatusBar() {
-  if (!Log_ && !statusBar_) return;  // never logged: the window stays as designed
+  // Nothing to say so far: the window stays as designed.
+  const bool shown = Log_ != nullptr || implausibleCount_ > 0 || readingImplausible_;
+  if (!shown && !statusBar_) return;
   if (!statusBar_) {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("StatusBar"));
@@ -270,7 +281,6 @@ void TFormMain::UpdateStatusBar() {
   }
   const QString text = StatusText();
   if (statusBar_->currentMessage() != text) statusBar_->showMessage(text);
-  const bool shown = Log_ != nullptr;
   if (statusBar_->isHidden() == shown) {
     statusBar_->setVisible(shown);
     PlacePanels(MeterShown());  // the window grows or shrinks by the status line

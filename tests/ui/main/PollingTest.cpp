@@ -192,7 +192,7 @@ TEST_F(LostDeviceTest, TriggerReachesTheMonitorAgainOnceItsDeviceIsBack) {
   TFormMain& f = Open();
   ASSERT_TRUE(f.Connected());
   sim.HangUp();
-  ASSERT_TRUE(WaitUntil([&] { return f.ComObj().DeviceLost(); }));
+  ASSERT_TRUE(WaitUntil([&] { return f.ComObj().DeviceLost() || f.WaitingForDevice(); }));
   StartAt(back);
   f.mnuCommands_T->trigger();
   ASSERT_TRUE(WaitUntil([&] { return Count(back, "T") == 1 && !f.TickRunning(); }));
@@ -200,6 +200,25 @@ TEST_F(LostDeviceTest, TriggerReachesTheMonitorAgainOnceItsDeviceIsBack) {
   EXPECT_EQ(back.ReceivedCommands(), (std::vector<std::string>{"I", "7", "T"}));
   ExpectWorkedExample(f);
   EXPECT_EQ(f.lblConnection->text(), "COM1  KRFMON03");
+}
+
+TEST_F(LostDeviceTest, DeviceLostWhileIdleIsShownAndReconnectedWithoutPolling) {
+  TFormMain& f = Open();
+  f.mnuCommands_T->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return Count(sim, "T") == 1 && !f.TickRunning(); }));
+  EXPECT_FALSE(f.ReadoutsStale());
+  sim.HangUp();
+  ASSERT_TRUE(WaitUntil([&] { return f.lblConnection->text() == "COM1  device lost"; }));
+  EXPECT_TRUE(f.ReadoutsStale()) << "the last reading is not the monitor's present state";
+  EXPECT_FALSE(f.Connected());
+  EXPECT_TRUE(f.WaitingForDevice());
+
+  StartAt(back);
+  ASSERT_TRUE(WaitUntil([&] { return f.Connected(); }, std::chrono::seconds(10)));
+  EXPECT_EQ(f.lblConnection->text(), "COM1  reconnected");
+  EXPECT_FALSE(f.Continuous()) << "it was not polling before";
+  EXPECT_EQ(back.ReceivedCommands(), (std::vector<std::string>{"I"}));
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(LostDeviceTest, ContinuousPollingResumesByItselfWhenTheDeviceComesBack) {

@@ -120,6 +120,18 @@ TEST_F(StartupTest, WindowStoredOffScreenOpensOnTheScreenAndIsSavedThere) {
   }
 }
 
+TEST_F(StartupTest, PortNumberOutOfRangeReadsAsTheDefaultAndIsSavedSo) {
+  StartSim();
+  for (const char* stored : {"-5", "65536", "0x7FFFFFFF"}) {
+    ProfileFile(iniPath).WriteString("Communication", "ComPort", stored);
+    TFormMain& f = Open();
+    EXPECT_EQ(f.ComObj().ComNumber(), 1) << stored;
+    EXPECT_TRUE(f.Connected()) << stored;
+    CloseWindow();
+    EXPECT_EQ(ProfileFile(iniPath).ReadString("Communication", "ComPort", ""), "1") << stored;
+  }
+}
+
 TEST_F(StartupTest, StoredRangeSelectsItemAndDialScale) {
   struct Row {
     int stored;

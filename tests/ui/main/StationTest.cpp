@@ -120,6 +120,30 @@ TEST_F(StationTest, PollingIntervalIsChosenFromTheMenuKeptAndKeptAfterCalibratio
   EXPECT_EQ(ProfileFile(iniPath).ReadInteger("Station", "PollingInterval", 0), 2000);
 }
 
+TEST_F(StationTest, ImplausibleReadingsAreShownAsSentMarkedAndCounted) {
+  const std::string device = sim.Start({"--noise", "0", "--forward", "10", "--reflected", "40"});
+  AddSettings("[Ports]\nCOM1=" + device + "\n[Communication]\nComPort=1\n");
+  TFormMain& f = Open();
+  const auto trigger = [&] {
+    f.mnuCommands_T->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return f.CmdList()->Count() == 0 && !f.TickRunning(); }));
+  };
+  trigger();
+  trigger();
+  EXPECT_EQ(f.Edit_Reverse_Power->text().trimmed(), "40.00");
+  EXPECT_EQ(f.Edit_Transmited_Power->text().trimmed(), "20.00");
+  EXPECT_EQ(f.ImplausibleCount(), 2);
+  EXPECT_FALSE(f.statusBar()->isHidden());
+  EXPECT_TRUE(f.StatusText().startsWith("Implausible reading:")) << f.StatusText().toStdString();
+  EXPECT_TRUE(f.StatusText().contains("so far: 2.")) << f.StatusText().toStdString();
+
+  // A sane reading clears the mark; the count stays in sight.
+  sim.SetReflected(1);
+  trigger();
+  EXPECT_EQ(f.StatusText(), "Implausible readings so far: 2.");
+  EXPECT_EQ(f.ImplausibleCount(), 2);
+}
+
 TEST_F(StationTest, LoggingWritesHeaderAndRowsAndGoesOnAcrossAPortChange) {
   SimProcess second;
   const std::string first = sim.Start({"--noise", "0"});
@@ -147,7 +171,7 @@ TEST_F(StationTest, LoggingWritesHeaderAndRowsAndGoesOnAcrossAPortChange) {
   const QStringList lines = Lines(path);
   EXPECT_EQ(lines[0], QString::fromLatin1(kReadingCsvHeader));
   EXPECT_EQ(lines.count(QString::fromLatin1(kReadingCsvHeader)), 1);
-  for (const QString& row : lines.mid(1)) EXPECT_EQ(row.count(','), 8) << row.toStdString();
+  for (const QString& row : lines.mid(1)) EXPECT_EQ(row.count(','), 9) << row.toStdString();
   EXPECT_TRUE(messages.empty());
 
   f.mnuFileLog->trigger();  // stops logging

@@ -14,3 +14,9 @@ add_test(NAME main.ScreenshotUnderXvfb
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/screenshot.sh ${CMAKE_BINARY_DIR}/bin
           ${CMAKE_BINARY_DIR}/artifacts)
 set_tests_properties(main.ScreenshotUnderXvfb PROPERTIES LABELS main TIMEOUT 120)
+
+# A short run of the unplug/replug harness: the program (under Xvfb) and the command-line
+# tool against the simulator, five cycles of two seconds unplugged each.
+add_test(NAME reliability.UnplugReplug
+  COMMAND ${PROJECT_SOURCE_DIR}/bench/reliability/unplug.sh ${CMAKE_BINARY_DIR} 5 2)
+set_tests_properties(reliability.UnplugReplug PROPERTIES LABELS reliability TIMEOUT 180)
