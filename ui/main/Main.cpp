@@ -22,6 +22,7 @@
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
+#include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
@@ -70,6 +71,7 @@ TFormMain::TFormMain(QWidget* parent)
 
   CreateControls();
   CreateMenu();
+  CreateAlarms();
   // Menu shortcuts come before the keys a focused line edit would claim (Ctrl+C, Ctrl+A).
   qApp->installEventFilter(this);
   Timer1->start();
@@ -150,6 +152,7 @@ void TFormMain::ReadSettings() {
   const int range = ini.ReadInteger("Meter", "Range", 5);
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
+  LoadAlarmSettings(ini);
 }
 
 void TFormMain::ApplyInitialRange() {
@@ -302,6 +305,7 @@ void TFormMain::FormClose() {
   Timer2->stop();
   tmrDeviceWatch->stop();
   tmrPeak->stop();
+  alarms_->Shutdown();
   WriteSettings();
   // A window of the main window's goes with it.
   if (trendWindow_) trendWindow_->hide();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -18,6 +19,7 @@
 #include "monitor/VSWRMon.h"
 #include "platform/ProfileFile.h"
 #include "station/Readout.h"
+#include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
@@ -49,6 +51,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   const qint64 now = NowMs();
   const THistoryReading kept = HistoryReadingOf(reading);
   History_.Append(now, kept);
+  alarms_->Reading(reading);
   Stats_.Add(now, kept);
   if (trendWindow_) {
     trendWindow_->SetFullScale(Monitor_->FullScale());
@@ -248,6 +251,14 @@ void TFormMain::LogNotify(bool, const std::string& message) {
 }
 
 QString TFormMain::StatusText() const {
+  QStringList parts = AlarmStatus();
+  // What sounds comes first, then the log, then the alarms' messages.
+  if (const QString log = LogStatusText(); !log.isEmpty())
+    parts.insert(alarms_ && alarms_->Sounding() ? 1 : 0, log);
+  return parts.join(QStringLiteral("  "));
+}
+
+QString TFormMain::LogStatusText() const {
   if (!Log_) return {};
   if (Log_->Failing())
     return logProblem_ + tr(" Readings not logged so far: %1.").arg(Log_->NotLogged());
@@ -261,16 +272,20 @@ int TFormMain::StatusBarHeight() const {
 }
 
 void TFormMain::UpdateStatusBar() {
-  if (!Log_ && !statusBar_) return;  // never logged: the window stays as designed
+  const bool shown = Log_ != nullptr || !AlarmStatus().isEmpty();
+  if (!shown && !statusBar_) return;  // nothing to say yet: the window stays as designed
   if (!statusBar_) {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("StatusBar"));
     statusBar_->setSizeGripEnabled(false);
+    statusBar_->addPermanentWidget(alarms_->AcknowledgeButton());
     setStatusBar(statusBar_);
   }
   const QString text = StatusText();
-  if (statusBar_->currentMessage() != text) statusBar_->showMessage(text);
-  const bool shown = Log_ != nullptr;
+  if (statusBar_->currentMessage() != text) {
+    statusBar_->showMessage(text);
+    statusBar_->setToolTip(text);  // the window is narrow: the whole text on hovering
+  }
   if (statusBar_->isHidden() == shown) {
     statusBar_->setVisible(shown);
     PlacePanels(MeterShown());  // the window grows or shrinks by the status line
