@@ -123,11 +123,15 @@ int main(int argc, char** argv) {
     }
     const double play = plays.back();
     form.mnuCommandsAcknowledge->trigger();
-    // The reply that tripped it is the last reading sent before the play request.
+    // The reply that tripped it is the last reading sent before the play request. The
+    // simulator stamps a reply once its last byte is out, and on a busy machine it may be
+    // descheduled before it does while the window already reads the reply: allow half an
+    // interval of that (the next reply comes a whole interval later).
     const std::vector<TranscriptEntry> t = sim.Transcript();
     double reply = -1;
     for (const TranscriptEntry& e : t)
-      if (e.dir == "tx" && e.cmd == "T" && static_cast<double>(e.tMs) + offset <= play)
+      if (e.dir == "tx" && e.cmd == "T" &&
+          static_cast<double>(e.tMs) + offset <= play + intervalMs / 2.0)
         reply = static_cast<double>(e.tMs) + offset;
     if (reply < 0) {
       std::fprintf(stderr, "alarm_latency: no reply before the play request\n");
