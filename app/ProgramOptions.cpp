@@ -64,6 +64,10 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
       const std::string file = value();
       if (file.empty()) throw ProgramUsageError("--log needs the name of a CSV file.");
       options.logFile = file;
+    } else if (name == "--alarm-log") {
+      const std::string file = value();
+      if (file.empty()) throw ProgramUsageError("--alarm-log needs the name of a CSV file.");
+      options.alarmLogFile = file;
     } else {
       throw ProgramUsageError("Unknown option \"" + args[i] + "\". Try --help.");
     }
@@ -81,6 +85,8 @@ std::string ProgramUsage() {
          OfferedIntervals() +
          "\n"
          "  --log FILE       log every reading to the CSV file FILE\n"
+         "  --alarm-log FILE log alarm events to the CSV file FILE for this run, in place\n"
+         "                   of the alarm log named in the settings\n"
          "  -h, --help       show this text\n"
          "  -v, --version    show the program's version\n"
          "\n"

@@ -19,8 +19,9 @@ struct ProgramOptions {
   bool help = false;
   bool version = false;
   bool continuous = false;
-  std::optional<int> intervalMs;       // one of kPollingIntervalsMs
-  std::optional<std::string> logFile;  // start logging readings to this file
+  std::optional<int> intervalMs;            // one of kPollingIntervalsMs
+  std::optional<std::string> logFile;       // start logging readings to this file
+  std::optional<std::string> alarmLogFile;  // the alarm log for this run
 };
 
 // args without the program name; "--interval=MS" and "--interval MS" both work. Raises

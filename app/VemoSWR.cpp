@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
   vemo::TFormMain& main = *forms->FormMain;
   if (options.intervalMs) main.SetPollingInterval(*options.intervalMs);
   if (options.logFile) main.StartLogging(QString::fromStdString(*options.logFile), main.LogDaily());
+  if (options.alarmLogFile) main.SetAlarmLogPath(QString::fromStdString(*options.alarmLogFile));
   main.show();
   if (options.continuous) main.mnuCommands_R->trigger();
   if (!screenshot.isEmpty()) vemo::ScheduleScreenshot(main, screenshot, 3000);

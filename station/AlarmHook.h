@@ -48,6 +48,9 @@ class AlarmHook {
   // Returns at once; ignores acknowledgements.
   void Run(const TAlarmEvent& event);
 
+  // The port for hooks started from now on (the user may switch ports while running).
+  void SetPort(std::string port) { port_ = std::move(port); }
+
   bool Busy() const { return running_ || !waiting_.empty(); }
   const std::string& CommandLine() const { return commandLine_; }
 

@@ -15,7 +15,7 @@ namespace {
 TEST(ProgramOptions, AcceptsTheOfferedValuesInEitherSpelling) {
   const ProgramOptions none = ParseProgramOptions({});
   EXPECT_FALSE(none.continuous || none.help || none.version);
-  EXPECT_FALSE(none.intervalMs || none.logFile);
+  EXPECT_FALSE(none.intervalMs || none.logFile || none.alarmLogFile);
 
   const ProgramOptions all =
       ParseProgramOptions({"--continuous", "--interval", "100", "--log", "/tmp/a b.csv"});
@@ -24,6 +24,9 @@ TEST(ProgramOptions, AcceptsTheOfferedValuesInEitherSpelling) {
   EXPECT_EQ(all.logFile, "/tmp/a b.csv");
   EXPECT_EQ(ParseProgramOptions({"--interval=10000"}).intervalMs, 10000);
   EXPECT_EQ(ParseProgramOptions({"--log=x.csv"}).logFile, "x.csv");
+  EXPECT_EQ(ParseProgramOptions({"--alarm-log", "a.csv"}).alarmLogFile, "a.csv");
+  EXPECT_EQ(ParseProgramOptions({"--alarm-log=/var/a b.csv"}).alarmLogFile, "/var/a b.csv");
+  EXPECT_NE(ProgramUsage().find("--alarm-log FILE"), std::string::npos);
   EXPECT_TRUE(ParseProgramOptions({"--help"}).help);
   EXPECT_TRUE(ParseProgramOptions({"--version"}).version);
 }
@@ -43,6 +46,8 @@ TEST(ProgramOptions, RefusesWhatItCannotUseWithAMessageThatSaysWhy) {
       {{"--interval"}, "--interval needs a value"},
       {{"--log"}, "--log needs a value"},
       {{"--log="}, "--log needs the name of a CSV file"},
+      {{"--alarm-log"}, "--alarm-log needs a value"},
+      {{"--alarm-log="}, "--alarm-log needs the name of a CSV file"},
       {{"--continuous=1"}, "--continuous takes no value"},
       {{"--contiuous"}, "Unknown option \"--contiuous\""},
       {{"extra"}, "Unknown option \"extra\""},
@@ -71,9 +76,8 @@ TEST(ProgramOptions, ProgramExitsWithStatusTwoAndWritesNothingOnABadCommandLine)
     const char* stream;
   };
   const Row rows[] = {
-      {{"--interval", "7"}, 2, "stderr"},
-      {{"--bogus"}, 2, "stderr"},
-      {{"--help"}, 0, "stdout"},
+      {{"--interval", "7"}, 2, "stderr"}, {{"--bogus"}, 2, "stderr"},
+      {{"--alarm-log="}, 2, "stderr"},    {{"--help"}, 0, "stdout"},
       {{"--version"}, 0, "stdout"},
   };
   for (const Row& row : rows) {

@@ -24,6 +24,7 @@
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
+#include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
@@ -72,6 +73,7 @@ TFormMain::TFormMain(QWidget* parent)
 
   CreateControls();
   CreateMenu();
+  CreateAlarms();
   // Menu shortcuts come before the keys a focused line edit would claim (Ctrl+C, Ctrl+A).
   qApp->installEventFilter(this);
   Timer1->start();
@@ -155,6 +157,7 @@ void TFormMain::ReadSettings() {
   const int range = ini.ReadInteger("Meter", "Range", 5);
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
+  LoadAlarmSettings(ini);
 }
 
 void TFormMain::ApplyInitialRange() {
@@ -307,6 +310,7 @@ void TFormMain::FormClose() {
   Timer2->stop();
   tmrDeviceWatch->stop();
   tmrPeak->stop();
+  alarms_->Shutdown();
   WriteSettings();
   // A window of the main window's goes with it.
   if (trendWindow_) trendWindow_->hide();

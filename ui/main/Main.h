@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QRect>
+#include <QStringList>
 
 #include <cstdint>
 #include <exception>
@@ -18,6 +19,7 @@
 #include "monitor/OperatorPrompt.h"
 #include "platform/Clock.h"
 #include "serial/PortProbe.h"
+#include "station/AlarmSettings.h"
 #include "station/PeakHold.h"
 #include "station/PollingIntervals.h"
 #include "station/ReadingHistory.h"
@@ -42,6 +44,7 @@ class QToolButton;
 namespace vemo {
 
 class HelpViewer;
+class OperatorAlarms;
 class ProfileFile;
 class TBuffer;
 class TComPort;
@@ -153,6 +156,15 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QString StatusText() const;
   // Readings from the monitor with a negative power or more reflected than forward power.
   qint64 ImplausibleCount() const { return implausibleCount_; }
+
+  // --- Alarms of the program's own (MainAlarms.cpp) ---------------------------------------
+  void mnuViewAlarmSettingsClick();
+  void mnuViewAlarmHistoryClick();
+  // Silences the sounding alarms; the record stays.
+  void mnuCommandsAcknowledgeClick();
+  // The alarm log for this run, whatever the settings say (--alarm-log).
+  void SetAlarmLogPath(const QString& path);
+  OperatorAlarms& Alarms() const { return *alarms_; }
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
@@ -267,9 +279,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QAction* mnuViewOptions = nullptr;
   QAction* mnuViewDiagnostics = nullptr;
   QAction* mnuViewTrend = nullptr;
+  QAction* mnuViewAlarmSettings = nullptr;
+  QAction* mnuViewAlarmHistory = nullptr;
   QAction* mnuCommands_T = nullptr;
   QAction* mnuCommands_R = nullptr;
   QAction* mnuCommandsReset = nullptr;
+  QAction* mnuCommandsAcknowledge = nullptr;
   QAction* mnuCalZero = nullptr;
   QAction* mnuCalForward = nullptr;
   QAction* mnuCalReflected = nullptr;
@@ -348,6 +363,18 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void ResumeWithReturnedDevice();
   bool AskOkCancel(const std::string& text) override;
 
+  // Alarms (MainAlarms.cpp).
+  void CreateAlarms();
+  void LoadAlarmSettings(const ProfileFile& ini);
+  // A message about the alarms for the status area; the latest few are kept.
+  void AlarmNote(const QString& message);
+  // The alarm's part of the status area: what sounds, then the messages.
+  QStringList AlarmStatus() const;
+  // The status text of the reading log alone.
+  QString LogStatusText() const;
+  // ... and of the implausible readings.
+  QString ImplausibleStatusText() const;
+
   // Trend window (MainTrend.cpp).
   void ReadTrendSettings(const ProfileFile& ini);
   void WriteTrendSettings(ProfileFile& ini) const;
@@ -417,6 +444,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   bool resumeDue_ = false;      // the device is back: the next idle tick reconnects
   bool resumePolling_ = false;  // ... and polls again: it was lost while polling
   QString connectionNote_;      // shown in place of the model while it applies
+  std::unique_ptr<OperatorAlarms> alarms_;
+  QStringList alarmNotes_;
 
   int tickDepth_ = 0;
   bool closePending_ = false;  // the window is to close once the running tick ends

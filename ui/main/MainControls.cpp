@@ -269,6 +269,8 @@ void TFormMain::CreateMenu() {
   view->addSeparator();
   mnuViewCommPort = item(view, tr("Comm &Port"), &TFormMain::mnuViewCommPortClick);
   mnuViewOptions = item(view, tr("Monitor &Options"), &TFormMain::Options1Click);
+  mnuViewAlarmSettings = item(view, tr("&Alarm Settings…"), &TFormMain::mnuViewAlarmSettingsClick);
+  mnuViewAlarmHistory = item(view, tr("Alarm &History"), &TFormMain::mnuViewAlarmHistoryClick);
   CreateIntervalMenu(view);
   view->addSeparator();
   mnuViewDiagnostics = checkItem(view, tr("&Diagnostics"), &TFormMain::mnuViewDiagnosticsClick);
@@ -280,6 +282,9 @@ void TFormMain::CreateMenu() {
                             QKeySequence(tr("Ctrl+C")));
   mnuCommandsReset = item(commands, tr("&A - Reset Alarm"), &TFormMain::mnuCommandsResetClick,
                           QKeySequence(tr("Ctrl+A")));
+  mnuCommandsAcknowledge =
+      item(commands, tr("Ac&knowledge Alarm"), &TFormMain::mnuCommandsAcknowledgeClick,
+           QKeySequence(tr("Ctrl+K")));
   commands->addSeparator();
   QMenu* calibration = commands->addMenu(tr("Ca&libration"));
   mnuCalZero = item(calibration, tr("&Zero Offset"), &TFormMain::N0CalibrateZeroOffset1Click);

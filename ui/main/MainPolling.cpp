@@ -17,6 +17,7 @@
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
 #include "station/Readout.h"
+#include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
@@ -126,6 +127,7 @@ void TFormMain::RecordGap() {
   const qint64 now = NowMs();
   History_.AppendGap(now);
   Stats_.AddGap(now);
+  alarms_->ReadingFailed();
   if (trendWindow_) trendWindow_->DataChanged();
 }
 
@@ -183,6 +185,7 @@ void TFormMain::StartContinuous() {
     mnuCommands_R->setChecked(true);
     spdbtnContinuous->setChecked(true);
     Continuous_ = true;
+    alarms_->SetPolling(true);
   } catch (...) {
     spdbtnContinuous->setChecked(false);
     ShowFailureByClass(std::current_exception());
@@ -292,6 +295,8 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   const bool wasContinuous = Continuous_;
   Continuous_ = false;
   SetRS232Active(false);
+  // The operator is busy at the monitor: no reading is missed meanwhile.
+  if (wasContinuous) alarms_->SetPolling(false);
   try {
     EnsureConnected();
     Monitor_->DoCalibration(step, *this);
@@ -300,6 +305,7 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   }
   if (wasContinuous) {
     Continuous_ = true;
+    alarms_->SetPolling(true);
     Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
@@ -309,6 +315,8 @@ void TFormMain::ShowCalWizard() {
   const bool wasContinuous = Continuous_;
   Continuous_ = false;
   SetRS232Active(false);
+  // The operator is busy at the monitor: no reading is missed meanwhile.
+  if (wasContinuous) alarms_->SetPolling(false);
   try {
     if (dialogs_.CalWizard && !closePending_) dialogs_.CalWizard->Execute(*Monitor_);
   } catch (...) {
@@ -316,6 +324,7 @@ void TFormMain::ShowCalWizard() {
   }
   if (wasContinuous) {
     Continuous_ = true;
+    alarms_->SetPolling(true);
     Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
@@ -344,6 +353,7 @@ void TFormMain::QueueCommand(uint8_t code) {
 
 void TFormMain::mnuCommands_TClick() {
   StopWatchingForDevice();  // the user takes over: polling is not to resume by itself
+  alarms_->SetPolling(false);
   if (Continuous_) {
     StopContinuous();
     return;

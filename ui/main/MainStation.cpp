@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -18,6 +19,7 @@
 #include "monitor/VSWRMon.h"
 #include "platform/ProfileFile.h"
 #include "station/Readout.h"
+#include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
@@ -49,6 +51,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   const qint64 now = NowMs();
   const THistoryReading kept = HistoryReadingOf(reading);
   History_.Append(now, kept);
+  alarms_->Reading(reading);
   Stats_.Add(now, kept);
   if (trendWindow_) {
     trendWindow_->SetFullScale(Monitor_->FullScale());
@@ -248,21 +251,32 @@ void TFormMain::LogNotify(bool, const std::string& message) {
 }
 
 QString TFormMain::StatusText() const {
+  QStringList parts = AlarmStatus();
+  // What sounds comes first, then the log and the implausible readings, then the alarms'
+  // messages.
+  qsizetype at = alarms_ && alarms_->Sounding() ? std::min<qsizetype>(1, parts.size()) : 0;
+  for (const QString& part : {LogStatusText(), ImplausibleStatusText()})
+    if (!part.isEmpty()) parts.insert(at++, part);
+  return parts.join(QStringLiteral("  "));
+}
+
+QString TFormMain::ImplausibleStatusText() const {
   QString text;
   if (readingImplausible_)
     text = tr("Implausible reading: a negative power or more reflected than forward power.");
   if (implausibleCount_ > 0)
     text += (text.isEmpty() ? QString() : QStringLiteral(" ")) +
             tr("Implausible readings so far: %1.").arg(implausibleCount_);
-  const auto add = [&text](const QString& part) {
-    return text.isEmpty() ? part : part + QStringLiteral("  ") + text;
-  };
-  if (!Log_) return text;
+  return text;
+}
+
+QString TFormMain::LogStatusText() const {
+  if (!Log_) return {};
   if (Log_->Failing())
-    return add(logProblem_ + tr(" Readings not logged so far: %1.").arg(Log_->NotLogged()));
-  if (!logProblem_.isEmpty()) return add(logProblem_);
+    return logProblem_ + tr(" Readings not logged so far: %1.").arg(Log_->NotLogged());
+  if (!logProblem_.isEmpty()) return logProblem_;
   const QString name = QFileInfo(QString::fromStdString(Log_->FileFor(NowMs()))).fileName();
-  return add(tr("Logging readings to %1.").arg(name));
+  return tr("Logging readings to %1.").arg(name);
 }
 
 int TFormMain::StatusBarHeight() const {
@@ -270,17 +284,21 @@ int TFormMain::StatusBarHeight() const {
 }
 
 void TFormMain::UpdateStatusBar() {
-  // Nothing to say so far: the window stays as designed.
-  const bool shown = Log_ != nullptr || implausibleCount_ > 0 || readingImplausible_;
-  if (!shown && !statusBar_) return;
+  const bool shown = Log_ != nullptr || implausibleCount_ > 0 || readingImplausible_ ||
+                     !AlarmStatus().isEmpty();
+  if (!shown && !statusBar_) return;  // nothing to say yet: the window stays as designed
   if (!statusBar_) {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("StatusBar"));
     statusBar_->setSizeGripEnabled(false);
+    statusBar_->addPermanentWidget(alarms_->AcknowledgeButton());
     setStatusBar(statusBar_);
   }
   const QString text = StatusText();
-  if (statusBar_->currentMessage() != text) statusBar_->showMessage(text);
+  if (statusBar_->currentMessage() != text) {
+    statusBar_->showMessage(text);
+    statusBar_->setToolTip(text);  // the window is narrow: the whole text on hovering
+  }
   if (statusBar_->isHidden() == shown) {
     statusBar_->setVisible(shown);
     PlacePanels(MeterShown());  // the window grows or shrinks by the status line

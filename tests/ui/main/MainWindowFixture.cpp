@@ -11,7 +11,30 @@
 
 #include <algorithm>
 
+#include "ui/alarms/AlarmPlayer.h"
+
 namespace vemo::test {
+
+namespace {
+class RecordingPlayer : public AlarmPlayer {
+ public:
+  explicit RecordingPlayer(PlayerRequests& requests) : requests_(requests) {}
+  void Play() override {
+    if (requests_.playing) return;
+    requests_.playing = true;
+    ++requests_.plays;
+    if (requests_.onPlay) requests_.onPlay();
+  }
+  void Stop() override {
+    if (!requests_.playing) return;
+    requests_.playing = false;
+    ++requests_.stops;
+  }
+
+ private:
+  PlayerRequests& requests_;
+};
+}  // namespace
 
 void ExpectWorkedExample(const TFormMain& f) {
   EXPECT_EQ(f.Label1D->text(), "Forward Power (W):");
@@ -30,6 +53,8 @@ void MainWindowTest::SetUp() {
   ASSERT_TRUE(dir.isValid());
   iniPath = dir.filePath(QStringLiteral("VemoSWR.ini")).toStdString();
   qputenv("VEMOSWR_INI", QByteArray::fromStdString(iniPath));
+  SetAlarmPlayerFactory(
+      [this](AlarmPlayer::Problem) { return std::make_unique<RecordingPlayer>(player); });
   TFormMain::SetMessageBoxHook(
       [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
         messages.push_back({icon, text.toStdString(), buttons});
@@ -47,6 +72,7 @@ void MainWindowTest::TearDown() {
   form.reset();
   appForms.reset();
   TFormMain::SetMessageBoxHook({});
+  SetAlarmPlayerFactory({});
 }
 
 void MainWindowTest::StartSim(std::vector<std::string> args, int port) {

@@ -31,6 +31,14 @@ struct ShownMessage {
 // The read-outs of 100 W forward and 1 W reflected on a full scale below 1000 W.
 void ExpectWorkedExample(const TFormMain& f);
 
+// What the window asked of its alarm player; no test makes a sound.
+struct PlayerRequests {
+  int plays = 0;  // Play while not playing
+  int stops = 0;  // Stop while playing
+  bool playing = false;
+  std::function<void()> onPlay;  // called at each Play that starts the sound
+};
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -79,6 +87,7 @@ class MainWindowTest : public ::testing::Test {
   // Called for every box before it is answered.
   std::function<void(const ShownMessage&)> onMessage;
   QObject pollers;  // parent of the WhenModal timers
+  PlayerRequests player;
 };
 
 }  // namespace vemo::test

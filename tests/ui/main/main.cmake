@@ -8,6 +8,7 @@ vemo_add_test(ui_main_polling LABEL main GUI SOURCES PollingTest.cpp LIBS vemo_t
 vemo_add_test(ui_main_display LABEL main GUI SOURCES DisplayTest.cpp LIBS vemo_test_main_window)
 vemo_add_test(ui_main_dialogs LABEL main GUI SOURCES DialogsTest.cpp LIBS vemo_test_main_window)
 vemo_add_test(ui_main_station LABEL main GUI SOURCES StationTest.cpp LIBS vemo_test_main_window)
+vemo_add_test(ui_main_alarms LABEL main GUI SOURCES AlarmsTest.cpp LIBS vemo_test_main_window)
 
 # The real program under Xvfb against the simulator; the picture lands in build/artifacts.
 add_test(NAME main.ScreenshotUnderXvfb

@@ -1,0 +1,106 @@
+#include "ui/alarms/AlarmHistoryWindow.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "station/AlarmLog.h"
+#include "ui/alarms/AlarmHistory.h"
+
+namespace vemo {
+
+namespace {
+enum Column { kTripped, kSource, kValue, kAcknowledged, kCleared, kColumns };
+
+QString TimeCaption(qint64 ms) {
+  if (ms < 0) return {};
+  return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+}  // namespace
+
+QString AlarmSourceCaption(AlarmSource source) {
+  switch (source) {
+    case AlarmSource::Monitor:
+      return QObject::tr("Monitor alarm");
+    case AlarmSource::VSWRAbove:
+      return QObject::tr("VSWR");
+    case AlarmSource::ReflectedAbove:
+      return QObject::tr("Reflected power");
+    case AlarmSource::ForwardBelow:
+      return QObject::tr("Forward power");
+    case AlarmSource::LinkLost:
+      return QObject::tr("No reading");
+  }
+  return {};
+}
+
+QString AlarmValueCaption(AlarmSource source, double value) {
+  const QString text = QString::fromStdString(AlarmValueText(source, value));
+  switch (source) {
+    case AlarmSource::Monitor:
+      return value != 0 ? QObject::tr("on") : QObject::tr("off");
+    case AlarmSource::VSWRAbove:
+      return text;
+    case AlarmSource::ReflectedAbove:
+    case AlarmSource::ForwardBelow:
+      return text + QStringLiteral(" W");
+    case AlarmSource::LinkLost:
+      return text + QStringLiteral(" s");
+  }
+  return text;
+}
+
+AlarmHistoryWindow::AlarmHistoryWindow(const AlarmHistory& history,
+                                       std::function<void()> acknowledge, QWidget* parent)
+    : QWidget(parent, Qt::Window), history_(history) {
+  setObjectName(QStringLiteral("AlarmHistoryWindow"));
+  setWindowTitle(tr("Alarm History"));
+  table_ = new QTableWidget(0, kColumns, this);
+  table_->setObjectName(QStringLiteral("AlarmHistoryTable"));
+  table_->setHorizontalHeaderLabels(
+      {tr("Tripped"), tr("Source"), tr("Value"), tr("Acknowledged"), tr("Cleared")});
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setStretchLastSection(true);
+  acknowledge_ = new QPushButton(tr("&Acknowledge"), this);
+  acknowledge_->setObjectName(QStringLiteral("btnAcknowledgeAlarm"));
+  connect(acknowledge_, &QPushButton::clicked, this, [acknowledge] { acknowledge(); });
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(acknowledge_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(table_);
+  layout->addLayout(buttons);
+  resize(640, 300);
+  Refresh(false);
+}
+
+void AlarmHistoryWindow::Refresh(bool sounding) {
+  acknowledge_->setEnabled(sounding);
+  const auto& records = history_.Records();
+  const bool atEnd = table_->rowCount() == 0 ||
+                     table_->verticalScrollBar()->value() == table_->verticalScrollBar()->maximum();
+  table_->setRowCount(static_cast<int>(records.size()));
+  for (int row = 0; row < table_->rowCount(); ++row) {
+    const TAlarmRecord& r = records[static_cast<size_t>(row)];
+    QString acknowledged = TimeCaption(r.AcknowledgedMs);
+    if (r.AcknowledgedMs < 0 && r.ClearedMs >= 0) acknowledged = tr("(not acknowledged)");
+    const QString cells[kColumns] = {TimeCaption(r.TrippedMs), AlarmSourceCaption(r.Source),
+                                     AlarmValueCaption(r.Source, r.Value), acknowledged,
+                                     TimeCaption(r.ClearedMs)};
+    for (int column = 0; column < kColumns; ++column) {
+      QTableWidgetItem* item = table_->item(row, column);
+      if (!item) table_->setItem(row, column, item = new QTableWidgetItem);
+      if (item->text() != cells[column]) item->setText(cells[column]);
+    }
+  }
+  table_->resizeColumnsToContents();
+  if (atEnd) table_->scrollToBottom();  // follow new alarms unless the user scrolled back
+}
+
+}  // namespace vemo
