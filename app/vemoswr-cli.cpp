@@ -4,6 +4,7 @@
 #include "app/cli/CliMessages.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/MonitorLine.h"
+#include "platform/Version.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::puts("vemoswr-cli " VEMO_VERSION);
+    std::printf("vemoswr-cli %s\n", vemo::kVersion);
     return 0;
   }
 
