@@ -3,11 +3,12 @@
 
 VEMO_PACKAGES=(
   g++ cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth x11-apps
   locales
+  dpkg-dev file desktop-file-utils
 )
 
 vemo_install_missing() {
