@@ -1,4 +1,5 @@
 # cmake -DBUILD_DIR=... -DPREFIX=... -DVERSION=... -P InstalledLayout.cmake
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
   RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE errors)
