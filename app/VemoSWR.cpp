@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/ProgramOptions.h"
+#include "platform/Version.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainForms.h"
 
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("VemoSWR %s\n", VEMO_VERSION);
+    std::printf("VemoSWR %s\n", vemo::kVersion);
     return 0;
   }
 

@@ -10,5 +10,4 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})
-target_compile_definitions(vemoswr-cli PRIVATE VEMO_VERSION="${PROJECT_VERSION}")
-target_link_libraries(vemoswr-cli PRIVATE station monitor serial platform Qt6::Core)
+target_link_libraries(vemoswr-cli PRIVATE station monitor serial platform vemo_version Qt6::Core)

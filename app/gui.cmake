@@ -3,5 +3,4 @@ add_library(program_options STATIC ${CMAKE_CURRENT_LIST_DIR}/ProgramOptions.cpp)
 target_include_directories(program_options PUBLIC ${PROJECT_SOURCE_DIR})
 # The program: build/bin/VemoSWR.
 add_executable(VemoSWR VemoSWR.cpp)
-target_compile_definitions(VemoSWR PRIVATE VEMO_VERSION="${PROJECT_VERSION}")
-target_link_libraries(VemoSWR PRIVATE program_options ui_main)
+target_link_libraries(VemoSWR PRIVATE program_options ui_main vemo_version)

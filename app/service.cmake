@@ -19,5 +19,4 @@ target_link_libraries(vemoswrd_core PUBLIC station monitor serial platform
   Qt6::Core Qt6::Network Qt6::HttpServer)
 
 add_executable(vemoswrd ${CMAKE_CURRENT_LIST_DIR}/vemoswrd.cpp)
-target_compile_definitions(vemoswrd PRIVATE VEMO_VERSION="${PROJECT_VERSION}")
-target_link_libraries(vemoswrd PRIVATE vemoswrd_core)
+target_link_libraries(vemoswrd PRIVATE vemoswrd_core vemo_version)

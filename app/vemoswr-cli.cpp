@@ -6,6 +6,7 @@
 #include "app/cli/CliPorts.h"
 #include "app/cli/MonitorLine.h"
 #include "platform/SettingsPath.h"
+#include "platform/Version.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::puts("vemoswr-cli " VEMO_VERSION);
+    std::printf("vemoswr-cli %s\n", vemo::kVersion);
     return 0;
   }
 

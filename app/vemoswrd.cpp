@@ -7,6 +7,7 @@
 #include "app/service/SignalStop.h"
 #include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
+#include "platform/Version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -81,7 +82,7 @@ int main(int argc, char* argv[]) {
       return 0;
     }
     if (options.version) {
-      std::printf("vemoswrd %s\n", VEMO_VERSION);
+      std::printf("vemoswrd %s\n", vemo::kVersion);
       return 0;
     }
     if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile);

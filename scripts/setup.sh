@@ -3,12 +3,13 @@
 
 VEMO_PACKAGES=(
   g++ cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth x11-apps
   locales
   qt6-httpserver-dev qt6-websockets-dev prometheus chromium
+  dpkg-dev file desktop-file-utils
 )
 
 vemo_install_missing() {

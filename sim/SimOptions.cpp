@@ -30,6 +30,8 @@ const char* const kSimUsage =
     "  --status HEX            status bits at power-up (00C8)\n"
     "  --vswr-level N          VSWR alarm level code 0..12 at power-up (7: VSWR 2.0)\n"
     "  --transcript FILE       JSON lines: every command received and reply sent\n"
+    "  -h, --help              this text\n"
+    "  --version               the simulator's version\n"
     "faults:\n"
     "  --silent                never answer\n"
     "  --stop-after N          answer N commands, then fall silent\n"
@@ -177,6 +179,7 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
       {"--calibration-error", &c.calibrationError},
       {"--help", &options.help},
       {"-h", &options.help},
+      {"--version", &options.version},
   };
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i], value;

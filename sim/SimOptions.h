@@ -13,6 +13,7 @@ struct SimOptions {
   std::string linkPath;
   std::string transcriptPath;
   bool help = false;
+  bool version = false;
 };
 
 // Raises std::invalid_argument with a message for the user on a bad option or value.

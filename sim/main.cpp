@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/Version.h"
 #include "sim/SimOptions.h"
 #include "sim/SimServer.h"
 
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(kSimUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vemoswr-sim %s\n", vemo::kVersion);
     return 0;
   }
 
