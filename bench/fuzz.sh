@@ -42,11 +42,11 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export QT_QPA_PLATFORM=offscreen
 
 failed=0
-printf '%-18s %14s %10s  %s\n' target executions exec/s result
+printf '%-18s %12s %8s %6s %10s  %s\n' target executions exec/s cpu-s exec/cpu-s result
 for name in "${targets[@]}"; do
   exe="$build/fuzz/fuzz_$name"
   if [ ! -x "$exe" ]; then
-    printf '%-18s %14s %10s  %s\n' "$name" - - "no such target"
+    printf '%-18s %12s %8s %6s %10s  %s\n' "$name" - - - - "no such target"
     failed=1
     continue
   fi
@@ -57,9 +57,13 @@ for name in "${targets[@]}"; do
   mkdir -p "$findings"
   log="$build/fuzz-findings/$name.log"
   # A single input that takes seconds is a hang for everything fuzzed here.
-  nice -n 19 "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-    -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1
+  # CPU seconds beside the wall-clock rate: on a shared machine the share of a core is what
+  # limits the executions.
+  TIMEFORMAT='%U %S'
+  { time nice -n 19 "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1; } 2>"$work/cpu"
   rc=$?
+  cpu=$(awk '{printf "%.0f", $1 + $2}' "$work/cpu")
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   if [ -z "$runs" ]; then  # stopped before the final statistics: read the last status line
@@ -71,6 +75,7 @@ for name in "${targets[@]}"; do
     failed=1
     tail -n 40 "$log" >&2
   fi
-  printf '%-18s %14s %10s  %s\n' "$name" "${runs:-0}" "${rate:-0}" "$result"
+  per_cpu=$(awk -v n="${runs:-0}" -v c="$cpu" 'BEGIN { printf "%.0f", (c > 0 ? n / c : 0) }')
+  printf '%-18s %12s %8s %6s %10s  %s\n' "$name" "${runs:-0}" "${rate:-0}" "$cpu" "$per_cpu" "$result"
 done
 exit $failed
