@@ -54,6 +54,7 @@ for name in "${targets[@]}"; do
   mkdir -p "$corpus"
   [ -d "tests/fuzz/corpus/$name" ] && cp tests/fuzz/corpus/"$name"/* "$corpus"/ 2>/dev/null
   findings="$build/fuzz-findings/$name"
+  rm -rf "$findings"  # what an earlier run found is not this run's finding
   mkdir -p "$findings"
   log="$build/fuzz-findings/$name.log"
   # A single input that takes seconds is a hang for everything fuzzed here.
