@@ -128,7 +128,9 @@ std::string ApplyEdit(const std::string& content, const std::string& section,
     if (lines[i].kind == Line::Key) after = i;
   size_t at = lines[after].next;
   std::string prefix;
-  if (at == lines[after].end) prefix = eol;  // the line had no line break: it was the last
+  // The last line may lack its line break, or end in a lone CR that is none: without one
+  // the new key would join that line and neither would read back.
+  if (content[at - 1] != '\n') prefix = eol;
   result.insert(at, prefix + key + "=" + value + eol);
   return result;
 }

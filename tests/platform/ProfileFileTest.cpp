@@ -119,6 +119,8 @@ TEST(ProfileFileTest, WritingOneKeyKeepsEveryOtherLineByteForByte) {
        "[Window]\nTop=5\n[Meter]\nRange=99\n"},
       {"last line without a line break", "[Window]\nTop=5", "Window", "Left",
        "[Window]\nTop=5\nLeft=99\n"},
+      {"last line ending in a lone CR", "[Window]\nTop=5\r", "Window", "Left",
+       "[Window]\nTop=5\r\nLeft=99\n"},
       {"new section after a file without a final line break", "[Window]\nTop=5", "Meter", "Range",
        "[Window]\nTop=5\n[Meter]\nRange=99\n"},
       {"CR LF file gets CR LF lines", "[Window]\r\nTop=5\r\n", "Meter", "Range",
@@ -137,6 +139,7 @@ TEST(ProfileFileTest, WritingOneKeyKeepsEveryOtherLineByteForByte) {
     profile.WriteInteger(row.section, row.key, 99);
     EXPECT_EQ(ReadFile(dir / "a.ini"), row.after) << row.name;
     EXPECT_EQ(profile.ReadInteger(row.section, row.key, 0), 99) << row.name;
+    EXPECT_EQ(ProfileFile(dir / "a.ini").ReadInteger(row.section, row.key, 0), 99) << row.name;
   }
 }
 

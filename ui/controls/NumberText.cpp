@@ -1,5 +1,6 @@
 #include "ui/controls/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <system_error>
@@ -33,6 +34,34 @@ struct Cursor {
   }
 };
 
+// The power of ten of the first significant digit of a checked number ("-0.05e3": 1),
+// saturated far beyond any double: tells an overflow from an underflow.
+long long DecimalMagnitude(const std::string& number) {
+  size_t i = number[0] == '-' ? 1 : 0;
+  long long magnitude = 0;
+  bool significant = false;
+  for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
+    if (significant) ++magnitude;
+    significant = significant || number[i] != '0';
+  }
+  if (i < number.size() && number[i] == '.') {
+    for (++i; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
+      if (significant) continue;
+      --magnitude;
+      significant = number[i] != '0';
+    }
+  }
+  if (i < number.size()) {  // the exponent
+    const bool negative = number[++i] == '-';
+    if (number[i] == '-' || number[i] == '+') ++i;
+    long long exponent = 0;
+    for (; i < number.size(); ++i)
+      exponent = std::min(exponent * 10 + (number[i] - '0'), 1LL << 40);
+    magnitude += negative ? -exponent : exponent;
+  }
+  return magnitude;
+}
+
 }  // namespace
 
 NumberText ScanReal(QStringView text, double* value) {
@@ -46,12 +75,11 @@ NumberText ScanReal(QStringView text, double* value) {
     mantissaDigits += c.SkipDigits();
   }
   bool hasExponent = false;
-  bool negativeExponent = false;
   int exponentDigits = 0;
   if (c.Peek() == u'E' || c.Peek() == u'e') {
     hasExponent = true;
     ++c.i;
-    if (IsSign(c.Peek())) negativeExponent = c.t[c.i++] == u'-';
+    if (IsSign(c.Peek())) ++c.i;
     exponentDigits = c.SkipDigits();
   }
   const qsizetype end = c.i;
@@ -73,7 +101,8 @@ NumberText ScanReal(QStringView text, double* value) {
   double v = 0;
   const auto [ptr, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
   if (ec == std::errc::result_out_of_range) {
-    if (!negativeExponent) return NumberText::Invalid;
+    // Too large or too small, whatever the exponent's sign says: "1<400 zeros>e-5" overflows.
+    if (DecimalMagnitude(ascii) > 0) return NumberText::Invalid;
     v = 0;
   } else if (ec != std::errc{} || ptr != ascii.data() + ascii.size()) {
     return NumberText::Invalid;

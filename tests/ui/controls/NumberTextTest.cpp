@@ -36,6 +36,25 @@ TEST(NumberText, RealsAreNumbersStartsOrNothing) {
   }
 }
 
+TEST(NumberText, RealsBeyondRangeOverflowOrUnderflowByTheirSizeNotTheirExponentSign) {
+  const std::string zeros(400, '0');
+  struct Case {
+    std::string text;
+    NumberText kind;
+  };
+  const Case cases[] = {{"1" + zeros + "e-5", kInvalid},
+                        {"-1" + zeros + "e-80", kInvalid},
+                        {"0." + zeros + "1", kNumber},
+                        {"0." + zeros + "1e5", kNumber}};
+  for (const Case& c : cases) {
+    double v = -999;
+    EXPECT_EQ(ScanReal(QString::fromStdString(c.text), &v), c.kind) << c.text;
+    if (c.kind == kNumber) {
+      EXPECT_EQ(v, 0) << c.text;
+    }
+  }
+}
+
 TEST(NumberText, IntegersStayWithinTheSigned32BitRange) {
   struct Case {
     const char* text;
