@@ -8,6 +8,7 @@ VEMO_PACKAGES=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth x11-apps
   locales
+  libmosquitto-dev mosquitto
 )
 
 vemo_install_missing() {
