@@ -8,11 +8,13 @@
 #include <QTest>
 
 #include <algorithm>
+#include <csignal>
 #include <stdexcept>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -86,6 +88,8 @@ void MqttTestBroker::Start(const std::string& user, const std::string& password)
 
   process_ = std::make_unique<QProcess>();
   process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // A test killed on its time limit must not leave a broker behind.
+  process_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
   process_->start(VEMO_MOSQUITTO, {"-c", configPath});
   if (!process_->waitForStarted(kStartTimeoutMs))
     throw std::runtime_error("mosquitto does not start: " + process_->errorString().toStdString());
