@@ -20,8 +20,9 @@ const char* const kServiceUsage =
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
-at /metrics, a JSON API under /api/v1/monitors, a live stream of readings and a web
-page at /.
+at /metrics, a JSON API under /api/v1/monitors, a live stream of readings as
+Server-Sent Events at /api/v1/monitors/NAME/stream and a web page at /; with --mqtt,
+also to an MQTT broker.
 
 Options:
   --config FILE        read the configuration file below; without it, vemoswrd.ini
