@@ -85,7 +85,7 @@ std::optional<HistoryQuery> ParseHistoryQuery(const std::map<QString, QString>& 
   if (h.StepMs < kMinHistoryStepMs) return std::nullopt;
   // A step longer than the span is one point for all of it; a larger one would only
   // overflow the end time.
-  h.StepMs = std::min(h.StepMs, span);
+  h.StepMs = std::min(h.StepMs, std::max(span, kMinHistoryStepMs));
   const qint64 columns = span / h.StepMs + (span % h.StepMs != 0 ? 1 : 0);
   if (columns > kMaxHistoryColumns) return std::nullopt;
   h.Columns = static_cast<int>(columns);

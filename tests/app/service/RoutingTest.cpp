@@ -62,6 +62,7 @@ TEST(ServiceRouting, HistoryQueryTakesAbsoluteOrRelativeTimesAndRefusesTheRest) 
       {"since=1699999990000&step=3000", true, now - 10'000, 3000, 4},
       {"step=1000&step=5", true, now - 600'000, 1000, 600},   // the first of a repeated key
       {"since=0&step=9223372036854775807", true, 0, now, 1},  // one point for it all
+      {"since=-60&step=100000", true, now - 60, 100, 1},
       {"since=-1e9", false, 0, 0, 0},
       {"since=abc", false, 0, 0, 0},
       {"step=", false, 0, 0, 0},
