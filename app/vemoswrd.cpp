@@ -5,6 +5,8 @@
 #include "app/service/ServiceLog.h"
 #include "app/service/ServiceOptions.h"
 #include "app/service/SignalStop.h"
+#include "app/service/mqtt/MqttObserver.h"
+#include "app/service/mqtt/MqttPublisher.h"
 #include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
 #include "platform/Version.h"
@@ -16,6 +18,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace vemo;
@@ -26,6 +29,8 @@ namespace {
 // A stop waits this long for running exchanges to end; an exchange waits at most five
 // seconds for its reply, so a stop must not wait for it to run out.
 constexpr int kStopLimitMs = 1500;
+static_assert(MqttPublisher::kStopLimitMs < kStopLimitMs,
+              "the broker hears \"offline\" before the process ends");
 // The program's alarms judge a link without readings about once a second.
 constexpr int kAlarmTickMs = 1000;
 
@@ -65,6 +70,27 @@ std::unique_ptr<QTemporaryDir> MapDevices(std::vector<MonitorConfig>& monitors) 
   return dir;
 }
 
+std::optional<TMqttOptions> MqttOptionsOf(const ServiceOptions& options) {
+  if (options.mqttUrl.empty()) return std::nullopt;
+  std::string error;
+  std::optional<TMqttOptions> mqtt = ParseMqttUrl(options.mqttUrl, &error);
+  if (!mqtt) throw UsageError(error);
+  mqtt->CaFile = options.mqttCaFile;
+  return mqtt;
+}
+
+const char* LevelName(MqttPublisher::LogLevel level) {
+  switch (level) {
+    case MqttPublisher::LogLevel::Info:
+      return "info";
+    case MqttPublisher::LogLevel::Warning:
+      return "warning";
+    case MqttPublisher::LogLevel::Error:
+      return "error";
+  }
+  return "error";
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -75,6 +101,7 @@ int main(int argc, char* argv[]) {
   ServiceOptions options;
   QByteArray token;
   std::unique_ptr<QTemporaryDir> mapping;
+  std::optional<TMqttOptions> mqttOptions;
   try {
     options = ParseServiceOptions(args);
     if (options.help) {
@@ -86,6 +113,7 @@ int main(int argc, char* argv[]) {
       return 0;
     }
     if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile);
+    mqttOptions = MqttOptionsOf(options);
     mapping = MapDevices(options.monitors);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vemoswrd: %s\nTry 'vemoswrd --help'.\n", e.what());
@@ -94,20 +122,26 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "vemoswrd: %s\n", e.what());
     return 2;
   }
+  if (!options.configFile.empty()) LogLine("info", "config=" + options.configFile);
   for (const std::string& w : options.warnings) LogLine("warning", w);
 
   std::vector<MonitorPoller*> pollers;
+  std::unique_ptr<MqttPublisher> mqtt;
+  std::unique_ptr<MqttObserver> mqttObserver;  // outlives the pollers that call it
+  bool mqttStopped = false;
   bool stopping = false;
   // Before any port opens: the serial layer's threads inherit the blocked signals.
   SignalStop signals([&](int signal) {
     if (stopping) return;
     stopping = true;
     LogLine("info", "stopping on signal " + std::to_string(signal));
+    if (mqtt) mqtt->Stop();  // first, so that "offline" goes out while the rest stops
     for (MonitorPoller* p : pollers) p->Stop();
     auto* check = new QTimer(&app);
-    QObject::connect(check, &QTimer::timeout, &app, [&pollers, &app] {
+    QObject::connect(check, &QTimer::timeout, &app, [&] {
       for (MonitorPoller* p : pollers)
         if (!p->Stopped()) return;
+      if (mqtt && !mqttStopped) return;
       app.quit();
     });
     check->start(10);
@@ -129,10 +163,21 @@ int main(int argc, char* argv[]) {
   }
   LogLine("info", "listening on " + options.listenAddress.toString().toStdString() + ":" +
                       std::to_string(http.Port()) + (token.isEmpty() ? " read-only" : ""));
-  // A message-broker publisher joins here, as one more observer of every poller.
-  if (!options.mqttUrl.empty())
-    LogLine("warning",
-            "MQTT publishing is not part of this build; " + options.mqttUrl + " is not used");
+  // After SignalStop: libmosquitto's threads must inherit the blocked signals too.
+  if (mqttOptions) {
+    mqtt = std::make_unique<MqttPublisher>(*mqttOptions);
+    QObject::connect(mqtt.get(), &MqttPublisher::Log, &app,
+                     [](MqttPublisher::LogLevel level, const QString& text) {
+                       LogLine(LevelName(level), text.toStdString());
+                     });
+    QObject::connect(mqtt.get(), &MqttPublisher::Stopped, &app, [&] { mqttStopped = true; });
+    mqttObserver = std::make_unique<MqttObserver>(*mqtt);
+    for (MonitorPoller* p : pollers) {
+      mqtt->AddMonitor(p->Config().Name);
+      p->AddObserver(mqttObserver.get());
+    }
+    if (!mqtt->Start()) return 2;
+  }
 
   QTimer alarmTick;
   QObject::connect(&alarmTick, &QTimer::timeout, &app, [&pollers] {

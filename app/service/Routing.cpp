@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 namespace vemo::service {
 
 namespace {
@@ -81,7 +83,10 @@ std::optional<HistoryQuery> ParseHistoryQuery(const std::map<QString, QString>& 
   const qint64 span = nowMs - h.SinceMs;
   h.StepMs = step ? *step : std::max(kMinHistoryStepMs, span / 300);
   if (h.StepMs < kMinHistoryStepMs) return std::nullopt;
-  const qint64 columns = (span + h.StepMs - 1) / h.StepMs;
+  // A step longer than the span is one point for all of it; a larger one would only
+  // overflow the end time.
+  h.StepMs = std::min(h.StepMs, std::max(span, kMinHistoryStepMs));
+  const qint64 columns = span / h.StepMs + (span % h.StepMs != 0 ? 1 : 0);
   if (columns > kMaxHistoryColumns) return std::nullopt;
   h.Columns = static_cast<int>(columns);
   return h;

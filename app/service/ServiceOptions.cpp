@@ -1,8 +1,10 @@
 #include "app/service/ServiceOptions.h"
 
 #include "platform/ProfileFile.h"
+#include "platform/SettingsPath.h"
 #include "station/AlarmSettings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
@@ -14,22 +16,31 @@ namespace vemo::service {
 
 const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
-                [--interval MS] [--mqtt URL] [--token-file FILE]
+                [--interval MS] [--mqtt URL [--mqtt-ca FILE]] [--token-file FILE]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
-at /metrics, a JSON API under /api/v1/monitors, a live stream of readings and a web
-page at /.
+at /metrics, a JSON API under /api/v1/monitors, a live stream of readings as
+Server-Sent Events at /api/v1/monitors/NAME/stream and a web page at /; with --mqtt,
+also to an MQTT broker.
 
 Options:
-  --config FILE        read the configuration file below
+  --config FILE        read the configuration file below; without it, vemoswrd.ini
+                       is read if it exists: the file VEMOSWRD_INI names, else the
+                       one beside the executable, else the one in
+                       ~/.config/VemoSWR/ ($XDG_CONFIG_HOME/VemoSWR/)
   --listen ADDR:PORT   address to serve on (default 127.0.0.1:9110, loopback only;
                        [::1]:9110 for IPv6, 0.0.0.0:9110 for every interface)
   --monitor NAME=DEV   poll a monitor: DEV is a COM port number (mapped through the
                        [Ports] section of VemoSWR.ini, as the program does) or a device
                        path such as /dev/ttyUSB0; NAME is letters, digits, '_', '-', '.'
   --interval MS        milliseconds between readings (default 500, 100 to 3600000)
-  --mqtt URL           mqtt://[user:pass@]host[:port] or mqtts://...
+  --mqtt URL           publish to an MQTT broker: mqtt://[user:pass@]host[:port]
+                       (port 1883) or mqtts://... (TLS, port 8883); topics
+                       vemoswr/NAME/state, availability and alarm, and discovery
+                       configs under homeassistant/
+  --mqtt-ca FILE       mqtts: the CA certificates (PEM) that signed the broker's
+                       certificate (default: the system's trust store)
   --token-file FILE    bearer token for the control requests (POST reset-alarm and
                        acknowledge); without it the service is read-only
   --help, --version
@@ -40,6 +51,7 @@ Configuration file (INI; the command line overrides it):
   Interval=500
   TokenFile=/etc/vemoswrd/token
   Mqtt=mqtt://broker.local
+  MqttCa=/etc/vemoswrd/ca.pem
   [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
   VSWRAbove=2.0       ; VSWRAbove, ReflectedAbove, ForwardBelow, KeyedAbove,
   LinkLostAfter=10    ; LinkLostAfter, Delay (0 or missing = off)
@@ -123,6 +135,7 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   if (!interval.empty()) o.intervalMs = ParseInterval(interval);
   o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
   o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
+  o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
   o.alarms = AlarmLevels(file, "Alarms", o.warnings);
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
@@ -163,11 +176,18 @@ void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
                    "\": give a COM port number from 1 to 255 or a device path.");
 }
 
+std::string DefaultConfigPath() {
+  return SettingsFilePath("vemoswrd.ini", "VEMOSWRD_INI");
+}
+
 ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   ServiceOptions o;
   // The file first, so that every command-line value overrides it.
   for (size_t i = 0; i + 1 < args.size(); ++i)
-    if (args[i] == "--config") ReadConfig(args[i + 1], o);
+    if (args[i] == "--config") o.configFile = args[i + 1];
+  if (o.configFile.empty() && QFile::exists(QString::fromStdString(DefaultConfigPath())))
+    o.configFile = DefaultConfigPath();
+  if (!o.configFile.empty()) ReadConfig(o.configFile, o);
 
   std::vector<MonitorConfig> fromCommandLine;
   std::optional<int> interval;
@@ -181,8 +201,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.version = true;
       continue;
     }
-    static const std::vector<std::string> withValue = {"--config",   "--listen", "--monitor",
-                                                       "--interval", "--mqtt",   "--token-file"};
+    static const std::vector<std::string> withValue = {
+        "--config", "--listen", "--monitor", "--interval", "--mqtt", "--mqtt-ca", "--token-file"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -193,6 +213,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       interval = ParseInterval(v);
     } else if (a == "--mqtt") {
       o.mqttUrl = v;
+    } else if (a == "--mqtt-ca") {
+      o.mqttCaFile = v;
     } else if (a == "--token-file") {
       o.tokenFile = v;
     } else if (a == "--monitor") {
@@ -222,6 +244,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   for (MonitorConfig& m : o.monitors)
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
+  if (!o.mqttCaFile.empty() && !o.mqttUrl.starts_with("mqtts://"))
+    throw UsageError("A CA file (--mqtt-ca) is for an mqtts:// broker only.");
   if (o.monitors.empty())
     throw UsageError("No monitor to poll: give --monitor NAME=DEVICE or a [Monitor NAME] section.");
   return o;

@@ -25,12 +25,18 @@ struct ServiceOptions {
   quint16 listenPort = 9110;
   int intervalMs = 500;
   std::string tokenFile;
-  std::string mqttUrl;  // checked: mqtt:// or mqtts://, a host, an optional port
+  std::string mqttUrl;     // checked: mqtt:// or mqtts://, a host, an optional port
+  std::string mqttCaFile;  // mqtts: the broker's CA certificates; empty = the system's
+  std::string configFile;  // the configuration file read, if any
   // ComNumber is 0 here: ports are assigned when the devices are resolved.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
   std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"
 };
+
+// The configuration file read without --config, if it exists: vemoswrd.ini where the
+// program keeps its settings, or the file VEMOSWRD_INI names.
+std::string DefaultConfigPath();
 
 // Command-line values override the configuration file's; a --monitor of a name that the
 // file also defines replaces it. Raises UsageError.

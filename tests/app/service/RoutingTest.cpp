@@ -60,7 +60,9 @@ TEST(ServiceRouting, HistoryQueryTakesAbsoluteOrRelativeTimesAndRefusesTheRest) 
       {"", true, now - 600'000, 2000, 300},
       {"since=-60000&step=1000", true, now - 60'000, 1000, 60},
       {"since=1699999990000&step=3000", true, now - 10'000, 3000, 4},
-      {"step=1000&step=5", true, now - 600'000, 1000, 600},  // the first of a repeated key
+      {"step=1000&step=5", true, now - 600'000, 1000, 600},   // the first of a repeated key
+      {"since=0&step=9223372036854775807", true, 0, now, 1},  // one point for it all
+      {"since=-60&step=100000", true, now - 60, 100, 1},
       {"since=-1e9", false, 0, 0, 0},
       {"since=abc", false, 0, 0, 0},
       {"step=", false, 0, 0, 0},
@@ -125,6 +127,7 @@ TEST(ServiceOptions, BackoffDoublesFromOneSecondToThirty) {
 }
 
 TEST(ServiceOptions, UsageErrorsAreRefused) {
+  qputenv("VEMOSWRD_INI", "/nonexistent/vemoswrd.ini");  // no default file
   const std::vector<std::vector<std::string>> bad = {
       {},  // no monitor
       {"--monitor", "tx"},
@@ -136,6 +139,7 @@ TEST(ServiceOptions, UsageErrorsAreRefused) {
       {"--monitor", "tx=1", "--listen", "127.0.0.1:70000"},
       {"--monitor", "tx=1", "--mqtt", "http://broker"},
       {"--monitor", "tx=1", "--mqtt", "mqtt://"},
+      {"--monitor", "tx=1", "--mqtt", "mqtt://broker", "--mqtt-ca", "/etc/ca.pem"},
       {"--monitor", "tx=1", "--bogus"},
       {"--monitor", "tx=1", "--config", "/nonexistent/vemoswrd.ini"},
       {"--monitor"},
@@ -167,6 +171,24 @@ TEST(ServiceOptions, CommandLineOverridesTheFileAndMonitorsKeepTheirAlarms) {
   EXPECT_EQ(by.at("rx")->IntervalMs, 2000);
   EXPECT_EQ(by.at("rx")->Alarms.VSWRAbove, 1.5);
   EXPECT_EQ(by.at("aux")->Alarms.VSWRAbove, 2.5);
+}
+
+TEST(ServiceOptions, WithoutConfigTheDefaultFileIsReadIfItExists) {
+  QTemporaryDir dir;
+  const std::string ini = dir.filePath("vemoswrd.ini").toStdString();
+  qputenv("VEMOSWRD_INI", QByteArray::fromStdString(ini));
+  EXPECT_THROW(ParseServiceOptions({}), UsageError);  // not there: nothing to poll
+  std::ofstream(ini) << "[Service]\nMqtt=mqtts://broker\nMqttCa=/etc/ca.pem\n"
+                        "[Monitor tx]\nDevice=1\n";
+  const ServiceOptions o = ParseServiceOptions({});
+  EXPECT_EQ(o.configFile, ini);
+  ASSERT_EQ(o.monitors.size(), 1u);
+  EXPECT_EQ(o.mqttCaFile, "/etc/ca.pem");
+  const std::string other = dir.filePath("other.ini").toStdString();
+  std::ofstream(other) << "[Monitor rx]\nDevice=2\n";
+  const ServiceOptions named = ParseServiceOptions({"--config", other});
+  ASSERT_EQ(named.monitors.size(), 1u);
+  EXPECT_EQ(named.monitors[0].Name.toStdString(), "rx");
 }
 
 }  // namespace
