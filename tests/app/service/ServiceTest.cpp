@@ -117,6 +117,9 @@ class Service {
   // Starts vemoswrd on a free loopback port and waits until it listens.
   void Start(QStringList args) {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VEMOSWRD_INI", "/nonexistent/vemoswrd.ini");  // no user configuration
+    process_.setProcessEnvironment(env);
     process_.start(Bin("vemoswrd"), args << "--listen"
                                          << "127.0.0.1:0");
     ASSERT_TRUE(process_.waitForStarted(5000));
