@@ -104,14 +104,14 @@ QByteArray MetricsText(const std::vector<const MonitorPoller*>& pollers) {
            Sample(b, "vemoswr_program_alarm", m + ",source=\"" + AlarmSourceName(source) + '"',
                   p.Alarms().State(source) == AlarmState::Normal ? 0 : 1);
        });
+  // The counters are counts, not readings: they stay while a monitor is down, so that the
+  // failures that keep it down show and rate() sees no gap.
   Emit(out, {"vemoswr_readings_total", "counter", "Readings taken."}, pollers,
        [&](P p, L m, QByteArray& b) {
-         if (up(p))
-           Sample(b, "vemoswr_readings_total", m, static_cast<double>(p.State().ReadingsTotal));
+         Sample(b, "vemoswr_readings_total", m, static_cast<double>(p.State().ReadingsTotal));
        });
   Emit(out, {"vemoswr_reading_errors_total", "counter", "Failed exchanges by kind."}, pollers,
        [&](P p, L m, QByteArray& b) {
-         if (!up(p)) return;
          for (int k = 0; k < kErrorKindCount; ++k)
            Sample(b, "vemoswr_reading_errors_total",
                   m + ",kind=\"" + ErrorKindName(static_cast<ErrorKind>(k)) + '"',

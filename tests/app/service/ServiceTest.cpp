@@ -186,8 +186,14 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
   b.Kill();
   ASSERT_TRUE(WaitUntil([&] { return service.Value("vemoswr_up", "b") == 0.0; }, 5000));
   const QByteArray down = service.Metrics();
-  // Nothing of b but its up gauge: no value outlives its reading.
-  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 1) << down.toStdString();
+  // Nothing of b but its up gauge and its counters: no value outlives its reading, and the
+  // failures that keep it down are counted in sight.
+  const QStringList kinds = {"timeout", "protocol", "port"};
+  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 2 + kinds.size()) << down.toStdString();
+  double bErrors = 0;
+  for (const QString& kind : kinds)
+    bErrors += Sample(down, "vemoswr_reading_errors_total", "b\",kind=\"" + kind).value_or(0);
+  EXPECT_GE(bErrors, 1);
   const double aBefore = *Sample(down, "vemoswr_readings_total", "a");
   QThread::msleep(1000);
   const QByteArray later = service.Metrics();
@@ -196,7 +202,9 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
     EXPECT_NEAR(*Sample(later, "vemoswr_forward_watts", m), 100, 1) << m;
   }
   EXPECT_GE(*Sample(later, "vemoswr_readings_total", "a") - aBefore, 3);
-  EXPECT_FALSE(later.contains("kind=\"port\"} 1")) << "a or c saw a port error";
+  for (const char* m : {"a", "c"})
+    EXPECT_EQ(Sample(later, "vemoswr_reading_errors_total", QString(m) + "\",kind=\"port"), 0.0)
+        << m << " saw a port error";
 
   b.Start(SimArgs(Link("b"), 60));
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "b"); }, 12000)) << service.Log().toStdString();
