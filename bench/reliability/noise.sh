@@ -5,7 +5,7 @@
 # 5 s), then 10 s of sane replies. The program polls at
 # 100 ms on its own Xvfb display, `vemoswr-cli read -i 0.1` reads a second monitor. Checks:
 # no crash (no death by a signal, no sanitizer report), no hang, and normal readings again
-# within 5 s of the sane replies' return. A client that stops as specified after the
+# within 5 s of the sane replies' return. A client that stops by its failure rule after the
 # fourth failed reading in a row (the program with its message, the CLI with status 1) is
 # counted and started again. Prints a summary; exit status 1 on any failed check.
 #
@@ -105,9 +105,9 @@ exec 9>&-
 
 echo "Line noise, $minutes min: $rounds rounds of 20 s noise and 10 s sane replies"
 echo "  crashes: $crashes"
-echo "  program: stopped as specified (fourth failure in a row) in $app_stops rounds;"
+echo "  program: stopped by its failure rule (fourth failure in a row) in $app_stops rounds;"
 echo "    otherwise polling again at most $app_back_max ms after sane replies returned"
-echo "  CLI: ended with status 1 as specified in $cli_stops rounds;"
+echo "  CLI: ended with status 1 by its failure rule in $cli_stops rounds;"
 echo "    otherwise normal readings again at most $cli_back_max ms after sane replies returned"
 echo "  CLI readings printed: $(wc -l <"$top/cli.out"), messages: $(wc -l <"$top/cli.err")"
 echo "  failed checks: $failures"
