@@ -242,6 +242,9 @@ void SimServer::OnClientOpenedOrClosed(bool freshData) {
   }
   outgoing_ = std::move(kept);
   ::tcflush(slave_, TCIFLUSH);
+  // The kernel hands a client's bytes to our side a little later than its close is seen;
+  // on a busy machine its last command may still be on the way. Nobody is there to answer.
+  if (!openAfterClose) ::tcflush(master_, TCIFLUSH);
   // Our own descriptor keeps the terminal open, so the kernel never resets it between
   // clients: an exclusive claim left by a client that died without releasing it would lock
   // every later client out. A client already back made its own claim, if any, after the
@@ -280,7 +283,26 @@ void SimServer::WritePending() {
     if (transcript_ && !out.bytes.empty()) transcript_->Sent(Millis(), out.command, out.bytes);
     const bool hangUp = out.hangUpAfter;
     outgoing_.pop_front();
-    if (hangUp) HangUp();
+    if (hangUp) {
+      LetClientTakeReply();
+      HangUp();
+    }
+  }
+}
+
+void SimServer::LetClientTakeReply() {
+  // The kernel passes written bytes to the client's side a moment later, and a hang-up
+  // discards whatever the client has not read by then. A real device's last reply is on
+  // the wire before it goes, so wait until the client has it (or, with nobody reading,
+  // for a short while).
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  bool arrived = false;
+  while (std::chrono::steady_clock::now() < limit) {
+    int waiting = 0;
+    if (::ioctl(slave_, TIOCINQ, &waiting) < 0) return;
+    if (waiting > 0) arrived = true;
+    if (arrived && waiting == 0) return;
+    ::usleep(1000);
   }
 }
 

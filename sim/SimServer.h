@@ -85,6 +85,7 @@ class SimServer {
   void WritePending();
   void PowerCycle();
   void HangUp();
+  void LetClientTakeReply();
   // False when the line is still there.
   bool Plug();
   std::string RandomBytes(size_t low, size_t high);
