@@ -11,7 +11,6 @@ add_library(vemoswrd_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/service/ServiceJson.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/ServiceLog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/ServiceOptions.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/service/SignalStop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/web/web.qrc
 )
 target_include_directories(vemoswrd_core PUBLIC ${PROJECT_SOURCE_DIR})

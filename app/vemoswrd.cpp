@@ -4,11 +4,11 @@
 #include "app/service/MonitorPoller.h"
 #include "app/service/ServiceLog.h"
 #include "app/service/ServiceOptions.h"
-#include "app/service/SignalStop.h"
 #include "app/service/mqtt/MqttObserver.h"
 #include "app/service/mqtt/MqttPublisher.h"
 #include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
+#include "platform/SignalStop.h"
 #include "platform/Version.h"
 
 #include <QCoreApplication>
@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -131,7 +132,7 @@ int main(int argc, char* argv[]) {
   bool mqttStopped = false;
   bool stopping = false;
   // Before any port opens: the serial layer's threads inherit the blocked signals.
-  SignalStop signals([&](int signal) {
+  SignalStop signals({SIGTERM, SIGINT}, [&](int signal) {
     if (stopping) return;
     stopping = true;
     LogLine("info", "stopping on signal " + std::to_string(signal));

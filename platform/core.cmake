@@ -1,9 +1,10 @@
 # Qt Core + std parts of the platform layer: profile file, port names and locks, settings
-# path.
+# path, stop signals.
 list(APPEND PLATFORM_SOURCES
   AtomicFile.cpp
   PortLock.cpp
   PortNames.cpp
   PortUsers.cpp
   ProfileFile.cpp
-  SettingsPath.cpp)
+  SettingsPath.cpp
+  SignalStop.cpp)

@@ -1,4 +1,4 @@
-#include "app/service/SignalStop.h"
+#include "platform/SignalStop.h"
 
 #include "platform/Exception.h"
 
@@ -8,17 +8,30 @@
 #include <unistd.h>
 #include <csignal>
 
-namespace vemo::service {
+namespace vemo {
+namespace {
 
-SignalStop::SignalStop(std::function<void(int)> onSignal, QObject* parent)
-    : QObject(parent), onSignal_(std::move(onSignal)) {
+sigset_t SetOf(std::initializer_list<int> signals) {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
+  for (int s : signals) sigaddset(&set, s);
+  return set;
+}
+
+}  // namespace
+
+void SignalStop::BlockSignals(std::initializer_list<int> signals) {
+  const sigset_t set = SetOf(signals);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+SignalStop::SignalStop(std::initializer_list<int> signals, std::function<void(int)> onSignal,
+                       QObject* parent)
+    : QObject(parent), onSignal_(std::move(onSignal)) {
+  BlockSignals(signals);
+  const sigset_t set = SetOf(signals);
   fd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-  if (fd_ < 0) throw Exception("Cannot watch for SIGTERM and SIGINT.");
+  if (fd_ < 0) throw Exception("Cannot watch for the stop signals.");
   notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] {
     signalfd_siginfo info{};
@@ -32,4 +45,4 @@ SignalStop::~SignalStop() {
   if (fd_ >= 0) close(fd_);
 }
 
-}  // namespace vemo::service
+}  // namespace vemo
