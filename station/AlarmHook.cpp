@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QProcessEnvironment>
 
+#include <csignal>
+
 namespace vemo {
 
 bool SplitCommandLine(const std::string& line, std::vector<std::string>& args, std::string& error) {
@@ -55,6 +57,13 @@ AlarmHook::AlarmHook(std::string commandLine, std::string port, Notify notify, i
   process_.setStandardInputFile(QProcess::nullDevice());
   process_.setStandardOutputFile(QProcess::nullDevice());
   process_.setStandardErrorFile(QProcess::nullDevice());
+  // The program watches its stop signals with them blocked, and a child inherits that mask:
+  // the hook starts with none blocked, as any command expects (a SIGTERM must end it).
+  process_.setChildProcessModifier([] {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+  });
   QObject::connect(&limit_, &QTimer::timeout, &context_, [this] {
     timedOut_ = true;
     process_.kill();

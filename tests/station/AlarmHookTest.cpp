@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 
@@ -85,6 +86,26 @@ TEST(AlarmHook, GetsTheDetailsInItsEnvironmentOnTripAndClearOnly) {
       QDateTime::fromMSecsSinceEpoch(1709294400345).toString(Qt::ISODateWithMs).toStdString();
   EXPECT_EQ(ReadFile(out), out + "|$PATH|vswr|tripped|2.50|" + time + "|/dev/ttyUSB0|\n" + out +
                                "|$PATH|vswr|cleared|1.50|" + time + "|/dev/ttyUSB0|\n");
+  EXPECT_TRUE(notices.failing.empty());
+}
+
+TEST(AlarmHook, StartsWithNoSignalBlockedWhateverTheProgramBlocks) {
+  // The program blocks its stop signals to read them through a descriptor.
+  sigset_t stop, before;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTERM);
+  sigaddset(&stop, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &stop, &before);
+  TempDir dir;
+  const std::string out = dir / "status";
+  Notices notices;
+  {
+    AlarmHook hook("cp /proc/self/status " + out, "", notices.Notify());
+    hook.Run(Event(AlarmChange::Tripped));
+    EXPECT_TRUE(RunEventsUntil([&] { return !hook.Busy(); }));
+  }
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  EXPECT_THAT(ReadFile(out), HasSubstr("SigBlk:\t0000000000000000\n"));
   EXPECT_TRUE(notices.failing.empty());
 }
 
