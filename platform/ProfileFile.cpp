@@ -107,6 +107,14 @@ std::string ValueOf(const std::string& content, const Line& line) {
   return value;
 }
 
+// What must come before a line inserted at offset at. The line before it may be the file's
+// last and lack its line break, or end in a lone CR, which reads as one: without a break
+// the new line would join it, and a whole CR LF after that CR would leave it in the text.
+std::string BreakBefore(const std::string& content, size_t at, const std::string& eol) {
+  if (at == 0 || content[at - 1] == '\n') return "";
+  return content[at - 1] == '\r' ? "\n" : eol;
+}
+
 std::string ApplyEdit(const std::string& content, const std::string& section,
                       const std::string& key, const std::string& value) {
   const std::vector<Line> lines = SplitLines(content);
@@ -119,19 +127,14 @@ std::string ApplyEdit(const std::string& content, const std::string& section,
   size_t first, last;
   FindSection(lines, section, first, last);
   std::string result = content;
-  if (first == std::string::npos) {
-    if (!result.empty() && result.back() != '\n') result += eol;
-    return result + "[" + section + "]" + eol + key + "=" + value + eol;
-  }
+  if (first == std::string::npos)
+    return result + BreakBefore(content, content.size(), eol) + "[" + section + "]" + eol + key +
+           "=" + value + eol;
   size_t after = first;  // insert after the section's last key, or after its header
   for (size_t i = first + 1; i < last; ++i)
     if (lines[i].kind == Line::Key) after = i;
-  size_t at = lines[after].next;
-  std::string prefix;
-  // The last line may lack its line break, or end in a lone CR that is none: without one
-  // the new key would join that line and neither would read back.
-  if (content[at - 1] != '\n') prefix = eol;
-  result.insert(at, prefix + key + "=" + value + eol);
+  const size_t at = lines[after].next;
+  result.insert(at, BreakBefore(content, at, eol) + key + "=" + value + eol);
   return result;
 }
 
