@@ -121,7 +121,19 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
   if (route.Kind == RouteKind::Stream)
     if (MonitorPoller* poller = Find(route.Monitor)) return OpenStream(*poller, request, socket);
   QHttpServerResponder r = makeResponder(request, socket);
-  std::vector<const MonitorPoller*> all(pollers_.begin(), pollers_.end());
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  const auto all = [this] {
+    std::vector<std::shared_ptr<const MonitorSnapshot>> held;
+    held.reserve(pollers_.size());
+    for (const MonitorPoller* p : pollers_) held.push_back(p->Snapshot());
+    return held;
+  };
+  const auto pointers = [](const std::vector<std::shared_ptr<const MonitorSnapshot>>& held) {
+    std::vector<const MonitorSnapshot*> out;
+    out.reserve(held.size());
+    for (const auto& s : held) out.push_back(s.get());
+    return out;
+  };
   switch (route.Kind) {
     case RouteKind::NotFound:
       return Error(r, Status::NotFound, QStringLiteral("Not found."));
@@ -131,9 +143,9 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
       return r.write(Page(),
                      {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-cache"}});
     case RouteKind::Metrics:
-      return r.write(MetricsText(all), "text/plain; version=0.0.4; charset=utf-8");
+      return r.write(MetricsText(pointers(all()), now), "text/plain; version=0.0.4; charset=utf-8");
     case RouteKind::MonitorList:
-      return Json(r, MonitorListJson(all));
+      return Json(r, MonitorListJson(pointers(all()), now));
     default:
       break;
   }
@@ -141,7 +153,7 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
   if (!poller) return Error(r, Status::NotFound, QStringLiteral("No monitor of that name."));
   switch (route.Kind) {
     case RouteKind::Monitor:
-      return Json(r, MonitorJson(*poller));
+      return Json(r, MonitorJson(*poller->Snapshot(), now));
     case RouteKind::History: {
       const auto query =
           ParseHistoryQuery(ParseQuery(request.url().query(QUrl::FullyEncoded).toUtf8()),
@@ -150,7 +162,9 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
         return Error(r, Status::BadRequest,
                      QStringLiteral("Give since (ms since the epoch, or negative ms before "
                                     "now) and step (ms, at least 100), at most 10000 points."));
-      return Json(r, HistoryJson(poller->History(), *query));
+      const qint64 to = query->SinceMs + query->StepMs * query->Columns;
+      return Json(r,
+                  HistoryJson(poller->HistoryColumns(query->SinceMs, to, query->Columns), *query));
     }
     case RouteKind::ResetAlarm:
     case RouteKind::Acknowledge:
@@ -171,7 +185,7 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
   }
   if (route.Kind == RouteKind::Acknowledge) {
     poller->Acknowledge();
-    return Json(r, MonitorJson(*poller));
+    return Json(r, MonitorJson(*poller->Snapshot(), QDateTime::currentMSecsSinceEpoch()));
   }
   if (!poller->RequestAlarmReset())
     return Error(r, Status::Conflict,
@@ -186,7 +200,9 @@ void HttpService::OpenStream(MonitorPoller& poller, const QHttpServerRequest& re
   responder->writeHeader("Content-Type", "text/event-stream");
   responder->writeHeader("Cache-Control", "no-store");
   responder->writeHeader("X-Accel-Buffering", "no");
-  responder->writeBody(QByteArray("retry: 2000\n\n") + Event("state", MonitorJson(poller)));
+  responder->writeBody(
+      QByteArray("retry: 2000\n\n") +
+      Event("state", MonitorJson(*poller.Snapshot(), QDateTime::currentMSecsSinceEpoch())));
   GuardedTcpServer::MarkStreaming(socket);
   LogLine("info", "http stream opened monitor=" + poller.Config().Name.toStdString() + " from " +
                       request.remoteAddress().toString().toStdString());
@@ -222,16 +238,17 @@ void HttpService::DropClosedStreams() {
   });
 }
 
-void HttpService::OnReading(const QString& name, const QByteArray& json) {
-  Broadcast(name, Event("state", json));
+void HttpService::OnReading(const MonitorSnapshot& snapshot) {
+  Broadcast(snapshot.Name,
+            Event("state", MonitorJson(snapshot, QDateTime::currentMSecsSinceEpoch())));
 }
 
 void HttpService::OnAvailability(const QString&, bool) {
   // The state event that follows carries "up".
 }
 
-void HttpService::OnAlarm(const QString& name, const QByteArray& json) {
-  Broadcast(name, Event("alarm", json));
+void HttpService::OnAlarm(const QString& name, const TAlarmEvent& event) {
+  Broadcast(name, Event("alarm", AlarmEventJson(event)));
 }
 
 }  // namespace vemo::service

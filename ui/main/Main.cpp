@@ -46,11 +46,17 @@ void TFormMain::SetMessageBoxHook(MessageBoxFn hook) {
   MessageBoxHook() = std::move(hook);
 }
 
+LinkTiming& TFormMain::LinkTimingHook() {
+  static LinkTiming timing;
+  return timing;
+}
+
 TFormMain::TFormMain(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      ComObj_(std::make_unique<TComPort>()) {
+      Link_(std::make_unique<MonitorLink>(LinkTimingHook())),
+      ComObj_(&Link_->Port()) {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QString::fromLatin1(kApplicationTitle));
   ComObj_->SetName("ComObj");
@@ -86,7 +92,7 @@ TFormMain::~TFormMain() {
   // It reads the history and statistics, which go before the window's children.
   delete trendWindow_;
   // The port goes before the widgets its notifications would reach.
-  ComObj_.reset();
+  Link_.reset();
 }
 
 void TFormMain::SetDialogs(const Dialogs& dialogs) {
@@ -108,10 +114,9 @@ void TFormMain::SetRegionalFormats() {
 
 void TFormMain::FormCreate() {
   SetRegionalFormats();
-  BufferEmptyCount_ = 0;
+  Link_->ResetBufferEmptyCount();
   CmdList_ = std::make_unique<TCmdList>();
-  Buffer_ = std::make_unique<TBuffer>();
-  Monitor_ = std::make_unique<TVSWR_Monitor>(*ComObj_, *Buffer_);
+  Monitor_ = &Link_->Monitor();
 
   editDBM->setFixedHeight(29);
   editDBm1->setFixedHeight(29);
@@ -219,18 +224,8 @@ bool TFormMain::DiagnosticsShown() const {
 void TFormMain::ConnectMonitor() {
   connectionNote_.clear();
   try {
-    // After a hang-up the port stays open on a dead descriptor; only opening the device
-    // node afresh reaches the device again.
-    if (ComObj_->Open() && ComObj_->DeviceLost()) ComObj_->SetOpen(false);
-    ComObj_->SetBaud(9600);
-    ComObj_->SetDataBits(8);
-    ComObj_->SetStopBits(1);
-    ComObj_->SetParity(pNone);
-    ComObj_->SetSWFlowOptions(swfNone);
-    ComObj_->SetHWFlowOptions(0);
-    ComObj_->SetOpen(true);
-    // The monitor needs a moment after the line comes up before it answers.
-    Pause(1000);
+    Link_->Open();
+    Link_->Settle();
     CommFailCount_ = 0;
     Connected_ = Monitor_->Identify();
   } catch (...) {
@@ -315,8 +310,7 @@ void TFormMain::FormClose() {
   // A window of the main window's goes with it.
   if (trendWindow_) trendWindow_->hide();
   CmdList_.reset();
-  Monitor_.reset();
-  Buffer_.reset();
+  Monitor_ = nullptr;
   // Let the device go now rather than when the window object is destroyed.
   try {
     ClosePort();

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "monitor/MonitorLink.h"
 #include "monitor/OperatorPrompt.h"
 #include "platform/Clock.h"
 #include "serial/PortProbe.h"
@@ -46,7 +47,6 @@ namespace vemo {
 class HelpViewer;
 class OperatorAlarms;
 class ProfileFile;
-class TBuffer;
 class TComPort;
 class TDCDial;
 class TRealEdit;
@@ -75,6 +75,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // an empty string when the user cancels. Tests install their own.
   using LogFileDialogFn = std::function<QString(QWidget* parent, const QString& current)>;
   static void SetLogFileDialogHook(LogFileDialogFn hook);
+  // The settle pause and reply clock of windows created from now on; tests shorten the
+  // pause and speed the clock up.
+  static LinkTiming& LinkTimingHook();
 
   // The dialogs that the program entry creates after the main window.
   struct Dialogs {
@@ -98,7 +101,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // --- Start-up, connection and shutdown -------------------------------------------------
   // Fixes "." as decimal separator (and "," for thousands) for the whole process.
   static void SetRegionalFormats();
-  // Opens the port at 9600 8N1 without flow control, waits one second and identifies the
+  // Opens the port set up for the monitor, waits its settle pause and identifies the
   // monitor; Connected is the result. A port whose device went away is closed and opened
   // again. Raises on failure (Connected is then false).
   void ConnectMonitor();
@@ -109,7 +112,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // --- Polling ----------------------------------------------------------------------------
   void Timer1Timer();
-  // The port's data-available handler: moves count received bytes into the receive buffer.
+  // The port's data-available handler: moves count received bytes into the receive buffer
+  // by the link's one rule.
   void ComObjTriggerAvail(uint16_t count);
   void mnuCommands_TClick();  // "&T - Trigger" and the Trigger button
   void mnuCommands_RClick();  // "&C - Continuous" and the Continuous button
@@ -200,12 +204,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // device to come back and then reconnects, and polls again if it was polling, by itself.
   bool WaitingForDevice() const;
   int32_t CommFailCount() const { return CommFailCount_; }
-  int32_t BufferEmptyCount() const { return BufferEmptyCount_; }
+  int32_t BufferEmptyCount() const { return Link_->BufferEmptyCount(); }
   double SimulationDrift() const { return SimulationDrift_; }
   const std::string& IniFileName() const { return IniFileName_; }
   TComPort& ComObj() const { return *ComObj_; }
   // The session and the queue exist from start-up until the window closes.
-  TVSWR_Monitor* Monitor() const { return Monitor_.get(); }
+  TVSWR_Monitor* Monitor() const { return Monitor_; }
   TCmdList* CmdList() const { return CmdList_.get(); }
   // True while a tick runs: an exchange or a command's dialog is in progress.
   bool TickRunning() const { return tickDepth_ > 0; }
@@ -404,10 +408,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   static MessageBoxFn& MessageBoxHook();
   static LogFileDialogFn& LogFileDialogHook();
 
-  std::unique_ptr<TComPort> ComObj_;
+  // The port, the receive buffer and the session. ComObj_ lives as long as the window;
+  // Monitor_ from start-up until the window closes.
+  std::unique_ptr<MonitorLink> Link_;
+  TComPort* ComObj_ = nullptr;
+  TVSWR_Monitor* Monitor_ = nullptr;
   std::unique_ptr<TCmdList> CmdList_;
-  std::unique_ptr<TBuffer> Buffer_;
-  std::unique_ptr<TVSWR_Monitor> Monitor_;
   Dialogs dialogs_;
   HelpViewer* helpViewer_ = nullptr;
 
@@ -415,7 +421,6 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   bool Continuous_ = false;
   bool Connected_ = false;
   int32_t CommFailCount_ = 0;
-  int32_t BufferEmptyCount_ = 0;
   double SimulationDrift_ = 0;
 
   int clientWidth_ = 0;            // Panel_Display width + 4

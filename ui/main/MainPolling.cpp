@@ -7,7 +7,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 
 #include "monitor/Buffer.h"
@@ -24,11 +23,6 @@
 #include "ui/trend/TrendWindow.h"
 
 namespace vemo {
-
-namespace {
-// Failures of continuous readings that pass silently before polling stops.
-constexpr int kSilentFailures = 3;
-}  // namespace
 
 // Keeps Timer1 off while a tick runs and switches it on again at the end, however the tick
 // ends; a close asked for meanwhile is carried out once the outermost tick is over.
@@ -110,13 +104,7 @@ void TFormMain::RunCommand(uint8_t code) {
 }
 
 void TFormMain::ReadAndShow() {
-  TMonitorReading reading;
-  Monitor_->GetReading(reading);
-  if (reading.RawMode) {
-    // Unscaled numbers: take the monitor out of raw mode and read again.
-    Monitor_->SetRawMode(false);
-    Monitor_->GetReading(reading);
-  }
+  const TMonitorReading reading = Link_->Read();
   SetAlarmIndicator(reading.Alarm);
   if (IsImplausibleReading(reading.Forward, reading.Reflected)) ++implausibleCount_;
   DisplayReading(reading.Forward, reading.Reflected);
@@ -138,21 +126,20 @@ void TFormMain::ContinuousReading() {
     ReadAndShow();
     CommFailCount_ = 0;
     SetRS232Active(false);
-  } catch (const ESerialException& e) {
-    // The port itself failed: retrying cannot help.
-    SetReadoutsStale(true);
-    RecordGap();
-    StopContinuous();
-    if (ComObj_->DeviceLost())
-      WatchForLostDevice(true);  // said in the status area; a box would hold up the resumption
-    else
-      ShowMessage(QString::fromStdString(e.message()));
   } catch (const std::exception& e) {
-    // A time-out or a garbled reply may be a passing disturbance: retry silently a few times.
     SetReadoutsStale(true);
     RecordGap();
-    ++CommFailCount_;
-    if (CommFailCount_ > kSilentFailures) {
+    const LinkFailure kind = Link_->Classify(e);
+    if (kind == LinkFailure::DeviceLost) {
+      StopContinuous();
+      WatchForLostDevice(true);  // said in the status area; a box would hold up the resumption
+    } else if (IsPortFailure(kind)) {
+      // The port itself failed: retrying cannot help.
+      StopContinuous();
+      ShowMessage(QString::fromStdString(e.what()));
+    } else if (++CommFailCount_ > kSilentFailures) {
+      // A time-out or a garbled reply may be a passing disturbance: retried silently a
+      // few times.
       StopContinuous();
       ShowMessage(QString::fromStdString(e.what()));
     }
@@ -384,26 +371,8 @@ void TFormMain::mnuCommandsCalWizardClick() {
 // --- Received data ----------------------------------------------------------------------
 
 void TFormMain::ComObjTriggerAvail(uint16_t count) {
-  if (!Buffer_) return;  // the window is closing
-  static std::array<uint8_t, 32768> staging;
-  // More than the staging block can hold is left in the port, which announces it again.
-  count = static_cast<uint16_t>(std::min<std::size_t>(count, staging.size()));
-  try {
-    ComObj_->ReadBlock(staging.data(), count);
-  } catch (const EBufferIsEmpty&) {
-    // Announced bytes that were gone by the time we asked for them.
-    ++BufferEmptyCount_;
-    return;
-  }
-  for (uint16_t i = 0; i < count; ++i) {
-    if (Buffer_->Count() >= TBuffer::Capacity) {
-      // Nobody is reading: the held bytes are stale noise, and no reply is this long.
-      // Drop them and the rest of this block so the next exchange starts clean.
-      Buffer_->Clear();
-      return;
-    }
-    Buffer_->Put(staging[i]);
-  }
+  if (!Monitor_) return;  // the window is closing
+  Link_->Receive(*ComObj_, count);
 }
 
 }  // namespace vemo

@@ -38,7 +38,7 @@ void TFormMain::Button4Click() {
 
 void TFormMain::Button2Click() {
   ShowMessage(QStringLiteral("BufferEmptyCount =%1\rCommFailCount =%2")
-                  .arg(BufferEmptyCount_)
+                  .arg(BufferEmptyCount())
                   .arg(CommFailCount_));
 }
 

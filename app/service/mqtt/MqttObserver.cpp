@@ -1,17 +1,15 @@
 #include "app/service/mqtt/MqttObserver.h"
 
+#include "app/service/ServiceJson.h"
 #include "app/service/mqtt/MqttPublisher.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace vemo {
 
 namespace {
-
-QJsonObject Parse(const QByteArray& json) {
-  return QJsonDocument::fromJson(json).object();
-}
 
 QByteArray StateOf(const QJsonObject& monitor) {
   const QJsonValue reading = monitor.value("reading");
@@ -24,8 +22,9 @@ QByteArray StateOf(const QJsonObject& monitor) {
 
 }  // namespace
 
-void MqttObserver::OnReading(const QString& name, const QByteArray& json) {
-  const QJsonObject monitor = Parse(json);
+void MqttObserver::OnReading(const service::MonitorSnapshot& snapshot) {
+  const QString& name = snapshot.Name;
+  const QJsonObject monitor = service::MonitorObject(snapshot, QDateTime::currentMSecsSinceEpoch());
   const QString model = monitor.value("model").toString();
   if (!model.isEmpty()) {
     const std::pair<QString, QString> id{model, monitor.value("firmware").toString()};
@@ -43,8 +42,8 @@ void MqttObserver::OnAvailability(const QString& name, bool online) {
   publisher_.PublishAvailability(name, online);
 }
 
-void MqttObserver::OnAlarm(const QString& name, const QByteArray& json) {
-  publisher_.PublishAlarm(name, json);
+void MqttObserver::OnAlarm(const QString& name, const TAlarmEvent& event) {
+  publisher_.PublishAlarm(name, service::AlarmEventJson(event));
 }
 
 }  // namespace vemo
