@@ -55,6 +55,8 @@ void MainWindowTest::SetUp() {
   qputenv("VEMOSWR_INI", QByteArray::fromStdString(iniPath));
   SetAlarmPlayerFactory(
       [this](AlarmPlayer::Problem) { return std::make_unique<RecordingPlayer>(player); });
+  // The simulator answers at once: the window's tests need no second-long settle pause.
+  TFormMain::LinkTimingHook().Settle = kTestSettle;
   TFormMain::SetMessageBoxHook(
       [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
         messages.push_back({icon, text.toStdString(), buttons});
@@ -72,6 +74,7 @@ void MainWindowTest::TearDown() {
   form.reset();
   appForms.reset();
   TFormMain::SetMessageBoxHook({});
+  TFormMain::LinkTimingHook() = LinkTiming{};
   SetAlarmPlayerFactory({});
 }
 

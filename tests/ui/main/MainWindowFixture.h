@@ -28,6 +28,9 @@ struct ShownMessage {
   QMessageBox::StandardButtons buttons;
 };
 
+// The settle pause of the windows under test.
+constexpr std::chrono::milliseconds kTestSettle{50};
+
 // The read-outs of 100 W forward and 1 W reflected on a full scale below 1000 W.
 void ExpectWorkedExample(const TFormMain& f);
 
