@@ -56,7 +56,8 @@ TFormMain::TFormMain(QWidget* parent)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       Link_(std::make_unique<MonitorLink>(LinkTimingHook())),
-      ComObj_(&Link_->Port()) {
+      ComObj_(&Link_->Port()),
+      Polling_(std::make_unique<PollingController>(*Link_, static_cast<PollingView&>(*this))) {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QString::fromLatin1(kApplicationTitle));
   ComObj_->SetName("ComObj");
@@ -222,18 +223,7 @@ bool TFormMain::DiagnosticsShown() const {
 }
 
 void TFormMain::ConnectMonitor() {
-  connectionNote_.clear();
-  try {
-    Link_->Open();
-    Link_->Settle();
-    CommFailCount_ = 0;
-    Connected_ = Monitor_->Identify();
-  } catch (...) {
-    Connected_ = false;
-    UpdateConnectionLabel();
-    throw;
-  }
-  UpdateConnectionLabel();
+  Polling_->Connect();
 }
 
 bool TFormMain::ChangeComPort(uint8_t n) {
@@ -266,9 +256,9 @@ void TFormMain::ClosePort() {
 void TFormMain::UpdateConnectionLabel() {
   if (!lblConnection || !Monitor_) return;
   QString text = QStringLiteral("COM%1").arg(ComObj_->ComNumber());
-  if (!connectionNote_.isEmpty())
-    text += QStringLiteral("  ") + connectionNote_;
-  else if (Connected_)
+  if (!Polling_->ConnectionNote().empty())
+    text += QStringLiteral("  ") + tr(Polling_->ConnectionNote().c_str());
+  else if (Polling_->Connected())
     text += QStringLiteral("  ") + QString::fromStdString(Monitor_->ModelId());
   else
     text += tr("  not connected");

@@ -22,6 +22,7 @@
 #include "serial/PortProbe.h"
 #include "station/AlarmSettings.h"
 #include "station/PeakHold.h"
+#include "station/PollingController.h"
 #include "station/PollingIntervals.h"
 #include "station/ReadingHistory.h"
 #include "station/ReadingLog.h"
@@ -61,7 +62,10 @@ class ProfileFile;
 class TrendWindow;
 struct TMonitorReading;
 
-class TFormMain : public QMainWindow, public ISettingsForwarders, private IOperatorPrompt {
+class TFormMain : public QMainWindow,
+                  public ISettingsForwarders,
+                  private IOperatorPrompt,
+                  private PollingView {
   Q_OBJECT
 
  public:
@@ -198,12 +202,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void SetPushToTalk(bool enable, float delaySeconds) override;
 
   // --- State ------------------------------------------------------------------------------
-  bool Continuous() const { return Continuous_; }
-  bool Connected() const { return Connected_; }
+  bool Continuous() const { return Polling_->Continuous(); }
+  bool Connected() const { return Polling_->Connected(); }
   // The device went away (while polling, or noticed while idle): the window watches for the
   // device to come back and then reconnects, and polls again if it was polling, by itself.
   bool WaitingForDevice() const;
-  int32_t CommFailCount() const { return CommFailCount_; }
+  int32_t CommFailCount() const { return Polling_->CommFailCount(); }
   int32_t BufferEmptyCount() const { return Link_->BufferEmptyCount(); }
   double SimulationDrift() const { return SimulationDrift_; }
   const std::string& IniFileName() const { return IniFileName_; }
@@ -344,27 +348,24 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // Polling (MainPolling.cpp).
   void RunCommand(uint8_t code);
+  // What the polling controller shows.
+  void ShowReading(const TMonitorReading& reading) override;
+  void ShowStale() override;
   // Every failed reading goes to the history as a gap.
-  void RecordGap();
-  void ContinuousReading();
-  void ReadAndShow();
+  void RecordGap() override;
+  void ShowFailure(const std::string& text) override;
+  void ShowLineActive(bool active) override;
+  void ShowContinuous(bool on) override;
+  void ShowConnection() override;
+  void RunDeviceWatch(bool run) override;
   void TakeReading();
   void StartContinuous();
-  void StopContinuous();
   void ResetAlarm();
   void RunCalibrationStep(uint8_t step);
   void ShowCalWizard();
   void SetRS232Active(bool active);
   void QueueCommand(uint8_t code);
-  // Connects unless connected to a device that is still there.
-  void EnsureConnected();
-  // The device went away: let the port go, grey the read-outs and watch for the device;
-  // once it is back, reconnect, and poll again when resumePolling.
-  void WatchForLostDevice(bool resumePolling);
-  void StopWatchingForDevice();
   void tmrDeviceWatchTimer();
-  // From the polling tick, once the device is back: reconnect and poll again.
-  void ResumeWithReturnedDevice();
   bool AskOkCancel(const std::string& text) override;
 
   // Alarms (MainAlarms.cpp).
@@ -413,14 +414,13 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   std::unique_ptr<MonitorLink> Link_;
   TComPort* ComObj_ = nullptr;
   TVSWR_Monitor* Monitor_ = nullptr;
+  // Connecting, continuous reading, its failure rule and the lost-device watch.
+  std::unique_ptr<PollingController> Polling_;
   std::unique_ptr<TCmdList> CmdList_;
   Dialogs dialogs_;
   HelpViewer* helpViewer_ = nullptr;
 
   std::string IniFileName_;
-  bool Continuous_ = false;
-  bool Connected_ = false;
-  int32_t CommFailCount_ = 0;
   double SimulationDrift_ = 0;
 
   int clientWidth_ = 0;            // Panel_Display width + 4
@@ -444,11 +444,6 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QString logProblem_;
   QStatusBar* statusBar_ = nullptr;  // only while logging
   int pollingIntervalMs_ = kDefaultPollingIntervalMs;
-  std::optional<TDeviceNode> lostNode_;  // the node last seen at the lost device's path
-  int watchTicksSinceAttempt_ = 0;
-  bool resumeDue_ = false;      // the device is back: the next idle tick reconnects
-  bool resumePolling_ = false;  // ... and polls again: it was lost while polling
-  QString connectionNote_;      // shown in place of the model while it applies
   std::unique_ptr<OperatorAlarms> alarms_;
   QStringList alarmNotes_;
 

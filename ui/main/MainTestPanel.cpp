@@ -39,7 +39,7 @@ void TFormMain::Button4Click() {
 void TFormMain::Button2Click() {
   ShowMessage(QStringLiteral("BufferEmptyCount =%1\rCommFailCount =%2")
                   .arg(BufferEmptyCount())
-                  .arg(CommFailCount_));
+                  .arg(Polling_->CommFailCount()));
 }
 
 }  // namespace vemo

@@ -145,8 +145,8 @@ TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
   f.mnuCommands_T->trigger();
   ASSERT_TRUE(WaitUntil([&] {
     const std::vector<std::string> c = second.ReceivedCommands();
-    return std::count(c.begin(), c.end(), "T") == 1 && !f.TickRunning();
-  }));
+    return std::count(c.begin(), c.end(), "T") == 1 && !f.TickRunning() && !f.ReadoutsStale();
+  })) << (messages.empty() ? "" : messages.back().text);
   expectColour(false, "after the next good reading");
 }
 
