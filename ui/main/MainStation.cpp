@@ -193,7 +193,7 @@ void TFormMain::tmrPeakTimer() {
 void TFormMain::ShowPeak() {
   if (!PeakHoldShown()) return;
   const double peak = Peak_.Value(NowMs());
-  const TDisplayUnit unit = DisplayUnitFor(Monitor_ ? Monitor_->FullScale() : 625.0);
+  const TDisplayUnit unit = DisplayUnitFor(FullScale());
   const QString label = tr("PEP (%1):").arg(QString::fromLatin1(unit.Unit));
   if (LabelPEP->text() != label) LabelPEP->setText(label);
   const QString text = QString::fromStdString(FormatNumber(unit.ForwardFormat, peak * unit.Scale));

@@ -131,6 +131,7 @@ TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
           << edit->objectName().toStdString() << " " << when;
     }
   };
+  expectColour(true, "before the first reading");  // zeros, not a measurement
   TriggerAndWait();
   expectColour(false, "after a good reading");
   const QString lastGood = f.Edit_Forward_Power->text();
