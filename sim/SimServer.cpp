@@ -416,7 +416,8 @@ void SimServer::OnControlLine(const std::string& line) {
   } else if (what == "reading-reply") {
     std::string hex;
     in >> hex;
-    ok = hex.size() % 2 == 0 && hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    ok =
+        hex.size() % 2 == 0 && hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
     if (ok) {
       std::string bytes;
       for (size_t i = 0; i < hex.size(); i += 2)

@@ -80,9 +80,9 @@ bool PrintAlarms(const CliStreams& io, const std::vector<TAlarmEvent>& events) {
   for (const TAlarmEvent& e : events) {
     const std::string level =
         e.Source == AlarmSource::Monitor ? "" : " level=" + FormatNumber("%.6g", e.Level);
-    std::fprintf(
-        io.err, "%s alarm source=%s event=%s value=%s%s\n", IsoTime(e.TimeMs).c_str(), AlarmSourceName(e.Source), AlarmEventText(e).c_str(),
-        AlarmValueText(e.Source, e.Value).c_str(), level.c_str());
+    std::fprintf(io.err, "%s alarm source=%s event=%s value=%s%s\n", IsoTime(e.TimeMs).c_str(),
+                 AlarmSourceName(e.Source), AlarmEventText(e).c_str(),
+                 AlarmValueText(e.Source, e.Value).c_str(), level.c_str());
     tripped = tripped || e.Change == AlarmChange::Tripped;
   }
   std::fflush(io.err);

@@ -248,8 +248,8 @@ void MonitorPoller::NoteImplausible(qint64 nowMs, const TMonitorReading& reading
                                     Implausibility why) {
   if (why == Implausibility::None) {
     if (implausibleInARow_ > 0)
-      Log("info", "plausible readings again after " + std::to_string(implausibleInARow_) +
-                      " implausible");
+      Log("info",
+          "plausible readings again after " + std::to_string(implausibleInARow_) + " implausible");
     implausibleInARow_ = 0;
     state_.Implausible.reset();
     return;

@@ -194,8 +194,8 @@ TEST_F(CliTest, ImplausibleReadingsAreFlaggedAndCounted) {
     EXPECT_THAT(lines[i + 1], EndsWith(rows[i].plausible ? ",0" : ",1")) << rows[i].what;
     implausible += rows[i].plausible ? 0 : 1;
   }
-  EXPECT_THAT(r.err, HasSubstr(std::to_string(implausible) + " of " +
-                               std::to_string(rows.size()) + " readings were implausible"));
+  EXPECT_THAT(r.err, HasSubstr(std::to_string(implausible) + " of " + std::to_string(rows.size()) +
+                               " readings were implausible"));
   r = Cli({"read", "-n", "1"});
   EXPECT_THAT(r.out, EndsWith(" implausible\n"));
 }
@@ -460,7 +460,7 @@ TEST_F(CliTest, ReadPrintsAlarmEventsAndEndsWithStatusThreeOnTheFirst) {
   EXPECT_EQ(r.status, 3) << r.err;
   EXPECT_GE(Lines(r.out).size(), 4u) << "tripped before the delay";
   const QRegularExpression event(
-      R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} alarm source=vswr event=tripped value=2\.06 level=2\n$)");
+      R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d alarm source=vswr event=tripped value=2\.06 level=2\n$)");
   EXPECT_TRUE(event.match(QString::fromStdString(r.err)).hasMatch()) << r.err;
 }
 

@@ -14,9 +14,9 @@
 
 #include <algorithm>
 #include <clocale>
+#include <csignal>
 #include <cstring>
 #include <ctime>
-#include <csignal>
 #include <filesystem>
 
 #include <sys/resource.h>
@@ -66,8 +66,7 @@ TEST(ReadingCsv, RowsKeepTheirPointUnderADecimalCommaLocale) {
       {Reading(0, 0), ",0,0,99.99,0.00,1.00,0.00,0.0,0,0"},
       {Reading(100, -1), ",100,-1,99.99,0.00,1.00,0.00,50.0,0,1"},
   };
-  for (const Row& row : rows)
-    EXPECT_EQ(ReadingCsvRow(t, row.reading), IsoTime(t) + row.tail);
+  for (const Row& row : rows) EXPECT_EQ(ReadingCsvRow(t, row.reading), IsoTime(t) + row.tail);
   std::setlocale(LC_ALL, previous.c_str());
 }
 

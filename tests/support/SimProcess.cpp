@@ -154,8 +154,9 @@ void SimProcess::Burst(int bytes) {
 }
 
 void SimProcess::SetReadingReply(const std::string& bytes) {
-  Control(bytes.empty() ? "reading-reply"
-                        : "reading-reply " + QByteArray::fromStdString(bytes).toHex().toStdString());
+  Control(bytes.empty()
+              ? "reading-reply"
+              : "reading-reply " + QByteArray::fromStdString(bytes).toHex().toStdString());
 }
 
 int SimProcess::Stop() {

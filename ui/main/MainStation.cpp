@@ -304,9 +304,8 @@ int TFormMain::StatusBarHeight() const {
 }
 
 void TFormMain::UpdateStatusBar() {
-  const bool shown =
-      Log_ != nullptr || implausibleCount_ > 0 || implausibility_ != Implausibility::None ||
-      !AlarmStatus().isEmpty();
+  const bool shown = Log_ != nullptr || implausibleCount_ > 0 ||
+                     implausibility_ != Implausibility::None || !AlarmStatus().isEmpty();
   if (!shown && !statusBar_) return;  // nothing to say yet: the window stays as designed
   if (!statusBar_) {
     statusBar_ = new QStatusBar(this);

@@ -1,6 +1,5 @@
 #include "ui/trend/TrendExport.h"
 
-
 #include "monitor/VSWRMon.h"
 #include "station/IsoTime.h"
 #include "station/ReadingCsv.h"
@@ -36,8 +35,7 @@ std::string TrendCsv(const ReadingHistory& history, qint64 fromMs, qint64 toMs) 
   for (const TArchiveMinute& m : history.Minutes(fromMs, toMs)) {
     const TSummary& s = m.Summary;
     std::string line =
-        IsoTime(m.StartMs) + ',' +
-        std::to_string(s.Count) + ',' + std::to_string(s.Gaps);
+        IsoTime(m.StartMs) + ',' + std::to_string(s.Count) + ',' + std::to_string(s.Gaps);
     if (s.HasData()) {
       AppendRange(line, s.Forward, s.MeanForward());
       AppendRange(line, s.Reflected, s.MeanReflected());

@@ -279,10 +279,10 @@ TEST_F(ServiceTest, ImplausibleReadingsAreFlaggedCountedAndNotPublished) {
     }
     EXPECT_EQ(reading["forward_watts"].toDouble(), goodForward) << row.what;
     EXPECT_GE(reading["age_ms"].toDouble(), 100) << row.what;
-    EXPECT_FALSE(m["implausible_reading"]["reason"].toString().isEmpty()) << row.what;
+    EXPECT_FALSE(m["implausible_reading"].toObject()["reason"].toString().isEmpty()) << row.what;
     EXPECT_EQ(*service.Value("vemoswr_forward_watts", "tx"), goodForward) << row.what;
   }
-  EXPECT_EQ(monitor()["implausible_reading"]["reflected_watts"].toDouble(), 12);
+  EXPECT_EQ(monitor()["implausible_reading"].toObject()["reflected_watts"].toDouble(), 12);
   const double total = monitor()["implausible_total"].toDouble();
   EXPECT_GE(total, 12);  // six rows, at least two readings each
   EXPECT_GE(*service.Value("vemoswr_implausible_readings_total", "tx"), total);

@@ -137,11 +137,12 @@ TEST_F(StationTest, ImplausibleReadingsAreGreyedCountedAndKeptOutOfTheHistory) {
     f.mnuCommands_T->trigger();
     ASSERT_TRUE(WaitUntil([&] { return f.CmdList()->Count() == 0 && !f.TickRunning(); }));
     implausible += row.plausible ? 0 : 1;
-    EXPECT_EQ(f.ReadoutsLook(), row.plausible ? TFormMain::ReadoutLook::Reading
-                                              : TFormMain::ReadoutLook::Implausible)
+    EXPECT_EQ(f.ReadoutsLook(),
+              row.plausible ? TFormMain::ReadoutLook::Reading : TFormMain::ReadoutLook::Implausible)
         << row.what;
     EXPECT_EQ(f.ImplausibleCount(), implausible) << row.what;
-    const std::vector<THistoryEntry> entries = f.History().Entries(0, std::numeric_limits<qint64>::max());
+    const std::vector<THistoryEntry> entries =
+        f.History().Entries(0, std::numeric_limits<qint64>::max());
     ASSERT_EQ(entries.size(), kept + 1) << row.what;
     EXPECT_EQ(entries.back().Gap, !row.plausible) << row.what;
     EXPECT_EQ(f.StatusText().contains("Implausible reading:"), !row.plausible)
@@ -151,8 +152,8 @@ TEST_F(StationTest, ImplausibleReadingsAreGreyedCountedAndKeptOutOfTheHistory) {
   sim.SetReadingReply("");
   TriggerAndWait();
   EXPECT_EQ(f.ReadoutsLook(), TFormMain::ReadoutLook::Reading);
-  EXPECT_TRUE(f.StatusText().contains(
-      QStringLiteral("Implausible readings so far: %1.").arg(implausible)));
+  EXPECT_TRUE(
+      f.StatusText().contains(QStringLiteral("Implausible readings so far: %1.").arg(implausible)));
 }
 
 TEST_F(StationTest, LoggingWritesHeaderAndRowsAndGoesOnAcrossAPortChange) {
