@@ -190,7 +190,8 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
   // Nothing of b but its up gauge and its counters: no value outlives its reading, and the
   // failures that keep it down are counted in sight.
   const QStringList kinds = {"timeout", "protocol", "port"};
-  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 2 + kinds.size()) << down.toStdString();
+  // Up, readings, implausible readings, and the errors by kind.
+  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 3 + kinds.size()) << down.toStdString();
   double bErrors = 0;
   for (const QString& kind : kinds)
     bErrors += Sample(down, "vemoswr_reading_errors_total", "b\",kind=\"" + kind).value_or(0);
