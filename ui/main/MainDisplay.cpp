@@ -31,7 +31,9 @@ double TFormMain::FullScale() const {
 
 void TFormMain::ShowReadout(double forward, double reflected, Implausibility why) {
   const TReadout readout = DeriveReadout(forward, reflected, FullScale());
-  UpdateMeterPosition(readout.MeterPosition);
+  // The needle cannot be greyed: it stays where the last measurement put it (and an
+  // absurd power does not send AutoRange to another scale).
+  if (why == Implausibility::None) UpdateMeterPosition(readout.MeterPosition);
   Label1D->setText(QString::fromStdString(readout.ForwardLabel));
   Label2D->setText(QString::fromStdString(readout.ReflectedLabel));
   Edit_Forward_Power->setText(QString::fromStdString(readout.ForwardText));

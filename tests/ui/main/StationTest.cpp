@@ -131,6 +131,7 @@ TEST_F(StationTest, ImplausibleReadingsAreGreyedCountedAndKeptOutOfTheHistory) {
   // Connected, but nothing measured yet: the zeros are not shown as a reading.
   EXPECT_EQ(f.ReadoutsLook(), TFormMain::ReadoutLook::NoReading);
   qint64 implausible = 0;
+  int needle = 0;
   for (const ReadingReply& row : ReadingReplies()) {
     sim.SetReadingReply(row.reply);
     const size_t kept = f.History().Entries(0, std::numeric_limits<qint64>::max()).size();
@@ -141,6 +142,8 @@ TEST_F(StationTest, ImplausibleReadingsAreGreyedCountedAndKeptOutOfTheHistory) {
               row.plausible ? TFormMain::ReadoutLook::Reading : TFormMain::ReadoutLook::Implausible)
         << row.what;
     EXPECT_EQ(f.ImplausibleCount(), implausible) << row.what;
+    if (row.plausible) needle = f.dcMeter->Position();
+    EXPECT_EQ(f.dcMeter->Position(), needle) << row.what;
     const std::vector<THistoryEntry> entries =
         f.History().Entries(0, std::numeric_limits<qint64>::max());
     ASSERT_EQ(entries.size(), kept + 1) << row.what;
