@@ -1,5 +1,7 @@
 #include "station/PollingController.h"
 
+#include "platform/Escaped.h"
+
 namespace vemo {
 
 namespace {
@@ -79,9 +81,13 @@ void PollingController::ContinuousReading() {
     if (kind == LinkFailure::DeviceLost) {
       StopContinuous();
       WatchForLostDevice(true);  // said in the status area; a box would hold up the resumption
-    } else if (IsPortFailure(kind) || ++commFailCount_ > kSilentFailures) {
+    } else if (IsPortFailure(kind)) {
       StopContinuous();
       view_.ShowFailure(e.what());
+    } else if (++commFailCount_ > kSilentFailures) {
+      // A time-out or a garbled reply, which may quote what the line brought.
+      StopContinuous();
+      view_.ShowFailure(Escaped(e.what()));
     }
   } catch (...) {
     view_.ShowStale();

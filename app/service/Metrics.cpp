@@ -93,9 +93,10 @@ QByteArray MetricsText(const std::vector<const MonitorSnapshot*>& monitors, qint
        });
   const auto value = [&](const char* name, const char* help, auto get) {
     Emit(out, {name, "gauge", help}, monitors, [&](S s, L m, QByteArray& b) {
-      if (up(s)) Sample(b, name, m, get(s));
+      if (up(s) && s.Reading) Sample(b, name, m, get(s));
     });
   };
+  // Readings are the latest plausible one: present while the monitor is up.
   value("vemoswr_forward_watts", "Forward power of the latest reading.",
         [](S s) { return static_cast<double>(s.Reading->Forward); });
   value("vemoswr_reflected_watts", "Reflected power of the latest reading.",
@@ -120,6 +121,13 @@ QByteArray MetricsText(const std::vector<const MonitorSnapshot*>& monitors, qint
   Emit(out, {"vemoswr_readings_total", "counter", "Readings taken."}, monitors,
        [&](S s, L m, QByteArray& b) {
          Sample(b, "vemoswr_readings_total", m, static_cast<double>(s.ReadingsTotal));
+       });
+  Emit(out,
+       {"vemoswr_implausible_readings_total", "counter",
+        "Readings no monitor can give, not published as measurements."},
+       monitors, [&](S s, L m, QByteArray& b) {
+         Sample(b, "vemoswr_implausible_readings_total", m,
+                static_cast<double>(s.ImplausibleTotal));
        });
   Emit(out, {"vemoswr_reading_errors_total", "counter", "Failed exchanges by kind."}, monitors,
        [&](S s, L m, QByteArray& b) {

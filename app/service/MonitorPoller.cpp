@@ -3,6 +3,7 @@
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
 #include "station/AlarmLog.h"
+#include "station/Readout.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -237,16 +238,25 @@ void MonitorPoller::TakeReading() {
     const qint64 now = NowMs();
     failuresInARow_ = 0;
     attempts_ = 0;
-    state_.Reading = reading;
-    state_.ReadingTimeMs = now;
     state_.FullScale = link_.Monitor().FullScale();
+    state_.AnsweredMs = now;
     ++state_.ReadingsTotal;
+    const Implausibility why = JudgeReading(reading);
+    NoteImplausible(now, reading, why);
     {
       std::lock_guard lock(historyLock_);
-      history_.Append(now, HistoryReadingOf(reading));
+      if (why == Implausibility::None)
+        history_.Append(now, HistoryReadingOf(reading));
+      else
+        history_.AppendGap(now);  // no measurement; the last good values stay with their time
+    }
+    if (why == Implausibility::None) {
+      state_.Reading = reading;
+      state_.ReadingTimeMs = now;
     }
     SetUp(true);
-    const std::vector<TAlarmEvent> events = alarms_.Reading(now, reading);
+    const std::vector<TAlarmEvent> events =
+        why == Implausibility::None ? alarms_.Reading(now, reading) : alarms_.ReadingFailed(now);
     PublishSnapshot();
     Publish(events, false);
   } catch (const std::exception& e) {
@@ -270,6 +280,7 @@ void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp) {
         std::string("error=") + ErrorKindName(kind) + " message=\"" + message + "\"");
   state_.LastError = message;
   state_.Reading.reset();
+  state_.Implausible.reset();
   if (state_.Phase == MonitorPhase::Polling) {
     std::lock_guard lock(historyLock_);
     history_.AppendGap(now);
@@ -277,6 +288,26 @@ void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp) {
   SetUp(false);
   Publish(alarms_.ReadingFailed(now));
   if (giveUp) GiveUp();
+}
+
+void MonitorPoller::NoteImplausible(qint64 nowMs, const TMonitorReading& reading,
+                                    Implausibility why) {
+  if (why == Implausibility::None) {
+    if (implausibleInARow_ > 0)
+      Log("info",
+          "plausible readings again after " + std::to_string(implausibleInARow_) + " implausible");
+    implausibleInARow_ = 0;
+    state_.Implausible.reset();
+    return;
+  }
+  ++state_.ImplausibleTotal;
+  state_.Implausible = reading;
+  state_.ImplausibleTimeMs = nowMs;
+  if (implausibleInARow_++ == 0)
+    Log("warning", std::string("implausible reading (") + ImplausibilityText(why) +
+                       ") forward_watts=" + FormatNumber("%.6g", reading.Forward) +
+                       " reflected_watts=" + FormatNumber("%.6g", reading.Reflected) +
+                       ": not published, the last good values stay");
 }
 
 void MonitorPoller::GiveUp() {

@@ -17,6 +17,7 @@
 #include "app/service/MonitorSnapshot.h"
 #include "monitor/MonitorLink.h"
 #include "station/AlarmEvaluator.h"
+#include "station/Plausibility.h"
 #include "station/ReadingHistory.h"
 
 #include <QElapsedTimer>
@@ -83,6 +84,8 @@ class MonitorPoller : public QObject {
   // Tells the observers of events; withSnapshot: and publishes the alarms' new states.
   void Publish(const std::vector<TAlarmEvent>& events, bool withSnapshot = true);
   void PublishSnapshot();
+  // Counts an implausible reading, or ends a run of them; logs both once per run.
+  void NoteImplausible(qint64 nowMs, const TMonitorReading& reading, Implausibility why);
   void Log(const char* level, const std::string& text) const;
   // Runs f on the creating thread for each observer.
   template <typename F>
@@ -103,6 +106,7 @@ class MonitorPoller : public QObject {
   std::vector<MonitorObserver*> observers_;
   int attempts_ = 0;
   int failuresInARow_ = 0;
+  long implausibleInARow_ = 0;
   std::atomic<bool> resetPending_ = false;
   bool inExchange_ = false;
   bool stopped_ = false;

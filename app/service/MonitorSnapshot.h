@@ -36,9 +36,16 @@ struct MonitorSnapshot {
   std::string Model;             // trimmed identification, once identified
   std::string Firmware;          // ISO date
   double FullScale = 0;
-  std::optional<TMonitorReading> Reading;  // the latest, only while LatestSucceeded
-  qint64 ReadingTimeMs = 0;                // of the latest reading ever; 0: none yet
+  // The latest plausible reading, only while LatestSucceeded; implausible readings leave
+  // it in place.
+  std::optional<TMonitorReading> Reading;
+  qint64 ReadingTimeMs = 0;  // of the latest plausible reading ever; 0: none yet
+  qint64 AnsweredMs = 0;     // of the latest reading, plausible or not
   quint64 ReadingsTotal = 0;
+  // The latest reading while they are implausible (JudgeReading); none once one is not.
+  std::optional<TMonitorReading> Implausible;
+  qint64 ImplausibleTimeMs = 0;
+  quint64 ImplausibleTotal = 0;
   std::array<quint64, kErrorKindCount> Errors{};
   std::string LastError;
   qint64 RetryInMs = 0;  // while waiting
@@ -47,8 +54,8 @@ struct MonitorSnapshot {
 
   // Up at nowMs: the latest reading succeeded and is at most kFreshIntervals old.
   bool Up(qint64 nowMs) const {
-    return LatestSucceeded && Reading &&
-           nowMs - ReadingTimeMs <= static_cast<qint64>(kFreshIntervals) * IntervalMs;
+    return LatestSucceeded &&
+           nowMs - AnsweredMs <= static_cast<qint64>(kFreshIntervals) * IntervalMs;
   }
   AlarmState Alarm(AlarmSource source) const { return Alarms[static_cast<size_t>(source)]; }
 };

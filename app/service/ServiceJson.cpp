@@ -1,12 +1,15 @@
 #include "app/service/ServiceJson.h"
 
 #include "app/service/Routing.h"
+#include "station/Plausibility.h"
 #include "station/Readout.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -38,7 +41,7 @@ QJsonObject MonitorObject(const MonitorSnapshot& s, qint64 nowMs) {
   o["model"] = QString::fromStdString(s.Model);
   o["firmware"] = QString::fromStdString(s.Firmware);
   o["full_scale_watts"] = s.FullScale;
-  if (up) {
+  if (up && s.Reading) {
     const TReadout r = DeriveReadout(s.Reading->Forward, s.Reading->Reflected, s.FullScale);
     QJsonObject reading;
     reading["time_ms"] = static_cast<double>(s.ReadingTimeMs);
@@ -47,10 +50,24 @@ QJsonObject MonitorObject(const MonitorSnapshot& s, qint64 nowMs) {
     reading["vswr"] = r.VSWR;
     reading["return_loss_db"] = r.ReturnLoss;
     reading["alarm"] = s.Reading->Alarm;
+    // Implausible readings since leave it in place: its age tells how old it is.
+    reading["age_ms"] = static_cast<double>(std::max<qint64>(0, nowMs - s.ReadingTimeMs));
     o["reading"] = reading;
   } else {
     o["reading"] = QJsonValue::Null;
   }
+  o["implausible"] = up && s.Implausible.has_value();
+  if (up && s.Implausible) {
+    // As the monitor sent it, for the record; no measurement, so nothing derived.
+    QJsonObject raw;
+    raw["time_ms"] = static_cast<double>(s.ImplausibleTimeMs);
+    raw["forward_watts"] = static_cast<double>(s.Implausible->Forward);
+    raw["reflected_watts"] = static_cast<double>(s.Implausible->Reflected);
+    raw["alarm"] = s.Implausible->Alarm;
+    raw["reason"] = ImplausibilityText(JudgeReading(*s.Implausible));
+    o["implausible_reading"] = raw;
+  }
+  o["implausible_total"] = static_cast<double>(s.ImplausibleTotal);
   o["readings_total"] = static_cast<double>(s.ReadingsTotal);
   QJsonObject errors;
   for (int k = 0; k < kErrorKindCount; ++k)

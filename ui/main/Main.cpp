@@ -19,6 +19,7 @@
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
+#include "platform/Escaped.h"
 #include "platform/HelpViewer.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
@@ -136,6 +137,7 @@ void TFormMain::FormCreate() {
   InitMeter(*dcMeter);
   ApplyInitialRange();
   DisplayReading(0, 0);
+  SetReadoutLook(ReadoutLook::NoReading);  // zeros, but not measured
 
   try {
     ConnectMonitor();
@@ -263,6 +265,8 @@ void TFormMain::UpdateConnectionLabel() {
   else
     text += tr("  not connected");
   lblConnection->setText(text);
+  // Whatever the read-outs hold, it is not what the monitor measures now.
+  if (!Polling_->Connected()) SetReadoutsStale(true);
 }
 
 // --- Shutdown ---------------------------------------------------------------------------
@@ -366,7 +370,8 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
   } catch (const ESerialException&) {
     ShowMessage(tr("An IO exception occurred."));
   } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(e.what()));
+    // The session quotes the monitor's replies: whatever bytes came, the box shows them.
+    ShowMessage(QString::fromStdString(Escaped(e.what())));
   } catch (...) {
     ShowMessage(tr("An Exception Occurred"));
   }

@@ -99,8 +99,8 @@ void TFormMain::RunCommand(uint8_t code) {
 
 void TFormMain::ShowReading(const TMonitorReading& reading) {
   SetAlarmIndicator(reading.Alarm);
-  if (IsImplausibleReading(reading.Forward, reading.Reflected)) ++implausibleCount_;
-  DisplayReading(reading.Forward, reading.Reflected);
+  if (JudgeReading(reading) != Implausibility::None) ++implausibleCount_;
+  DisplayReading(reading);
   RecordReading(reading);
 }
 

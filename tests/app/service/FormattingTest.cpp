@@ -30,6 +30,7 @@ MonitorSnapshot Polled(const char* name, float forward, float reflected) {
   s.FullScale = 625;
   s.Reading = TMonitorReading{forward, reflected};
   s.ReadingTimeMs = kNow;
+  s.AnsweredMs = kNow;
   return s;
 }
 
@@ -37,7 +38,7 @@ TEST(MetricsText, LabelsAreEscapedAndNumbersKeepEveryDigit) {
   MonitorSnapshot s = Polled("tx \"a\\b\"\nc", std::numeric_limits<float>::quiet_NaN(),
                              std::numeric_limits<float>::infinity());
   s.Model = "K\"1";
-  s.ReadingTimeMs = 1'700'000'000'005;
+  s.ReadingTimeMs = s.AnsweredMs = 1'700'000'000'005;
   const QByteArray text = MetricsText({&s}, s.ReadingTimeMs);
   const QByteArray label = R"(monitor="tx \"a\\b\"\nc")";
   for (const QByteArray& line :
