@@ -78,6 +78,27 @@ void MainWindowTest::TearDown() {
   SetAlarmPlayerFactory({});
 }
 
+namespace {
+
+class FastClock : public Clock {
+ public:
+  explicit FastClock(int factor) : factor_(factor) {}
+  WallTime Now() const override {
+    return start_ + (std::chrono::system_clock::now() - start_) * factor_;
+  }
+
+ private:
+  int factor_;
+  WallTime start_ = std::chrono::system_clock::now();
+};
+
+}  // namespace
+
+void MainWindowTest::SpeedUpReplies(int factor) {
+  replyClock = std::make_unique<FastClock>(factor);
+  TFormMain::LinkTimingHook().ReplyClock = replyClock.get();
+}
+
 void MainWindowTest::StartSim(std::vector<std::string> args, int port) {
   if (std::find(args.begin(), args.end(), "--noise") == args.end())
     args.insert(args.end(), {"--noise", "0"});

@@ -52,6 +52,8 @@ class MainWindowTest : public ::testing::Test {
   // Appends lines to the settings file.
   void AddSettings(const std::string& text);
   std::string SettingsText() const;
+  // Reply time limits of windows opened from now on pass factor times faster.
+  void SpeedUpReplies(int factor);
   // Creates the main window: it reads the settings and connects.
   TFormMain& Open();
   // The window of Open or OpenWithDialogs.
@@ -80,6 +82,7 @@ class MainWindowTest : public ::testing::Test {
   void WhenModal(std::function<void(QDialog*)> handle);
 
   QTemporaryDir dir;
+  std::unique_ptr<Clock> replyClock;
   std::string iniPath;
   SimProcess sim;
   std::unique_ptr<TFormMain> form;

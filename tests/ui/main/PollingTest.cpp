@@ -93,6 +93,7 @@ TEST_F(PollingTest, ContinuousButtonWhileRunningReleasesButDoesNotStop) {
 TEST_F(PollingTest, ThreeFailuresPassSilentlyAndTheFourthStopsWithItsMessage) {
   // Identification and one reading ("7", "T") are answered, then the monitor falls silent.
   StartSim({"--stop-after", "3"});
+  SpeedUpReplies(8);
   TFormMain& f = Open();
   std::vector<int32_t> countAtMessage;
   onMessage = [&](const ShownMessage&) { countAtMessage.push_back(f.CommFailCount()); };
