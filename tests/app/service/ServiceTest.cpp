@@ -116,10 +116,11 @@ class Service {
     }
   }
   // Starts vemoswrd on a free loopback port and waits until it listens.
-  void Start(QStringList args) {
+  void Start(QStringList args, const std::vector<std::pair<QString, QString>>& extraEnv = {}) {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VEMOSWRD_INI", "/nonexistent/vemoswrd.ini");  // no user configuration
+    for (const auto& [name, value] : extraEnv) env.insert(name, value);
     process_.setProcessEnvironment(env);
     process_.start(Bin("vemoswrd"), args << "--listen"
                                          << "127.0.0.1:0");
@@ -171,6 +172,31 @@ class ServiceTest : public ::testing::Test {
   QString Link(const char* name) const { return dir_.filePath(name); }
   QTemporaryDir dir_;
 };
+
+TEST_F(ServiceTest, ADevicePathIsOpenedAsGivenAndNothingIsLeftInTheTemporaryFolder) {
+  SimProcess a;
+  a.Start(SimArgs(Link("a")));
+  // Port 1 is mapped elsewhere: a monitor given by its path never goes through the map.
+  const QString ini = dir_.filePath("VemoSWR.ini");
+  QFile map(ini);
+  ASSERT_TRUE(map.open(QIODevice::WriteOnly));
+  map.write("[Ports]\nCOM1=/nonexistent/ttyUSB9\n");
+  map.close();
+  QTemporaryDir tmp;
+  Service service;
+  service.Start({"--monitor", "a=" + Link("a"), "--interval", "200"},
+                {{"TMPDIR", tmp.path()}, {"VEMOSWR_INI", ini}});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "a"); }, 8000)) << service.Log().toStdString();
+  EXPECT_TRUE(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+  // Unplugged and plugged in again: reopened at its path.
+  a.HangUp();
+  ASSERT_TRUE(WaitUntil([&] { return service.Value("vemoswr_up", "a") == 0.0; }, 5000));
+  a.Plug();
+  EXPECT_TRUE(WaitUntil([&] { return Up(service, "a"); }, 8000)) << service.Log().toStdString();
+  ::kill(static_cast<pid_t>(service.Process().processId()), SIGTERM);
+  EXPECT_TRUE(service.Process().waitForFinished(5000));
+  EXPECT_TRUE(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
 
 TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
   SimProcess a, b, c;
