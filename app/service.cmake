@@ -6,6 +6,7 @@ add_library(vemoswrd_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/service/GuardedTcpServer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/HttpService.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/Metrics.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/service/RequestScreen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/MonitorPoller.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/Routing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/ServiceJson.cpp
