@@ -1,5 +1,6 @@
 #include "app/service/MonitorPoller.h"
 
+#include "app/service/FailureText.h"
 #include "app/service/ServiceJson.h"
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
@@ -122,7 +123,7 @@ void MonitorPoller::Connect() {
   try {
     port_.SetOpen(true);
   } catch (const std::exception& e) {
-    ReadingFailed(ErrorKind::Port, e.what(), true);
+    ReadingFailed(ErrorKind::Port, FailureText(e, config_.Device.toStdString()), true);
     return;
   }
   buffer_.Clear();
@@ -134,13 +135,15 @@ void MonitorPoller::Identify() {
   try {
     monitor_.CommandI();
   } catch (const ESerialException& e) {
-    ReadingFailed(ErrorKind::Port, e.message(), true);
+    ReadingFailed(ErrorKind::Port, FailureText(e, config_.Device.toStdString()), true);
     return;
   } catch (const std::exception& e) {
-    ReadingFailed(port_.DeviceLost() ? ErrorKind::Port : KindOf(e), e.what(), true);
+    ReadingFailed(port_.DeviceLost() ? ErrorKind::Port : KindOf(e),
+                  FailureText(e, config_.Device.toStdString()), true);
     return;
   }
-  state_.Model = Trimmed(monitor_.ModelId());
+  // The identification comes off the line: whatever noise it holds stays readable.
+  state_.Model = Printable(Trimmed(monitor_.ModelId()));
   state_.Firmware = DateToIso(monitor_.FirmwareDate());
   state_.Phase = "polling";
   Log("info", "identified model=" + state_.Model + " firmware=" + state_.Firmware);
@@ -198,6 +201,7 @@ void MonitorPoller::TakeReading() {
     const qint64 now = NowMs();
     failuresInARow_ = 0;
     attempts_ = 0;
+    state_.LastError.clear();
     state_.Reading = reading;
     state_.ReadingTimeMs = now;
     state_.FullScale = monitor_.FullScale();
@@ -207,11 +211,11 @@ void MonitorPoller::TakeReading() {
     PublishReading();
     Publish(alarms_.Reading(now, reading));
   } catch (const ESerialException& e) {
-    ReadingFailed(ErrorKind::Port, e.message(), true);
+    ReadingFailed(ErrorKind::Port, FailureText(e, config_.Device.toStdString()), true);
     return;
   } catch (const std::exception& e) {
     const bool lost = port_.DeviceLost();
-    ReadingFailed(lost ? ErrorKind::Port : KindOf(e), e.what(),
+    ReadingFailed(lost ? ErrorKind::Port : KindOf(e), FailureText(e, config_.Device.toStdString()),
                   lost || failuresInARow_ + 1 > kSilentFailures);
     if (state_.Phase != "polling") return;
   }

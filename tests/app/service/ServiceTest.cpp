@@ -22,8 +22,14 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -114,12 +120,19 @@ class Service {
       process_.waitForFinished(2000);
     }
   }
-  // Starts vemoswrd on a free loopback port and waits until it listens.
-  void Start(QStringList args) {
+  // Starts vemoswrd on a free loopback port and waits until it listens; `env` adds to its
+  // environment.
+  void Start(QStringList args, const std::map<QString, QString>& extra = {}) {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VEMOSWRD_INI", "/nonexistent/vemoswrd.ini");  // no user configuration
+    for (const auto& [key, value] : extra) env.insert(key, value);
     process_.setProcessEnvironment(env);
+    if (lowFileLimit_)
+      process_.setChildProcessModifier([] {
+        const rlimit limit{256, 2048};
+        setrlimit(RLIMIT_NOFILE, &limit);
+      });
     process_.start(Bin("vemoswrd"), args << "--listen"
                                          << "127.0.0.1:0");
     ASSERT_TRUE(process_.waitForStarted(5000));
@@ -144,6 +157,11 @@ class Service {
     return log_;
   }
   QProcess& Process() { return process_; }
+  // Starts with a soft limit of 256 file handles under a hard limit of 2048.
+  void LowFileLimit() { lowFileLimit_ = true; }
+  QJsonObject Monitor(const QByteArray& name) {
+    return QJsonDocument::fromJson(Http(port_, "GET", "/api/v1/monitors/" + name).body).object();
+  }
 
  private:
   void Read() {
@@ -153,6 +171,45 @@ class Service {
   QProcess process_;
   QByteArray log_;
   quint16 port_ = 0;
+  bool lowFileLimit_ = false;
+};
+
+// The service manager's end of the notification socket, as systemd opens it.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const QString& path) : path_(path.toStdString()) {
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path_.c_str());
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  ~NotifySocket() {
+    ::close(fd_);
+    ::unlink(path_.c_str());
+  }
+  // Every message received so far, one per entry.
+  const std::vector<std::string>& Messages() {
+    char buffer[4096];
+    for (ssize_t n; (n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0;)
+      messages_.emplace_back(buffer, n);
+    return messages_;
+  }
+  bool Got(const std::string& text) {
+    for (const std::string& m : Messages())
+      if (m.find(text) != std::string::npos) return true;
+    return false;
+  }
+  int Count(const std::string& text) {
+    int n = 0;
+    for (const std::string& m : Messages()) n += m.find(text) != std::string::npos;
+    return n;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::vector<std::string> messages_;
 };
 
 bool Up(Service& s, const char* monitor) {
@@ -206,9 +263,11 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
     EXPECT_EQ(Sample(later, "vemoswr_reading_errors_total", QString(m) + "\",kind=\"port"), 0.0)
         << m << " saw a port error";
 
+  EXPECT_NE(service.Monitor("b")["last_error"].toString(), "");
   b.Start(SimArgs(Link("b"), 60));
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "b"); }, 12000)) << service.Log().toStdString();
   EXPECT_NEAR(*service.Value("vemoswr_forward_watts", "b"), 60, 1);
+  EXPECT_EQ(service.Monitor("b")["last_error"].toString(), "") << "an old error shown as current";
 
   const QString promtool = QStandardPaths::findExecutable("promtool");
   if (promtool.isEmpty()) GTEST_SKIP() << "promtool not installed";
@@ -247,6 +306,8 @@ TEST_F(ServiceTest, ASilentMonitorDoesNotHoldUpOneThatAnswers) {
   EXPECT_GT(*service.Value("vemoswr_readings_total", "good"), 20);
 }
 
+// Started as systemd starts it (notification socket, watchdog, a low soft limit of file
+// handles), with a short token that everyone may read and a device that is not there.
 TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuickly) {
   SimProcess sim;
   sim.Start(SimArgs(Link("tx")));
@@ -254,9 +315,23 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   ASSERT_TRUE(token.open(QIODevice::WriteOnly));
   token.write("correct-horse\n");
   token.close();
+  token.setPermissions(token.permissions() | QFileDevice::ReadOther);
+  NotifySocket notify(dir_.filePath("notify"));
   Service service;
-  service.Start({"--monitor", "tx=" + Link("tx"), "--token-file", token.fileName()});
+  service.LowFileLimit();
+  service.Start({"--monitor", "tx=" + Link("tx"), "--monitor", "gone=/nonexistent/ttyVEMO",
+                 "--token-file", token.fileName()},
+                {{"NOTIFY_SOCKET", dir_.filePath("notify")}, {"WATCHDOG_USEC", "400000"}});
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return notify.Got("READY=1"); }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return notify.Count("WATCHDOG=1") >= 2; }, 2000));
+  const QString log = QString::fromUtf8(service.Log());
+  EXPECT_TRUE(log.contains("file handles: 2048, room for ")) << log.toStdString();
+  EXPECT_TRUE(log.contains("has only 13 characters")) << log.toStdString();
+  EXPECT_TRUE(log.contains("chmod o-rwx")) << log.toStdString();
+  const QString gone = service.Monitor("gone")["last_error"].toString();
+  EXPECT_TRUE(gone.contains("/nonexistent/ttyVEMO does not exist")) << gone.toStdString();
+  EXPECT_FALSE(log.contains("ie_")) << log.toStdString();
 
   const QByteArray reset = "/api/v1/monitors/tx/reset-alarm";
   EXPECT_EQ(Http(service.Port(), "POST", reset).status, 401);
@@ -303,6 +378,7 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   EXPECT_EQ(service.Process().exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(service.Process().exitCode(), 0);
   EXPECT_TRUE(service.Log().contains("info stopped")) << service.Log().toStdString();
+  EXPECT_TRUE(notify.Got("STOPPING=1"));
 }
 
 TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswr) {
