@@ -5,6 +5,7 @@
 #include "app/service/ServiceHost.h"
 #include "app/service/ServiceLog.h"
 #include "app/service/ServiceOptions.h"
+#include "app/service/mqtt/MqttDiscovery.h"
 #include "app/service/mqtt/MqttObserver.h"
 #include "app/service/mqtt/MqttPublisher.h"
 #include "platform/PortNames.h"
@@ -89,6 +90,7 @@ std::optional<TMqttOptions> MqttOptionsOf(const ServiceOptions& options) {
   std::optional<TMqttOptions> mqtt = ParseMqttUrl(options.mqttUrl, &error);
   if (!mqtt) throw UsageError(error);
   mqtt->CaFile = options.mqttCaFile;
+  mqtt->IdPrefix = options.mqttIdPrefix.empty() ? MachineIdPrefix() : options.mqttIdPrefix;
   return mqtt;
 }
 
@@ -203,6 +205,7 @@ int main(int argc, char* argv[]) {
       p->AddObserver(mqttObserver.get());
     }
     if (!mqtt->Start()) return 2;
+    LogLine("info", "mqtt discovery ids start with " + mqttOptions->IdPrefix);
   }
 
   QTimer alarmTick;
