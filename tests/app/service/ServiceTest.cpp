@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QWebSocket>
 
 #include <sys/resource.h>
@@ -381,16 +382,24 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   EXPECT_TRUE(notify.Got("STOPPING=1"));
 }
 
-TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswr) {
+// A real Prometheus scrapes the service, and every panel of the Grafana dashboard asks it
+// its question: each gets an answer, and the alarm panel shows the program's VSWR alarm
+// while the monitor's own flag is clear.
+TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswrAndEveryDashboardPanelFindsItsData) {
   const QString prometheus = QStandardPaths::findExecutable("prometheus");
   if (prometheus.isEmpty()) GTEST_SKIP() << "prometheus not installed";
   SimProcess sim;
   sim.Start(SimArgs(Link("tx")));
+  QFile ini(dir_.filePath("vemoswrd.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write("[Alarms]\nVSWRAbove=1.2\n");
+  ini.close();
   Service service;
-  service.Start({"--monitor", "tx=" + Link("tx")});
+  service.Start({"--config", ini.fileName(), "--monitor", "tx=" + Link("tx")});
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
   const double vswr = *service.Value("vemoswr_vswr", "tx");
   EXPECT_NEAR(vswr, 1.5, 0.02);
+  EXPECT_EQ(service.Value("vemoswr_alarm", "tx"), 0.0);
 
   const QString config = dir_.filePath("prometheus.yml");
   QFile f(config);
@@ -406,22 +415,48 @@ TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswr) {
   p.start(prometheus, {"--config.file=" + config, "--storage.tsdb.path=" + dir_.filePath("tsdb"),
                        "--web.listen-address=127.0.0.1:" + QString::number(port)});
   ASSERT_TRUE(p.waitForStarted(5000));
+  // The series of a query's answer, by monitor; empty while there is none.
+  const auto query = [&](const QString& expr) {
+    const Response r = Http(port, "GET", "/api/v1/query?query=" + QUrl::toPercentEncoding(expr));
+    std::map<QString, double> values;
+    for (const QJsonValue& v : QJsonDocument::fromJson(r.body)["data"]["result"].toArray())
+      values[v["metric"]["monitor"].toString()] = v["value"][1].toString().toDouble();
+    return values;
+  };
   std::optional<double> scraped;
   WaitUntil(
       [&] {
-        const Response r =
-            Http(port, "GET", "/api/v1/query?query=vemoswr_vswr%7Bmonitor%3D%22tx%22%7D");
-        const QJsonArray result =
-            QJsonDocument::fromJson(r.body)["data"].toObject()["result"].toArray();
-        if (!result.isEmpty())
-          scraped = result[0].toObject()["value"].toArray()[1].toString().toDouble();
+        const auto values = query("vemoswr_vswr{monitor=\"tx\"}");
+        if (values.count("tx")) scraped = values.at("tx");
         return scraped.has_value();
       },
       20000);
-  p.terminate();
-  p.waitForFinished(5000);
   ASSERT_TRUE(scraped.has_value()) << p.readAll().toStdString();
   EXPECT_NEAR(*scraped, vswr, 1e-6);
+
+  QFile dashboard(QStringLiteral(VEMO_SOURCE_DIR "/packaging/grafana-dashboard.json"));
+  ASSERT_TRUE(dashboard.open(QIODevice::ReadOnly));
+  std::map<QString, QString> panels;  // title: query, as Grafana sends it for all monitors
+  for (const QJsonValue& panel : QJsonDocument::fromJson(dashboard.readAll())["panels"].toArray())
+    for (const QJsonValue& target : panel["targets"].toArray())
+      panels[panel["title"].toString() + " " + target["refId"].toString()] =
+          target["expr"].toString().replace("$monitor", ".*");
+  ASSERT_GE(panels.size(), 8u);
+  for (const auto& [title, expr] : panels) {
+    std::map<QString, double> values;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          values = query(expr);
+          return values.count("tx") > 0;
+        },
+        10000))
+        << title.toStdString() << ": " << expr.toStdString();
+    if (title.startsWith("Alarms")) {
+      EXPECT_EQ(values["tx"], 1.0) << "the program's alarm does not show: " << expr.toStdString();
+    }
+  }
+  p.terminate();
+  p.waitForFinished(5000);
 }
 
 // A page in headless Chromium, driven through its DevTools protocol.
