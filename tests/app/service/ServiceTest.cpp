@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -536,26 +537,60 @@ class Browser {
   int lastId_ = 0;
 };
 
-TEST_F(ServiceTest, ThePageShowsTheForwardPowerAndFollowsItLive) {
+// More monitors than a browser opens connections to one host (six), all followed live;
+// a card whose reading grows old turns stale even while the stream says nothing else.
+TEST_F(ServiceTest, ThePageFollowsEveryMonitorLiveAndGreysStaleCards) {
   const QString chromium = QStandardPaths::findExecutable("chromium");
   if (chromium.isEmpty()) GTEST_SKIP() << "chromium not installed";
+  std::vector<std::unique_ptr<SimProcess>> others;
+  QStringList args;
+  for (int i = 1; i <= 7; ++i) {
+    const QString name = "m" + QString::number(i);
+    others.push_back(std::make_unique<SimProcess>());
+    others.back()->Start(SimArgs(Link(qPrintable(name)), 10 * i));
+    args << "--monitor" << name + "=" + Link(qPrintable(name));
+  }
   SimProcess sim;
   sim.Start(SimArgs(Link("tx"), 100));
   Service service;
-  service.Start({"--monitor", "tx=" + Link("tx")});
-  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
+  service.Start(args << "--monitor"
+                     << "tx=" + Link("tx") << "--interval"
+                     << "300");
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx") && Up(service, "m1"); }, 8000));
   Browser browser;
   ASSERT_TRUE(browser.Open(chromium, dir_.filePath("chromium"),
                            "http://127.0.0.1:" + QString::number(service.Port()) + "/"));
 
   const QString forward = "[data-monitor=tx] [data-field=forward]";
-  const auto shows = [&](const QString& pattern) {
+  const auto shows = [&](const QString& selector, const QString& pattern) {
     return WaitUntil(
-        [&] { return QRegularExpression(pattern).match(browser.Text(forward)).hasMatch(); }, 10000);
+        [&] { return QRegularExpression(pattern).match(browser.Text(selector)).hasMatch(); },
+        10000);
   };
-  EXPECT_TRUE(shows("^(99\\.\\d|100) W$")) << browser.Text(forward).toStdString();
+  EXPECT_TRUE(shows(forward, "^(99\\.\\d|100) W$")) << browser.Text(forward).toStdString();
   sim.SetForward(40);
-  EXPECT_TRUE(shows("^(39|40)\\.\\d W$")) << browser.Text(forward).toStdString();
+  EXPECT_TRUE(shows(forward, "^(39|40)\\.\\d W$")) << browser.Text(forward).toStdString();
+  for (int i = 1; i <= 7; ++i)
+    EXPECT_TRUE(shows(QString("[data-monitor=m%1] [data-field=forward]").arg(i), " W$")) << i;
+  EXPECT_TRUE(shows("[data-monitor=tx] .age", "^\\d s ago$"))
+      << browser.Text("[data-monitor=tx] .age").toStdString();
+
+  // A service that hangs sends nothing more; the page must not go on showing "up".
+  const auto stale = [&] {
+    return browser.Text("[data-monitor=tx] .state") == "stale" &&
+           browser
+               .Call("Runtime.evaluate",
+                     {{"expression",
+                       "document.querySelector('[data-monitor=tx]').classList.contains('stale')"},
+                      {"returnByValue", true}})["result"]
+               .toObject()["value"]
+               .toBool();
+  };
+  const auto pid = static_cast<pid_t>(service.Process().processId());
+  ::kill(pid, SIGSTOP);
+  EXPECT_TRUE(WaitUntil(stale, 8000)) << browser.Text("[data-monitor=tx] .state").toStdString();
+  ::kill(pid, SIGCONT);
+  EXPECT_TRUE(WaitUntil([&] { return browser.Text("[data-monitor=tx] .state") == "up"; }, 8000));
 
   const QString artifacts = qEnvironmentVariable(
       "VEMO_ARTIFACT_DIR", QCoreApplication::applicationDirPath() + "/../artifacts");
