@@ -145,8 +145,8 @@ int main(int argc, char* argv[]) {
   const int monitors = static_cast<int>(options.monitors.size());
   LogLine(monitors > room ? "warning" : "info",
           "file handles: " + std::to_string(handles) + ", room for " + std::to_string(room) +
-              " monitors" +
-              (monitors > room ? " but " + std::to_string(monitors) +
+              " monitors with every HTTP connection in use" +
+              (monitors > room ? "; " + std::to_string(monitors) +
                                      " configured: raise LimitNOFILE (or ulimit -n)"
                                : ""));
 
