@@ -141,6 +141,7 @@ TEST(ServiceOptions, UsageErrorsAreRefused) {
       {"--monitor", "tx=1", "--mqtt", "http://broker"},
       {"--monitor", "tx=1", "--mqtt", "mqtt://"},
       {"--monitor", "tx=1", "--mqtt", "mqtt://broker", "--mqtt-ca", "/etc/ca.pem"},
+      {"--monitor", "tx=1", "--mqtt", "mqtt://broker", "--mqtt-id-prefix", "a/b"},
       {"--monitor", "tx=1", "--bogus"},
       {"--monitor", "tx=1", "--config", "/nonexistent/vemoswrd.ini"},
       {"--monitor"},
