@@ -27,7 +27,8 @@ double RoundedTo(const QJsonValue& v, int decimals) {
 
 QByteArray MqttStateOf(const QJsonObject& monitor) {
   const QJsonValue reading = monitor.value("reading");
-  if (!reading.isObject()) return {};
+  // An implausible reading is no measurement: the state published before stays.
+  if (!reading.isObject() || monitor.value("implausible").toBool()) return {};
   QJsonObject state = reading.toObject();
   for (const char* key : {"forward_watts", "reflected_watts"})
     if (state.contains(key)) state[key] = Rounded(state[key], 7);
