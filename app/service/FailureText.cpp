@@ -1,6 +1,6 @@
 #include "app/service/FailureText.h"
 
-#include "app/service/ServiceLog.h"
+#include "platform/Escaped.h"
 #include "serial/SerialErrors.h"
 
 #include <algorithm>
@@ -31,15 +31,15 @@ std::string FailureText(const std::exception& e, const std::string& device) {
            "in and the Device setting";
   if (const auto* held = dynamic_cast<const EAlreadyOpen*>(&e))
     return "another program is using " + name +
-           (held->Detail().empty() ? "" : " (" + Printable(held->Detail()) + ")") +
+           (held->Detail().empty() ? "" : " (" + Escaped(held->Detail()) + ")") +
            ": close it or give this monitor another device";
-  if (dynamic_cast<const EPermissionDenied*>(&e)) return Printable(e.what());
+  if (dynamic_cast<const EPermissionDenied*>(&e)) return Escaped(e.what());
   if (dynamic_cast<const ECommNotOpen*>(&e))
     return name + " has gone away (unplugged or switched off?)";
   if (const auto* serial = dynamic_cast<const ESerialException*>(&e))
     return "serial error " + std::to_string(-serial->ErrorCode()) + " on " + name + ": " +
-           Printable(WithoutCodeName(e.what()));
-  return Printable(e.what());
+           Escaped(WithoutCodeName(e.what()));
+  return Escaped(e.what());
 }
 
 }  // namespace vemo::service

@@ -4,6 +4,7 @@
 #include "app/service/ServiceJson.h"
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
+#include "platform/Escaped.h"
 #include "serial/SerialErrors.h"
 #include "station/AlarmLog.h"
 #include "station/Readout.h"
@@ -144,7 +145,7 @@ void MonitorPoller::Identify() {
     return;
   }
   // The identification comes off the line: whatever noise it holds stays readable.
-  state_.Model = Printable(Trimmed(monitor_.ModelId()));
+  state_.Model = Escaped(Trimmed(monitor_.ModelId()));
   state_.Firmware = DateToIso(monitor_.FirmwareDate());
   state_.Phase = "polling";
   Log("info", "identified model=" + state_.Model + " firmware=" + state_.Firmware);

@@ -7,18 +7,13 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace vemo::service {
 
-// level: "error", "warning" or "info". Control characters and bytes that are not UTF-8
-// (a monitor's garbled reply, a client's header) are written as escapes: one event stays
-// one line of readable text.
+// level: "error", "warning" or "info". Bytes outside printable ASCII (a monitor's
+// garbled reply, a client's header) are written as escapes: one event stays one line of
+// readable text.
 void LogLine(const char* level, const std::string& text);
-
-// text with control characters and bytes that are not UTF-8 written as "\n", "\t",
-// "\x1B", ...: safe for a log line, a JSON string or a label.
-std::string Printable(std::string_view text);
 
 // Keeps a flood of alike events (refused tokens, refused connections) from flooding the
 // log: of the events of one kind, the first in each period is logged, the rest counted

@@ -22,16 +22,11 @@ import tempfile
 import threading
 import time
 
+from service_bench import cpu_seconds, stop_all
+
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
 MONITORS = int(sys.argv[2]) if len(sys.argv) > 2 else 8
 PROBES = 28
-TICK = os.sysconf("SC_CLK_TCK")
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICK
 
 
 def probe(port, timeout=2.0):
@@ -92,11 +87,7 @@ def start_service(tmp, args, prlimit=None):
 
 
 def stop(process):
-    process.send_signal(signal.SIGTERM)
-    try:
-        process.wait(5)
-    except subprocess.TimeoutExpired:
-        process.kill()
+    stop_all([process], signal.SIGTERM)
 
 
 def run_load(name, port, pid, make):
@@ -179,13 +170,7 @@ def main():
     finally:
         if service and service.poll() is None:
             stop(service)
-        for s in sims:
-            s.terminate()
-        for s in sims:
-            try:
-                s.wait(5)
-            except subprocess.TimeoutExpired:
-                s.kill()
+        stop_all(sims, signal.SIGTERM)
 
 
 if __name__ == "__main__":

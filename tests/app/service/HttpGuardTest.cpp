@@ -86,10 +86,7 @@ TEST(RequestScreen, RefusesWhatCouldBeMisreadWhicheverWayTheBytesArrive) {
   EXPECT_EQ(huge.Feed("GET / HTTP/1.1\r\nX: " + QByteArray(70'000, 'y'))->Status, 413);
 }
 
-TEST(ServiceLog, GarbageIsEscapedAndFloodsAreHeldBack) {
-  EXPECT_EQ(Printable("ok \xC3\xA9\tA\r\n\x01\xFF\xC3"), "ok \xC3\xA9\\tA\\r\\n\\x01\\xFF\\xC3");
-  EXPECT_EQ(Printable("\xED\xA0\x80"), "\\xED\\xA0\\x80");  // a surrogate is no UTF-8
-
+TEST(ServiceLog, FloodsOfAlikeEventsAreHeldBackAndCounted) {
   LogLimiter limiter(60'000);
   EXPECT_EQ(limiter.Admit("token", "refused a", 0), "refused a");
   EXPECT_EQ(limiter.Admit("token", "refused b", 1'000), std::nullopt);
