@@ -21,6 +21,10 @@ void GuardedTcpServer::Log(const char* level, const std::string& kind, const std
   if (const auto line = logLimiter_.Admit(kind, text, Now())) LogLine(level, *line);
 }
 
+bool GuardedTcpServer::Counts(const Connection& c) {
+  return !c.closing && c.socket && c.socket->state() == QAbstractSocket::ConnectedState;
+}
+
 GuardedTcpServer::Connection* GuardedTcpServer::Find(const QTcpSocket* socket) {
   const auto it = std::find_if(connections_.begin(), connections_.end(),
                                [&](const auto& c) { return c->socket == socket; });
@@ -33,7 +37,7 @@ bool GuardedTcpServer::StartStream(QTcpSocket* socket) {
   int all = 0;
   int mine = 0;
   for (const auto& other : connections_) {
-    if (!other->streaming || other->closing) continue;
+    if (!other->streaming || !Counts(*other)) continue;
     ++all;
     if (other->client == c->client) ++mine;
   }
@@ -61,7 +65,7 @@ void GuardedTcpServer::incomingConnection(qintptr handle) {
   int mine = 0;
   int all = 0;
   for (const auto& other : connections_) {
-    if (other->streaming || other->closing) continue;
+    if (other->streaming || !Counts(*other)) continue;
     ++all;
     if (other->client == c.client) ++mine;
   }
@@ -117,9 +121,7 @@ void GuardedTcpServer::Sweep() {
   std::vector<QTcpSocket*> late;
   std::vector<QTcpSocket*> idle;
   for (const auto& c : connections_) {
-    if (!c->socket || c->streaming || c->closing ||
-        c->socket->state() != QAbstractSocket::ConnectedState)
-      continue;
+    if (c->streaming || !Counts(*c)) continue;
     if (c->screen.InRequest() && now - c->requestStartMs > limits_.RequestDeadlineMs)
       late.push_back(c->socket);
     else if (!c->screen.InRequest() && now - c->lastActiveMs > limits_.IdleMs)
@@ -143,14 +145,14 @@ bool GuardedTcpServer::Evict(const QString& client, const char* why) {
   if (from.isEmpty()) {
     std::map<QString, int> counts;
     for (const auto& c : connections_)
-      if (!c->streaming && !c->closing) ++counts[c->client];
+      if (!c->streaming && Counts(*c)) ++counts[c->client];
     int most = 0;
     for (const auto& [address, n] : counts)
       if (n > most) std::tie(from, most) = std::tie(address, n);
   }
   Connection* quietest = nullptr;
   for (const auto& c : connections_)
-    if (!c->streaming && !c->closing && c->client == from && c->socket &&
+    if (!c->streaming && Counts(*c) && c->client == from &&
         (!quietest || c->lastActiveMs < quietest->lastActiveMs))
       quietest = c.get();
   if (!quietest) return false;

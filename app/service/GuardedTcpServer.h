@@ -69,6 +69,8 @@ class GuardedTcpServer : public QTcpServer {
   void OnAcceptError(QAbstractSocket::SocketError error);
   void Log(const char* level, const std::string& kind, const std::string& text);
   Connection* Find(const QTcpSocket* socket);
+  // Holds a place within the limits: open, and not on its way out.
+  static bool Counts(const Connection& c);
   qint64 Now() const { return clock_.elapsed(); }
 
   Limits limits_;

@@ -221,6 +221,10 @@ TEST_F(HttpGuard, MetricsAreAnsweredWhateverOneClientOpens) {
   int refusedStreams = 0;
   for (auto& s : streams) refusedStreams += Await(*s, 50, false).bytes.startsWith("HTTP/1.1 503");
   EXPECT_EQ(refusedStreams, 3 * 6 - 4);
+  // Streams that end give their place back.
+  streams.clear();
+  auto again = Send("GET /api/v1/stream HTTP/1.1\r\nHost: a\r\n\r\n", "127.0.0.2");
+  EXPECT_TRUE(Await(*again, 2000, false).bytes.startsWith("HTTP/1.1 200"));
   // A request still not whole when its time is up is answered 408 and closed.
   auto late = Send("GET /metrics HTTP/1.1\r\nX-Slow: ");
   const Reply r = Await(*late, 3000);
