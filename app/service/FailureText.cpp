@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <system_error>
 
 namespace vemo::service {
 
@@ -25,6 +26,14 @@ std::string WithoutCodeName(std::string text) {
 std::string FailureText(const std::exception& e, const std::string& device) {
   const bool number = !device.empty() && std::all_of(device.begin(), device.end(), ::isdigit);
   const std::string name = number ? "COM" + device : device;
+  const auto* io = dynamic_cast<const EInOutError*>(&e);
+  const auto* system = dynamic_cast<const std::system_error*>(&e);
+  if ((io && io->errorCode() == -ecTooManyOpenFiles) ||
+      (system && (system->code() == std::errc::too_many_files_open ||
+                  system->code() == std::errc::too_many_files_open_in_system)))
+    return "cannot open " + name +
+           ": the service is out of file handles; raise LimitNOFILE (or ulimit -n) or poll "
+           "fewer monitors";
   if (dynamic_cast<const EBadId*>(&e))
     return name +
            " does not exist or is no serial device: check that the monitor is plugged "
