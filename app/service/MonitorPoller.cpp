@@ -1,7 +1,9 @@
 #include "app/service/MonitorPoller.h"
 
+#include "app/service/FailureText.h"
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
+#include "platform/Escaped.h"
 #include "station/AlarmLog.h"
 #include "station/Readout.h"
 
@@ -185,7 +187,8 @@ void MonitorPoller::Identify() {
     ReadingFailed(e, true);
     return;
   }
-  state_.Model = Trimmed(link_.Monitor().ModelId());
+  // The identification comes off the line: whatever noise it holds stays readable.
+  state_.Model = Escaped(Trimmed(link_.Monitor().ModelId()));
   state_.Firmware = DateToIso(link_.Monitor().FirmwareDate());
   state_.Phase = MonitorPhase::Polling;
   Log("info", "identified model=" + state_.Model + " firmware=" + state_.Firmware);
@@ -238,6 +241,7 @@ void MonitorPoller::TakeReading() {
     const qint64 now = NowMs();
     failuresInARow_ = 0;
     attempts_ = 0;
+    state_.LastError.clear();
     state_.FullScale = link_.Monitor().FullScale();
     state_.AnsweredMs = now;
     ++state_.ReadingsTotal;
@@ -272,7 +276,7 @@ void MonitorPoller::TakeReading() {
 void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp) {
   const qint64 now = NowMs();
   const ErrorKind kind = ErrorKindOf(link_.Classify(e));
-  const std::string message = e.what();
+  const std::string message = FailureText(e, config_.Device.toStdString());
   ++state_.Errors[static_cast<size_t>(kind)];
   ++failuresInARow_;
   if (message != state_.LastError || giveUp)

@@ -41,6 +41,7 @@ QJsonObject MonitorObject(const MonitorSnapshot& s, qint64 nowMs) {
   o["model"] = QString::fromStdString(s.Model);
   o["firmware"] = QString::fromStdString(s.Firmware);
   o["full_scale_watts"] = s.FullScale;
+  o["interval_ms"] = s.IntervalMs;
   if (up && s.Reading) {
     const TReadout r = DeriveReadout(s.Reading->Forward, s.Reading->Reflected, s.FullScale);
     QJsonObject reading;
