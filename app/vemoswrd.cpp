@@ -124,7 +124,6 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   if (!options.configFile.empty()) LogLine("info", "config=" + options.configFile);
-  for (const std::string& w : options.warnings) LogLine("warning", w);
 
   std::vector<MonitorPoller*> pollers;
   std::unique_ptr<MqttPublisher> mqtt;

@@ -10,6 +10,7 @@
 #include "monitor/ModelSupport.h"
 #include "monitor/OperatorPrompt.h"
 #include "platform/Clock.h"
+#include "platform/Exception.h"
 #include "serial/ComSender.h"
 
 #include <chrono>
@@ -37,6 +38,13 @@ struct TPowerAlarm {
 struct TPushToTalk {
   bool Enabled = false;
   float Delay = 0;  // seconds
+};
+
+// The monitor did not send its reply in time (switched off, another port, or another
+// program took the bytes). The message is the session's own ("Timeout").
+class ETimeout : public Exception {
+ public:
+  using Exception::Exception;
 };
 
 class TVSWR_Monitor {
@@ -103,7 +111,9 @@ class TVSWR_Monitor {
   uint16_t WriteRelay2Sense(bool on);
   uint16_t WriteLatchAlarm(bool on);
   uint16_t WriteAlarmAtPowerUp(bool on);
-  void WritePushToTalk(const TPushToTalk& pushToTalk);
+  // Returns the delay the monitor reports having stored, in seconds to 0.01: it counts in
+  // steps of 1/6.4 s, so it may differ from the one asked for (0 without push-to-talk).
+  float WritePushToTalk(const TPushToTalk& pushToTalk);
   void WriteVSWRLevel(uint8_t code);  // 0..12 for VSWR 1.3..2.5
   void WriteCheckOnZeroPower(bool on);
   void WriteHiPowerAlarm(const TPowerAlarm& alarm);

@@ -30,8 +30,7 @@ struct ServiceOptions {
   std::string configFile;  // the configuration file read, if any
   // ComNumber is 0 here: ports are assigned when the devices are resolved.
   std::vector<MonitorConfig> monitors;
-  TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
-  std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"
+  TAlarmLevels alarms;  // [Alarms]: every monitor without a section of its own
 };
 
 // The configuration file read without --config, if it exists: vemoswrd.ini where the

@@ -132,6 +132,16 @@ TEST_F(StartupTest, PortNumberOutOfRangeReadsAsTheDefaultAndIsSavedSo) {
   }
 }
 
+TEST_F(StartupTest, ASettingWithACommentAfterItKeepsItsDefaultAndSaysWhere) {
+  StartSim();
+  AddSettings("[Meter]\nRange=14 ; AutoRange\n");
+  TFormMain& f = Open();
+  EXPECT_EQ(f.cmboRangeList->currentIndex(), 5);
+  EXPECT_TRUE(f.AlarmStatus().join('\n').contains(
+      "line 6, [Meter] Range: \"14 ; AutoRange\" is not a whole number (a comment"))
+      << f.AlarmStatus().join('\n').toStdString();
+}
+
 TEST_F(StartupTest, StoredRangeSelectsItemAndDialScale) {
   struct Row {
     int stored;
@@ -190,6 +200,28 @@ TEST_F(StartupTest, PortTheUserMayNotOpenTellsHowToGetAccess) {
   ASSERT_EQ(MessageTexts().size(), 1u);
   EXPECT_NE(MessageTexts()[0].find("dialout"), std::string::npos) << MessageTexts()[0];
   EXPECT_FALSE(f.Connected());
+}
+
+TEST_F(StartupTest, ADeviceThatCannotBeOpenedIsNamedWithWhatToDo) {
+  const std::string missing = dir.filePath("no-such-device").toStdString();
+  const struct {
+    std::string device;
+    std::string said;
+  } rows[] = {
+      {missing, "Cannot open COM5 (" + missing + "): the device does not exist. Check that the "
+                "monitor is plugged in and that the port or path is right."},
+      {"/dev/null", "Cannot open COM5 (/dev/null): it is not a serial device."},
+  };
+  for (const auto& row : rows) {
+    messages.clear();
+    form.reset();
+    QFile::remove(QString::fromStdString(iniPath));
+    AddSettings("[Ports]\nCOM5=" + row.device + "\n[Communication]\nComPort=5\n");
+    TFormMain& f = Open();
+    ASSERT_EQ(MessageTexts().size(), 1u);
+    EXPECT_EQ(MessageTexts()[0].rfind(row.said, 0), 0u) << MessageTexts()[0];
+    EXPECT_FALSE(f.Connected());
+  }
 }
 
 TEST_F(StartupTest, PortHeldByAnotherProgramIsReportedOnceAndTheWindowOpens) {

@@ -1,0 +1,111 @@
+#include "station/LinkMessages.h"
+
+#include "monitor/VSWRMon.h"
+#include "serial/SerialErrors.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace vemo {
+
+namespace {
+
+// The line settings every monitor runs at, for a user checking the other end.
+constexpr const char* kLineSettings = "9600 baud, 8 data bits, no parity, 1 stop bit";
+
+}  // namespace
+
+std::string LinkName(int portNumber, const std::string& path, bool byNumber) {
+  return byNumber ? "COM" + std::to_string(portNumber) + " (" + path + ")" : path;
+}
+
+LinkFailure LinkFailureOf(const std::exception& e, bool opening, bool deviceLost,
+                          const std::string& path) {
+  if (opening) {
+    if (dynamic_cast<const EBadId*>(&e)) {
+      std::error_code ec;
+      return std::filesystem::exists(path, ec) ? LinkFailure::NotSerial : LinkFailure::NoDevice;
+    }
+    if (dynamic_cast<const EAlreadyOpen*>(&e)) return LinkFailure::Busy;
+    if (dynamic_cast<const EPermissionDenied*>(&e)) return LinkFailure::NoPermission;
+  } else if (deviceLost || dynamic_cast<const ECommNotOpen*>(&e)) {
+    return LinkFailure::Gone;
+  }
+  if (dynamic_cast<const ESerialException*>(&e)) return LinkFailure::PortError;
+  if (dynamic_cast<const ETimeout*>(&e)) return LinkFailure::NoAnswer;
+  return LinkFailure::Protocol;
+}
+
+std::string LinkFailureMessage(LinkFailure kind, const std::string& name,
+                               const std::string& detail) {
+  const std::string inParentheses = detail.empty() ? "" : " (" + detail + ")";
+  switch (kind) {
+    case LinkFailure::NoDevice:
+      return "Cannot open " + name +
+             ": the device does not exist. Check that the monitor is plugged in and that the "
+             "port or path is right.";
+    case LinkFailure::NotSerial:
+      return "Cannot open " + name +
+             ": it is not a serial device. Choose the serial port the monitor is on.";
+    case LinkFailure::Busy:
+      return "Cannot open " + name + ": another program is using it" + inParentheses +
+             ". Close that program or choose another port.";
+    case LinkFailure::NoPermission:
+      return "Cannot open " + name + ". " + detail + ".";
+    case LinkFailure::NoAnswer:
+      return "No answer from the monitor on " + name + " (" + kLineSettings +
+             "). Check that it is switched on and cabled to this port, and that no other "
+             "program is reading from the port.";
+    case LinkFailure::Gone:
+      return name + " has gone away (unplugged or switched off?). Reconnect the monitor and "
+                    "try again.";
+    case LinkFailure::PortError:
+      return "Input/output error on " + name + inParentheses +
+             ". Check the connection and try again.";
+    case LinkFailure::Protocol:
+      break;
+  }
+  return detail;
+}
+
+std::string LinkFailureMessage(const std::exception& e, bool opening, bool deviceLost,
+                               const std::string& name, const std::string& path) {
+  const LinkFailure kind = LinkFailureOf(e, opening, deviceLost, path);
+  std::string detail;
+  if (const auto* serial = dynamic_cast<const ESerialException*>(&e)) {
+    if (kind == LinkFailure::Busy) detail = serial->Detail();
+    // Its own text says how to get access.
+    else if (kind == LinkFailure::NoPermission) detail = e.what();
+    else
+      detail = "serial error " + std::to_string(-serial->ErrorCode()) + ": " + Escaped(e.what());
+  } else {
+    detail = Escaped(e.what());
+  }
+  if (opening && kind == LinkFailure::PortError) return "Cannot open " + name + " (" + detail + ").";
+  return LinkFailureMessage(kind, name, detail);
+}
+
+std::string Escaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace vemo
