@@ -30,13 +30,25 @@ int ParseInterval(const std::string& value) {
 }
 
 // The toolkit's own command-line options, taken with one dash or two.
-constexpr const char* kToolkitOptionsWithValue[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
-    "geometry", "qwindowtitle",       "title",         "qwindowicon", "icon",
-    "session",  "display",            "name",          "style",   "stylesheet",
-    "visual",   "qmljsdebugger"};
-constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb",
-                                         "testability", "sync"};
+constexpr const char* kToolkitOptionsWithValue[] = {"platform",
+                                                    "platformpluginpath",
+                                                    "platformtheme",
+                                                    "plugin",
+                                                    "qwindowgeometry",
+                                                    "geometry",
+                                                    "qwindowtitle",
+                                                    "title",
+                                                    "qwindowicon",
+                                                    "icon",
+                                                    "session",
+                                                    "display",
+                                                    "name",
+                                                    "style",
+                                                    "stylesheet",
+                                                    "visual",
+                                                    "qmljsdebugger"};
+constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb",
+                                         "dograb",  "testability", "sync"};
 
 }  // namespace
 

@@ -153,11 +153,12 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
   for (const auto& dirEntry : fs::directory_iterator(devDir, ec)) {
     const std::string name = dirEntry.path().filename().string();
     const std::string path = devDir + "/" + name;
-    // Only sysfs knows whether a node is on USB; the name alone may be a driver's choice.
-    const bool usb = IsOnUsb(fs::path(sysClassTty) / name);
+    // Only sysfs knows whether a ttyUSB node is on USB; the name alone may be a driver's
+    // choice.
     if (NumberAfter(name, "ttyUSB") >= 0)
-      list.Add(path, usb ? "USB serial adapter" : "serial device");
-    if (NumberAfter(name, "ttyACM") >= 0) list.Add(path, usb ? "USB modem (ACM)" : "serial device");
+      list.Add(path,
+               IsOnUsb(fs::path(sysClassTty) / name) ? "USB serial adapter" : "serial device");
+    if (NumberAfter(name, "ttyACM") >= 0) list.Add(path, "USB modem (ACM)");  // USB only
     if (NumberAfter(name, "rfcomm") >= 0) list.Add(path, "Bluetooth serial port (RFCOMM)");
   }
 
@@ -227,7 +228,8 @@ std::string DeviceSummary(const SerialDeviceInfo& device) {
 }
 
 PortUse UseOfPort(const std::string& path) {
-  return UseOfPort(path, DefaultLockDirectory(), DefaultProcRoot(), DefaultSysRoot() + "/class/tty");
+  return UseOfPort(path, DefaultLockDirectory(), DefaultProcRoot(),
+                   DefaultSysRoot() + "/class/tty");
 }
 
 PortUse UseOfPort(const std::string& path, const std::string& lockDir, const std::string& procRoot,

@@ -236,8 +236,9 @@ std::string ProfileFile::Problem(const std::string& section, const std::string& 
   const std::string comment =
       "a comment after a value is part of the value: put it on a line of its own";
   const std::string what = expected.empty() ? " has text after the value: " + comment
-                           : HasTrailingComment(value) ? " is not " + expected + " (" + comment + ")"
-                                                       : " is not " + expected;
+                           : HasTrailingComment(value)
+                               ? " is not " + expected + " (" + comment + ")"
+                               : " is not " + expected;
   return AbsoluteFilePath(path_) + ", line " + std::to_string(LineOf(section, key)) + ", [" +
          Trim(section) + "] " + Trim(key) + ": \"" + value + "\"" + what + ".";
 }

@@ -58,8 +58,9 @@ std::string LinkFailureMessage(LinkFailure kind, const std::string& name,
              "). Check that it is switched on and cabled to this port, and that no other "
              "program is reading from the port.";
     case LinkFailure::Gone:
-      return name + " has gone away (unplugged or switched off?). Reconnect the monitor and "
-                    "try again.";
+      return name +
+             " has gone away (unplugged or switched off?). Reconnect the monitor and "
+             "try again.";
     case LinkFailure::PortError:
       return "Input/output error on " + name + inParentheses +
              ". Check the connection and try again.";
@@ -76,13 +77,15 @@ std::string LinkFailureMessage(const std::exception& e, bool opening, bool devic
   if (const auto* serial = dynamic_cast<const ESerialException*>(&e)) {
     if (kind == LinkFailure::Busy) detail = serial->Detail();
     // Its own text says how to get access.
-    else if (kind == LinkFailure::NoPermission) detail = e.what();
+    else if (kind == LinkFailure::NoPermission)
+      detail = e.what();
     else
       detail = "serial error " + std::to_string(-serial->ErrorCode()) + ": " + Escaped(e.what());
   } else {
     detail = Escaped(e.what());
   }
-  if (opening && kind == LinkFailure::PortError) return "Cannot open " + name + " (" + detail + ").";
+  if (opening && kind == LinkFailure::PortError)
+    return "Cannot open " + name + " (" + detail + ").";
   return LinkFailureMessage(kind, name, detail);
 }
 

@@ -83,8 +83,8 @@ constexpr int kMaxIntervalMs = 3'600'000;
 
 // What a key of the configuration file takes, for a refusal.
 constexpr const char* kListenExpected = "ADDR:PORT, e.g. 127.0.0.1:9110 or [::1]:9110";
-const std::string kIntervalExpected = "milliseconds from " + std::to_string(kMinIntervalMs) +
-                                      " to " + std::to_string(kMaxIntervalMs);
+const std::string kIntervalExpected =
+    "milliseconds from " + std::to_string(kMinIntervalMs) + " to " + std::to_string(kMaxIntervalMs);
 constexpr const char* kMqttExpected = "mqtt://[user:pass@]host[:port] or mqtts://...";
 constexpr const char* kDeviceExpected = "a COM port number or a device path";
 
@@ -135,8 +135,8 @@ void CheckMqtt(const std::string& text) {
 TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section) {
   TAlarmSettingsRead read = ReadAlarmSettings(file, section);
   if (!read.Warnings.empty())
-    throw UsageError(AbsoluteFilePath(file.FileName()) + ", [" + section + "]: " +
-                     read.Warnings.front());
+    throw UsageError(AbsoluteFilePath(file.FileName()) + ", [" + section +
+                     "]: " + read.Warnings.front());
   return read.Settings.Levels;
 }
 
@@ -221,9 +221,8 @@ void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
     path = text;
     return;
   }
-  throw UsageError("Invalid device \"" + text +
-                   "\": give a COM port number from 1 to " + std::to_string(kMaxPortNumber) +
-                   " or a device path.");
+  throw UsageError("Invalid device \"" + text + "\": give a COM port number from 1 to " +
+                   std::to_string(kMaxPortNumber) + " or a device path.");
 }
 
 std::string DefaultConfigPath() {

@@ -426,8 +426,9 @@ TEST_F(CliTest, OutputThatCannotBeWrittenIsAFailureButAClosedPipeEndsQuietly) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("VEMOSWR_INI", Ini());
   shell.setProcessEnvironment(env);
-  shell.start("bash", {"-c", "trap '' PIPE; \"$0\" --device \"$1\" read -i 0.05 | head -n 1 "
-                             ">/dev/null; echo ${PIPESTATUS[0]}",
+  shell.start("bash", {"-c",
+                       "trap '' PIPE; \"$0\" --device \"$1\" read -i 0.05 | head -n 1 "
+                       ">/dev/null; echo ${PIPESTATUS[0]}",
                        CliExecutable(), QString::fromStdString(device)});
   const Result piped = Finish(shell);
   EXPECT_EQ(piped.out, "141\n");
@@ -520,8 +521,8 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
     for (const auto& a : args) line += a + " ";
     EXPECT_EQ(r.status, 2) << line;
     // The message, not buried under the whole help.
-    EXPECT_THAT(Lines(r.err), ElementsAre(testing::StartsWith("vemoswr-cli: "),
-                                          "Try 'vemoswr-cli --help'."))
+    EXPECT_THAT(Lines(r.err),
+                ElementsAre(testing::StartsWith("vemoswr-cli: "), "Try 'vemoswr-cli --help'."))
         << line;
   }
   const Result help = Plain({"--help"});
@@ -614,9 +615,10 @@ TEST_F(CliTest, PortsListsTheMachinesDevicesAndSaysWhichIsTheConsole) {
                            {"VEMOSWR_PROC_ROOT", r.filePath("proc")}};
   const Result result = Plain({"ports"}, "", env);
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_THAT(Lines(result.out),
-              ElementsAre(testing::MatchesRegex("- +.*/dev/rfcomm0 +free +Bluetooth .*"),
-                          testing::MatchesRegex("- +.*/dev/ttyAMA0 +console \u2013 not usable .*")));
+  EXPECT_THAT(
+      Lines(result.out),
+      ElementsAre(testing::MatchesRegex("- +.*/dev/rfcomm0 +free +Bluetooth .*"),
+                  testing::MatchesRegex("- +.*/dev/ttyAMA0 +console \u2013 not usable .*")));
 }
 
 TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderOrGroup) {
@@ -645,9 +647,7 @@ TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderO
   EXPECT_THAT(r.err, HasSubstr("another program is using it (held by process 1)"));
 
   if (geteuid() != 0) return;  // the ordinary user below is made from root
-  struct stat st {};
-  ASSERT_EQ(::stat(real.c_str(), &st), 0);
-  const group* owner = ::getgrgid(st.st_gid);
+  const group* owner = ::getgrnam("dialout");
   ASSERT_NE(owner, nullptr);
   ::chmod(real.c_str(), 0600);
   // A group a user may join is named; root, which no user should join, calls for a udev rule.
@@ -655,18 +655,19 @@ TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderO
     gid_t group;
     std::string advice;
   } rows[] = {
-      {st.st_gid, "The device belongs to group '" + std::string(owner->gr_name) +
-                      "': add your user to it (sudo usermod -aG " + owner->gr_name + " $USER)"},
-      {0, "The device belongs to group 'root', which is not for users: let a udev rule give it "
-          "to group dialout, e.g. the line SUBSYSTEM==\"tty\", KERNEL==\"" +
-              std::filesystem::path(real).filename().string() + "\", GROUP=\"dialout\""},
+      {owner->gr_gid,
+       "The device belongs to group 'dialout': add your user to it (sudo "
+       "usermod -aG dialout $USER)"},
+      {0,
+       "The device belongs to group 'root', which is not for users: let a udev rule give it "
+       "to group dialout, e.g. the line SUBSYSTEM==\"tty\", KERNEL==\"" +
+           std::filesystem::path(real).filename().string() + "\", GROUP=\"dialout\""},
   };
   for (const auto& row : rows) {
     ASSERT_EQ(::chown(real.c_str(), static_cast<uid_t>(-1), row.group), 0);
     QProcess process;
     process.setChildProcessModifier([] {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-        ::_exit(99);
+      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
     });
     StartCli(process, {"--device", device, "identify"}, Ini());
     r = Finish(process);

@@ -22,6 +22,12 @@ QString Source(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+// The code without its comment lines, which may quote an option only as an example.
+QString Code(const QString& path) {
+  return Source(path).remove(
+      QRegularExpression(R"(^\s*//.*$)", QRegularExpression::MultilineOption));
+}
+
 // The page as a reader sees it: roff's "\-" is a dash.
 QString Page(const QString& name) {
   return Source("packaging/man/" + name).replace(QStringLiteral("\\-"), QStringLiteral("-"));
@@ -53,15 +59,15 @@ TEST(ManPages, EveryOptionAProgramTakesIsInItsHelpAndOnItsPage) {
       {"vemoswr-sim", "sim/SimOptions.cpp", "vemoswr-sim.1"},
   };
   for (const auto& p : programs) {
-    const std::set<QString> options = Matches(Source(p.parser), R"re("(--[a-z][a-z0-9-]*))re");
+    const std::set<QString> options = Matches(Code(p.parser), R"re("(--[a-z][a-z0-9-]*))re");
     ASSERT_FALSE(options.empty()) << p.parser.toStdString();
     const QString help = Help(p.program), page = Page(p.page);
     ASSERT_FALSE(help.isEmpty()) << p.program.toStdString();
     for (const QString& option : options) {
-      EXPECT_TRUE(help.contains(option)) << p.program.toStdString() << " --help lacks "
-                                         << option.toStdString();
-      EXPECT_TRUE(page.contains(option)) << p.page.toStdString() << " lacks "
-                                         << option.toStdString();
+      EXPECT_TRUE(help.contains(option))
+          << p.program.toStdString() << " --help lacks " << option.toStdString();
+      EXPECT_TRUE(page.contains(option))
+          << p.page.toStdString() << " lacks " << option.toStdString();
     }
   }
 }
@@ -72,12 +78,12 @@ TEST(ManPages, PagesNameTheCsvColumnsTheSimulatorsControlLinesAndTheLockFiles) {
     EXPECT_TRUE(cli.contains(column)) << "CSV column " << column.toStdString();
 
   const QString sim = Page("vemoswr-sim.1");
-  for (const QString& command : Matches(Source("sim/SimServer.cpp"), R"re(what == "([a-z-]+)")re"))
+  for (const QString& command : Matches(Code("sim/SimServer.cpp"), R"re(what == "([a-z-]+)")re"))
     EXPECT_TRUE(sim.contains(command)) << "control line " << command.toStdString();
 
-  for (const QString& page : {"vemoswr.1", "vemoswr-cli.1", "vemoswrd.8"})
+  for (const char* page : {"vemoswr.1", "vemoswr-cli.1", "vemoswrd.8"})
     EXPECT_TRUE(Page(page).contains("VEMOSWR_LOCK_DIR") && Page(page).contains("LCK.."))
-        << page.toStdString() << " does not tell of the lock files";
+        << page << " does not tell of the lock files";
   EXPECT_TRUE(Help("VemoSWR").contains("~/.config/VemoSWR/VemoSWR.ini"));
 }
 

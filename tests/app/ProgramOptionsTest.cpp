@@ -79,8 +79,10 @@ TEST(ProgramOptions, ProgramAnswersOrRefusesItsCommandLineWithoutADisplayAndWrit
     const char* stream;
   };
   const Row rows[] = {
-      {{"--interval", "7"}, 2, "stderr"}, {{"--bogus"}, 2, "stderr"},
-      {{"--alarm-log="}, 2, "stderr"},    {{"--help"}, 0, "stdout"},
+      {{"--interval", "7"}, 2, "stderr"},
+      {{"--bogus"}, 2, "stderr"},
+      {{"--alarm-log="}, 2, "stderr"},
+      {{"--help"}, 0, "stdout"},
       {{"--version"}, 0, "stdout"},
       // The toolkit's own options are left to it.
       {{"-platform", "offscreen", "--help"}, 0, "stdout"},

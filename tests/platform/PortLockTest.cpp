@@ -74,8 +74,8 @@ TEST(PortLockTest, ALiveHolderRefusesWhileStaleOrForeignLocksAreReplacedByOurs) 
   const Row rows[] = {
       {"live", LockText(children.live), children.live},
       {"live, without padding", std::to_string(children.live) + "\n", children.live},
-      {"live, with text after the id",
-       "      " + std::to_string(children.live) + " minicom user\n", children.live},
+      {"live, with text after the id", "      " + std::to_string(children.live) + " minicom user\n",
+       children.live},
       {"live, binary", BinaryLock(children.live), children.live},
       {"stale", LockText(children.dead), 0},
       {"stale, binary", BinaryLock(children.dead), 0},

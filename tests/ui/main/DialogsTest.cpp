@@ -16,6 +16,7 @@
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
+#include "ui/controls/NumEdit.h"
 #include "ui/dialogs/Aboutdlg.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/dialogs/Comdlg.h"

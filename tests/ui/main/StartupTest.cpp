@@ -137,9 +137,9 @@ TEST_F(StartupTest, ASettingWithACommentAfterItKeepsItsDefaultAndSaysWhere) {
   AddSettings("[Meter]\nRange=14 ; AutoRange\n");
   TFormMain& f = Open();
   EXPECT_EQ(f.cmboRangeList->currentIndex(), 5);
-  EXPECT_TRUE(f.AlarmStatus().join('\n').contains(
+  EXPECT_TRUE(f.StatusText().contains(
       "line 6, [Meter] Range: \"14 ; AutoRange\" is not a whole number (a comment"))
-      << f.AlarmStatus().join('\n').toStdString();
+      << f.StatusText().toStdString();
 }
 
 TEST_F(StartupTest, StoredRangeSelectsItemAndDialScale) {
@@ -208,8 +208,9 @@ TEST_F(StartupTest, ADeviceThatCannotBeOpenedIsNamedWithWhatToDo) {
     std::string device;
     std::string said;
   } rows[] = {
-      {missing, "Cannot open COM5 (" + missing + "): the device does not exist. Check that the "
-                "monitor is plugged in and that the port or path is right."},
+      {missing, "Cannot open COM5 (" + missing +
+                    "): the device does not exist. Check that the "
+                    "monitor is plugged in and that the port or path is right."},
       {"/dev/null", "Cannot open COM5 (/dev/null): it is not a serial device."},
   };
   for (const auto& row : rows) {
