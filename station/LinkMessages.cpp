@@ -1,9 +1,9 @@
 #include "station/LinkMessages.h"
 
 #include "monitor/VSWRMon.h"
+#include "platform/Escaped.h"
 #include "serial/SerialErrors.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -87,28 +87,6 @@ std::string LinkFailureMessage(const std::exception& e, bool opening, bool devic
   if (opening && kind == LinkFailure::PortError)
     return "Cannot open " + name + " (" + detail + ").";
   return LinkFailureMessage(kind, name, detail);
-}
-
-std::string Escaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 }  // namespace vemo

@@ -4,7 +4,6 @@
 
 #include <exception>
 #include <string>
-#include <string_view>
 
 namespace vemo {
 
@@ -37,9 +36,5 @@ std::string LinkFailureMessage(LinkFailure kind, const std::string& name,
 // Both in one: the message for e on the port called name, whose device is path.
 std::string LinkFailureMessage(const std::exception& e, bool opening, bool deviceLost,
                                const std::string& name, const std::string& path);
-
-// Control bytes as escapes ("\r", "\n", "\t", "\x1B"): replies quoted in a message keep
-// it on one line of a log.
-std::string Escaped(std::string_view text);
 
 }  // namespace vemo

@@ -2,6 +2,7 @@
 // What vemoswr-cli tells the user when a command fails: what happened, on which device,
 // on one line (see station/LinkMessages.h, which the window and the service share).
 
+#include "platform/Escaped.h"
 #include "station/LinkMessages.h"
 
 #include <exception>
