@@ -12,25 +12,21 @@
 #include <QRegularExpression>
 
 #include <set>
-#include <string>
 
 namespace vemo::test {
 namespace {
 
-QString Source(const QString& path) {
-  QFile file(QStringLiteral(VEMO_SOURCE_DIR "/") + path);
-  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// The code without its comment lines, which may quote an option only as an example.
+// A source file without its comment lines, which may quote an option only as an example.
 QString Code(const QString& path) {
-  return Source(path).remove(
-      QRegularExpression(R"(^\s*//.*$)", QRegularExpression::MultilineOption));
+  QFile file(QStringLiteral(VEMO_SOURCE_DIR "/") + path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(file.readAll())
+      .remove(QRegularExpression(R"(^\s*//.*$)", QRegularExpression::MultilineOption));
 }
 
 // The page as a reader sees it: roff's "\-" is a dash.
 QString Page(const QString& name) {
-  return Source("packaging/man/" + name).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+  return Code("packaging/man/" + name).replace(QStringLiteral("\\-"), QStringLiteral("-"));
 }
 
 QString Help(const QString& program) {
@@ -41,49 +37,36 @@ QString Help(const QString& program) {
   return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// Every match of the first group of pattern in text.
 std::set<QString> Matches(const QString& text, const QString& pattern) {
   std::set<QString> found;
-  auto it = QRegularExpression(pattern).globalMatch(text);
-  while (it.hasNext()) found.insert(it.next().captured(1));
+  for (auto it = QRegularExpression(pattern).globalMatch(text); it.hasNext();)
+    found.insert(it.next().captured(1));
   return found;
 }
 
 TEST(ManPages, EveryOptionAProgramTakesIsInItsHelpAndOnItsPage) {
-  const struct {
-    QString program, parser, page;
-  } programs[] = {
-      {"VemoSWR", "app/ProgramOptions.cpp", "vemoswr.1"},
-      {"vemoswr-cli", "app/cli/CliOptions.cpp", "vemoswr-cli.1"},
-      {"vemoswrd", "app/service/ServiceOptions.cpp", "vemoswrd.8"},
-      {"vemoswr-sim", "sim/SimOptions.cpp", "vemoswr-sim.1"},
-  };
-  for (const auto& p : programs) {
-    const std::set<QString> options = Matches(Code(p.parser), R"re("(--[a-z][a-z0-9-]*))re");
-    ASSERT_FALSE(options.empty()) << p.parser.toStdString();
-    const QString help = Help(p.program), page = Page(p.page);
-    ASSERT_FALSE(help.isEmpty()) << p.program.toStdString();
+  const QString programs[][3] = {{"VemoSWR", "app/ProgramOptions.cpp", "vemoswr.1"},
+                                 {"vemoswr-cli", "app/cli/CliOptions.cpp", "vemoswr-cli.1"},
+                                 {"vemoswrd", "app/service/ServiceOptions.cpp", "vemoswrd.8"},
+                                 {"vemoswr-sim", "sim/SimOptions.cpp", "vemoswr-sim.1"}};
+  for (const auto& [program, parser, page] : programs) {
+    const std::set<QString> options = Matches(Code(parser), R"re("(--[a-z][a-z0-9-]*))re");
+    const QString help = Help(program), text = Page(page);
+    ASSERT_FALSE(options.empty() || help.isEmpty()) << program.toStdString();
     for (const QString& option : options) {
-      EXPECT_TRUE(help.contains(option))
-          << p.program.toStdString() << " --help lacks " << option.toStdString();
-      EXPECT_TRUE(page.contains(option))
-          << p.page.toStdString() << " lacks " << option.toStdString();
+      EXPECT_TRUE(help.contains(option)) << program.toStdString() << " " << option.toStdString();
+      EXPECT_TRUE(text.contains(option)) << page.toStdString() << " " << option.toStdString();
     }
   }
 }
 
 TEST(ManPages, PagesNameTheCsvColumnsTheSimulatorsControlLinesAndTheLockFiles) {
-  const QString cli = Page("vemoswr-cli.1");
   for (const QString& column : QString(kReadingCsvHeader).split(','))
-    EXPECT_TRUE(cli.contains(column)) << "CSV column " << column.toStdString();
-
-  const QString sim = Page("vemoswr-sim.1");
-  for (const QString& command : Matches(Code("sim/SimServer.cpp"), R"re(what == "([a-z-]+)")re"))
-    EXPECT_TRUE(sim.contains(command)) << "control line " << command.toStdString();
-
+    EXPECT_TRUE(Page("vemoswr-cli.1").contains(column)) << column.toStdString();
+  for (const QString& line : Matches(Code("sim/SimServer.cpp"), R"re(what == "([a-z-]+)")re"))
+    EXPECT_TRUE(Page("vemoswr-sim.1").contains(line)) << line.toStdString();
   for (const char* page : {"vemoswr.1", "vemoswr-cli.1", "vemoswrd.8"})
-    EXPECT_TRUE(Page(page).contains("VEMOSWR_LOCK_DIR") && Page(page).contains("LCK.."))
-        << page << " does not tell of the lock files";
+    EXPECT_TRUE(Page(page).contains("VEMOSWR_LOCK_DIR") && Page(page).contains("LCK..")) << page;
   EXPECT_TRUE(Help("VemoSWR").contains("~/.config/VemoSWR/VemoSWR.ini"));
 }
 
