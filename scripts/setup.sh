@@ -10,6 +10,7 @@ VEMO_PACKAGES=(
   locales
   qt6-httpserver-dev qt6-websockets-dev prometheus chromium
   libmosquitto-dev mosquitto
+  libsnmp-dev snmpd snmp snmptrapd smitools
   dpkg-dev file desktop-file-utils
   clang libfuzzer-14-dev
 )
