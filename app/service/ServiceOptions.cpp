@@ -17,12 +17,13 @@ namespace vemo::service {
 const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
                 [--interval MS] [--mqtt URL [--mqtt-ca FILE]] [--token-file FILE]
+                [--agentx SOCKET [--snmp-enterprise N]]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
 at /metrics, a JSON API under /api/v1/monitors, a live stream of readings as
 Server-Sent Events at /api/v1/monitors/NAME/stream and a web page at /; with --mqtt,
-also to an MQTT broker.
+also to an MQTT broker; with --agentx, to SNMP managers through the system's snmpd.
 
 Options:
   --config FILE        read the configuration file below; without it, vemoswrd.ini
@@ -41,6 +42,11 @@ Options:
                        configs under homeassistant/
   --mqtt-ca FILE       mqtts: the CA certificates (PEM) that signed the broker's
                        certificate (default: the system's trust store)
+  --agentx SOCKET      serve VEMOSWR-MIB (read-only) and send its notifications as an
+                       AgentX subagent of snmpd, e.g. unix:/var/agentx/master or
+                       tcp:127.0.0.1:705; off unless given
+  --snmp-enterprise N  the MIB's enterprise number (default 32473, a placeholder
+                       reserved for documentation; see the manual)
   --token-file FILE    bearer token for the control requests (POST reset-alarm and
                        acknowledge); without it the service is read-only
   --help, --version
@@ -52,6 +58,8 @@ Configuration file (INI; the command line overrides it):
   TokenFile=/etc/vemoswrd/token
   Mqtt=mqtt://broker.local
   MqttCa=/etc/vemoswrd/ca.pem
+  AgentX=unix:/var/agentx/master
+  SnmpEnterprise=32473
   [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
   VSWRAbove=2.0       ; VSWRAbove, ReflectedAbove, ForwardBelow, KeyedAbove,
   LinkLostAfter=10    ; LinkLostAfter, Delay (0 or missing = off)
@@ -119,6 +127,21 @@ TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section,
   return read.Settings.Levels;
 }
 
+void CheckAgentX(const std::string& text) {
+  if (text.empty() || text.find_first_of("\n\r ") != std::string::npos)
+    throw UsageError("Invalid AgentX socket \"" + text +
+                     "\": give unix:PATH or tcp:HOST:PORT, e.g. unix:/var/agentx/master.");
+}
+
+unsigned ParseEnterprise(const std::string& text) {
+  bool ok = false;
+  const uint n = QString::fromStdString(text).toUInt(&ok);
+  if (!ok || n == 0)
+    throw UsageError("Invalid enterprise number \"" + text +
+                     "\": give the number IANA assigned, e.g. 32473.");
+  return n;
+}
+
 void AddMonitor(ServiceOptions& o, MonitorConfig config) {
   const auto same = [&](const MonitorConfig& m) { return m.Name == config.Name; };
   o.monitors.erase(std::remove_if(o.monitors.begin(), o.monitors.end(), same), o.monitors.end());
@@ -136,6 +159,9 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
   o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
+  o.agentx = file.ReadString("Service", "AgentX", o.agentx);
+  const std::string enterprise = file.ReadString("Service", "SnmpEnterprise", "");
+  if (!enterprise.empty()) o.snmpEnterprise = ParseEnterprise(enterprise);
   o.alarms = AlarmLevels(file, "Alarms", o.warnings);
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
@@ -202,7 +228,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       continue;
     }
     static const std::vector<std::string> withValue = {
-        "--config", "--listen", "--monitor", "--interval", "--mqtt", "--mqtt-ca", "--token-file"};
+        "--config",  "--listen",     "--monitor", "--interval",       "--mqtt",
+        "--mqtt-ca", "--token-file", "--agentx",  "--snmp-enterprise"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -215,6 +242,10 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.mqttUrl = v;
     } else if (a == "--mqtt-ca") {
       o.mqttCaFile = v;
+    } else if (a == "--agentx") {
+      o.agentx = v;
+    } else if (a == "--snmp-enterprise") {
+      o.snmpEnterprise = ParseEnterprise(v);
     } else if (a == "--token-file") {
       o.tokenFile = v;
     } else if (a == "--monitor") {
@@ -244,6 +275,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   for (MonitorConfig& m : o.monitors)
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
+  if (!o.agentx.empty()) CheckAgentX(o.agentx);
   if (!o.mqttCaFile.empty() && !o.mqttUrl.starts_with("mqtts://"))
     throw UsageError("A CA file (--mqtt-ca) is for an mqtts:// broker only.");
   if (o.monitors.empty())

@@ -28,6 +28,10 @@ struct ServiceOptions {
   std::string mqttUrl;     // checked: mqtt:// or mqtts://, a host, an optional port
   std::string mqttCaFile;  // mqtts: the broker's CA certificates; empty = the system's
   std::string configFile;  // the configuration file read, if any
+  std::string agentx;      // the snmpd master's AgentX socket; empty = no SNMP agent
+  // The MIB's root under enterprises: IANA's number for documentation until a station
+  // sets its own.
+  unsigned snmpEnterprise = 32473;
   // ComNumber is 0 here: ports are assigned when the devices are resolved.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
