@@ -9,11 +9,14 @@
 #include <set>
 #include <vector>
 
-// net-snmp's headers define short macros of their own: after every other header.
-#include <net-snmp/agent/net-snmp-agent-includes.h>
-#include <net-snmp/library/large_fd_set.h>
+// net-snmp's headers define short macros of their own: after every other header, and the
+// configuration first.
+// clang-format off
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
+#include <net-snmp/agent/net-snmp-agent-includes.h>
+#include <net-snmp/library/large_fd_set.h>
+// clang-format on
 
 namespace vemo::service {
 
