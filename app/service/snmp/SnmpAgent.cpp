@@ -38,12 +38,18 @@ std::vector<oid> Under(std::vector<oid> base, std::initializer_list<oid> tail) {
   return base;
 }
 
+// While no master listens, every attempt to attach says so again: once is enough, until
+// something else is said.
 int LogFromNetSnmp(int, int, void* serverArg, void*) {
+  static std::string previous;
   const auto* m = static_cast<const snmp_log_message*>(serverArg);
   if (!m || !m->msg || m->priority > LOG_INFO) return 0;
   std::string text(m->msg);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  if (text.empty()) return 0;
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == ':'))
+    text.pop_back();
+  if (text.empty() || text == previous) return 0;
+  previous = text;
   LogLine(m->priority <= LOG_ERR       ? "error"
           : m->priority <= LOG_WARNING ? "warning"
                                        : "info",
@@ -138,7 +144,7 @@ bool SnmpAgent::Start(std::string& error) {
 
   netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_ROLE, 1);  // subagent
   netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_X_SOCKET, socket_.c_str());
-  netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL, kReconnectS);
+  netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL, kPingS);
   // Timers run from our event loop, not from SIGALRM; the service's configuration is its
   // own (no snmp.conf), and it keeps no state in net-snmp's persistent folder, which a
   // hardened unit cannot write.

@@ -9,7 +9,7 @@
 // what is ready. Nothing here blocks; polling is never held up by a manager.
 //
 // One agent per process (net-snmp keeps global state). A master agent that is not there
-// yet, or goes away, is tried again every kReconnectS seconds.
+// yet, or goes away, is attached to again within about 15 seconds of its coming back.
 
 #include "app/service/snmp/SnmpTable.h"
 
@@ -40,7 +40,9 @@ class SnmpAgent : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr int kReconnectS = 5;
+  // How often the master is asked whether it is still there (a TCP master can vanish
+  // without the connection closing).
+  static constexpr int kPingS = 5;
   using RowsFn = std::function<std::vector<SnmpMonitor>()>;
 
   // socket: the master's AgentX address, e.g. "unix:/run/agentx/master" or

@@ -118,7 +118,7 @@ class ServiceSnmp : public ::testing::Test {
   std::vector<std::unique_ptr<SimProcess>> sims_;
 };
 
-TEST_F(ServiceSnmp, WalkShowsTheSimulatedValuesAndVswrTripSendsOneTrap) {
+TEST_F(ServiceSnmp, WalkShowsTheSimulatedValuesAndEachTransitionSendsOneTrap) {
   ASSERT_TRUE(WaitUntil([&] { return Cell(10, 2).contains("INTEGER: 1"); }, 15000))
       << Cell(10, 2).toStdString();
   const QString walk = Run("snmpwalk", {kEntry});
@@ -154,6 +154,16 @@ TEST_F(ServiceSnmp, WalkShowsTheSimulatedValuesAndVswrTripSendsOneTrap) {
   sims_[0]->SetReflected(4);
   ASSERT_TRUE(WaitUntil([&] { return Traps().contains(".1.3.6.1.4.1.32473.0.2"); }, 10000));
   EXPECT_EQ(Traps().count(QRegularExpression("STRING: \"vswr\"")), 2);
+
+  // Unplugged and plugged in again: one link lost, and a second link found after the one
+  // of the start.
+  const QRegularExpression lost(R"(32473\.0\.3\s.*?STRING: "rx")");
+  const QRegularExpression found(R"(32473\.0\.4\s.*?STRING: "rx")");
+  sims_[1]->HangUp();
+  ASSERT_TRUE(WaitUntil([&] { return Traps().count(lost) == 1; }, 10000)) << Traps().toStdString();
+  sims_[1]->Plug();
+  ASSERT_TRUE(WaitUntil([&] { return Traps().count(found) == 2; }, 15000)) << Traps().toStdString();
+  EXPECT_EQ(Traps().count(lost), 1);
 }
 
 }  // namespace
