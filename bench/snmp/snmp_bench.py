@@ -17,18 +17,14 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "service"))
+from service_bench import cpu_seconds, start_sims  # noqa: E402
+
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
 WALKS = int(sys.argv[2]) if len(sys.argv) > 2 else 200
 MONITORS = int(os.environ.get("VEMO_BENCH_MONITORS", "32"))
 INTERVAL_MS = 500
 TABLE = ".1.3.6.1.4.1.32473.1.1"
-TICK = os.sysconf("SC_CLK_TCK")
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICK
 
 
 def free_udp_port():
@@ -67,16 +63,11 @@ def main():
         procs.append(subprocess.Popen(["snmpd", "-f", "-Lo", "-C", "-c", conf, "-x", f"unix:{agentx}",
                                        f"udp:127.0.0.1:{port}"], env=env,
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        args, sims = [], []
-        for i in range(MONITORS):
-            link = os.path.join(tmp.name, f"m{i}")
-            sims.append(subprocess.Popen(
-                [f"{BUILD}/bin/vemoswr-sim", "--link", link, "--forward", str(50 + i), "--seed", str(i + 1)],
-                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL))
-            args += ["--monitor", f"m{i}={link}"]
-        procs += sims
-        for s in sims:
-            s.stdout.readline()  # the device path: the simulator is ready
+        sims = []
+        try:
+            args = start_sims(BUILD, tmp.name, MONITORS, sims)
+        finally:
+            procs += sims
         while not os.path.exists(agentx):
             time.sleep(0.05)
         service = subprocess.Popen([f"{BUILD}/bin/vemoswrd", "--listen", "127.0.0.1:0", "--interval",

@@ -2,19 +2,17 @@
 // configuration: what a network operations centre reads with snmpwalk and receives with
 // snmptrapd, compared with what the simulated monitors measure.
 #include "tests/support/SimProcess.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUdpSocket>
 
-#include <functional>
 #include <memory>
 
 namespace vemo::test {
@@ -26,16 +24,6 @@ quint16 FreeUdpPort() {
   QUdpSocket s;
   s.bind(QHostAddress::LocalHost, 0);
   return s.localPort();
-}
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QThread::msleep(50);
-  }
-  return true;
 }
 
 class ServiceSnmp : public ::testing::Test {
