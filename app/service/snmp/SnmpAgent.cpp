@@ -23,7 +23,8 @@ namespace vemo::service {
 namespace {
 
 constexpr const char* kAppName = "vemoswrd";
-// A walk of a few hundred steps takes well under this; polling intervals are longer.
+// Requests this close together share one derivation of the rows; no reading interval is
+// shorter, so a value served is never more than one reading behind.
 constexpr qint64 kCellsFreshMs = 100;
 // net-snmp's timers are looked at at least this often.
 constexpr int kMaxSleepMs = 1000;

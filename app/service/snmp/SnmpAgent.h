@@ -56,8 +56,8 @@ class SnmpAgent : public QObject {
   // Sends one notification at once, with the monitor's name and current values.
   void Notify(const SnmpNotice& notice);
 
-  // The cells of the table as a request sees them; one walk in quick succession sees
-  // one table, and a walk of many monitors does not derive every row once per step.
+  // The cells of the table as a request sees them: derived afresh at most every 100 ms, so
+  // that a walk of many monitors does not derive every row once per step.
   const std::vector<SnmpCell>& Cells();
 
  private:
