@@ -152,6 +152,12 @@ TEST_F(ServiceSnmp, WalkShowsTheSimulatedValuesAndEachTransitionSendsOneTrap) {
   sims_[1]->Plug();
   ASSERT_TRUE(WaitUntil([&] { return Traps().count(found) == 2; }, 15000)) << Traps().toStdString();
   EXPECT_EQ(Traps().count(lost), 1);
+
+  // Detaching from snmpd is part of a clean stop.
+  service_.terminate();
+  ASSERT_TRUE(service_.waitForFinished(5000));
+  EXPECT_EQ(service_.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(service_.exitCode(), 0);
 }
 
 }  // namespace
