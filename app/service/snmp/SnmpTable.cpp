@@ -47,10 +47,15 @@ std::vector<SnmpCell> MonitorCells(const std::vector<SnmpMonitor>& rows) {
     if (m.Up && m.Reading) {
       const TMonitorReading& r = *m.Reading;
       const TReadout readout = DeriveReadout(r.Forward, r.Reflected, m.FullScale);
-      integer(kColForward, ScaledInteger(r.Forward, 1000));
-      integer(kColReflected, ScaledInteger(r.Reflected, 1000));
-      integer(kColVswr, ScaledInteger(readout.VSWR, 100));
-      integer(kColReturnLoss, ScaledInteger(readout.ReturnLoss, 100));
+      // Within the ranges the MIB declares: a manager may reject a value outside them.
+      const auto within = [](std::optional<std::int32_t> v, std::int32_t lo, std::int32_t hi) {
+        return v ? std::optional(std::clamp(*v, lo, hi)) : v;
+      };
+      constexpr std::int32_t most = std::numeric_limits<std::int32_t>::max();
+      integer(kColForward, within(ScaledInteger(r.Forward, 1000), 0, most));
+      integer(kColReflected, within(ScaledInteger(r.Reflected, 1000), 0, most));
+      integer(kColVswr, within(ScaledInteger(readout.VSWR, 100), 100, 9999));
+      integer(kColReturnLoss, within(ScaledInteger(readout.ReturnLoss, 100), -9999, 0));
     }
     integer(kColStatus, m.Status);
     integer(kColLinkUp, m.Up ? 1 : 2);  // TruthValue

@@ -20,7 +20,9 @@ std::vector<SnmpMonitor> TwoMonitors() {
   up.ReadingAgeMs = 480;
   SnmpMonitor down;  // never read: no reading cells, no age
   down.Name = "rx";
-  return {up, down};
+  SnmpMonitor matched = up;  // a return loss beyond what the column can hold
+  matched.Reading = TMonitorReading{1000.0f, 1e-9f};
+  return {up, down, matched};
 }
 
 TEST(SnmpTable, ReadingsOfAMonitorThatIsUpAndNoneOfOneThatIsDown) {
@@ -64,11 +66,11 @@ TEST(SnmpTable, GetNextWalksColumnByColumnFromAnyPlace) {
       {{0}, {{kColName, 1}}},
       {{kColName}, {{kColName, 1}}},
       {{kColName, 1}, {{kColName, 2}}},
-      {{kColName, 2}, {{kColModel, 1}}},
+      {{kColName, 3}, {{kColModel, 1}}},
       {{kColName, 1, 7}, {{kColName, 2}}},
       {{kColModel, 99}, {{kColFirmware, 1}}},
-      {{kColForward, 1}, {{kColReflected, 1}}},  // the down monitor has no forward cell
-      {{kColReadingAge, 1}, std::nullopt},
+      {{kColForward, 1}, {{kColForward, 3}}},  // the down monitor has no forward cell
+      {{kColReadingAge, 3}, std::nullopt},
       {{kColReadingAge + 1}, std::nullopt},
       {{UINT32_MAX, UINT32_MAX}, std::nullopt},
   };
