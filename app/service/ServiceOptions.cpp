@@ -16,8 +16,8 @@ namespace vemo::service {
 
 const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
-                [--interval MS] [--mqtt URL [--mqtt-ca FILE]] [--token-file FILE]
-                [--agentx SOCKET [--snmp-enterprise N]]
+                [--interval MS] [--mqtt URL [--mqtt-ca FILE] [--mqtt-id-prefix ID]]
+                [--token-file FILE] [--agentx SOCKET [--snmp-enterprise N]]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
@@ -42,6 +42,11 @@ Options:
                        configs under homeassistant/
   --mqtt-ca FILE       mqtts: the CA certificates (PEM) that signed the broker's
                        certificate (default: the system's trust store)
+  --mqtt-id-prefix ID  starts the unique ids and device identifiers of the discovery
+                       configs, so that two installations on one broker keep apart:
+                       letters, digits, '_', '-' (default: vemoswr_ and eight hex
+                       digits drawn from /etc/machine-id; "vemoswr" keeps the ids
+                       that earlier versions published)
   --agentx SOCKET      serve VEMOSWR-MIB (read-only) and send its notifications as an
                        AgentX subagent of snmpd, e.g. unix:/var/agentx/master or
                        tcp:127.0.0.1:705; off unless given
@@ -58,6 +63,7 @@ Configuration file (INI; the command line overrides it):
   TokenFile=/etc/vemoswrd/token
   Mqtt=mqtt://broker.local
   MqttCa=/etc/vemoswrd/ca.pem
+  MqttIdPrefix=vemoswr_studio1
   AgentX=unix:/var/agentx/master
   SnmpEnterprise=32473
   [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
@@ -110,6 +116,13 @@ void ParseListen(const std::string& text, ServiceOptions& o) {
   o.listenPort = static_cast<quint16>(port);
 }
 
+void CheckIdPrefix(const std::string& text) {
+  static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9_-]{1,48}$"));
+  if (!valid.match(QString::fromStdString(text)).hasMatch())
+    throw UsageError("Invalid MQTT id prefix \"" + text +
+                     "\": use 1 to 48 letters, digits, '_' or '-'.");
+}
+
 void CheckMqtt(const std::string& text) {
   const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
   const bool ok = url.isValid() && (url.scheme() == "mqtt" || url.scheme() == "mqtts") &&
@@ -159,6 +172,7 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
   o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
+  o.mqttIdPrefix = file.ReadString("Service", "MqttIdPrefix", o.mqttIdPrefix);
   o.agentx = file.ReadString("Service", "AgentX", o.agentx);
   const std::string enterprise = file.ReadString("Service", "SnmpEnterprise", "");
   if (!enterprise.empty()) o.snmpEnterprise = ParseEnterprise(enterprise);
@@ -228,8 +242,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       continue;
     }
     static const std::vector<std::string> withValue = {
-        "--config",  "--listen",     "--monitor", "--interval",       "--mqtt",
-        "--mqtt-ca", "--token-file", "--agentx",  "--snmp-enterprise"};
+        "--config",  "--listen",         "--monitor",    "--interval", "--mqtt",
+        "--mqtt-ca", "--mqtt-id-prefix", "--token-file", "--agentx",   "--snmp-enterprise"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -242,6 +256,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.mqttUrl = v;
     } else if (a == "--mqtt-ca") {
       o.mqttCaFile = v;
+    } else if (a == "--mqtt-id-prefix") {
+      o.mqttIdPrefix = v;
     } else if (a == "--agentx") {
       o.agentx = v;
     } else if (a == "--snmp-enterprise") {
@@ -275,6 +291,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   for (MonitorConfig& m : o.monitors)
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
+  if (!o.mqttIdPrefix.empty()) CheckIdPrefix(o.mqttIdPrefix);
   if (!o.agentx.empty()) CheckAgentX(o.agentx);
   if (!o.mqttCaFile.empty() && !o.mqttUrl.starts_with("mqtts://"))
     throw UsageError("A CA file (--mqtt-ca) is for an mqtts:// broker only.");

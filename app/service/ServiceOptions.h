@@ -25,10 +25,11 @@ struct ServiceOptions {
   quint16 listenPort = 9110;
   int intervalMs = 500;
   std::string tokenFile;
-  std::string mqttUrl;     // checked: mqtt:// or mqtts://, a host, an optional port
-  std::string mqttCaFile;  // mqtts: the broker's CA certificates; empty = the system's
-  std::string configFile;  // the configuration file read, if any
-  std::string agentx;      // the snmpd master's AgentX socket; empty = no SNMP agent
+  std::string mqttUrl;       // checked: mqtt:// or mqtts://, a host, an optional port
+  std::string mqttCaFile;    // mqtts: the broker's CA certificates; empty = the system's
+  std::string mqttIdPrefix;  // checked; empty = derived from the machine id
+  std::string configFile;    // the configuration file read, if any
+  std::string agentx;        // the snmpd master's AgentX socket; empty = no SNMP agent
   // The MIB's root under enterprises: IANA's number for documentation until a station
   // sets its own.
   unsigned snmpEnterprise = 32473;
