@@ -33,7 +33,7 @@ struct ServiceOptions {
   // The MIB's root under enterprises: IANA's number for documentation until a station
   // sets its own.
   unsigned snmpEnterprise = 32473;
-  // ComNumber is 0 here: ports are assigned when the devices are resolved.
+  // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
   std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"

@@ -2,37 +2,23 @@
 
 #include "app/service/MonitorPoller.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-
 namespace vemo::service {
-
-namespace {
-
-int StatusOf(const std::string& phase) {
-  if (phase == "connecting") return 2;
-  if (phase == "polling") return 3;
-  if (phase == "waiting") return 4;
-  return 1;
-}
-
-}  // namespace
 
 std::vector<SnmpMonitor> SnmpMonitors(const std::vector<MonitorPoller*>& pollers, qint64 nowMs) {
   std::vector<SnmpMonitor> rows;
   rows.reserve(pollers.size());
   for (const MonitorPoller* p : pollers) {
-    const MonitorState& s = p->State();
+    const std::shared_ptr<const MonitorSnapshot> snapshot = p->Snapshot();
+    const MonitorSnapshot& s = *snapshot;
     SnmpMonitor m;
-    m.Name = p->Config().Name.toStdString();
+    m.Name = s.Name.toStdString();
     m.Model = s.Model;
     m.Firmware = s.Firmware;
-    m.Status = StatusOf(s.Phase);
-    m.Up = s.Up && s.Reading.has_value();
+    m.Status = static_cast<int>(s.Phase) + 1;  // starting(1) to waiting(4), in the enum's order
+    m.Up = s.Up(nowMs);
     if (m.Up) m.Reading = s.Reading;
     m.FullScale = s.FullScale;
-    for (size_t i = 0; i < kAlarmSources.size(); ++i)
-      m.Alarms[i] = p->Alarms().State(kAlarmSources[i]);
+    m.Alarms = s.Alarms;
     if (s.ReadingTimeMs > 0) m.ReadingAgeMs = nowMs - s.ReadingTimeMs;
     rows.push_back(std::move(m));
   }
@@ -56,16 +42,13 @@ void SnmpObserver::OnAvailability(const QString& name, bool online) {
                  0});
 }
 
-void SnmpObserver::OnAlarm(const QString& name, const QByteArray& json) {
+void SnmpObserver::OnAlarm(const QString& name, const TAlarmEvent& e) {
   const auto it = monitors_.find(name);
-  if (it == monitors_.end()) return;
-  const QJsonObject e = QJsonDocument::fromJson(json).object();
-  const QString change = e.value("event").toString();
-  if (change != "tripped" && change != "cleared") return;  // an acknowledgement changes no state
-  agent_.Notify(
-      {change == "tripped" ? SnmpNotice::Kind::AlarmTripped : SnmpNotice::Kind::AlarmCleared,
-       it->second.Row, e.value("source").toString().toStdString(), e.value("value").toDouble(),
-       e.value("level").toDouble()});
+  // An acknowledgement changes no state that a manager is told of.
+  if (it == monitors_.end() || e.Change == AlarmChange::Acknowledged) return;
+  agent_.Notify({e.Change == AlarmChange::Tripped ? SnmpNotice::Kind::AlarmTripped
+                                                  : SnmpNotice::Kind::AlarmCleared,
+                 it->second.Row, AlarmSourceName(e.Source), e.Value, e.Level});
 }
 
 }  // namespace vemo::service

@@ -22,9 +22,9 @@ class SnmpObserver : public MonitorObserver {
  public:
   SnmpObserver(SnmpAgent& agent, const std::vector<MonitorPoller*>& pollers);
 
-  void OnReading(const QString&, const QByteArray&) override {}
+  void OnReading(const MonitorSnapshot&) override {}
   void OnAvailability(const QString& name, bool online) override;
-  void OnAlarm(const QString& name, const QByteArray& json) override;
+  void OnAlarm(const QString& name, const TAlarmEvent& event) override;
 
  private:
   struct Known {
