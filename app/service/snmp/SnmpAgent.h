@@ -3,10 +3,12 @@
 // monitor table (see SnmpTable.h and VEMOSWR-MIB) read-only and sends its notifications
 // through snmpd to the trap sinks configured there.
 //
-// net-snmp is not thread-safe, and answering from the snapshot takes microseconds, so
-// the agent runs on the service's event loop: its descriptors are watched by socket
-// notifiers and its own timers by a single-shot timer, and each wake-up processes only
-// what is ready. Nothing here blocks; polling is never held up by a manager.
+// net-snmp is not thread-safe, and answering from the pollers' snapshots takes
+// microseconds, so every net-snmp call is made on the thread that creates the agent (the
+// service's main thread, where the observers are told of alarms too), from its event
+// loop: net-snmp's descriptors are watched by socket notifiers and its timers by a
+// single-shot timer, and each wake-up processes only what is ready. Nothing here blocks,
+// and polling, on a thread of its own, never waits for a manager.
 //
 // One agent per process (net-snmp keeps global state). A master agent that is not there
 // yet, or goes away, is attached to again within about 15 seconds of its coming back.
