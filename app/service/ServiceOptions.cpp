@@ -19,13 +19,13 @@ namespace vemo::service {
 const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
                 [--interval MS] [--mqtt URL [--mqtt-ca FILE] [--mqtt-id-prefix ID]]
-                [--token-file FILE]
+                [--token-file FILE] [--agentx SOCKET [--snmp-enterprise N]]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
 at /metrics, a JSON API under /api/v1/monitors, a live stream of readings as
 Server-Sent Events at /api/v1/monitors/NAME/stream and a web page at /; with --mqtt,
-also to an MQTT broker.
+also to an MQTT broker; with --agentx, to SNMP managers through the system's snmpd.
 
 Options:
   --config FILE        read the configuration file below; without it, vemoswrd.ini
@@ -49,6 +49,11 @@ Options:
                        letters, digits, '_', '-' (default: vemoswr_ and eight hex
                        digits drawn from /etc/machine-id; "vemoswr" keeps the ids
                        that earlier versions published)
+  --agentx SOCKET      serve VEMOSWR-MIB (read-only) and send its notifications as an
+                       AgentX subagent of snmpd, e.g. unix:/var/agentx/master or
+                       tcp:127.0.0.1:705; off unless given
+  --snmp-enterprise N  the MIB's enterprise number (default 32473, a placeholder
+                       reserved for documentation; see the manual)
   --token-file FILE    bearer token for the control requests (POST reset-alarm and
                        acknowledge); without it the service is read-only
   --help, --version
@@ -61,6 +66,8 @@ Configuration file (INI; the command line overrides it):
   Mqtt=mqtt://broker.local
   MqttCa=/etc/vemoswrd/ca.pem
   MqttIdPrefix=vemoswr_studio1
+  AgentX=unix:/var/agentx/master
+  SnmpEnterprise=32473
   ; Alarm levels for every monitor, keys as in VemoSWR.ini: VSWRAbove,
   ; ReflectedAbove, ForwardBelow, KeyedAbove, LinkLostAfter, Delay (0 or missing = off)
   [Alarms]
@@ -174,6 +181,21 @@ void ReadChecked(const ProfileFile& file, const std::string& section, const std:
   }
 }
 
+void CheckAgentX(const std::string& text) {
+  if (text.empty() || text.find_first_of("\n\r ") != std::string::npos)
+    throw UsageError("Invalid AgentX socket \"" + text +
+                     "\": give unix:PATH or tcp:HOST:PORT, e.g. unix:/var/agentx/master.");
+}
+
+unsigned ParseEnterprise(const std::string& text) {
+  bool ok = false;
+  const uint n = QString::fromStdString(text).toUInt(&ok);
+  if (!ok || n == 0)
+    throw UsageError("Invalid enterprise number \"" + text +
+                     "\": give the number IANA assigned, e.g. 32473.");
+  return n;
+}
+
 void AddMonitor(ServiceOptions& o, MonitorConfig config) {
   const auto same = [&](const MonitorConfig& m) { return m.Name == config.Name; };
   o.monitors.erase(std::remove_if(o.monitors.begin(), o.monitors.end(), same), o.monitors.end());
@@ -198,6 +220,15 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   });
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
   o.mqttIdPrefix = file.ReadString("Service", "MqttIdPrefix", o.mqttIdPrefix);
+  ReadChecked(file, "Service", "AgentX", "unix:PATH or tcp:HOST:PORT",
+              [&](const std::string& agentx) {
+                if (!agentx.empty()) CheckAgentX(agentx);
+              });
+  o.agentx = file.ReadString("Service", "AgentX", o.agentx);
+  ReadChecked(file, "Service", "SnmpEnterprise", "the number IANA assigned, e.g. 32473",
+              [&](const std::string& enterprise) {
+                if (!enterprise.empty()) o.snmpEnterprise = ParseEnterprise(enterprise);
+              });
   o.alarms = AlarmLevels(file, "Alarms");
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
@@ -266,8 +297,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       continue;
     }
     static const std::vector<std::string> withValue = {
-        "--config", "--listen",  "--monitor",        "--interval",
-        "--mqtt",   "--mqtt-ca", "--mqtt-id-prefix", "--token-file"};
+        "--config",  "--listen",         "--monitor",    "--interval", "--mqtt",
+        "--mqtt-ca", "--mqtt-id-prefix", "--token-file", "--agentx",   "--snmp-enterprise"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -282,6 +313,10 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.mqttCaFile = v;
     } else if (a == "--mqtt-id-prefix") {
       o.mqttIdPrefix = v;
+    } else if (a == "--agentx") {
+      o.agentx = v;
+    } else if (a == "--snmp-enterprise") {
+      o.snmpEnterprise = ParseEnterprise(v);
     } else if (a == "--token-file") {
       o.tokenFile = v;
     } else if (a == "--monitor") {
@@ -312,6 +347,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
   if (!o.mqttIdPrefix.empty()) CheckIdPrefix(o.mqttIdPrefix);
+  if (!o.agentx.empty()) CheckAgentX(o.agentx);
   if (!o.mqttCaFile.empty() && !o.mqttUrl.starts_with("mqtts://"))
     throw UsageError("A CA file (--mqtt-ca) is for an mqtts:// broker only.");
   if (o.monitors.empty())
