@@ -46,17 +46,13 @@ QByteArray ReadToken(const std::string& path) {
 
 // The port component opens port numbers through the [Ports] map of the settings file. A
 // private file maps port i to monitor i's device for this run: a COM number is resolved
-// through the user's own map first, as the program resolves it.
-std::unique_ptr<QTemporaryDir> MapDevices(std::vector<MonitorConfig>& monitors) {
+// through the configuration's map first (see DevicePath).
+std::unique_ptr<QTemporaryDir> MapDevices(ServiceOptions& options) {
+  std::vector<MonitorConfig>& monitors = options.monitors;
   auto dir = std::make_unique<QTemporaryDir>();
   if (!dir->isValid()) throw UsageError("Cannot create a temporary folder.");
   std::vector<std::string> paths;
-  for (const MonitorConfig& m : monitors) {
-    int port = 0;
-    std::string path;
-    ParseDevice(m.Device.toStdString(), port, path);
-    paths.push_back(port ? PortDevicePath(port) : path);
-  }
+  for (const MonitorConfig& m : monitors) paths.push_back(DevicePath(options, m.Device));
   const std::string ini = dir->filePath("VemoSWR.ini").toStdString();
   ProfileFile file(ini);
   file.BeginUpdate();
@@ -110,12 +106,12 @@ int main(int argc, char* argv[]) {
       return 0;
     }
     if (options.version) {
-      std::printf("vemoswrd %s\n", vemo::kVersion);
+      std::printf("vemoswrd %s\n%s", vemo::kVersion, vemo::kLicenceNotice);
       return 0;
     }
     if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile);
     mqttOptions = MqttOptionsOf(options);
-    mapping = MapDevices(options.monitors);
+    mapping = MapDevices(options);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vemoswrd: %s\nTry 'vemoswrd --help'.\n", e.what());
     return 2;

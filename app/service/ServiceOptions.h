@@ -6,6 +6,7 @@
 
 #include <QHostAddress>
 
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,18 +26,25 @@ struct ServiceOptions {
   quint16 listenPort = 9110;
   int intervalMs = 500;
   std::string tokenFile;
-  std::string mqttUrl;     // checked: mqtt:// or mqtts://, a host, an optional port
-  std::string mqttCaFile;  // mqtts: the broker's CA certificates; empty = the system's
-  std::string configFile;  // the configuration file read, if any
+  std::string mqttUrl;               // checked: mqtt:// or mqtts://, a host, an optional port
+  std::string mqttCaFile;            // mqtts: the broker's CA certificates; empty = the system's
+  std::string configFile;            // the configuration file read, if any
+  std::map<int, std::string> ports;  // the configuration's [Ports]: COM number -> device path
   // ComNumber is 0 here: ports are assigned when the devices are resolved.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
   std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"
 };
 
-// The configuration file read without --config, if it exists: vemoswrd.ini where the
-// program keeps its settings, or the file VEMOSWRD_INI names.
+// The configuration file read without --config, if it exists: the file VEMOSWRD_INI names;
+// else vemoswrd.ini where the program keeps its settings, if it is there; else the system's,
+// kSystemConfigFile.
 std::string DefaultConfigPath();
+extern const char* const kSystemConfigFile;
+
+// The device file a monitor's Device names: a path as it is; a COM number through the
+// configuration's [Ports], else as the program maps it (PortDevicePath).
+std::string DevicePath(const ServiceOptions& options, const QString& device);
 
 // Command-line values override the configuration file's; a --monitor of a name that the
 // file also defines replaces it. Raises UsageError.
