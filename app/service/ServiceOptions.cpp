@@ -221,12 +221,16 @@ std::string DevicePath(const ServiceOptions& options, const QString& device) {
 
 ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   ServiceOptions o;
-  // The file first, so that every command-line value overrides it.
-  for (size_t i = 0; i + 1 < args.size(); ++i)
-    if (args[i] == "--config") o.configFile = args[i + 1];
+  // The file first, so that every command-line value overrides it. --help and --version
+  // answer whatever the installed configuration holds.
+  bool answerOnly = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i + 1 < args.size() && args[i] == "--config") o.configFile = args[++i];
+    answerOnly = answerOnly || args[i] == "--help" || args[i] == "-h" || args[i] == "--version";
+  }
   if (o.configFile.empty() && QFile::exists(QString::fromStdString(DefaultConfigPath())))
     o.configFile = DefaultConfigPath();
-  if (!o.configFile.empty()) ReadConfig(o.configFile, o);
+  if (!o.configFile.empty() && !answerOnly) ReadConfig(o.configFile, o);
 
   std::vector<MonitorConfig> fromCommandLine;
   std::optional<int> interval;

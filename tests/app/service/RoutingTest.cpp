@@ -218,8 +218,10 @@ TEST(ServiceOptions, WithoutAFileOfItsOwnTheServiceReadsTheSystemsConfiguration)
   qunsetenv("VEMOSWRD_INI");
   EXPECT_EQ(DefaultConfigPath(), "/etc/vemoswrd/vemoswrd.ini");
   QDir(home.path()).mkpath(".config/VemoSWR");
-  std::ofstream(home.filePath(".config/VemoSWR/vemoswrd.ini").toStdString()) << "\n";
+  std::ofstream(home.filePath(".config/VemoSWR/vemoswrd.ini").toStdString()) << "[Monitor a/b]\n";
   EXPECT_EQ(DefaultConfigPath(), home.filePath(".config/VemoSWR/vemoswrd.ini").toStdString());
+  EXPECT_THROW(ParseServiceOptions({}), UsageError);
+  EXPECT_TRUE(ParseServiceOptions({"--version"}).version) << "whatever the file holds";
   qputenv("HOME", oldHome);
 }
 
