@@ -4,7 +4,7 @@
 # its unit would (through systemd where it runs, else by hand as the vemoswrd user) against
 # the simulated monitor, removes and purges them and checks that nothing is left.
 # Needs root (CI runs as root). DEB_BUILD_OPTIONS passes on: CI sets nocheck, as it has run
-# the tests already.
+# the tests already. --reuse checks and installs the packages built by the last run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
@@ -25,17 +25,19 @@ cmake_version=$(sed -n 's/^project(VemoSWR VERSION \([^ ]*\) .*/\1/p' CMakeLists
   fail "debian/changelog is at $version, CMakeLists.txt at $cmake_version"
 out=$PWD/build/deb
 src=$out/vemoswr-$version
-rm -rf "$out"
-mkdir -p "$src"
-git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$src"
-# debhelper gives the build a home of its own: keep ccache's cache and settings.
-export CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir 2>/dev/null || echo "$HOME/.cache/ccache")}
-export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
-echo "== dpkg-buildpackage (DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-})"
-(cd "$src" && dpkg-buildpackage -us -uc -S >"$out/source.log" 2>&1) ||
-  { tail -30 "$out/source.log"; fail "the source package did not build"; }
-(cd "$src" && nice dpkg-buildpackage -us -uc -b >"$out/build.log" 2>&1) ||
-  { tail -50 "$out/build.log"; fail "the binary packages did not build"; }
+if [ "${1:-}" != --reuse ]; then
+  rm -rf "$out"
+  mkdir -p "$src"
+  git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$src"
+  # debhelper gives the build a home of its own: keep ccache's cache and settings.
+  export CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir 2>/dev/null || echo "$HOME/.cache/ccache")}
+  export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+  echo "== dpkg-buildpackage (DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-})"
+  (cd "$src" && dpkg-buildpackage -us -uc -S >"$out/source.log" 2>&1) ||
+    { tail -30 "$out/source.log"; fail "the source package did not build"; }
+  (cd "$src" && nice dpkg-buildpackage -us -uc -b >"$out/build.log" 2>&1) ||
+    { tail -50 "$out/build.log"; fail "the binary packages did not build"; }
+fi
 debs=("$out"/*.deb)
 printf '%s\n' "${debs[@]##*/}"
 
@@ -45,14 +47,20 @@ echo "== lintian"
 lintian --pedantic --display-info --fail-on error,warning,info "$out"/*.dsc "${debs[@]}"
 
 echo "== blhc (build flags in the log)"
-blhc --all "$out/build.log"
+blhc "$out/build.log"
 
 echo "== hardening-check"
+# Control-flow protection (CET) is no feature of Debian 12's build flags, and its toolchain
+# leaves it unmarked even where it is asked for: that check is left out.
 unpacked=$out/unpacked
+rm -rf "$unpacked"
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$unpacked"; done
+elves=0
 for elf in $(find "$unpacked" -type f -perm -u+x -exec sh -c 'file -b "$1" | grep -q ^ELF' _ {} \; -print); do
-  hardening-check --quiet "$elf" || fail "$elf is not hardened"
+  hardening-check --quiet --nocfprotection "$elf" || fail "$elf is not hardened"
+  elves=$((elves + 1))
 done
+[ "$elves" -eq 4 ] || fail "hardening-check found $elves programs, not 4"
 
 echo "== dependencies"
 # The tool and the service need no widgets, sound or graphics.
@@ -73,13 +81,13 @@ cleanup() {
   [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
   wait 2>/dev/null || true
-  apt-get purge -y -qq "${packages[@]}" >/dev/null 2>&1 || true
+  dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 
 echo "== install"
-apt-get install -y -qq "$out/vemoswrd_${version}_"*.deb "$out/vemoswr-cli_${version}_"*.deb \
+apt-get -o DPkg::Lock::Timeout=600 install -y -qq "$out/vemoswrd_${version}_"*.deb "$out/vemoswr-cli_${version}_"*.deb \
   "$out/vemoswr-sim_${version}_"*.deb "$out/vemoswr_${version}_"*.deb >/dev/null
 id -nG vemoswrd | grep -qw dialout || fail "the user vemoswrd is missing or not in dialout"
 dpkg-query -W -f='${Conffiles}\n' vemoswrd | grep -q '/etc/vemoswrd/vemoswrd.ini' ||
@@ -107,16 +115,16 @@ bash -c 'source /usr/share/bash-completion/bash_completion
          complete -p vemoswr-cli' >/dev/null
 
 echo "== the service against the simulated monitor"
+! curl -s -o /dev/null http://127.0.0.1:9110/ ||
+  fail "something already serves 127.0.0.1:9110, where the installed configuration listens"
 # The shipped configuration as written, with its COM1 led to a simulated monitor that the
 # service's user may open.
-# as_service CMD...: runs CMD as systemd runs the unit's command: as vemoswrd with its
-# groups, in a clean environment with the user's home.
-as_service() {
-  env -i HOME=/ LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-    setpriv --reuid=vemoswrd --regid=vemoswrd --init-groups -- "$@"
-}
+# What runs a command as systemd runs the unit's: as vemoswrd with its groups, in a clean
+# environment with the user's home. Each part execs the next, so $! is the command's pid.
+as_service=(env -i HOME=/ LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin
+  setpriv --reuid=vemoswrd --regid=vemoswrd --init-groups --)
 chown vemoswrd: "$scratch"
-as_service vemoswr-sim --link "$scratch/sim" >"$scratch/sim.out" &
+"${as_service[@]}" vemoswr-sim --link "$scratch/sim" >"$scratch/sim.out" &
 sim_pid=$!
 for _ in $(seq 100); do [ -e "$scratch/sim" ] && break; sleep 0.1; done
 [ -e "$scratch/sim" ] || fail "the simulated monitor did not start"
@@ -127,16 +135,16 @@ if [ -d /run/systemd/system ]; then
 else
   exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
   # shellcheck disable=SC2086 # the unit's command line, split as systemd splits it
-  as_service $exec_start 2>"$scratch/service.log" &
+  "${as_service[@]}" $exec_start 2>"$scratch/service.log" &
   service_pid=$!
 fi
 reading=""
 for _ in $(seq 150); do
   reading=$(curl -sf http://127.0.0.1:9110/api/v1/monitors/tx 2>/dev/null || true)
-  grep -q '"forward' <<<"$reading" && break
+  grep -q '"forward_watts"' <<<"$reading" && break
   sleep 0.2
 done
-grep -q '"forward' <<<"$reading" || {
+grep -q '"forward_watts"' <<<"$reading" || {
   cat "$scratch/service.log" 2>/dev/null
   fail "the service serves no reading of the monitor tx: $reading"
 }
@@ -155,7 +163,7 @@ if ls /run/lock/LCK..* 2>/dev/null | xargs -r grep -lw "$pid"; then
 fi
 # A configuration error ends with status 2, which the unit does not retry.
 status=0
-as_service /usr/sbin/vemoswrd --config /nonexistent.ini 2>/dev/null || status=$?
+"${as_service[@]}" /usr/sbin/vemoswrd --config /nonexistent.ini 2>/dev/null || status=$?
 [ "$status" = 2 ] || fail "a configuration error ends with status $status, not 2"
 kill "$sim_pid"
 wait "$sim_pid" || true
@@ -163,10 +171,13 @@ sim_pid=""
 
 echo "== remove and purge"
 systemctl enable vemoswrd >/dev/null 2>&1 || fail "the unit cannot be enabled"
-apt-get remove -y -qq "${packages[@]}" >/dev/null
+apt-get -o DPkg::Lock::Timeout=600 remove -y -qq "${packages[@]}" >/dev/null
 [ -e /etc/vemoswrd/vemoswrd.ini ] || fail "remove took the configuration"
 [ -e /usr/sbin/vemoswrd ] && fail "remove left /usr/sbin/vemoswrd"
-apt-get purge -y -qq "${packages[@]}" >/dev/null
+# Packages without conffiles are gone already; the others wait in state rc.
+mapfile -t left_configured < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' \
+  "${packages[@]}" 2>/dev/null | awk '$1 == "rc" { print $2 }')
+[ ${#left_configured[@]} -eq 0 ] || dpkg --purge "${left_configured[@]}" >/dev/null
 trap - EXIT
 rm -rf "$scratch"
 left=()
