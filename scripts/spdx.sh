@@ -18,7 +18,7 @@ fi
 line_for() {
   case "$1" in
     LICENSE | *.json | tests/fuzz/corpus/* | debian/changelog | debian/copyright | \
-      debian/source/format) ;;
+      debian/source/format | debian/*.doc-base) ;;
     *.cpp | *.h | *.h.in) echo "// $id" ;;
     *.html | *.md | *.qrc) echo "<!-- $id -->" ;;
     *.[1-8]) echo ".\\\" $id" ;;
@@ -36,7 +36,8 @@ fi
 missing=0
 for file in "${files[@]}"; do
   line=$(line_for "$file")
-  [ -n "$line" ] || continue
+  # A link shares its target's line (sed -i would replace it with a copy).
+  [ -n "$line" ] && [ ! -L "$file" ] || continue
   head -n 3 "$file" | grep -q "SPDX-License-Identifier:" && continue
   if $check; then
     echo "$file"
