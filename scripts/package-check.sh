@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
-vemo_install_missing debhelper devscripts lintian blhc curl man-db bash-completion \
+vemo_install_missing debhelper devscripts lintian blhc curl git file man-db bash-completion \
   desktop-file-utils systemd
 
 fail() {
