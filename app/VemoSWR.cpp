@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("VemoSWR %s\n", vemo::kVersion);
+    std::printf("VemoSWR %s\n%s", vemo::kVersion, vemo::kLicenceNotice);
     return 0;
   }
   QApplication app(argc, argv);

@@ -1,5 +1,8 @@
 #pragma once
 #include <string>
+#include <vector>
+
+#include "platform/ProfileFile.h"
 
 namespace vemo {
 
@@ -12,6 +15,19 @@ std::string SettingsFilePath(const std::string& fileName, const char* envName);
 
 // The program's own file: SettingsFilePath("VemoSWR.ini", "VEMOSWR_INI").
 std::string SettingsFilePath();
+
+// Site-wide defaults for fileName: VemoSWR/fileName in each folder of $XDG_CONFIG_DIRS, most
+// important first (/etc/xdg when it is unset or empty; relative folders are ignored). The
+// files need not exist.
+std::vector<std::string> SiteSettingsPaths(const std::string& fileName);
+
+// The site files the program reads beneath its settings file at path, and that exist: those
+// for VemoSWR.ini, or none when path is the portable file beside the executable, which
+// stands alone.
+std::vector<std::string> SiteSettingsBeneath(const std::string& path);
+
+// The program's settings file at path over SiteSettingsBeneath(path).
+ProfileFile ProgramSettings(const std::string& path);
 
 // Creates the folder of the settings file at path when it is missing, so that the first
 // save succeeds. Failures are left for the save to report.

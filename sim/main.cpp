@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("vemoswr-sim %s\n", vemo::kVersion);
+    std::printf("vemoswr-sim %s\n%s", vemo::kVersion, vemo::kLicenceNotice);
     return 0;
   }
 

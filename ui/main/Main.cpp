@@ -150,7 +150,7 @@ void TFormMain::FormCreate() {
 }
 
 void TFormMain::ReadSettings() {
-  const ProfileFile ini(IniFileName_);
+  const ProfileFile ini = ProgramSettings(IniFileName_);
   const TDesktopScreens screens = DesktopScreens(false);
   const int top = ini.ReadInteger("Window", "Top", 5);
   const int left = ini.ReadInteger("Window", "Left", 50);
@@ -319,7 +319,7 @@ void TFormMain::FormClose() {
 
 void TFormMain::WriteSettings() {
   try {
-    ProfileFile ini(IniFileName_);
+    ProfileFile ini = ProgramSettings(IniFileName_);
     ini.BeginUpdate();
     ini.WriteInteger("Communication", "ComPort", ComObj_->ComNumber());
     ini.WriteBool("Meter", "Visible", MeterShown());

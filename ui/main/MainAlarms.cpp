@@ -5,6 +5,7 @@
 
 #include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
+#include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "ui/alarms/AlarmSettingsDialog.h"
 #include "ui/alarms/OperatorAlarms.h"
@@ -52,7 +53,7 @@ void TFormMain::mnuViewAlarmSettingsClick() {
   const TAlarmSettings chosen = dialog.Settings();
   alarms_->Configure(chosen);
   try {
-    ProfileFile ini(IniFileName_);
+    ProfileFile ini = ProgramSettings(IniFileName_);
     WriteAlarmSettings(ini, shown, chosen);
   } catch (const std::exception& e) {
     ShowMessage(tr("The alarm settings apply until the program ends but could not be saved: %1")
