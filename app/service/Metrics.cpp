@@ -102,7 +102,7 @@ QByteArray MetricsText(const std::vector<const MonitorPoller*>& pollers) {
          if (!up(p)) return;
          for (AlarmSource source : kAlarmSources)
            Sample(b, "vemoswr_program_alarm", m + ",source=\"" + AlarmSourceName(source) + '"',
-                  p.Alarms().State(source) == AlarmState::Normal ? 0 : 1);
+                  p.Alarms().IsActive(source) ? 1 : 0);
        });
   // The counters are counts, not readings: they stay while a monitor is down, so that the
   // failures that keep it down show and rate() sees no gap.

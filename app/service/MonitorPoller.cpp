@@ -99,7 +99,7 @@ void MonitorPoller::Log(const char* level, const std::string& text) const {
 
 void MonitorPoller::Start() {
   stopped_ = false;
-  Publish(alarms_.SetPolling(true, NowMs()));
+  Publish(alarms_.SetPolling(true, NowMs(), config_.IntervalMs));
   Connect();
 }
 
@@ -205,7 +205,7 @@ void MonitorPoller::TakeReading() {
     history_.Append(now, HistoryReadingOf(reading));
     SetUp(true);
     PublishReading();
-    Publish(alarms_.Reading(now, reading));
+    Publish(alarms_.Reading(now, reading, state_.FullScale));
   } catch (const ESerialException& e) {
     ReadingFailed(ErrorKind::Port, e.message(), true);
     return;

@@ -20,6 +20,7 @@
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
 #include "platform/HelpViewer.h"
+#include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
@@ -131,10 +132,12 @@ void TFormMain::FormCreate() {
   ApplyInitialRange();
   DisplayReading(0, 0);
 
+  unattended_ = UnattendedStartFlag();
   try {
     ConnectMonitor();
   } catch (...) {
-    ShowFailureByClass(std::current_exception());
+    // Unattended, the start of polling that follows tries again and says why in the window.
+    if (!unattended_) ShowFailureByClass(std::current_exception());
   }
   UpdateConnectionLabel();
 }
@@ -181,7 +184,9 @@ void TFormMain::SetClientSize(int width, int height) {
   // The window follows its client area exactly; the user cannot resize it.
   const int menuHeight = menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width)
                                                               : menuBar()->sizeHint().height();
-  setFixedSize(width, height + menuHeight + StatusBarHeight());
+  const int status = StatusBarHeight(width);
+  if (status > 0) statusBar_->setFixedHeight(status);
+  setFixedSize(width, height + menuHeight + status);
 }
 
 void TFormMain::PlacePanels(bool meterShown) {
@@ -380,7 +385,11 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
     // Only its own text tells the user how to get access (the dialout group).
     ShowMessage(QString::fromStdString(e.what()));
   } catch (const ESerialException&) {
-    ShowMessage(tr("An IO exception occurred."));
+    // The customary text, and on its own line which port failed and why.
+    const std::string device = PortDevicePath(ComObj_->ComNumber());
+    ShowMessage(tr("An IO exception occurred.") + QLatin1Char('\n') +
+                QString::fromStdString(LinkFailureText(ComObj_->ComNumber(), device,
+                                                       DeviceNodeAt(device).has_value(), failure)));
   } catch (const std::exception& e) {
     ShowMessage(QString::fromStdString(e.what()));
   } catch (...) {

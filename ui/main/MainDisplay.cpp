@@ -48,6 +48,9 @@ void TFormMain::SetReadoutsStale(bool stale) {
     edit->setStyleSheet(styleSheet);
     edit->setToolTip(hint);
   }
+  // The peak greys with the others: it, too, stopped following the monitor.
+  Edit_PEP->setStyleSheet(styleSheet);
+  Edit_PEP->setToolTip(stale ? hint : tr("Peak forward power, held and then falling"));
 }
 
 void TFormMain::UpdateMeterPosition(int32_t p) {

@@ -70,6 +70,8 @@ void TFormMain::Timer1Timer() {
       ContinuousReading();
     else if (resumeDue_)
       ResumeWithReturnedDevice();
+    else if (retryDue_)
+      RetryUnattended();
     else if (Connected_ && ComObj_->DeviceLost())
       WatchForLostDevice(false);  // unplugged while idle: say so rather than look connected
   } catch (...) {
@@ -145,7 +147,7 @@ void TFormMain::ContinuousReading() {
     StopContinuous();
     if (ComObj_->DeviceLost())
       WatchForLostDevice(true);  // said in the status area; a box would hold up the resumption
-    else
+    else if (!RetryInsteadOfBox(std::current_exception()))
       ShowMessage(QString::fromStdString(e.message()));
   } catch (const std::exception& e) {
     // A time-out or a garbled reply may be a passing disturbance: retry silently a few times.
@@ -154,13 +156,14 @@ void TFormMain::ContinuousReading() {
     ++CommFailCount_;
     if (CommFailCount_ > kSilentFailures) {
       StopContinuous();
-      ShowMessage(QString::fromStdString(e.what()));
+      if (!RetryInsteadOfBox(std::current_exception()))
+        ShowMessage(QString::fromStdString(e.what()));
     }
   } catch (...) {
     SetReadoutsStale(true);
     RecordGap();
     StopContinuous();
-    ShowMessage(tr("An Exception Occurred"));
+    if (!RetryInsteadOfBox(std::current_exception())) ShowMessage(tr("An Exception Occurred"));
   }
 }
 
@@ -185,8 +188,9 @@ void TFormMain::StartContinuous() {
     mnuCommands_R->setChecked(true);
     spdbtnContinuous->setChecked(true);
     Continuous_ = true;
-    alarms_->SetPolling(true);
+    alarms_->SetPolling(true, pollingIntervalMs_);
   } catch (...) {
+    if (RetryInsteadOfBox(std::current_exception())) return;
     spdbtnContinuous->setChecked(false);
     ShowFailureByClass(std::current_exception());
   }
@@ -296,7 +300,7 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   Continuous_ = false;
   SetRS232Active(false);
   // The operator is busy at the monitor: no reading is missed meanwhile.
-  if (wasContinuous) alarms_->SetPolling(false);
+  if (wasContinuous) alarms_->SetPolling(false, pollingIntervalMs_);
   try {
     EnsureConnected();
     Monitor_->DoCalibration(step, *this);
@@ -305,7 +309,7 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   }
   if (wasContinuous) {
     Continuous_ = true;
-    alarms_->SetPolling(true);
+    alarms_->SetPolling(true, pollingIntervalMs_);
     Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
@@ -316,7 +320,7 @@ void TFormMain::ShowCalWizard() {
   Continuous_ = false;
   SetRS232Active(false);
   // The operator is busy at the monitor: no reading is missed meanwhile.
-  if (wasContinuous) alarms_->SetPolling(false);
+  if (wasContinuous) alarms_->SetPolling(false, pollingIntervalMs_);
   try {
     if (dialogs_.CalWizard && !closePending_) dialogs_.CalWizard->Execute(*Monitor_);
   } catch (...) {
@@ -324,7 +328,7 @@ void TFormMain::ShowCalWizard() {
   }
   if (wasContinuous) {
     Continuous_ = true;
-    alarms_->SetPolling(true);
+    alarms_->SetPolling(true, pollingIntervalMs_);
     Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
@@ -353,7 +357,8 @@ void TFormMain::QueueCommand(uint8_t code) {
 
 void TFormMain::mnuCommands_TClick() {
   StopWatchingForDevice();  // the user takes over: polling is not to resume by itself
-  alarms_->SetPolling(false);
+  EndUnattended();
+  alarms_->SetPolling(false, pollingIntervalMs_);
   if (Continuous_) {
     StopContinuous();
     return;

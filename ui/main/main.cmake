@@ -13,6 +13,7 @@ add_library(ui_main STATIC
   MainStyle.cpp
   MainTestPanel.cpp
   MainTrend.cpp
+  MainUnattended.cpp
   WindowPlacement.cpp
 )
 target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})

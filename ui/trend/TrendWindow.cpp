@@ -128,7 +128,8 @@ void TrendWindow::CreateStatistics(QGridLayout* grid) {
       grid->addWidget(statsCells_[r][c], r + 1, c + 1);
     }
   }
-  grid->addWidget(new QLabel(tr("Time above VSWR %1").arg(kTrendVSWRThreshold), this), 4, 0, 1, 2);
+  lblTimeAboveCaption_ = new QLabel(this);
+  grid->addWidget(lblTimeAboveCaption_, 4, 0, 1, 2);
   lblTimeAbove_ = new QLabel(this);
   lblTimeAbove_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   grid->addWidget(lblTimeAbove_, 4, 2);
@@ -203,10 +204,13 @@ void TrendWindow::UpdateStatistics() {
     const bool power = r < 2;
     const QString suffix = power ? QStringLiteral(" ") + QString::fromLatin1(unit.Unit) : QString();
     const double values[] = {ranges[r]->Min, ranges[r]->Max, means[r]};
+    // The VSWR of an unkeyed transmitter means nothing: those readings are not in it.
+    const bool has = power ? s.HasData() : s.Keyed > 0;
     for (int c = 0; c < 3; ++c)
-      statsCells_[r][c]->setText(s.HasData() ? Value(formats[r], values[c] * scales[r]) + suffix
-                                             : QStringLiteral("-"));
+      statsCells_[r][c]->setText(has ? Value(formats[r], values[c] * scales[r]) + suffix
+                                     : QStringLiteral("-"));
   }
+  lblTimeAboveCaption_->setText(tr("Time above VSWR %1").arg(stats_.Threshold()));
   lblTimeAbove_->setText(Duration(stats_.TimeAboveMs(chart_->NowMs())));
 }
 

@@ -84,6 +84,7 @@ class TrendWindow : public QWidget {
   RunningStatistics& stats_;
   TrendChart* chart_ = nullptr;
   QLabel* statsCells_[3][3] = {};
+  QLabel* lblTimeAboveCaption_ = nullptr;
   QLabel* lblTimeAbove_ = nullptr;
   QLabel* lblStatus_ = nullptr;
   bool updatingControls_ = false;
