@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <clocale>

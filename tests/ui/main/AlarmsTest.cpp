@@ -7,15 +7,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include "tests/ui/main/MainWindowFixture.h"
 #include "ui/alarms/AlarmHistoryWindow.h"
 #include "ui/alarms/AlarmSettingsDialog.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/MainStyle.h"
+#include "ui/meter/DCDial.h"
 
 namespace vemo::test {
 namespace {
@@ -208,10 +211,11 @@ TEST_F(AlarmsTest, TheStatusAreaNeverCoversTheControlsInAnyLayout) {
     };
     const QRect bar = inWindow(f.statusBar());
     EXPECT_TRUE(f.rect().contains(bar)) << layout;
-    for (const QWidget* w : std::initializer_list<const QWidget*>{
-             f.spdbtnContinuous, f.spdbtnTrigger, f.pnlAlarm, f.pnlRS232, f.lblConnection,
-             f.Edit_PEP, f.Button1, f.dcMeter}) {
-      if (!w->isVisibleTo(&f)) continue;
+    const QWidget* const controls[] = {f.spdbtnContinuous, f.spdbtnTrigger, f.pnlAlarm, f.pnlRS232,
+                                       f.lblConnection,    f.Edit_PEP,      f.Button1,  f.dcMeter};
+    for (const QWidget* w : controls) {
+      // The diagnostics panel lies beyond the window's edge while it is not chosen.
+      if (!w->isVisibleTo(&f) || (w == f.Button1 && !f.DiagnosticsShown())) continue;
       EXPECT_FALSE(inWindow(w).intersects(bar)) << layout << ' ' << w->objectName().toStdString();
       EXPECT_TRUE(f.rect().contains(inWindow(w))) << layout << ' ' << w->objectName().toStdString();
     }
