@@ -9,6 +9,7 @@
 // a power cycle, answered at once, ties that count to ours within the round trip, which
 // is printed too.
 #include <QApplication>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>

@@ -387,15 +387,18 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
     ShowMessage(QString::fromStdString(e.what()));
   } catch (const ESerialException&) {
     // The customary text, and on its own line which port failed and why.
-    const std::string device = PortDevicePath(ComObj_->ComNumber());
-    ShowMessage(tr("An IO exception occurred.") + QLatin1Char('\n') +
-                QString::fromStdString(LinkFailureText(ComObj_->ComNumber(), device,
-                                                       DeviceNodeAt(device).has_value(), failure)));
+    ShowMessage(tr("An IO exception occurred.") + QLatin1Char('\n') + LinkCause(failure));
   } catch (const std::exception& e) {
     ShowMessage(QString::fromStdString(e.what()));
   } catch (...) {
     ShowMessage(tr("An Exception Occurred"));
   }
+}
+
+QString TFormMain::LinkCause(std::exception_ptr failure) const {
+  const std::string device = PortDevicePath(ComObj_->ComNumber());
+  return QString::fromStdString(
+      LinkFailureText(ComObj_->ComNumber(), device, DeviceNodeAt(device).has_value(), failure));
 }
 
 void TFormMain::ShowApplicationError(std::exception_ptr failure) {

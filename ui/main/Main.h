@@ -424,6 +424,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // may not open, "An IO exception occurred." for other port failures, the failure's own
   // message otherwise.
   void ShowFailureByClass(std::exception_ptr failure);
+  // "COM2 (/dev/ttyUSB0): no such device – plug the monitor in or choose another port": the
+  // port, its device, the cause and what to do.
+  QString LinkCause(std::exception_ptr failure) const;
   // The application's error display for failures that no handler catches.
   void ShowApplicationError(std::exception_ptr failure);
   // Runs a user action or event; any failure reaches the application's error display

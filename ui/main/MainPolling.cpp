@@ -156,8 +156,10 @@ void TFormMain::ContinuousReading() {
     ++CommFailCount_;
     if (CommFailCount_ > kSilentFailures) {
       StopContinuous();
+      // The monitor's own words, and on a line of their own the port and what to check.
       if (!RetryInsteadOfBox(std::current_exception()))
-        ShowMessage(QString::fromStdString(e.what()));
+        ShowMessage(QString::fromStdString(e.what()) + QLatin1Char('\n') +
+                    LinkCause(std::current_exception()));
     }
   } catch (...) {
     SetReadoutsStale(true);

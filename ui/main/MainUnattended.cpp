@@ -5,9 +5,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "platform/PortNames.h"
 #include "serial/ComPort.h"
-#include "serial/PortProbe.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
 
@@ -42,13 +40,10 @@ void TFormMain::RetryLater(std::exception_ptr failure) {
     // Closed all the same.
   }
   Connected_ = false;
-  const std::string device = PortDevicePath(ComObj_->ComNumber());
   const qint64 waitMs = retry_.Next();
-  const std::string cause =
-      LinkFailureText(ComObj_->ComNumber(), device, DeviceNodeAt(device).has_value(), failure);
   AlarmNote(kLinkTopic,
             tr("%1. Trying again in %2 s.")
-                .arg(QString::fromStdString(cause))
+                .arg(LinkCause(failure))
                 .arg(static_cast<double>(waitMs) / 1000),
             false);
   connectionNote_ = tr("waiting for the monitor");
