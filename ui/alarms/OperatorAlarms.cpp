@@ -111,10 +111,12 @@ void OperatorAlarms::ReadingFailed() {
 }
 
 void OperatorAlarms::SetPolling(bool on, int intervalMs) {
-  if (on)
-    tickTimer_->start();
-  else
+  // Said again while on (a new interval, another attempt to reach the monitor), the tick
+  // must not start over: restarted often enough it would never come.
+  if (!on)
     tickTimer_->stop();
+  else if (!tickTimer_->isActive())
+    tickTimer_->start();
   Apply(evaluator_.SetPolling(on, host_.Now(), intervalMs));
 }
 

@@ -46,7 +46,10 @@ void TFormMain::CreateAlarms() {
       colour = ButtonFace();
     SetIndicatorColour(flash, colour);
   };
-  host.Changed = [this] { UpdateStatusBar(); };
+  host.Changed = [this] {
+    UpdateStatusBar();
+    if (trendWindow_) trendWindow_->SetUnacknowledged(alarms_->Unacknowledged());
+  };
   alarms_ = std::make_unique<OperatorAlarms>(host);
 }
 

@@ -51,6 +51,7 @@ void TFormMain::RetryLater(std::exception_ptr failure) {
   SetReadoutsStale(true);
   // Polling is what was asked for: the link alarm counts from now, and the buttons say so.
   alarms_->SetPolling(true, pollingIntervalMs_);
+  alarms_->ReadingFailed();
   mnuCommands_R->setChecked(true);
   spdbtnContinuous->setChecked(true);
   tmrRetry->start(static_cast<int>(waitMs));

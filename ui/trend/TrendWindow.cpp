@@ -72,12 +72,17 @@ TrendWindow::TrendWindow(const ReadingHistory& history, RunningStatistics& stats
   btnExportPng = new QPushButton(tr("Export PNG..."), this);
   btnExportCsv = new QPushButton(tr("Export CSV..."), this);
   scrollTime = new QScrollBar(Qt::Horizontal, this);
+  // The window may be the one in front when an alarm trips.
+  btnAcknowledge = new QPushButton(tr("Acknowledge"), this);
+  btnAcknowledge->setToolTip(tr("Acknowledge the alarms (Ctrl+K)"));
+  btnAcknowledge->hide();
 
   auto* top = new QHBoxLayout;
   top->addWidget(new QLabel(tr("Span:"), this));
   top->addWidget(cmboSpan);
   top->addWidget(btnFollow);
   top->addStretch(1);
+  top->addWidget(btnAcknowledge);
   top->addWidget(btnExportPng);
   top->addWidget(btnExportCsv);
 
@@ -108,6 +113,7 @@ TrendWindow::TrendWindow(const ReadingHistory& history, RunningStatistics& stats
   connect(btnReset, &QPushButton::clicked, this, &TrendWindow::ResetClick);
   connect(btnExportPng, &QPushButton::clicked, this, &TrendWindow::ExportPngClick);
   connect(btnExportCsv, &QPushButton::clicked, this, &TrendWindow::ExportCsvClick);
+  connect(btnAcknowledge, &QPushButton::clicked, this, &TrendWindow::Acknowledge);
 
   resize(760, 480);
   SetSpanMs(kTrendSpansMs[1]);
@@ -212,6 +218,10 @@ void TrendWindow::UpdateStatistics() {
   }
   lblTimeAboveCaption_->setText(tr("Time above VSWR %1").arg(stats_.Threshold()));
   lblTimeAbove_->setText(Duration(stats_.TimeAboveMs(chart_->NowMs())));
+}
+
+void TrendWindow::SetUnacknowledged(bool waiting) {
+  btnAcknowledge->setVisible(waiting);
 }
 
 void TrendWindow::ResetClick() {

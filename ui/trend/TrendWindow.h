@@ -56,6 +56,8 @@ class TrendWindow : public QWidget {
   void ExportPngClick();
   void ExportCsvClick();
   void ResetClick();
+  // An alarm waits to be acknowledged: the Acknowledge button shows.
+  void SetUnacknowledged(bool waiting);
 
   QComboBox* cmboSpan = nullptr;
   QToolButton* btnFollow = nullptr;
@@ -63,10 +65,13 @@ class TrendWindow : public QWidget {
   QPushButton* btnReset = nullptr;
   QPushButton* btnExportPng = nullptr;
   QPushButton* btnExportCsv = nullptr;
+  QPushButton* btnAcknowledge = nullptr;
 
  Q_SIGNALS:
   // The user closed the window.
   void Closed();
+  // The user acknowledged the alarms from here.
+  void Acknowledge();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

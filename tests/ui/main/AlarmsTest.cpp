@@ -19,6 +19,7 @@
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo::test {
 namespace {
@@ -68,8 +69,13 @@ TEST_F(AlarmsTest, VSWRAboveTheLevelFlashesSoundsLogsAndRunsTheHookUntilAcknowle
     EXPECT_EQ(f.StatusText().count("No system tray"), 1) << f.StatusText().toStdString();
   }
 
-  // Acknowledged while still active: silent, but steady red and still named everywhere.
-  QTest::mouseClick(f.pnlAlarm, Qt::LeftButton);
+  // Acknowledged, from the trend window, while still active: silent, but steady red and
+  // still named everywhere.
+  f.mnuViewTrend->trigger();
+  ASSERT_NE(f.Trend(), nullptr);
+  ASSERT_FALSE(f.Trend()->btnAcknowledge->isHidden());
+  f.Trend()->btnAcknowledge->click();
+  EXPECT_TRUE(f.Trend()->btnAcknowledge->isHidden());
   EXPECT_FALSE(player.playing);
   EXPECT_EQ(f.windowTitle(), "ALARM (acknowledged) - VemoSWR");
   EXPECT_FALSE(f.Alarms().Flashing());
@@ -170,7 +176,7 @@ TEST_F(AlarmsTest, NoReadingWhilePollingTripsTheLinkAlarmUntilTheOperatorStopsPo
   EXPECT_EQ(f.Alarms().HistoryNote(), QString());
   EXPECT_NE(f.StatusText().indexOf("Cleared, not acknowledged: No reading."), -1)
       << f.StatusText().toStdString();
-  f.mnuCommandsAcknowledge->trigger();
+  QTest::mouseClick(f.pnlAlarm, Qt::LeftButton);
   EXPECT_EQ(f.Alarms().Evaluator().State(AlarmSource::LinkLost), AlarmState::Normal);
   EXPECT_EQ(f.windowTitle(), "VemoSWR");
 }
@@ -184,7 +190,8 @@ TEST_F(AlarmsTest, UnattendedStartRaisesTheLinkAlarmWithoutABoxAndPollsOnceTheMo
   TFormMain::SetUnattendedStart(false);
   f.SetRetryBackoff(RetryBackoff(100, 800));  // the real 1 s .. 30 s, shortened
   f.mnuCommands_R->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return f.Alarms().Evaluator().IsActive(AlarmSource::LinkLost); }));
+  ASSERT_TRUE(WaitUntil([&] { return f.Alarms().Evaluator().IsActive(AlarmSource::LinkLost); }))
+      << f.StatusText().toStdString();
   EXPECT_TRUE(f.Retrying());
   const QString said = QString::fromStdString("COM2 (" + link + "): no such device");
   EXPECT_NE(f.StatusText().indexOf(said), -1) << f.StatusText().toStdString();
