@@ -60,7 +60,8 @@ class ShowTimes : public QObject {
  public:
   explicit ShowTimes(std::vector<double>& shows) : shows_(shows) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Show) shows_.push_back(SteadyMs());
+    // ShowToParent: the window itself need not be on a screen.
+    if (event->type() == QEvent::ShowToParent) shows_.push_back(SteadyMs());
     return QObject::eventFilter(watched, event);
   }
 

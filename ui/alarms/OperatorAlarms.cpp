@@ -191,7 +191,7 @@ void OperatorAlarms::Present() {
   } else if (!sounding) {
     flashTimer_->stop();
     if (active || latched) {
-      flash_->setText(active ? host_.Panel->text() : tr("Cleared – ack"));
+      flash_->setText(active ? host_.Panel->text() : tr("Cleared"));
       host_.PaintFlash(flash_, active ? AlarmLook::Active : AlarmLook::Latched);
       flash_->show();
     } else {

@@ -7,7 +7,7 @@
 //     minimised or hidden a system tray message appears;
 //   active, acknowledged: the panel stays steady red and the title still says ALARM;
 //   cleared before anyone acknowledged it (latched): the panel stays steady amber with
-//     "Cleared – ack" until acknowledged.
+//     "Cleared" until acknowledged.
 // Every event goes to the alarm history, the alarm log and the hook.
 //
 // The panel keeps its own colour (the monitor's alarm flag, as the window sets it): the

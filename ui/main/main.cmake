@@ -24,4 +24,7 @@ set_source_files_properties(${PROJECT_SOURCE_DIR}/docs/manual.html
 qt_add_resources(ui_main "manual"
   PREFIX "/help"
   BASE ${PROJECT_SOURCE_DIR}/docs
-  FILES ${PROJECT_SOURCE_DIR}/docs/manual.html)
+  FILES ${PROJECT_SOURCE_DIR}/docs/manual.html
+        ${PROJECT_SOURCE_DIR}/docs/alarm-active.png
+        ${PROJECT_SOURCE_DIR}/docs/alarm-acknowledged.png
+        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png)
