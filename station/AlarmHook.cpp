@@ -1,9 +1,9 @@
 #include "station/AlarmHook.h"
 
 #include "station/AlarmLog.h"
+#include "station/IsoTime.h"
 #include "station/Readout.h"
 
-#include <QDateTime>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTimer>
@@ -178,8 +178,7 @@ bool AlarmHook::Start(Runner& runner, const TAlarmEvent& event) {
   env.insert("VEMOSWR_ALARM_STATE", AlarmChangeName(event.Change));
   env.insert("VEMOSWR_ALARM_VALUE",
              QString::fromStdString(AlarmValueText(event.Source, event.Value)));
-  env.insert("VEMOSWR_ALARM_TIME",
-             QDateTime::fromMSecsSinceEpoch(event.TimeMs).toString(Qt::ISODateWithMs));
+  env.insert("VEMOSWR_ALARM_TIME", QString::fromStdString(IsoTime(event.TimeMs)));
   env.insert("VEMOSWR_ALARM_PORT", QString::fromStdString(port_));
   // A test goes the whole way; the hook can tell it from a real alarm.
   if (event.Source == AlarmSource::Test) env.insert("VEMOSWR_ALARM_TEST", "1");

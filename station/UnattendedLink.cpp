@@ -1,5 +1,6 @@
 #include "station/UnattendedLink.h"
 
+#include "platform/Escaped.h"
 #include "serial/SerialErrors.h"
 
 #include <algorithm>
@@ -25,9 +26,11 @@ std::string LinkFailureText(int comNumber, const std::string& device, bool devic
   } catch (const EPermissionDenied& e) {
     return port + e.what();  // its own text says how to get access
   } catch (const ESerialException& e) {
-    return port + "the port failed (" + e.message() + ") – check the adapter and its cable";
+    return port + "the port failed (" + Escaped(e.message()) +
+           ") – check the adapter and its cable";
   } catch (const std::exception& e) {
-    return port + "the monitor does not answer (" + e.what() +
+    // A garbled reply may be quoted in the failure: it stays one printable line.
+    return port + "the monitor does not answer (" + Escaped(e.what()) +
            ") – check that it is switched on and connected to this port";
   } catch (...) {
   }

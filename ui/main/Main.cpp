@@ -20,6 +20,7 @@
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
+#include "platform/Escaped.h"
 #include "platform/HelpViewer.h"
 #include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
@@ -132,6 +133,7 @@ void TFormMain::FormCreate() {
   InitMeter(*dcMeter);
   ApplyInitialRange();
   DisplayReading(0, 0);
+  SetReadoutLook(ReadoutLook::NoReading);  // zeros, but not measured
 
   unattended_ = UnattendedStartFlag();
   try {
@@ -284,6 +286,8 @@ void TFormMain::UpdateConnectionLabel() {
   else
     text += tr("  not connected");
   lblConnection->setText(text);
+  // Whatever the read-outs hold, it is not what the monitor measures now.
+  if (!Connected_) SetReadoutsStale(true);
 }
 
 // --- Shutdown ---------------------------------------------------------------------------
@@ -389,7 +393,8 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
     // The customary text, and on its own line which port failed and why.
     ShowMessage(tr("An IO exception occurred.") + QLatin1Char('\n') + LinkCause(failure));
   } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(e.what()));
+    // The session quotes the monitor's replies: whatever bytes came, the box shows them.
+    ShowMessage(QString::fromStdString(Escaped(e.what())));
   } catch (...) {
     ShowMessage(tr("An Exception Occurred"));
   }

@@ -13,6 +13,7 @@
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
 #include "platform/Clock.h"
+#include "platform/Escaped.h"
 #include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
@@ -120,8 +121,8 @@ void TFormMain::ReadAndShow() {
     Monitor_->GetReading(reading);
   }
   SetAlarmIndicator(reading.Alarm);
-  if (IsImplausibleReading(reading.Forward, reading.Reflected)) ++implausibleCount_;
-  DisplayReading(reading.Forward, reading.Reflected);
+  if (JudgeReading(reading) != Implausibility::None) ++implausibleCount_;
+  DisplayReading(reading);
   RecordReading(reading);
 }
 
@@ -158,7 +159,7 @@ void TFormMain::ContinuousReading() {
       StopContinuous();
       // The monitor's own words, and on a line of their own the port and what to check.
       if (!RetryInsteadOfBox(std::current_exception()))
-        ShowMessage(QString::fromStdString(e.what()) + QLatin1Char('\n') +
+        ShowMessage(QString::fromStdString(Escaped(e.what())) + QLatin1Char('\n') +
                     LinkCause(std::current_exception()));
     }
   } catch (...) {
