@@ -57,8 +57,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
     // log keeps it, flagged (and not keyed: nothing in it can be judged).
     RecordGap();
     if (Log_) {
-      Log_->Write(now, reading,
-                  {static_cast<quint8>(alarms_->Evaluator().ActiveSources()), false});
+      Log_->Write(now, reading, {static_cast<quint8>(alarms_->Evaluator().ActiveSources()), false});
       UpdateStatusBar();
     }
     return;

@@ -126,9 +126,15 @@ TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
   SimProcess second;
   ProfileFile(iniPath).WriteString("Ports", "COM2", second.Start({"--noise", "0"}));
   TFormMain& f = Open();
-  const QList<QLineEdit*> readouts = {
-      f.Edit_Forward_Power, f.Edit_Reverse_Power,    f.Edit_VSWR, f.Edit_Return_Loss,
-      f.Edit_Rho,           f.Edit_Transmited_Power, f.editDBM,   f.editDBm1};
+  const QList<QLineEdit*> readouts = {f.Edit_Forward_Power,
+                                      f.Edit_Reverse_Power,
+                                      f.Edit_VSWR,
+                                      f.Edit_Return_Loss,
+                                      f.Edit_Rho,
+                                      f.Edit_Transmited_Power,
+                                      f.editDBM,
+                                      f.editDBm1,
+                                      f.Edit_PEP};  // the peak greys with the others
   const auto expectColour = [&](bool stale, const char* when) {
     for (QLineEdit* edit : readouts) {
       edit->ensurePolished();
