@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <clocale>
@@ -21,6 +22,7 @@
 #include "monitor/VSWRMon.h"
 #include "platform/Escaped.h"
 #include "platform/HelpViewer.h"
+#include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
@@ -139,10 +141,12 @@ void TFormMain::FormCreate() {
   DisplayReading(0, 0);
   SetReadoutLook(ReadoutLook::NoReading);  // zeros, but not measured
 
+  Polling_->SetUnattended(UnattendedStartFlag());
   try {
     ConnectMonitor();
   } catch (...) {
-    ShowFailureByClass(std::current_exception());
+    // Unattended, the start of polling that follows tries again and says why in the window.
+    if (!Polling_->Unattended()) ShowFailureByClass(std::current_exception());
   }
   UpdateConnectionLabel();
 }
@@ -189,7 +193,9 @@ void TFormMain::SetClientSize(int width, int height) {
   // The window follows its client area exactly; the user cannot resize it.
   const int menuHeight = menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width)
                                                               : menuBar()->sizeHint().height();
-  setFixedSize(width, height + menuHeight + StatusBarHeight());
+  const int status = StatusBarHeight(width);
+  if (status > 0) statusBar_->setFixedHeight(status);
+  setFixedSize(width, height + menuHeight + status);
 }
 
 void TFormMain::PlacePanels(bool meterShown) {
@@ -368,7 +374,9 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
     // Only its own text tells the user how to get access (the dialout group).
     ShowMessage(QString::fromStdString(e.what()));
   } catch (const ESerialException&) {
-    ShowMessage(tr("An IO exception occurred."));
+    // The customary text, and on its own line which port failed and why.
+    ShowMessage(tr("An IO exception occurred.") + QLatin1Char('\n') +
+                QString::fromStdString(Polling_->LinkCause(failure)));
   } catch (const std::exception& e) {
     // The session quotes the monitor's replies: whatever bytes came, the box shows them.
     ShowMessage(QString::fromStdString(Escaped(e.what())));
