@@ -1,6 +1,7 @@
 #include "station/PollingController.h"
 
 #include "platform/Escaped.h"
+#include "station/LinkMessages.h"
 
 namespace vemo {
 
@@ -176,20 +177,22 @@ void PollingController::ResumeWithReturnedDevice() {
 }
 
 std::string PollingController::LinkCause(std::exception_ptr failure) const {
-  const std::string device = link_.Port().EffectiveDevicePath();
-  return LinkFailureText(link_.Port().ComNumber(), device, DeviceNodeAt(device).has_value(),
-                         failure);
+  const TComPort& port = link_.Port();
+  const std::string path = port.EffectiveDevicePath();
+  return LinkFailureText(LinkName(port.ComNumber(), path, port.DevicePath().empty()), path,
+                         !port.Open(), DeviceNodeAt(path).has_value(), failure);
 }
 
 bool PollingController::RetryInsteadOfFailure(std::exception_ptr failure) {
   if (!unattended_) return false;
+  const std::string cause = LinkCause(failure);  // while the port still says how it failed
   link_.Close();
   connected_ = false;
   const qint64 waitMs = retry_.Next();
   connectionNote_ = "waiting for the monitor";
   view_.ShowConnection();
   view_.ShowStale();
-  view_.ShowRetry(LinkCause(failure), waitMs);
+  view_.ShowRetry(cause, waitMs);
   // Polling is what was asked for: the buttons say so while the next attempt is awaited.
   view_.ShowContinuous(true);
   retryWaiting_ = true;

@@ -1,7 +1,6 @@
 #include "station/UnattendedLink.h"
 
-#include "platform/Escaped.h"
-#include "serial/SerialErrors.h"
+#include "station/LinkMessages.h"
 
 #include <algorithm>
 
@@ -13,28 +12,19 @@ qint64 RetryBackoff::Next() {
   return wait;
 }
 
-std::string LinkFailureText(int comNumber, const std::string& device, bool deviceExists,
-                            std::exception_ptr failure) {
-  const std::string port = "COM" + std::to_string(comNumber) + " (" + device + "): ";
-  if (!deviceExists) return port + "no such device – plug the monitor in or choose another port";
+std::string LinkFailureText(const std::string& name, const std::string& path, bool opening,
+                            bool deviceExists, std::exception_ptr failure) {
+  if (!deviceExists) return LinkFailureMessage(LinkFailure::NoDevice, name);
   try {
     std::rethrow_exception(failure);
-  } catch (const EAlreadyOpen& e) {
-    return port + "in use by another program" +
-           (e.Detail().empty() ? "" : " (" + e.Detail() + ")") +
-           " – close it or choose another port";
-  } catch (const EPermissionDenied& e) {
-    return port + e.what();  // its own text says how to get access
-  } catch (const ESerialException& e) {
-    return port + "the port failed (" + Escaped(e.message()) +
-           ") – check the adapter and its cable";
   } catch (const std::exception& e) {
-    // A garbled reply may be quoted in the failure: it stays one printable line.
-    return port + "the monitor does not answer (" + Escaped(e.what()) +
-           ") – check that it is switched on and connected to this port";
+    std::string text = LinkFailureMessage(e, opening, false, name, path);
+    // The monitor's own words (a garbled reply) do not say which port they came from.
+    if (ClassifyFailure(e, false, path) == LinkFailure::Protocol) text = name + ": " + text;
+    return text;
   } catch (...) {
   }
-  return port + "the monitor cannot be reached – check the monitor and its cable";
+  return LinkFailureMessage(LinkFailure::Port, name);
 }
 
 }  // namespace vemo

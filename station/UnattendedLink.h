@@ -27,10 +27,11 @@ class RetryBackoff {
   qint64 firstMs_, longestMs_, nextMs_;
 };
 
-// "COM2 (/dev/ttyUSB0): no such device – plug the monitor in or choose another port": the
-// port, its device, the cause of the failure and what to do. deviceExists: the device node
-// is there (a failure to open an absent one is "no such device" whatever the error).
-std::string LinkFailureText(int comNumber, const std::string& device, bool deviceExists,
-                            std::exception_ptr failure);
+// The message for failure on the port called name (see LinkName), whose device is path:
+// what happened, on which port and device, and what to try. opening: raised while the port
+// was being opened; deviceExists: the device node is there (a failure to reach an absent
+// one is "the device does not exist" whatever the error).
+std::string LinkFailureText(const std::string& name, const std::string& path, bool opening,
+                            bool deviceExists, std::exception_ptr failure);
 
 }  // namespace vemo

@@ -1,5 +1,7 @@
 #include "app/service/ServiceOptions.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "station/AlarmSettings.h"
@@ -59,14 +61,23 @@ Configuration file (INI; the command line overrides it):
   Mqtt=mqtt://broker.local
   MqttCa=/etc/vemoswrd/ca.pem
   MqttIdPrefix=vemoswr_studio1
-  [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
-  VSWRAbove=2.0       ; VSWRAbove, ReflectedAbove, ForwardBelow, KeyedAbove,
-  LinkLostAfter=10    ; LinkLostAfter, Delay (0 or missing = off)
-  [Monitor tx]        ; one section per monitor
-  Device=1            ; COM number or device path
-  Interval=1000       ; optional, this monitor's own interval
-  [Alarms tx]         ; optional, this monitor's own levels instead of [Alarms]
+  ; Alarm levels for every monitor, keys as in VemoSWR.ini: VSWRAbove,
+  ; ReflectedAbove, ForwardBelow, KeyedAbove, LinkLostAfter, Delay (0 or missing = off)
+  [Alarms]
+  VSWRAbove=2.0
+  LinkLostAfter=10
+  ; One section per monitor: Device is a COM number or a device path, Interval
+  ; (optional) this monitor's own interval
+  [Monitor tx]
+  Device=1
+  Interval=1000
+  ; Optional: this monitor's own levels instead of [Alarms]
+  [Alarms tx]
   VSWRAbove=1.8
+
+A value runs to the end of its line: comments go on lines of their own, starting
+with ';'. A value that cannot be read stops the service with status 2 and a message
+naming the file, line, section and key.
 
 Exit status: 0 after SIGTERM or SIGINT, 1 when the service cannot start (address in
 use), 2 for a usage or configuration error.
@@ -76,6 +87,13 @@ namespace {
 
 constexpr int kMinIntervalMs = 100;
 constexpr int kMaxIntervalMs = 3'600'000;
+
+// What a key of the configuration file takes, for a refusal.
+constexpr const char* kListenExpected = "ADDR:PORT, e.g. 127.0.0.1:9110 or [::1]:9110";
+const std::string kIntervalExpected =
+    "milliseconds from " + std::to_string(kMinIntervalMs) + " to " + std::to_string(kMaxIntervalMs);
+constexpr const char* kMqttExpected = "mqtt://[user:pass@]host[:port] or mqtts://...";
+constexpr const char* kDeviceExpected = "a COM port number or a device path";
 
 void CheckName(const std::string& name) {
   static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
@@ -126,11 +144,34 @@ void CheckMqtt(const std::string& text) {
                      "\": give mqtt://[user:pass@]host[:port] or mqtts://...");
 }
 
-TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section,
-                         std::vector<std::string>& warnings) {
+// A service must not start on alarm levels it could not read: they would be off, or not
+// what the operator wrote.
+TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section) {
   TAlarmSettingsRead read = ReadAlarmSettings(file, section);
-  for (std::string& w : read.Warnings) warnings.push_back("[" + section + "] " + w);
+  if (!read.Warnings.empty())
+    throw UsageError(AbsoluteFilePath(file.FileName()) + ", [" + section +
+                     "]: " + read.Warnings.front());
   return read.Settings.Levels;
+}
+
+// A value runs to the end of its line: a comment copied after one would become part of a
+// path, a number or an address. Refused with where it is.
+void CheckNoTrailingComments(const ProfileFile& file) {
+  for (const std::string& section : file.Sections())
+    for (const auto& [key, value] : file.ReadSectionValues(section))
+      if (HasTrailingComment(value)) throw UsageError(file.Problem(section, key, {}));
+}
+
+// The value of key, checked by parse; a refusal names the file, line, section and key.
+template <class Parse>
+void ReadChecked(const ProfileFile& file, const std::string& section, const std::string& key,
+                 const std::string& expected, Parse parse) {
+  const std::string text = file.ReadString(section, key, "");
+  try {
+    parse(text);
+  } catch (const UsageError&) {
+    throw UsageError(file.Problem(section, key, expected));
+  }
 }
 
 void AddMonitor(ServiceOptions& o, MonitorConfig config) {
@@ -143,31 +184,39 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   if (!QFileInfo(QString::fromStdString(path)).isReadable())
     throw UsageError("Cannot read the configuration file " + path + ".");
   const ProfileFile file(path);
-  const std::string listen = file.ReadString("Service", "Listen", "");
-  if (!listen.empty()) ParseListen(listen, o);
-  const std::string interval = file.ReadString("Service", "Interval", "");
-  if (!interval.empty()) o.intervalMs = ParseInterval(interval);
+  CheckNoTrailingComments(file);
+  ReadChecked(file, "Service", "Listen", kListenExpected, [&](const std::string& listen) {
+    if (!listen.empty()) ParseListen(listen, o);
+  });
+  ReadChecked(file, "Service", "Interval", kIntervalExpected, [&](const std::string& interval) {
+    if (!interval.empty()) o.intervalMs = ParseInterval(interval);
+  });
   o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
   o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
+  ReadChecked(file, "Service", "Mqtt", kMqttExpected, [&](const std::string& url) {
+    if (!url.empty()) CheckMqtt(url);
+  });
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
   o.mqttIdPrefix = file.ReadString("Service", "MqttIdPrefix", o.mqttIdPrefix);
-  o.alarms = AlarmLevels(file, "Alarms", o.warnings);
+  o.alarms = AlarmLevels(file, "Alarms");
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
     MonitorConfig config;
     const std::string name = section.substr(8);
     CheckName(name);
     config.Name = QString::fromStdString(name);
-    const std::string device = file.ReadString(section, "Device", "");
-    int port = 0;
-    std::string devicePath;
-    ParseDevice(device, port, devicePath);
-    config.Device = QString::fromStdString(device);
-    const std::string own = file.ReadString(section, "Interval", "");
-    config.IntervalMs = own.empty() ? 0 : ParseInterval(own);
+    ReadChecked(file, section, "Device", kDeviceExpected, [&](const std::string& device) {
+      int port = 0;
+      std::string devicePath;
+      ParseDevice(device, port, devicePath);
+      config.Device = QString::fromStdString(device);
+    });
+    ReadChecked(file, section, "Interval", kIntervalExpected, [&](const std::string& own) {
+      config.IntervalMs = own.empty() ? 0 : ParseInterval(own);
+    });
     config.Alarms = file.ReadSectionValues("Alarms " + name).empty()
                         ? o.alarms
-                        : AlarmLevels(file, "Alarms " + name, o.warnings);
+                        : AlarmLevels(file, "Alarms " + name);
     AddMonitor(o, std::move(config));
   }
 }
@@ -179,7 +228,7 @@ void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
   path.clear();
   bool ok = false;
   const int n = QString::fromStdString(text).toInt(&ok);
-  if (ok && n >= 1 && n <= 255 && std::all_of(text.begin(), text.end(), ::isdigit)) {
+  if (ok && n >= 1 && n <= kMaxPortNumber && std::all_of(text.begin(), text.end(), ::isdigit)) {
     portNumber = n;
     return;
   }
@@ -187,8 +236,8 @@ void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
     path = text;
     return;
   }
-  throw UsageError("Invalid device \"" + text +
-                   "\": give a COM port number from 1 to 255 or a device path.");
+  throw UsageError("Invalid device \"" + text + "\": give a COM port number from 1 to " +
+                   std::to_string(kMaxPortNumber) + " or a device path.");
 }
 
 std::string DefaultConfigPath() {

@@ -32,7 +32,7 @@ struct ServiceOptions {
   // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
-  std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"
+  std::vector<std::string> warnings;  // what the service starts with but should be told
 };
 
 // The configuration file read without --config, if it exists: vemoswrd.ini where the

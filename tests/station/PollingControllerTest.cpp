@@ -70,7 +70,7 @@ TEST(PollingController, SilentFailuresPassThreeTimesAndTheFourthStopsWithItsMess
   // The monitor's words, then the port and what to check.
   ASSERT_EQ(p.view.failures.size(), 1u);
   EXPECT_EQ(p.view.failures[0].rfind("Timeout\n", 0), 0u) << p.view.failures[0];
-  EXPECT_NE(p.view.failures[0].find("does not answer"), std::string::npos);
+  EXPECT_NE(p.view.failures[0].find("No answer from the monitor on "), std::string::npos);
   EXPECT_EQ(p.view.readings, 2);
   EXPECT_EQ(p.view.gaps, 4);
 }
@@ -109,7 +109,8 @@ TEST(PollingController, UnattendedAMonitorOutOfReachIsTriedAgainWithABackOffUnti
   p.polling.RetryTimeout();
   p.polling.Tick();
   ASSERT_EQ(p.view.retries.size(), 2u);
-  EXPECT_NE(p.view.retries[0].first.find(link + "): no such device"), std::string::npos)
+  EXPECT_NE(p.view.retries[0].first.find("Cannot open " + link + ": the device does not exist"),
+            std::string::npos)
       << p.view.retries[0].first;
   EXPECT_EQ(p.view.retries[0].second, 1000);
   EXPECT_EQ(p.view.retries[1].second, 2000);

@@ -1,6 +1,7 @@
 // The waits between attempts to reach a monitor, and what the operator reads meanwhile.
 #include "station/UnattendedLink.h"
 
+#include "monitor/VSWRMon.h"
 #include "serial/SerialErrors.h"
 
 #include <gtest/gtest.h>
@@ -28,18 +29,24 @@ TEST(LinkFailureText, NamesPortDeviceCauseAndWhatToDo) {
   };
   const Row rows[] = {
       {false, std::make_exception_ptr(EInOutError("File not found", 2)),
-       "COM2 (/dev/ttyUSB0): no such device – plug the monitor in or choose another port"},
+       "Cannot open COM2 (/dev/ttyUSB0): the device does not exist. Check that the monitor is "
+       "plugged in and that the port or path is right."},
       {true,
        std::make_exception_ptr(
            EAlreadyOpen("Port is already open", ecAlreadyOpen, "held by process 1234")),
-       "COM2 (/dev/ttyUSB0): in use by another program (held by process 1234) – close it or "
-       "choose another port"},
-      {true, std::make_exception_ptr(std::runtime_error("Timeout")),
-       "COM2 (/dev/ttyUSB0): the monitor does not answer (Timeout) – check that it is "
-       "switched on and connected to this port"},
+       "Cannot open COM2 (/dev/ttyUSB0): another program is using it (held by process 1234). "
+       "Close that program or choose another port."},
+      {true, std::make_exception_ptr(EReplyTimeout("Timeout")),
+       "No answer from the monitor on COM2 (/dev/ttyUSB0) (9600 baud, 8 data bits, no parity, "
+       "1 stop bit). Check that it is switched on and cabled to this port, and that no other "
+       "program is reading from the port."},
+      // A garbled reply names the port it came from.
+      {true, std::make_exception_ptr(std::runtime_error("Bad reply")),
+       "COM2 (/dev/ttyUSB0): Bad reply"},
   };
   for (const Row& row : rows)
-    EXPECT_EQ(LinkFailureText(2, "/dev/ttyUSB0", row.exists, row.failure), row.says);
+    EXPECT_EQ(LinkFailureText("COM2 (/dev/ttyUSB0)", "/dev/ttyUSB0", true, row.exists, row.failure),
+              row.says);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
+#include "station/LinkMessages.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/WindowPlacement.h"
@@ -170,6 +171,10 @@ void TFormMain::ReadSettings() {
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
   LoadAlarmSettings(ini);
+  // Each problem with the settings file stays in the status area under a topic of its own.
+  int n = 0;
+  for (const std::string& problem : ini.Problems())
+    AlarmNote(QStringLiteral("settings %1").arg(n++), QString::fromStdString(problem), false);
 }
 
 void TFormMain::ApplyInitialRange() {
@@ -371,12 +376,14 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
       text += QStringLiteral("\n(%1)").arg(QString::fromStdString(e.Detail()));
     ShowMessage(text);
   } catch (const EPermissionDenied& e) {
-    // Only its own text tells the user how to get access (the dialout group).
+    // Only its own text tells the user how to get access (the group that owns the device).
     ShowMessage(QString::fromStdString(e.what()));
-  } catch (const ESerialException&) {
-    // The customary text, and on its own line which port failed and why.
-    ShowMessage(tr("An IO exception occurred.") + QLatin1Char('\n') +
-                QString::fromStdString(Polling_->LinkCause(failure)));
+  } catch (const ESerialException& e) {
+    // What happened, on which port and device, and what to try, as the tool says it.
+    const int port = ComObj_->ComNumber();
+    const std::string path = PortDevicePath(port);
+    ShowMessage(QString::fromStdString(LinkFailureMessage(
+        e, !ComObj_->Open(), ComObj_->DeviceLost(), LinkName(port, path, true), path)));
   } catch (const std::exception& e) {
     // The session quotes the monitor's replies: whatever bytes came, the box shows them.
     ShowMessage(QString::fromStdString(Escaped(e.what())));

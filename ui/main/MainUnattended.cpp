@@ -25,7 +25,7 @@ void TFormMain::SetUnattendedStart(bool on) {
 
 void TFormMain::ShowRetry(const std::string& cause, qint64 waitMs) {
   AlarmNote(kLinkTopic,
-            tr("%1. Trying again in %2 s.")
+            tr("%1 Trying again in %2 s.")
                 .arg(QString::fromStdString(cause))
                 .arg(static_cast<double>(waitMs) / 1000),
             false);

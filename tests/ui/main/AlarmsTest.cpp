@@ -193,7 +193,8 @@ TEST_F(AlarmsTest, UnattendedStartRaisesTheLinkAlarmWithoutABoxAndPollsOnceTheMo
   ASSERT_TRUE(WaitUntil([&] { return f.Alarms().Evaluator().IsActive(AlarmSource::LinkLost); }))
       << f.StatusText().toStdString();
   EXPECT_TRUE(f.Retrying());
-  const QString said = QString::fromStdString("COM2 (" + link + "): no such device");
+  const QString said =
+      QString::fromStdString("Cannot open COM2 (" + link + "): the device does not exist");
   EXPECT_NE(f.StatusText().indexOf(said), -1) << f.StatusText().toStdString();
 
   sim.Start({"--noise", "0", "--status", "00C0", "--link", link});
