@@ -48,6 +48,8 @@ int main(int argc, char** argv) {
   const QString screenshot = qEnvironmentVariable("VEMOSWR_SCREENSHOT");
   if (!screenshot.isEmpty()) vemo::TFormMain::SetMessageBoxHook(unattended);
 
+  // Nobody may be there to answer a box about a monitor that is not there yet.
+  vemo::TFormMain::SetUnattendedStart(options.continuous);
   // Watched from here on: the window's creation may already wait on a message box.
   vemo::TFormMain* mainWindow = nullptr;
   bool stopRequested = false;

@@ -1,6 +1,7 @@
 #include "station/ReadingCsv.h"
 
 #include "monitor/VSWRMon.h"
+#include "station/AlarmEvaluator.h"
 #include "station/IsoTime.h"
 #include "station/Plausibility.h"
 #include "station/Readout.h"
@@ -24,6 +25,18 @@ std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading) {
          Trimmed(r.ReturnLossText) + ',' + Trimmed(r.RhoText) + ',' + Trimmed(r.TransmittedText) +
          ',' + Trimmed(r.DBmText) + ',' + (reading.Alarm ? '1' : '0') + ',' +
          (JudgeReading(reading) != Implausibility::None ? '1' : '0');
+}
+
+std::string ReadingLogCsvRow(qint64 timeMs, const TMonitorReading& reading,
+                             const TReadingMarks& marks) {
+  std::string alarms;
+  for (int i = 0; i < kAlarmSourceCount; ++i) {
+    const auto source = static_cast<AlarmSource>(i);
+    if (!(marks.Alarms & AlarmSourceBit(source))) continue;
+    if (!alarms.empty()) alarms += '+';
+    alarms += AlarmSourceName(source);
+  }
+  return ReadingCsvRow(timeMs, reading) + ',' + alarms + ',' + (marks.Keyed ? '1' : '0');
 }
 
 }  // namespace vemo

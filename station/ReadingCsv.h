@@ -18,4 +18,18 @@ inline constexpr char kReadingCsvHeader[] =
 // (JudgeReading; last, so that spreadsheets made for the earlier columns still fit).
 std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading);
 
+// The log of readings adds, after those columns, what the program made of the reading:
+// `alarms`, the program's own alarms active then ("vswr+offair", empty for none), and
+// `keyed`, 1 when the transmitter counted as keyed (0: its VSWR means nothing).
+inline constexpr char kReadingLogCsvHeader[] =
+    "time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm,implausible,"
+    "alarms,keyed";
+
+struct TReadingMarks {
+  unsigned Alarms = 0;  // AlarmSourceBit of each active source
+  bool Keyed = true;
+};
+std::string ReadingLogCsvRow(qint64 timeMs, const TMonitorReading& reading,
+                             const TReadingMarks& marks);
+
 }  // namespace vemo

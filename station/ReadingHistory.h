@@ -101,7 +101,9 @@ class ReadingHistory {
     qint64 TimeMs;
     float Forward, Reflected, VSWR;
     quint8 Flags;
+    quint8 Sources;
   };
+  static THistoryReading ReadingOf(const Sample& s);
   using Block = std::array<Sample, kBlockSize>;
   // Kept apart from the samples, so that merging many blocks reads one dense array.
   struct BlockSummary {

@@ -33,6 +33,7 @@ class RunningStatistics {
   void Reset();
   // Time already counted stays; the latest reading is judged by the new threshold.
   void SetThreshold(float vswrThreshold) { threshold_ = vswrThreshold; }
+  float Threshold() const { return threshold_; }
 
   const TSummary& Summary() const { return summary_; }
   // Time above the threshold up to nowMs, the latest reading included.

@@ -152,7 +152,7 @@ void MonitorPoller::PublishSnapshot() {
 void MonitorPoller::Start() {
   stopped_ = false;
   stoppedForGood_ = false;
-  Publish(alarms_.SetPolling(true, NowMs()));
+  Publish(alarms_.SetPolling(true, NowMs(), config_.IntervalMs));
   alarmTick_.start(kAlarmTickMs);
   Connect();
 }
@@ -259,8 +259,9 @@ void MonitorPoller::TakeReading() {
       state_.ReadingTimeMs = now;
     }
     SetUp(true);
-    const std::vector<TAlarmEvent> events =
-        why == Implausibility::None ? alarms_.Reading(now, reading) : alarms_.ReadingFailed(now);
+    const std::vector<TAlarmEvent> events = why == Implausibility::None
+                                                ? alarms_.Reading(now, reading, state_.FullScale)
+                                                : alarms_.ReadingFailed(now);
     PublishSnapshot();
     Publish(events, false);
   } catch (const std::exception& e) {

@@ -58,6 +58,10 @@ struct MonitorSnapshot {
            nowMs - AnsweredMs <= static_cast<qint64>(kFreshIntervals) * IntervalMs;
   }
   AlarmState Alarm(AlarmSource source) const { return Alarms[static_cast<size_t>(source)]; }
+  // Tripped and not yet cleared, acknowledged or not; a latched alarm has cleared.
+  bool AlarmActive(AlarmSource source) const {
+    return Alarm(source) == AlarmState::Active || Alarm(source) == AlarmState::Acknowledged;
+  }
 };
 
 }  // namespace vemo::service

@@ -25,6 +25,8 @@ const char* StateName(AlarmState s) {
       return "active";
     case AlarmState::Acknowledged:
       return "acknowledged";
+    case AlarmState::Latched:
+      return "cleared-unacknowledged";
   }
   return "normal";
 }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -32,8 +33,12 @@ QString AlarmSourceCaption(AlarmSource source) {
       return QObject::tr("Reflected power");
     case AlarmSource::ForwardBelow:
       return QObject::tr("Forward power");
+    case AlarmSource::OffAir:
+      return QObject::tr("Off the air");
     case AlarmSource::LinkLost:
       return QObject::tr("No reading");
+    case AlarmSource::Test:
+      return QObject::tr("Test alarm");
   }
   return {};
 }
@@ -47,9 +52,12 @@ QString AlarmValueCaption(AlarmSource source, double value) {
       return text;
     case AlarmSource::ReflectedAbove:
     case AlarmSource::ForwardBelow:
+    case AlarmSource::OffAir:
       return text + QStringLiteral(" W");
     case AlarmSource::LinkLost:
       return text + QStringLiteral(" s");
+    case AlarmSource::Test:
+      return QObject::tr("test");
   }
   return text;
 }
@@ -73,15 +81,25 @@ AlarmHistoryWindow::AlarmHistoryWindow(const AlarmHistory& history,
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(acknowledge_);
+  note_ = new QLabel(this);
+  note_->setObjectName(QStringLiteral("AlarmHistoryNote"));
+  note_->setWordWrap(true);
+  note_->hide();
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(note_);
   layout->addWidget(table_);
   layout->addLayout(buttons);
   resize(640, 300);
   Refresh(false);
 }
 
-void AlarmHistoryWindow::Refresh(bool sounding) {
-  acknowledge_->setEnabled(sounding);
+void AlarmHistoryWindow::SetNote(const QString& note) {
+  note_->setText(note);
+  note_->setVisible(!note.isEmpty());
+}
+
+void AlarmHistoryWindow::Refresh(bool unacknowledged) {
+  acknowledge_->setEnabled(unacknowledged);
   const auto& records = history_.Records();
   const bool atEnd = table_->rowCount() == 0 ||
                      table_->verticalScrollBar()->value() == table_->verticalScrollBar()->maximum();

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <clocale>
@@ -141,10 +142,12 @@ void TFormMain::FormCreate() {
   DisplayReading(0, 0);
   SetReadoutLook(ReadoutLook::NoReading);  // zeros, but not measured
 
+  Polling_->SetUnattended(UnattendedStartFlag());
   try {
     ConnectMonitor();
   } catch (...) {
-    ShowFailureByClass(std::current_exception());
+    // Unattended, the start of polling that follows tries again and says why in the window.
+    if (!Polling_->Unattended()) ShowFailureByClass(std::current_exception());
   }
   UpdateConnectionLabel();
 }
@@ -168,7 +171,10 @@ void TFormMain::ReadSettings() {
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
   LoadAlarmSettings(ini);
-  for (const std::string& problem : ini.Problems()) AlarmNote(QString::fromStdString(problem));
+  // Each problem with the settings file stays in the status area under a topic of its own.
+  int n = 0;
+  for (const std::string& problem : ini.Problems())
+    AlarmNote(QStringLiteral("settings %1").arg(n++), QString::fromStdString(problem), false);
 }
 
 void TFormMain::ApplyInitialRange() {
@@ -192,7 +198,9 @@ void TFormMain::SetClientSize(int width, int height) {
   // The window follows its client area exactly; the user cannot resize it.
   const int menuHeight = menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width)
                                                               : menuBar()->sizeHint().height();
-  setFixedSize(width, height + menuHeight + StatusBarHeight());
+  const int status = StatusBarHeight(width);
+  if (status > 0) statusBar_->setFixedHeight(status);
+  setFixedSize(width, height + menuHeight + status);
 }
 
 void TFormMain::PlacePanels(bool meterShown) {

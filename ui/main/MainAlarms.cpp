@@ -2,6 +2,7 @@
 // acknowledgement, and the alarm's share of the status area.
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
@@ -11,12 +12,20 @@
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo {
 
 namespace {
 // Enough for every warning about the settings at start-up; older messages make way.
 constexpr qsizetype kAlarmNotesKept = 8;
+// Long enough to be read by someone glancing at the station now and then.
+constexpr int kPassingNoteMs = 60'000;
+const QString kSettingsTopic = QStringLiteral("settings");
+
+QColor LatchedAmber() {
+  return QColor(255, 176, 0);
+}
 }  // namespace
 
 void TFormMain::CreateAlarms() {
@@ -25,20 +34,39 @@ void TFormMain::CreateAlarms() {
   host.Panel = pnlAlarm;
   host.Now = [this] { return NowMs(); };
   host.Port = [this] { return PortDevicePath(ComObj_->ComNumber()); };
-  host.Note = [this](const QString& message) { AlarmNote(message); };
+  host.Note = [this](const QString& topic, const QString& message, bool passing) {
+    AlarmNote(topic, message, passing);
+  };
   // The flash shows the other colour than the panel's own: red on a quiet panel, and the
   // button face on a panel that the monitor's alarm has already made red.
-  host.PaintFlash = [this](QLabel* flash) {
-    SetIndicatorColour(flash, IndicatorColour(pnlAlarm) == AlarmRed() ? ButtonFace() : AlarmRed());
+  host.PaintFlash = [this](QLabel* flash, AlarmLook look) {
+    QColor colour = AlarmRed();
+    if (look == AlarmLook::Latched)
+      colour = LatchedAmber();
+    else if (look == AlarmLook::FlashLit && IndicatorColour(pnlAlarm) == AlarmRed())
+      colour = ButtonFace();
+    SetIndicatorColour(flash, colour);
   };
-  host.Changed = [this] { UpdateStatusBar(); };
+  host.Changed = [this] {
+    UpdateStatusBar();
+    if (trendWindow_) trendWindow_->SetUnacknowledged(alarms_->Unacknowledged());
+  };
   alarms_ = std::make_unique<OperatorAlarms>(host);
 }
 
 void TFormMain::LoadAlarmSettings(const ProfileFile& ini) {
   const TAlarmSettingsRead read = ReadAlarmSettings(ini);
-  for (const std::string& warning : read.Warnings) AlarmNote(QString::fromStdString(warning));
+  for (const std::string& warning : read.Warnings)
+    AlarmNote(kSettingsTopic, QString::fromStdString(warning), false);
   alarms_->Configure(read.Settings);
+  ApplyVSWRThreshold();
+}
+
+void TFormMain::ApplyVSWRThreshold() {
+  // The time above the level that the operator's alarm watches says the most.
+  const double level = alarms_->Settings().Levels.VSWRAbove;
+  Stats_.SetThreshold(level > 0 ? static_cast<float>(level) : kTrendVSWRThreshold);
+  if (trendWindow_) trendWindow_->DataChanged();
 }
 
 void TFormMain::SetAlarmLogPath(const QString& path) {
@@ -52,6 +80,10 @@ void TFormMain::mnuViewAlarmSettingsClick() {
   if (dialog.exec() != QDialog::Accepted) return;
   const TAlarmSettings chosen = dialog.Settings();
   alarms_->Configure(chosen);
+  ApplyVSWRThreshold();
+  // The settings were looked at and confirmed: the warnings about the file no longer hold.
+  alarmNotes_.removeIf([](const AlarmNoteEntry& n) { return n.Topic == kSettingsTopic; });
+  UpdateStatusBar();
   try {
     ProfileFile ini = ProgramSettings(IniFileName_);
     WriteAlarmSettings(ini, shown, chosen);
@@ -69,17 +101,31 @@ void TFormMain::mnuCommandsAcknowledgeClick() {
   alarms_->Acknowledge();
 }
 
-void TFormMain::AlarmNote(const QString& message) {
-  alarmNotes_.removeAll(message);  // told again: it moves to the end
-  alarmNotes_.append(message);
+void TFormMain::mnuCommandsTestAlarmClick() {
+  alarms_->TestAlarm();
+}
+
+void TFormMain::AlarmNote(const QString& topic, const QString& message, bool passing) {
+  // The settings' warnings are one per key; any other topic holds one message at a time.
+  alarmNotes_.removeIf([&](const AlarmNoteEntry& n) {
+    return n.Text == message || (topic != kSettingsTopic && n.Topic == topic);
+  });
+  if (!message.isEmpty()) alarmNotes_.append({topic, message});
   while (alarmNotes_.size() > kAlarmNotesKept) alarmNotes_.removeFirst();
+  if (passing && !message.isEmpty())
+    QTimer::singleShot(kPassingNoteMs, this, [this, message] {
+      alarmNotes_.removeIf([&](const AlarmNoteEntry& n) { return n.Text == message; });
+      UpdateStatusBar();
+    });
   UpdateStatusBar();
 }
 
 QStringList TFormMain::AlarmStatus() const {
   QStringList parts;
-  if (alarms_ && alarms_->Sounding()) parts.append(alarms_->AlarmText());
-  return parts + alarmNotes_;
+  if (alarms_) parts.append(alarms_->AlarmText());
+  parts.removeAll(QString());
+  for (const AlarmNoteEntry& note : alarmNotes_) parts.append(note.Text);
+  return parts;
 }
 
 }  // namespace vemo

@@ -285,6 +285,9 @@ void TFormMain::CreateMenu() {
   mnuCommandsAcknowledge =
       item(commands, tr("Ac&knowledge Alarm"), &TFormMain::mnuCommandsAcknowledgeClick,
            QKeySequence(tr("Ctrl+K")));
+  // The alarm is acknowledged from whichever of the program's windows is in front.
+  mnuCommandsAcknowledge->setShortcutContext(Qt::ApplicationShortcut);
+  mnuCommandsTestAlarm = item(commands, tr("T&est Alarm"), &TFormMain::mnuCommandsTestAlarmClick);
   commands->addSeparator();
   QMenu* calibration = commands->addMenu(tr("Ca&libration"));
   mnuCalZero = item(calibration, tr("&Zero Offset"), &TFormMain::N0CalibrateZeroOffset1Click);

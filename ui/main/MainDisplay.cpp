@@ -82,6 +82,11 @@ void TFormMain::SetReadoutLook(ReadoutLook look) {
     edit->setStyleSheet(styleSheet);
     edit->setToolTip(hint);
   }
+  // The peak greys with the others once readings stop: it, too, no longer follows the
+  // monitor. (An implausible reading leaves it alone: it was never part of the peak.)
+  const bool stopped = look == ReadoutLook::Stale || look == ReadoutLook::NoReading;
+  Edit_PEP->setStyleSheet(ReadoutStyleSheet(stopped));
+  Edit_PEP->setToolTip(stopped ? hint : tr("Peak forward power, held and then falling"));
 }
 
 void TFormMain::UpdateMeterPosition(int32_t p) {

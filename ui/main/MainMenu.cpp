@@ -29,6 +29,7 @@ void TFormMain::mnuFileExitClick() {
 }
 
 void TFormMain::mnuViewCommPortClick() {
+  EndUnattended();  // the user takes over the port
   QueueCommand(cmdCommPort);
 }
 void TFormMain::Options1Click() {

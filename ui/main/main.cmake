@@ -13,6 +13,7 @@ add_library(ui_main STATIC
   MainStyle.cpp
   MainTestPanel.cpp
   MainTrend.cpp
+  MainUnattended.cpp
   WindowPlacement.cpp
 )
 target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})
@@ -23,4 +24,7 @@ set_source_files_properties(${PROJECT_SOURCE_DIR}/docs/manual.html
 qt_add_resources(ui_main "manual"
   PREFIX "/help"
   BASE ${PROJECT_SOURCE_DIR}/docs
-  FILES ${PROJECT_SOURCE_DIR}/docs/manual.html)
+  FILES ${PROJECT_SOURCE_DIR}/docs/manual.html
+        ${PROJECT_SOURCE_DIR}/docs/alarm-active.png
+        ${PROJECT_SOURCE_DIR}/docs/alarm-acknowledged.png
+        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png)

@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "station/AlarmEvaluator.h"
 #include "station/Readout.h"
 #include "station/Summary.h"
 #include "ui/trend/TrendView.h"
@@ -52,7 +53,12 @@ class TrendChart : public QWidget {
   static QColor ForwardColor();
   static QColor ReflectedColor();
   static QColor VSWRColor();
-  static QColor AlarmShade();
+  static QColor AlarmShade();  // the monitor's own alarm flag
+  static QColor OffColor();    // readings with the transmitter unkeyed
+  // The shade of the times a program alarm of this source was active.
+  static QColor SourceShade(AlarmSource source);
+  // The shade of a column: its most important alarm; invalid for none.
+  static QColor ShadeOf(const TSummary& s);
 
  Q_SIGNALS:
   // The user scrolled, zoomed or paused following.

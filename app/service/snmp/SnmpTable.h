@@ -45,8 +45,13 @@ enum SnmpColumn : std::uint32_t {
   kColReturnLoss,
   kColStatus,
   kColLinkUp,
-  kColAlarmMonitor,  // then one column per alarm source, in the order of kAlarmSources
-  kColReadingAge = kColAlarmMonitor + kAlarmSourceCount,
+  kColAlarmMonitor,
+  kColAlarmVswr,
+  kColAlarmReflected,
+  kColAlarmForward,
+  kColAlarmLink,
+  kColReadingAge,
+  kColAlarmOffAir,  // added after the reading age: earlier columns keep their numbers
 };
 
 struct SnmpCell {
