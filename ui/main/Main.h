@@ -45,6 +45,7 @@ class QToolButton;
 namespace vemo {
 
 class HelpViewer;
+class MainAccessibility;
 class OperatorAlarms;
 class ProfileFile;
 class TBuffer;
@@ -173,6 +174,11 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // The alarm log for this run, whatever the settings say (--alarm-log).
   void SetAlarmLogPath(const QString& path);
   OperatorAlarms& Alarms() const { return *alarms_; }
+
+  // --- Speech, tuning tone and screen readers (MainAccessibility.cpp) ---------------------
+  MainAccessibility& Access() const { return *access_; }
+  // A problem of speech or sound, for the status area.
+  void ShowAccessNote(const QString& message) { AlarmNote(message); }
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
@@ -459,6 +465,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   bool resumePolling_ = false;  // ... and polls again: it was lost while polling
   QString connectionNote_;      // shown in place of the model while it applies
   std::unique_ptr<OperatorAlarms> alarms_;
+  std::unique_ptr<MainAccessibility> access_;
+  QMenu* commandsMenu_ = nullptr;  // the speech and tone commands join these
+  QMenu* helpMenu_ = nullptr;
   QStringList alarmNotes_;
 
   int tickDepth_ = 0;

@@ -9,6 +9,7 @@
 #include "ui/alarms/AlarmSettingsDialog.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainAccessibility.h"
 #include "ui/main/MainStyle.h"
 
 namespace vemo {
@@ -30,7 +31,10 @@ void TFormMain::CreateAlarms() {
   host.PaintFlash = [this](QLabel* flash) {
     SetIndicatorColour(flash, IndicatorColour(pnlAlarm) == AlarmRed() ? ButtonFace() : AlarmRed());
   };
-  host.Changed = [this] { UpdateStatusBar(); };
+  host.Changed = [this] {
+    UpdateStatusBar();
+    if (access_) access_->AlarmsChanged();
+  };
   alarms_ = std::make_unique<OperatorAlarms>(host);
 }
 
