@@ -60,7 +60,8 @@ TEST(TuningTone, PitchRisesAsTheMatchImproves) {
   };
   const Row rows[] = {{1.0, 1600}, {0.5, 1600}, {5, 300}, {50, 300}, {kInf, 300}};
   for (const Row& row : rows) EXPECT_NEAR(TuningPitchHz(row.vswr), row.hz, 0.01) << row.vswr;
-  for (double v = 1.0; v < 5; v += 0.1) EXPECT_GT(TuningPitchHz(v), TuningPitchHz(v + 0.1)) << v;
+  for (int tenths = 10; tenths < 50; ++tenths)
+    EXPECT_GT(TuningPitchHz(tenths / 10.0), TuningPitchHz((tenths + 1) / 10.0)) << tenths;
 }
 
 TEST(TuningTone, BeepsAtEachNewMinimumAndFallsSilentWhenUnkeyed) {
