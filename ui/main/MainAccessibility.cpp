@@ -1,6 +1,7 @@
 #include "ui/main/MainAccessibility.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
@@ -37,6 +38,39 @@ constexpr AlarmSource kSources[] = {AlarmSource::Monitor, AlarmSource::VSWRAbove
                                     AlarmSource::ReflectedAbove, AlarmSource::ForwardBelow,
                                     AlarmSource::LinkLost};
 constexpr char kSection[] = "Speech";
+
+// The client area lists only the panels on show: the diagnostics panel (and the meter
+// panel while the meter is off) would otherwise be read out with controls nobody can reach.
+class ShownPanelsAccessible : public QAccessibleWidget {
+ public:
+  explicit ShownPanelsAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Client) {}
+  int childCount() const override { return static_cast<int>(Shown().size()); }
+  QAccessibleInterface* child(int index) const override {
+    const QList<QWidget*> shown = Shown();
+    return index >= 0 && index < shown.size() ? QAccessible::queryAccessibleInterface(shown[index])
+                                              : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child ? static_cast<int>(Shown().indexOf(child->object())) : -1;
+  }
+
+ private:
+  QList<QWidget*> Shown() const {
+    QList<QWidget*> shown;
+    for (QObject* o : widget()->children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (w && !w->isWindow() && !w->isHidden()) shown.append(w);
+    }
+    return shown;
+  }
+};
+
+QAccessibleInterface* ClientAreaFactory(const QString&, QObject* object) {
+  if (object && object->isWidgetType() && object->objectName() == QLatin1String("ClientArea"))
+    return new ShownPanelsAccessible(static_cast<QWidget*>(object));
+  return nullptr;
+}
+
 }  // namespace
 
 QString ReadoutAccessibleName(const QString& caption) {
@@ -68,6 +102,11 @@ MainAccessibility::MainAccessibility(TFormMain& form)
       tone_(std::make_unique<TuningTonePlayer>([this](const QString& m) { Note(m); })),
       dialAnnouncer_(std::make_unique<DialAnnouncer>(*form.dcMeter)) {
   InstallDialAccessibility();
+  static const bool installed = [] {
+    QAccessible::installFactory(ClientAreaFactory);
+    return true;
+  }();
+  Q_UNUSED(installed);
   speakTimer_ = new QTimer(this);
   connect(speakTimer_, &QTimer::timeout, this, [this] {
     if (haveReading_) SpeakReading();

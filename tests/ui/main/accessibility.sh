@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the real program under Xvfb against the simulated monitor, with a private D-Bus
-# session and accessibility bus, and reads it as a screen reader would:
+# session and accessibility bus, and reads it as a screen reader would (the system's
+# Python, which has pyatspi):
 # accessibility.sh BIN_DIR. The alarm is set to trip on the simulator's VSWR of 1.4.
 set -euo pipefail
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
-python3 -c 'import pyatspi' 2>/dev/null || { echo "python3-pyatspi is missing"; exit 77; }
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "python3-pyatspi is missing"; exit 77; }
 launcher=$(ls /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher \
   2>/dev/null | head -1 || true)
 [ -n "$launcher" ] || { echo "at-spi2-core is missing"; exit 77; }
@@ -33,7 +34,7 @@ printf '[Ports]\nCOM1=%s\n[Communication]\nComPort=1\n[Meter]\nRange=14\nVisible
   "$work/sim-port" >"$work/VemoSWR.ini"
 
 env -u QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 VEMOSWR_INI="$work/VemoSWR.ini" \
-  HOME="$work" timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/VemoSWR" \
+  HOME="$work" timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/VemoSWR" --continuous \
   >"$work/program.out" 2>&1 &
 pids+=($!)
-timeout 80 python3 "$here/accessibility.py"
+timeout 80 /usr/bin/python3 "$here/accessibility.py"
