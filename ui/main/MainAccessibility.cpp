@@ -65,9 +65,24 @@ class ShownPanelsAccessible : public QAccessibleWidget {
   }
 };
 
-QAccessibleInterface* ClientAreaFactory(const QString&, QObject* object) {
-  if (object && object->isWidgetType() && object->objectName() == QLatin1String("ClientArea"))
+// The alarm's announcement: a notification, which screen readers speak as soon as it shows.
+class NoticeAccessible : public QAccessibleWidget {
+ public:
+  explicit NoticeAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Notification) {}
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Name ? static_cast<QLabel*>(widget())->text()
+                                  : QAccessibleWidget::text(t);
+  }
+};
+
+constexpr char kNoticeName[] = "pnlAlarmNotice";
+
+QAccessibleInterface* MainWindowFactory(const QString&, QObject* object) {
+  if (!object || !object->isWidgetType()) return nullptr;
+  if (object->objectName() == QLatin1String("ClientArea"))
     return new ShownPanelsAccessible(static_cast<QWidget*>(object));
+  if (object->objectName() == QLatin1String(kNoticeName))
+    return new NoticeAccessible(static_cast<QWidget*>(object));
   return nullptr;
 }
 
@@ -103,7 +118,7 @@ MainAccessibility::MainAccessibility(TFormMain& form)
       dialAnnouncer_(std::make_unique<DialAnnouncer>(*form.dcMeter)) {
   InstallDialAccessibility();
   static const bool installed = [] {
-    QAccessible::installFactory(ClientAreaFactory);
+    QAccessible::installFactory(MainWindowFactory);
     return true;
   }();
   Q_UNUSED(installed);
@@ -124,6 +139,12 @@ void MainAccessibility::NameControls() {
   f.lblConnection->setAccessibleName(tr("Monitor"));
   f.pnlAlarm->setAccessibleName(tr("Alarm"));
   f.pnlAlarm->setAccessibleDescription(tr("No alarm"));
+  // Nothing to see: it lies under the alarm panel and exists to be announced.
+  notice_ = new QLabel(f.pnlAlarm->parentWidget());
+  notice_->setObjectName(QLatin1String(kNoticeName));
+  notice_->setGeometry(f.pnlAlarm->x(), f.pnlAlarm->y(), 1, 1);
+  notice_->lower();
+  notice_->hide();
   // The diagnostics panel's designer names say nothing to someone who cannot see them.
   f.RealEdit1->setAccessibleName(tr("Simulated forward power, watts"));
   f.RealEdit2->setAccessibleName(tr("Simulated reflected power, watts"));
@@ -297,8 +318,13 @@ void MainAccessibility::AlarmsChanged() {
     form_.pnlAlarm->setAccessibleDescription(state);
   const bool newTrip = active > activeAlarms_;
   activeAlarms_ = active;
+  if (active == 0) notice_->hide();
   if (!newTrip) return;
-  // An alert is spoken at once, over whatever the screen reader was saying.
+  // Screen readers speak an alert, and a notification that shows, at once, over whatever
+  // they were saying; the alert event alone is not passed on by every bridge.
+  notice_->hide();
+  notice_->setText(alarms.AlarmText());
+  notice_->show();
   QAccessibleEvent alert(form_.pnlAlarm, QAccessible::Alert);
   QAccessible::updateAccessibility(&alert);
   if (actSpeakAlarms && actSpeakAlarms->isChecked()) Say(alarms.AlarmText());

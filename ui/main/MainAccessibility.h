@@ -12,6 +12,7 @@
 #include "station/TuningPitch.h"
 
 class QAction;
+class QLabel;
 class QActionGroup;
 class QLineEdit;
 class QMenu;
@@ -74,6 +75,7 @@ class MainAccessibility : public QObject {
   std::unique_ptr<DialAnnouncer> dialAnnouncer_;
   TuningTracker tracker_;
   QTimer* speakTimer_ = nullptr;
+  QLabel* notice_ = nullptr;  // shown with each new alarm, for screen readers to announce
   double forward_ = 0, reflected_ = 0, vswr_ = 0;
   bool haveReading_ = false;
   double lastSpokenVSWR_ = -1;
