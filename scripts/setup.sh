@@ -4,6 +4,8 @@
 VEMO_PACKAGES=(
   g++ cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev libgl-dev
+  # The speech module's CMake package asks for QmlIntegration from qt6-declarative-dev.
+  qt6-speech-dev qt6-speech-speechd-plugin qt6-declarative-dev python3-pyatspi dbus at-spi2-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth x11-apps

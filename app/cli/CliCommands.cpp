@@ -14,11 +14,15 @@
 #include "station/Plausibility.h"
 #include "station/ReadingCsv.h"
 #include "station/Readout.h"
+#include "station/TuningPitch.h"
 
 #include <QDateTime>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -63,6 +67,31 @@ void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading
                  JudgeReading(reading) != Implausibility::None ? " implausible" : "");
   }
   CheckOutput(io.out);
+}
+
+// One tuning line: the bar follows the tone's pitch, so eye and ear agree on the scale.
+void PrintTuning(const CliStreams& io, TuningTracker& tracker, double& best,
+                 const TMonitorReading& reading, double fullScale) {
+  constexpr int kBarWidth = 30;
+  const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
+  const TuningTracker::Tone tone = tracker.Reading(reading.Forward, r.VSWR);
+  const bool terminal = isatty(fileno(io.out)) != 0;
+  std::string line;
+  if (!tone.Hz) {
+    best = 0;
+    line = "unkeyed";
+  } else {
+    if (best == 0 || r.VSWR < best) best = r.VSWR;
+    const double share =
+        std::log(*tone.Hz / kTuneWorstHz) / std::log(kTunePerfectHz / kTuneWorstHz);
+    const int filled = static_cast<int>(std::lround(share * kBarWidth));
+    line = "vswr=" + Trimmed(r.VSWRText) + " [" + std::string(static_cast<size_t>(filled), '#') +
+           std::string(static_cast<size_t>(kBarWidth - filled), '.') +
+           "] best=" + FormatNumber("%.2f", best);
+  }
+  // On a terminal the line is rewritten in place (cleared to its end); a pipe gets lines.
+  std::fprintf(io.out, terminal ? "\r%s\x1b[K%s" : "%s%s\n", line.c_str(), tone.Beep ? "\a" : "");
+  std::fflush(io.out);
 }
 
 // Prints the events on standard error; true when one of them is a trip.
@@ -121,6 +150,8 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
   Clock::time_point next = Clock::now();
   long taken = 0;
   int failuresInARow = 0;
+  TuningTracker tracker;
+  double best = 0;
   while (!o.count || taken < *o.count) {
     interrupt.Wait(std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()));
     // Without a count an interrupt is the normal end; with one, a script learns that the
@@ -129,7 +160,10 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
     next = std::max(next + period, Clock::now());
     try {
       const TMonitorReading reading = link.Read();
-      PrintReading(io, o.csv, reading, link.Monitor().FullScale());
+      if (o.command == Command::Tune)
+        PrintTuning(io, tracker, best, reading, link.Monitor().FullScale());
+      else
+        PrintReading(io, o.csv, reading, link.Monitor().FullScale());
       implausible.Add(reading);
       ++taken;
       // An implausible reading is no measurement: the alarms see no reading.
@@ -306,6 +340,7 @@ int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const
                    DateToIso(m.FirmwareDate()).c_str(), identified ? "yes" : "no");
       return 0;
     case Command::Read:
+    case Command::Tune:
       return Read(o, link, io);
     case Command::Settings:
       if (!identified) throw Exception(kNotConnected);

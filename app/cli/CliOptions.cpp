@@ -35,6 +35,12 @@ const char* const kCliUsage =
     "                             acknowledged and clear: <time> alarm source=SOURCE\n"
     "                             event=EVENT value=VALUE level=LEVEL; --exit-on-alarm\n"
     "                             ends with status 3 at the first alarm\n"
+    "  tune [-n COUNT] [-i SECONDS] [ALARM OPTIONS]\n"
+    "                             reads as \"read\" does, shown for tuning by ear and eye:\n"
+    "                             VSWR, a bar that grows as the match improves and the\n"
+    "                             best VSWR since key-up; the terminal bell rings at each\n"
+    "                             new best; \"unkeyed\" without forward power. On a\n"
+    "                             terminal the line is rewritten in place\n"
     "  settings                   every setting as key=value, one a line\n"
     "  set KEY=VALUE ...          writes settings (Booleans 0/1); keys as \"settings\" prints\n"
     "  fullscale [WATTS]          prints the full scale in watts; with WATTS stores it first\n"
@@ -159,8 +165,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
   if (name == "identify") {
     o.command = Command::Identify;
     noArguments();
-  } else if (name == "read") {
-    o.command = Command::Read;
+  } else if (name == "read" || name == "tune") {
+    o.command = name == "read" ? Command::Read : Command::Tune;
     // The alarm options, each with the field it sets and its lowest value above 0.
     struct AlarmOption {
       const char* name;
@@ -183,7 +189,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       const auto alarm = std::find_if(std::begin(kAlarmOptions), std::end(kAlarmOptions),
                                       [&](const AlarmOption& option) { return a == option.name; });
       if (a.rfind("--", 0) != 0 && eq != std::string::npos)
-        throw UsageError("read: unknown argument " + rest[k]);
+        throw UsageError(name + ": unknown argument " + rest[k]);
       if (a == "-n") {
         o.count = ParseInteger("-n", value(), 1, 2147483647);
       } else if (a == "-i") {
@@ -191,6 +197,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       } else if (a == "--utc") {
         if (eq != std::string::npos) throw UsageError(a + " takes no value");
         o.utc = true;
+      } else if (a == "--csv" && o.command == Command::Tune) {
+        throw UsageError("tune: --csv is for read");
       } else if (a == "--csv" || a == "--exit-on-alarm") {
         if (eq != std::string::npos) throw UsageError(a + " takes no value");
         (a == "--csv" ? o.csv : o.exitOnAlarm) = true;
@@ -203,7 +211,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         o.alarmLevels.*alarm->field = level;
         o.alarms = true;
       } else {
-        throw UsageError("read: unknown argument " + rest[k]);
+        throw UsageError(name + ": unknown argument " + rest[k]);
       }
     }
   } else if (name == "settings") {

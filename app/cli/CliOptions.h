@@ -21,6 +21,7 @@ class UsageError : public std::runtime_error {
 enum class Command {
   Identify,
   Read,
+  Tune,  // read, shown as a tuning bar with a bell at each new best match
   Settings,
   Set,
   FullScale,

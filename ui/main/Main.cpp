@@ -30,6 +30,7 @@
 #include "station/LinkMessages.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
+#include "ui/main/MainAccessibility.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
@@ -85,10 +86,13 @@ TFormMain::TFormMain(QWidget* parent)
   CreateControls();
   CreateMenu();
   CreateAlarms();
+  access_ = std::make_unique<MainAccessibility>(*this);
+  access_->CreateMenu(commandsMenu_, helpMenu_);
   // Menu shortcuts come before the keys a focused line edit would claim (Ctrl+C, Ctrl+A).
   qApp->installEventFilter(this);
   Timer1->start();
   FormCreate();
+  access_->ReadChoices();
 }
 
 TFormMain::~TFormMain() {
@@ -220,6 +224,8 @@ void TFormMain::PlacePanels(bool meterShown) {
   Panel_Peak->move(clientWidth_, Panel_Display->y());
   Panel_Peak->setVisible(PeakHoldShown());
   TestPanel->move(clientWidth_ + peakWidth, 2);
+  // Hidden, not just out of the client area: screen readers list what is not hidden.
+  TestPanel->setVisible(DiagnosticsShown());
 }
 
 int TFormMain::ClientWidth() const {

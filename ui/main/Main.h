@@ -48,6 +48,7 @@ class QToolButton;
 namespace vemo {
 
 class HelpViewer;
+class MainAccessibility;
 class OperatorAlarms;
 class ProfileFile;
 class TComPort;
@@ -196,6 +197,13 @@ class TFormMain : public QMainWindow,
   // The alarm log for this run, whatever the settings say (--alarm-log).
   void SetAlarmLogPath(const QString& path);
   OperatorAlarms& Alarms() const { return *alarms_; }
+
+  // --- Speech, tuning tone and screen readers (MainAccessibility.cpp) ---------------------
+  MainAccessibility& Access() const { return *access_; }
+  // A problem of speech or sound, for the status area.
+  void ShowAccessNote(const QString& message) {
+    AlarmNote(QStringLiteral("speech and sound"), message, true);
+  }
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
@@ -490,6 +498,9 @@ class TFormMain : public QMainWindow,
   int pollingIntervalMs_ = kDefaultPollingIntervalMs;
   QTimer* tmrRetry = nullptr;  // the wait before the next attempt of an unattended start
   std::unique_ptr<OperatorAlarms> alarms_;
+  std::unique_ptr<MainAccessibility> access_;
+  QMenu* commandsMenu_ = nullptr;  // the speech and tone commands join these
+  QMenu* helpMenu_ = nullptr;
   struct AlarmNoteEntry {
     QString Topic, Text;
   };

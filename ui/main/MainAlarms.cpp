@@ -11,6 +11,7 @@
 #include "ui/alarms/AlarmSettingsDialog.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainAccessibility.h"
 #include "ui/main/MainStyle.h"
 #include "ui/trend/TrendWindow.h"
 
@@ -50,6 +51,7 @@ void TFormMain::CreateAlarms() {
   host.Changed = [this] {
     UpdateStatusBar();
     if (trendWindow_) trendWindow_->SetUnacknowledged(alarms_->Unacknowledged());
+    if (access_) access_->AlarmsChanged();
   };
   alarms_ = std::make_unique<OperatorAlarms>(host);
 }

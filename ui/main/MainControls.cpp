@@ -276,6 +276,7 @@ void TFormMain::CreateMenu() {
   mnuViewDiagnostics = checkItem(view, tr("&Diagnostics"), &TFormMain::mnuViewDiagnosticsClick);
 
   QMenu* commands = menuBar()->addMenu(tr("&Commands"));
+  commandsMenu_ = commands;
   mnuCommands_T = item(commands, tr("&T - Trigger"), &TFormMain::mnuCommands_TClick,
                        QKeySequence(tr("Ctrl+T")));
   mnuCommands_R = checkItem(commands, tr("&C - Continuous"), &TFormMain::mnuCommands_RClick,
@@ -300,6 +301,7 @@ void TFormMain::CreateMenu() {
       item(calibration, tr("Calibration &Wizard..."), &TFormMain::mnuCommandsCalWizardClick);
 
   QMenu* help = menuBar()->addMenu(tr("&Help"));
+  helpMenu_ = help;
   mnuHelpContents = item(help, tr("&Help"), &TFormMain::mnuHelpClick, QKeySequence(Qt::Key_F1));
   mnuHelpAbout = item(help, tr("&About Pwr Monitor Software..."), &TFormMain::mnuHelpAboutClick);
 }

@@ -10,6 +10,7 @@
 #include "station/Plausibility.h"
 #include "station/Readout.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainAccessibility.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
@@ -45,6 +46,7 @@ void TFormMain::ShowReadout(double forward, double reflected, Implausibility why
   editDBm1->setText(QString::fromStdString(readout.DBmText));
   editDBM->setText(QString::fromStdString(readout.DBmText));
   SetReadoutLook(why == Implausibility::None ? ReadoutLook::Reading : ReadoutLook::Implausible);
+  if (access_) access_->Shown(forward, reflected, readout, why == Implausibility::None);
   if (why != implausibility_) {
     implausibility_ = why;
     UpdateStatusBar();

@@ -48,6 +48,8 @@ QString CursorFor(const std::vector<TSummary>& columns, const std::pair<qint64, 
 TrendChart::TrendChart(const ReadingHistory& history, const Clock& clock, QWidget* parent)
     : QWidget(parent), history_(history), clock_(clock), unit_(DisplayUnitFor(0)) {
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName(tr("Trend chart"));
   setMinimumSize(360, 160);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -148,6 +150,9 @@ void TrendChart::SetCursorAt(QPoint point) {
   hasCursor_ = inside;
   cursor_ = point;
   update();
+  // What a screen reader reads for the chart: the cursor's read-out.
+  const QString readout = CursorReadout();
+  if (accessibleDescription() != readout) setAccessibleDescription(readout);
 }
 
 QString TrendChart::CursorReadout() const {

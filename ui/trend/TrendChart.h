@@ -71,6 +71,9 @@ class TrendChart : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  // Keyboard use (TrendChartKeys.cpp): cursor, scrolling and span without a mouse.
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   void DrawSeries(QPainter& p, const QRect& plot, double top, bool vswr,
