@@ -12,6 +12,7 @@ VEMO_PACKAGES=(
   libmosquitto-dev mosquitto
   dpkg-dev file desktop-file-utils
   clang libfuzzer-14-dev
+  libhamlib-dev libhamlib-utils
 )
 
 vemo_install_missing() {
