@@ -1,8 +1,7 @@
 #include "station/AlarmLog.h"
 
+#include "station/IsoTime.h"
 #include "station/Readout.h"
-
-#include <QDateTime>
 
 namespace vemo {
 
@@ -32,8 +31,7 @@ std::string AlarmEventText(const TAlarmEvent& event) {
 std::string AlarmCsvRow(const TAlarmEvent& e) {
   // A level prints as the operator set it ("2", "12.5"), the monitor's flag has none.
   const std::string level = e.Source == AlarmSource::Monitor ? "" : FormatNumber("%.6g", e.Level);
-  return QDateTime::fromMSecsSinceEpoch(e.TimeMs).toString(Qt::ISODateWithMs).toStdString() + ',' +
-         AlarmSourceName(e.Source) + ',' + AlarmEventText(e) + ',' +
+  return IsoTime(e.TimeMs) + ',' + AlarmSourceName(e.Source) + ',' + AlarmEventText(e) + ',' +
          AlarmValueText(e.Source, e.Value) + ',' + level;
 }
 

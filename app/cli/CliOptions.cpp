@@ -18,12 +18,14 @@ const char* const kCliUsage =
     "\n"
     "commands:\n"
     "  identify                   model=<id> firmware=<YYYY-MM-DD> known=<yes|no>\n"
-    "  read [-n COUNT] [-i SECONDS] [--csv] [ALARM OPTIONS]\n"
+    "  read [-n COUNT] [-i SECONDS] [--csv] [--utc] [ALARM OPTIONS]\n"
     "                             one line per reading, every SECONDS (0.5), COUNT times or\n"
     "                             until interrupted; --csv prints a header and CSV lines:\n"
     "                             time,forward_w,reflected_w,vswr,return_loss_db,rho,\n"
     "                             transmitted_pct,dbm,alarm,implausible (1: a negative\n"
-    "                             power or more reflected than forward; counted at the end)\n"
+    "                             power, more reflected than forward, more than 10 % above\n"
+    "                             the full scale or a malformed number; counted at the end);\n"
+    "                             times in local time with their UTC offset, --utc: in UTC\n"
     "    alarm options: --vswr-above VSWR, --reflected-above WATTS, --forward-below WATTS\n"
     "                   (while keyed: forward power above --keyed-above WATTS, default 0),\n"
     "                   --delay SECONDS (a condition must last this long), --exit-on-alarm\n"
@@ -185,6 +187,9 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         o.count = ParseInteger("-n", value(), 1, 2147483647);
       } else if (a == "-i") {
         o.intervalSeconds = ParseReal("-i", value(), 0, 86400);
+      } else if (a == "--utc") {
+        if (eq != std::string::npos) throw UsageError(a + " takes no value");
+        o.utc = true;
       } else if (a == "--csv" || a == "--exit-on-alarm") {
         if (eq != std::string::npos) throw UsageError(a + " takes no value");
         (a == "--csv" ? o.csv : o.exitOnAlarm) = true;

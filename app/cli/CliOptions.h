@@ -40,6 +40,7 @@ struct CliOptions {
   std::optional<long> count;  // readings; none: until interrupted
   double intervalSeconds = 0.5;
   bool csv = false;
+  bool utc = false;  // times in UTC ("Z") rather than local time with its offset
   // The program's alarms: judged when any alarm option is given (the monitor's own alarm
   // flag then counts too).
   bool alarms = false;

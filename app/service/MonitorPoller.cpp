@@ -5,6 +5,7 @@
 #include "monitor/DateTime.h"
 #include "serial/SerialErrors.h"
 #include "station/AlarmLog.h"
+#include "station/Readout.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -198,14 +199,21 @@ void MonitorPoller::TakeReading() {
     const qint64 now = NowMs();
     failuresInARow_ = 0;
     attempts_ = 0;
-    state_.Reading = reading;
-    state_.ReadingTimeMs = now;
     state_.FullScale = monitor_.FullScale();
     ++state_.ReadingsTotal;
-    history_.Append(now, HistoryReadingOf(reading));
+    const Implausibility why = JudgeReading(reading);
+    NoteImplausible(now, reading, why);
+    if (why == Implausibility::None) {
+      state_.Reading = reading;
+      state_.ReadingTimeMs = now;
+      history_.Append(now, HistoryReadingOf(reading));
+    } else {
+      history_.AppendGap(now);  // no measurement; the last good values stay with their time
+    }
     SetUp(true);
     PublishReading();
-    Publish(alarms_.Reading(now, reading));
+    Publish(why == Implausibility::None ? alarms_.Reading(now, reading)
+                                        : alarms_.ReadingFailed(now));
   } catch (const ESerialException& e) {
     ReadingFailed(ErrorKind::Port, e.message(), true);
     return;
@@ -229,10 +237,31 @@ void MonitorPoller::ReadingFailed(ErrorKind kind, const std::string& message, bo
         std::string("error=") + ErrorKindName(kind) + " message=\"" + message + "\"");
   state_.LastError = message;
   state_.Reading.reset();
+  state_.Implausible.reset();
   if (state_.Phase == "polling") history_.AppendGap(now);
   SetUp(false);
   Publish(alarms_.ReadingFailed(now));
   if (giveUp) GiveUp();
+}
+
+void MonitorPoller::NoteImplausible(qint64 nowMs, const TMonitorReading& reading,
+                                    Implausibility why) {
+  if (why == Implausibility::None) {
+    if (implausibleInARow_ > 0)
+      Log("info",
+          "plausible readings again after " + std::to_string(implausibleInARow_) + " implausible");
+    implausibleInARow_ = 0;
+    state_.Implausible.reset();
+    return;
+  }
+  ++state_.ImplausibleTotal;
+  state_.Implausible = reading;
+  state_.ImplausibleTimeMs = nowMs;
+  if (implausibleInARow_++ == 0)
+    Log("warning", std::string("implausible reading (") + ImplausibilityText(why) +
+                       ") forward_watts=" + FormatNumber("%.6g", reading.Forward) +
+                       " reflected_watts=" + FormatNumber("%.6g", reading.Reflected) +
+                       ": not published, the last good values stay");
 }
 
 void MonitorPoller::GiveUp() {

@@ -14,6 +14,7 @@
 #include "monitor/VSWRMon.h"
 #include "serial/ComPort.h"
 #include "station/AlarmEvaluator.h"
+#include "station/Plausibility.h"
 #include "station/ReadingHistory.h"
 
 #include <QElapsedTimer>
@@ -47,9 +48,14 @@ struct MonitorState {
   std::string Model;               // trimmed identification, once identified
   std::string Firmware;            // ISO date
   double FullScale = 0;
-  std::optional<TMonitorReading> Reading;  // the latest, only while Up
+  // The latest plausible reading, only while Up; implausible readings leave it in place.
+  std::optional<TMonitorReading> Reading;
   qint64 ReadingTimeMs = 0;
   quint64 ReadingsTotal = 0;
+  // The latest reading while they are implausible (JudgeReading); none once one is not.
+  std::optional<TMonitorReading> Implausible;
+  qint64 ImplausibleTimeMs = 0;
+  quint64 ImplausibleTotal = 0;
   std::array<quint64, kErrorKindCount> Errors{};
   std::string LastError;
   qint64 RetryInMs = 0;  // while waiting
@@ -96,6 +102,8 @@ class MonitorPoller : public QObject {
   void SetUp(bool up);
   void Publish(const std::vector<TAlarmEvent>& events);
   void PublishReading();
+  // Counts an implausible reading, or ends a run of them; logs both once per run.
+  void NoteImplausible(qint64 nowMs, const TMonitorReading& reading, Implausibility why);
   void ComObjTriggerAvail(TCustomComPort& cp, uint16_t count);
   void Log(const char* level, const std::string& text) const;
 
@@ -112,6 +120,7 @@ class MonitorPoller : public QObject {
   std::array<uint8_t, 4096> staging_{};
   int attempts_ = 0;
   int failuresInARow_ = 0;
+  long implausibleInARow_ = 0;
   bool resetPending_ = false;
   bool inExchange_ = false;
   bool stopped_ = false;

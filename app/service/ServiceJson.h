@@ -5,11 +5,15 @@
 //   {"name":"tx","device":"1","up":true,"phase":"polling","model":"KRFMON04",
 //    "firmware":"2009-12-31","full_scale_watts":625,
 //    "reading":{"time_ms":1700000000000,"forward_watts":100,"reflected_watts":1.5,
-//               "vswr":1.28,"return_loss_db":-18.2,"alarm":false} | null,
-//    "readings_total":42,"errors":{"timeout":0,"protocol":0,"port":1},
+//               "vswr":1.28,"return_loss_db":-18.2,"alarm":false,"age_ms":480} | null,
+//    "implausible":false, "implausible_reading":{"time_ms":..,"forward_watts":1000,
+//               "reflected_watts":12.5,"alarm":false,"reason":"..."} (only while true),
+//    "implausible_total":0,"readings_total":42,"errors":{"timeout":0,"protocol":0,"port":1},
 //    "last_error":"...","retry_in_ms":0,
 //    "alarms":{"monitor":"normal","vswr":"active",...},"sounding":true}
-// "reading" is null whenever the monitor is not up: no value outlives its reading.
+// "reading" is null whenever the monitor is not up: no value outlives its reading. It is
+// the latest plausible reading: while the monitor sends implausible ones, "implausible" is
+// true, the latest of them is in "implausible_reading", and "reading" ages.
 // An alarm event (AlarmEventJson):
 //   {"id":3,"source":"vswr","event":"tripped","value":2.4,"level":2.0,"time_ms":...,
 //    "was_acknowledged":false}

@@ -21,6 +21,7 @@
 #include "serial/PortProbe.h"
 #include "station/AlarmSettings.h"
 #include "station/PeakHold.h"
+#include "station/Plausibility.h"
 #include "station/PollingIntervals.h"
 #include "station/ReadingHistory.h"
 #include "station/ReadingLog.h"
@@ -121,10 +122,15 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // --- Display ----------------------------------------------------------------------------
   // Computes and shows every read-out for forward and reflected power in watts and moves
-  // the dial. The read-outs count as fresh again.
+  // the dial. The read-outs count as fresh again, unless the powers are implausible.
   void DisplayReading(double forward, double reflected);
-  // True from a failed reading until the next one is shown: the read-outs are greyed.
-  bool ReadoutsStale() const { return readoutsStale_; }
+  // The same for a reading from the monitor, judged with its full scale and fields.
+  void DisplayReading(const TMonitorReading& reading);
+  // What the read-outs show. All but the latest plausible reading are greyed.
+  enum class ReadoutLook { Reading, Stale, Implausible, NoReading };
+  ReadoutLook ReadoutsLook() const { return readoutLook_; }
+  // True while the read-outs are greyed: no reading yet, a failed or implausible one.
+  bool ReadoutsStale() const { return readoutLook_ != ReadoutLook::Reading; }
   void UpdateMeterPosition(int32_t p);
   void SetAlarmIndicator(bool alarm);
   void cmboRangeListChange();
@@ -143,6 +149,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // "Log Readings...": asks for the file, then logs to it; a second click stops logging.
   void mnuFileLogClick();
   void mnuFileLogDailyClick();
+  // File, "Times in UTC": the log and the exports write UTC ("Z") or local time (offset).
+  void mnuFileTimesUtcClick();
   // Starts (or restarts) logging every good reading to path; the path is kept.
   void StartLogging(const QString& path, bool daily);
   void StopLogging();
@@ -270,6 +278,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   QAction* mnuFileLog = nullptr;
   QAction* mnuFileLogDaily = nullptr;
+  QAction* mnuFileTimesUtc = nullptr;
   QAction* mnuFileExit = nullptr;
   QAction* mnuViewPeakHold = nullptr;
   QActionGroup* mnuViewPeakHoldTime = nullptr;  // data: the hold time in ms
@@ -316,7 +325,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void SetClientSize(int width, int height);
   void PlacePanels(bool meterShown);
   void UpdateConnectionLabel();
+  // A failed reading (or the link gone) greys what is shown; a good one shows in colour.
   void SetReadoutsStale(bool stale);
+  // The read-outs' colour and tooltip; the one place that decides them.
+  void SetReadoutLook(ReadoutLook look);
+  void ShowReadout(double forward, double reflected, Implausibility why);
+  double FullScale() const;
   void CreateLogMenu(QMenu* file);
   void CreatePeakHoldMenu(QMenu* view);
   void CreateIntervalMenu(QMenu* view);
@@ -428,8 +442,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QRect trendGeometry_;  // as stored; null when the settings hold none
   qint64 trendSpanMs_ = 600'000;
 
-  bool readoutsStale_ = false;
-  bool readingImplausible_ = false;  // the read-outs show an implausible reading
+  ReadoutLook readoutLook_ = ReadoutLook::NoReading;
+  Implausibility implausibility_ = Implausibility::None;  // of the reading shown
   qint64 implausibleCount_ = 0;
   const Clock* clock_ = &SystemClock();
   PeakHold Peak_;

@@ -18,6 +18,8 @@
 
 #include "monitor/VSWRMon.h"
 #include "platform/ProfileFile.h"
+#include "station/IsoTime.h"
+#include "station/Plausibility.h"
 #include "station/Readout.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
@@ -49,6 +51,16 @@ qint64 TFormMain::NowMs() const {
 
 void TFormMain::RecordReading(const TMonitorReading& reading) {
   const qint64 now = NowMs();
+  if (JudgeReading(reading) != Implausibility::None) {
+    // No measurement: the history, statistics, peak and alarms see no reading; only the
+    // log keeps it, flagged.
+    RecordGap();
+    if (Log_) {
+      Log_->Write(now, reading);
+      UpdateStatusBar();
+    }
+    return;
+  }
   const THistoryReading kept = HistoryReadingOf(reading);
   History_.Append(now, kept);
   alarms_->Reading(reading);
@@ -81,6 +93,9 @@ void TFormMain::CreateLogMenu(QMenu* file) {
   mnuFileLog = checkItem(file, tr("&Log Readings…"), &TFormMain::mnuFileLogClick);
   mnuFileLogDaily = checkItem(file, tr("&Daily Log Files"), &TFormMain::mnuFileLogDailyClick);
   mnuFileLogDaily->setToolTip(tr("One file a day: name-YYYY-MM-DD.csv"));
+  mnuFileTimesUtc = checkItem(file, tr("Times in &UTC"), &TFormMain::mnuFileTimesUtcClick);
+  mnuFileTimesUtc->setToolTip(
+      tr("Log and export times in UTC (…Z) rather than local time with its UTC offset"));
 }
 
 void TFormMain::CreatePeakHoldMenu(QMenu* view) {
@@ -178,7 +193,7 @@ void TFormMain::tmrPeakTimer() {
 void TFormMain::ShowPeak() {
   if (!PeakHoldShown()) return;
   const double peak = Peak_.Value(NowMs());
-  const TDisplayUnit unit = DisplayUnitFor(Monitor_ ? Monitor_->FullScale() : 625.0);
+  const TDisplayUnit unit = DisplayUnitFor(FullScale());
   const QString label = tr("PEP (%1):").arg(QString::fromLatin1(unit.Unit));
   if (LabelPEP->text() != label) LabelPEP->setText(label);
   const QString text = QString::fromStdString(FormatNumber(unit.ForwardFormat, peak * unit.Scale));
@@ -227,6 +242,11 @@ void TFormMain::mnuFileLogDailyClick() {
   if (Log_) StartLogging(logPath_, daily);  // the next reading goes to the other file
 }
 
+void TFormMain::mnuFileTimesUtcClick() {
+  SetIsoTimesInUtc(!IsoTimesInUtc());
+  mnuFileTimesUtc->setChecked(IsoTimesInUtc());
+}
+
 void TFormMain::StartLogging(const QString& path, bool daily) {
   logPath_ = path;
   logProblem_.clear();
@@ -262,8 +282,8 @@ QString TFormMain::StatusText() const {
 
 QString TFormMain::ImplausibleStatusText() const {
   QString text;
-  if (readingImplausible_)
-    text = tr("Implausible reading: a negative power or more reflected than forward power.");
+  if (implausibility_ != Implausibility::None)
+    text = tr("Implausible reading: %1.").arg(tr(ImplausibilityText(implausibility_)));
   if (implausibleCount_ > 0)
     text += (text.isEmpty() ? QString() : QStringLiteral(" ")) +
             tr("Implausible readings so far: %1.").arg(implausibleCount_);
@@ -284,8 +304,8 @@ int TFormMain::StatusBarHeight() const {
 }
 
 void TFormMain::UpdateStatusBar() {
-  const bool shown =
-      Log_ != nullptr || implausibleCount_ > 0 || readingImplausible_ || !AlarmStatus().isEmpty();
+  const bool shown = Log_ != nullptr || implausibleCount_ > 0 ||
+                     implausibility_ != Implausibility::None || !AlarmStatus().isEmpty();
   if (!shown && !statusBar_) return;  // nothing to say yet: the window stays as designed
   if (!statusBar_) {
     statusBar_ = new QStatusBar(this);
@@ -331,6 +351,8 @@ void TFormMain::ReadStationSettings(const ProfileFile& ini) {
   if (ini.ReadBool(kSection, "PeakHold", false)) mnuViewPeakHoldClick();
   logPath_ = QString::fromStdString(ini.ReadString(kSection, "LogFile", ""));
   mnuFileLogDaily->setChecked(ini.ReadBool(kSection, "LogDaily", false));
+  SetIsoTimesInUtc(ini.ReadBool(kSection, "TimesInUTC", false));
+  mnuFileTimesUtc->setChecked(IsoTimesInUtc());
   if (ini.ReadBool(kSection, "LogReadings", false) && !logPath_.isEmpty())
     StartLogging(logPath_, LogDaily());
 }
@@ -342,6 +364,7 @@ void TFormMain::WriteStationSettings(ProfileFile& ini) const {
   ini.WriteBool(kSection, "LogReadings", Log_ != nullptr);
   ini.WriteString(kSection, "LogFile", logPath_.toStdString());
   ini.WriteBool(kSection, "LogDaily", LogDaily());
+  ini.WriteBool(kSection, "TimesInUTC", IsoTimesInUtc());
 }
 
 }  // namespace vemo

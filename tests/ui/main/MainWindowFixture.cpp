@@ -44,7 +44,7 @@ void ExpectWorkedExample(const TFormMain& f) {
   EXPECT_EQ(f.Edit_Return_Loss->text(), "    -20.00");
   EXPECT_EQ(f.Edit_VSWR->text(), "      1.22");
   EXPECT_EQ(f.Edit_Rho->text(), "      0.10");
-  EXPECT_EQ(f.Edit_Transmited_Power->text(), "     99.01");
+  EXPECT_EQ(f.Edit_Transmited_Power->text(), "     99.00");
   EXPECT_EQ(f.editDBM->text(), "   50.0");
   EXPECT_EQ(f.editDBm1->text(), "   50.0");
 }
