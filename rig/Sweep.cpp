@@ -97,6 +97,10 @@ std::string SweepControl::Why() const {
 }
 
 bool SweepControl::Wait(int ms) {
+  if (wait_) {
+    wait_(ms);
+    return !Aborted();
+  }
   std::unique_lock lock(mutex_);
   return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return aborted_; });
 }

@@ -63,12 +63,16 @@ class SweepControl {
   std::string Why() const;
   // Waits ms; false when aborted meanwhile.
   bool Wait(int ms);
+  // A caller whose thread must keep serving events (a signal, a window) waits its own way;
+  // it calls Abort when something it serves asks for it.
+  void WaitWith(std::function<void(int ms)> wait) { wait_ = std::move(wait); }
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::string why_;
   bool aborted_ = false;
+  std::function<void(int)> wait_;
 };
 
 // read: one reading from the meter now; none when the meter is lost (ends the sweep).

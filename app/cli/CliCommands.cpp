@@ -1,5 +1,6 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliPorts.h"
+#include "app/cli/CliRig.h"
 
 #include "app/cli/CliMessages.h"
 #include "app/cli/Interrupt.h"
@@ -54,22 +55,24 @@ TMonitorReading TakeReading(TVSWR_Monitor& monitor) {
   return reading;
 }
 
-void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading,
-                  double fullScale) {
+void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading, double fullScale,
+                  const ReadRig* rig) {
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  const std::string rigColumns = rig ? rig->Columns(now, csv) : "";
   if (csv) {
-    std::fprintf(io.out, "%s\n",
-                 ReadingCsvRow(QDateTime::currentMSecsSinceEpoch(), reading).c_str());
+    std::fprintf(io.out, "%s%s\n", ReadingCsvRow(now, reading).c_str(), rigColumns.c_str());
   } else {
     std::fprintf(io.out,
                  "%s forward=%s %s reflected=%s %s vswr=%s return_loss=%s dB rho=%s "
-                 "transmitted=%s %% dbm=%s alarm=%s%s\n",
+                 "transmitted=%s %% dbm=%s alarm=%s%s%s\n",
                  Now().c_str(), Trimmed(r.ForwardText).c_str(), r.Unit.Unit,
                  Trimmed(r.ReflectedText).c_str(), r.Unit.Unit, Trimmed(r.VSWRText).c_str(),
                  Trimmed(r.ReturnLossText).c_str(), Trimmed(r.RhoText).c_str(),
                  Trimmed(r.TransmittedText).c_str(), Trimmed(r.DBmText).c_str(),
                  reading.Alarm ? "yes" : "no",
-                 JudgeReading(reading) != Implausibility::None ? " implausible" : "");
+                 JudgeReading(reading) != Implausibility::None ? " implausible" : "",
+                 rigColumns.c_str());
   }
   std::fflush(io.out);
 }
@@ -121,8 +124,9 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   Interrupt interrupt;
   ImplausibleCount implausible(io);
   AlarmEvaluator alarms(o.alarmLevels);
+  const std::unique_ptr<ReadRig> rig = o.rig.empty() ? nullptr : std::make_unique<ReadRig>(o, io);
   if (o.csv) {
-    std::fprintf(io.out, "%s\n", kReadingCsvHeader);
+    std::fprintf(io.out, "%s%s\n", kReadingCsvHeader, rig ? ReadRig::CsvColumns() : "");
     std::fflush(io.out);
   }
   const auto period =
@@ -138,17 +142,18 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
     next = std::max(next + period, Clock::now());
     try {
       const TMonitorReading reading = TakeReading(line.Monitor());
-      PrintReading(io, o.csv, reading, line.Monitor().FullScale());
-      implausible.Add(reading);
-      ++taken;
       // An implausible reading is no measurement: the alarms see no reading.
       const qint64 now = QDateTime::currentMSecsSinceEpoch();
-      if (o.alarms &&
-          PrintAlarms(io, JudgeReading(reading) == Implausibility::None
-                              ? alarms.Reading(now, reading)
-                              : alarms.ReadingFailed(now)) &&
-          o.exitOnAlarm)
-        return 3;
+      const std::vector<TAlarmEvent> events = !o.alarms ? std::vector<TAlarmEvent>{}
+                                              : JudgeReading(reading) == Implausibility::None
+                                                  ? alarms.Reading(now, reading)
+                                                  : alarms.ReadingFailed(now);
+      // The unkey comes before anything is printed.
+      if (rig) rig->OnAlarms(events);
+      PrintReading(io, o.csv, reading, line.Monitor().FullScale(), rig.get());
+      implausible.Add(reading);
+      ++taken;
+      if (PrintAlarms(io, events) && o.exitOnAlarm) return 3;
       failuresInARow = 0;
     } catch (const ESerialException&) {
       throw;  // the port itself failed: nothing more will come
@@ -312,6 +317,9 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
       return 0;
     case Command::Read:
       return Read(o, line, io);
+    case Command::Sweep:
+      return Sweep(
+          o, [&] { return TakeReading(m); }, io);
     case Command::Settings:
       if (!identified) throw Exception(kNotConnected);
       PrintSettings(m, io);

@@ -1,0 +1,126 @@
+#include "app/cli/CliRig.h"
+
+#include "app/cli/Interrupt.h"
+#include "platform/ProfileFile.h"
+#include "platform/SettingsPath.h"
+#include "rig/Sweep.h"
+#include "station/IsoTime.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+namespace vemo::cli {
+namespace {
+
+constexpr std::chrono::milliseconds kRigInterval{250};
+
+std::string Hertz(double hz) {
+  return std::to_string(std::llround(hz));
+}
+
+}  // namespace
+
+ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
+  std::vector<std::string> warnings;
+  bands_ = BandPlan::Read(ProfileFile(SettingsFilePath()), warnings);
+  for (const std::string& w : warnings) std::fprintf(io.err, "%s\n", w.c_str());
+  const TRigTarget target = RigctldTarget(o.rig);
+  if (o.interlock) {
+    // A connection of its own, so that an unkey never waits behind a poll.
+    commands_ = std::make_shared<Rig>(target);
+    interlock_ = std::make_unique<Interlock>([this] { commands_->SetPtt(false); });
+  }
+  poller_ = std::make_unique<RigPoller>(std::make_shared<Rig>(target), kRigInterval,
+                                        [this](const TRigState& state) {
+                                          if (interlock_)
+                                            Print(interlock_->Keyed(state.Keyed, state.TimeMs));
+                                        });
+}
+
+std::string ReadRig::Columns(qint64 nowMs, bool csv) const {
+  const std::optional<double> hz = poller_->FrequencyAt(nowMs);
+  const TBand* band = hz ? bands_.Find(std::llround(*hz)) : nullptr;
+  const std::string f = hz ? Hertz(*hz) : "";
+  const std::string b = band ? band->Name : "";
+  if (csv)
+    return "," + f + "," + (b.find_first_of(",\"") == std::string::npos ? b : "\"" + b + "\"");
+  return " frequency=" + (f.empty() ? "none" : f) + " band=" + (b.empty() ? "none" : b);
+}
+
+void ReadRig::OnAlarms(const std::vector<TAlarmEvent>& events) {
+  if (!interlock_) return;
+  for (const TAlarmEvent& e : events)
+    if (e.Change == AlarmChange::Tripped)
+      Print(interlock_->Trip(AlarmSourceName(e.Source), e.TimeMs));
+}
+
+void ReadRig::Print(const std::vector<TInterlockEvent>& events) {
+  for (const TInterlockEvent& e : events)
+    std::fprintf(io_.err, "%s interlock event=%s reason=%s\n", IsoTime(e.TimeMs).c_str(),
+                 InterlockChangeName(e.Change), e.Reason.c_str());
+  if (!events.empty()) std::fflush(io_.err);
+}
+
+int Sweep(const CliOptions& o, const std::function<TMonitorReading()>& take, const CliStreams& io) {
+  Rig rig(RigctldTarget(o.rig));
+  TSweepPlan plan;
+  plan.FromHz = o.fromHz;
+  plan.ToHz = o.toHz;
+  plan.StepHz = o.stepHz;
+  plan.DwellMs = o.dwellMs;
+  CheckSweepPlan(plan);
+  if (o.powerWatts) {
+    plan.Power = rig.FractionForWatts(*o.powerWatts);
+    if (!plan.Power)
+      throw RigError("The " + rig.Description() +
+                         " cannot set its power in watts; sweep without --power and set a low "
+                         "power on the rig",
+                     false);
+  }
+  Interrupt interrupt;
+  SweepControl control;
+  control.WaitWith([&](int ms) {
+    interrupt.Wait(std::chrono::milliseconds(ms));
+    if (interrupt.Requested()) control.Abort("Interrupted");
+  });
+  std::fprintf(io.out, "frequency_hz,forward_w,reflected_w,vswr\n");
+  std::fflush(io.out);
+  const TSweepOutcome outcome = RunSweep(
+      rig, plan,
+      [&]() -> std::optional<TSweepReading> {
+        try {
+          const TMonitorReading r = take();
+          return TSweepReading{r.Forward, r.Reflected};
+        } catch (const std::exception& e) {
+          std::fprintf(io.err, "%s\n", e.what());
+          return std::nullopt;
+        }
+      },
+      control,
+      [&](const TSweepPoint& p) {
+        std::fprintf(io.out, "%lld,%.6g,%.6g,%s\n", static_cast<long long>(p.FrequencyHz),
+                     p.Forward, p.Reflected,
+                     std::isfinite(p.Vswr) ? std::to_string(p.Vswr).c_str() : "inf");
+        std::fflush(io.out);
+      });
+  if (!outcome.RestoreError.empty())
+    std::fprintf(io.err, "The rig could not be restored as it was: %s. Check it now.\n",
+                 outcome.RestoreError.c_str());
+  if (!outcome.Completed) {
+    std::fprintf(io.err, "Sweep stopped: %s\n", outcome.Stopped.c_str());
+    return interrupt.Requested() ? 128 + interrupt.Signal() : 1;
+  }
+  const TSweepAnalysis a = AnalyseSweep(outcome.Points);
+  if (a.Minimum) {
+    const TSweepPoint& m = outcome.Points[*a.Minimum];
+    std::fprintf(io.err, "minimum vswr=%.3f at %lld Hz", m.Vswr,
+                 static_cast<long long>(m.FrequencyHz));
+    for (const auto& [label, bw] : {std::pair{"1.5", a.At15}, std::pair{"2.0", a.At20}})
+      if (bw.Width()) std::fprintf(io.err, "; bandwidth at %s: %.0f Hz", label, *bw.Width());
+    std::fprintf(io.err, "\n");
+  }
+  return outcome.RestoreError.empty() ? 0 : 1;
+}
+
+}  // namespace vemo::cli
