@@ -28,8 +28,8 @@ ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
   const TRigTarget target = RigctldTarget(o.rig);
   if (o.interlock) {
     // A connection of its own, so that an unkey never waits behind a poll.
-    commands_ = std::make_shared<Rig>(target);
-    interlock_ = std::make_unique<Interlock>([this] { commands_->SetPtt(false); });
+    unkey_ = std::make_unique<RigctldUnkey>(target);
+    interlock_ = std::make_unique<Interlock>([this] { unkey_->Unkey(); });
   }
   poller_ = std::make_unique<RigPoller>(std::make_shared<Rig>(target), kRigInterval,
                                         [this](const TRigState& state) {

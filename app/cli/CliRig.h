@@ -7,6 +7,7 @@
 #include "rig/BandPlan.h"
 #include "rig/Interlock.h"
 #include "rig/RigPoller.h"
+#include "rig/RigctldUnkey.h"
 #include "station/AlarmEvaluator.h"
 
 #include <functional>
@@ -36,7 +37,7 @@ class ReadRig {
 
   const CliStreams& io_;
   BandPlan bands_;
-  std::shared_ptr<Rig> commands_;
+  std::unique_ptr<RigctldUnkey> unkey_;
   std::unique_ptr<Interlock> interlock_;
   std::unique_ptr<RigPoller> poller_;
 };

@@ -1,6 +1,6 @@
 #include "rig/Interlock.h"
 
-#include "rig/Rig.h"
+#include "rig/RigctldUnkey.h"
 #include "tests/support/RigctldProcess.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +11,9 @@ namespace {
 TEST(Interlock, LatchesUntilAcknowledgedAndUnkeysEveryKeyUpMeanwhile) {
   test::RigctldProcess rigctld;
   rigctld.Start();
-  Rig rig(RigctldTarget(rigctld.Address()));
+  RigctldUnkey rig(RigctldTarget(rigctld.Address()));
   int safePowerCalls = 0;
-  Interlock interlock([&] { rig.SetPtt(false); }, [&] { ++safePowerCalls; });
+  Interlock interlock([&] { rig.Unkey(); }, [&] { ++safePowerCalls; });
 
   rigctld.Rigctl({"T", "1"});
   auto events = interlock.Trip("vswr", 1000);
@@ -43,9 +43,9 @@ TEST(Interlock, LatchesUntilAcknowledgedAndUnkeysEveryKeyUpMeanwhile) {
 TEST(Interlock, AFailedUnkeyIsReportedAndStillLatches) {
   test::RigctldProcess rigctld;
   rigctld.Start();
-  Rig rig(RigctldTarget(rigctld.Address()));
+  RigctldUnkey rig(RigctldTarget(rigctld.Address()));
   rigctld.Stop();
-  Interlock interlock([&] { rig.SetPtt(false); });
+  Interlock interlock([&] { rig.Unkey(); });
   const auto events = interlock.Trip("test", 1000);
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].Change, InterlockChange::Tripped);
