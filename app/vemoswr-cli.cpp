@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vemoswr-cli: %s\n", message.c_str());
     return 1;
   };
+  options.settingsFile = vemo::SettingsFilePath();
   MonitorLine line;
   try {
     line.Open(options.port, options.device);

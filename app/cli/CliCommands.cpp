@@ -55,11 +55,9 @@ TMonitorReading TakeReading(TVSWR_Monitor& monitor) {
   return reading;
 }
 
-void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading, double fullScale,
-                  const ReadRig* rig) {
+void PrintReading(const CliStreams& io, bool csv, qint64 now, const TMonitorReading& reading,
+                  double fullScale, const std::string& rigColumns) {
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
-  const qint64 now = QDateTime::currentMSecsSinceEpoch();
-  const std::string rigColumns = rig ? rig->Columns(now, csv) : "";
   if (csv) {
     std::fprintf(io.out, "%s%s\n", ReadingCsvRow(now, reading).c_str(), rigColumns.c_str());
   } else {
@@ -141,17 +139,24 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
     if (interrupt.Requested()) return o.count ? 128 + interrupt.Signal() : 0;
     next = std::max(next + period, Clock::now());
     try {
-      const TMonitorReading reading = TakeReading(line.Monitor());
-      // An implausible reading is no measurement: the alarms see no reading.
+      const TMonitorReading raw = TakeReading(line.Monitor());
       const qint64 now = QDateTime::currentMSecsSinceEpoch();
-      const std::vector<TAlarmEvent> events = !o.alarms ? std::vector<TAlarmEvent>{}
-                                              : JudgeReading(reading) == Implausibility::None
-                                                  ? alarms.Reading(now, reading)
-                                                  : alarms.ReadingFailed(now);
+      std::vector<TAlarmEvent> events;
+      // On a rig: the band's correction, and its levels for the alarms.
+      const ReadRig::Placed placed =
+          rig ? rig->Place(now, raw, o.csv, o.alarms ? &alarms : nullptr, events)
+              : ReadRig::Placed{raw, {}};
+      const TMonitorReading& reading = placed.Reading;
+      // An implausible reading is no measurement: the alarms see no reading.
+      if (o.alarms) {
+        const auto judged = JudgeReading(raw) == Implausibility::None ? alarms.Reading(now, reading)
+                                                                      : alarms.ReadingFailed(now);
+        events.insert(events.end(), judged.begin(), judged.end());
+      }
       // The unkey comes before anything is printed.
       if (rig) rig->OnAlarms(events);
-      PrintReading(io, o.csv, reading, line.Monitor().FullScale(), rig.get());
-      implausible.Add(reading);
+      PrintReading(io, o.csv, now, reading, line.Monitor().FullScale(), placed.Columns);
+      implausible.Add(raw);
       ++taken;
       if (PrintAlarms(io, events) && o.exitOnAlarm) return 3;
       failuresInARow = 0;

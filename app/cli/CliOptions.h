@@ -51,6 +51,9 @@ struct CliOptions {
   // its frequency and band, and with interlock unkeys it when an alarm trips.
   std::string rig;
   bool interlock = false;
+  // The user's settings file (band plan, per-band levels and corrections), noted before
+  // opening a device by path puts a private one in its place; empty: the one in use.
+  std::string settingsFile;
 
   // sweep
   long long fromHz = 0, toHz = 0, stepHz = 0;

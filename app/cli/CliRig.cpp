@@ -5,6 +5,7 @@
 #include "platform/SettingsPath.h"
 #include "rig/Sweep.h"
 #include "station/IsoTime.h"
+#include "station/Readout.h"
 
 #include <QDateTime>
 
@@ -23,7 +24,10 @@ std::string Hertz(double hz) {
 
 ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
   std::vector<std::string> warnings;
-  bands_ = BandPlan::Read(ProfileFile(SettingsFilePath()), warnings);
+  const ProfileFile settings(o.settingsFile.empty() ? SettingsFilePath() : o.settingsFile);
+  bands_ = BandPlan::Read(settings, warnings);
+  globalLevels_ = o.alarmLevels;
+  bandSettings_ = ReadBandSettings(settings, globalLevels_, warnings);
   for (const std::string& w : warnings) std::fprintf(io.err, "%s\n", w.c_str());
   const TRigTarget target = RigctldTarget(o.rig);
   if (o.interlock) {
@@ -38,14 +42,30 @@ ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
                                         });
 }
 
-std::string ReadRig::Columns(qint64 nowMs, bool csv) const {
+ReadRig::Placed ReadRig::Place(qint64 nowMs, const TMonitorReading& raw, bool csv,
+                               AlarmEvaluator* alarms, std::vector<TAlarmEvent>& events) {
   const std::optional<double> hz = poller_->FrequencyAt(nowMs);
   const TBand* band = hz ? bands_.Find(std::llround(*hz)) : nullptr;
   const std::string f = hz ? Hertz(*hz) : "";
   const std::string b = band ? band->Name : "";
-  if (csv)
-    return "," + f + "," + (b.find_first_of(",\"") == std::string::npos ? b : "\"" + b + "\"");
-  return " frequency=" + (f.empty() ? "none" : f) + " band=" + (b.empty() ? "none" : b);
+  if (alarms && b != band_) {
+    const auto changed = alarms->SetLevels(LevelsForBand(bandSettings_, globalLevels_, b), nowMs);
+    events.insert(events.end(), changed.begin(), changed.end());
+  }
+  band_ = b;
+  const TCorrectedReading c = CorrectForBand(bandSettings_, b, raw);
+  Placed placed{c.Reading, {}};
+  if (csv) {
+    placed.Columns =
+        "," + f + "," + (b.find_first_of(",\"") == std::string::npos ? b : "\"" + b + "\"") + "," +
+        FormatNumber("%.6g", c.ForwardRaw) + "," + FormatNumber("%.6g", c.ReflectedRaw);
+  } else {
+    placed.Columns = " frequency=" + (f.empty() ? "none" : f) + " band=" + (b.empty() ? "none" : b);
+    if (c.Corrected)
+      placed.Columns += " corrected forward_raw=" + FormatNumber("%.6g", c.ForwardRaw) +
+                        " reflected_raw=" + FormatNumber("%.6g", c.ReflectedRaw);
+  }
+  return placed;
 }
 
 void ReadRig::OnAlarms(const std::vector<TAlarmEvent>& events) {

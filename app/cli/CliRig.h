@@ -9,6 +9,7 @@
 #include "rig/RigPoller.h"
 #include "rig/RigctldUnkey.h"
 #include "station/AlarmEvaluator.h"
+#include "station/BandSettings.h"
 
 #include <functional>
 #include <memory>
@@ -23,11 +24,17 @@ class ReadRig {
   // band plan warnings go to io.err.
   ReadRig(const CliOptions& o, const CliStreams& io);
 
-  // ",frequency_hz,band" for the CSV header.
-  static const char* CsvColumns() { return ",frequency_hz,band"; }
-  // The frequency and band of a reading taken at nowMs: ",14074000,20m", or "," with an
-  // empty field where there is none; as " frequency=14074000 band=20m" for the plain lines.
-  std::string Columns(qint64 nowMs, bool csv) const;
+  // The columns added to the CSV header.
+  static const char* CsvColumns() { return ",frequency_hz,band,forward_raw_w,reflected_raw_w"; }
+
+  struct Placed {
+    TMonitorReading Reading;  // with the band's correction
+    std::string Columns;      // what CsvColumns names, or " frequency=... band=..." for text
+  };
+  // Puts a reading taken at nowMs on the rig's frequency and band, corrects it for the
+  // band, and gives alarms (when not null) the band's levels when the band changes.
+  Placed Place(qint64 nowMs, const TMonitorReading& raw, bool csv, AlarmEvaluator* alarms,
+               std::vector<TAlarmEvent>& events);
   // Unkeys the rig at a trip (before anything else is done about it) when --interlock
   // is given; reports what the interlock did on io.err.
   void OnAlarms(const std::vector<TAlarmEvent>& events);
@@ -37,6 +44,9 @@ class ReadRig {
 
   const CliStreams& io_;
   BandPlan bands_;
+  TBandSettings bandSettings_;
+  TAlarmLevels globalLevels_;
+  std::string band_;
   std::unique_ptr<RigctldUnkey> unkey_;
   std::unique_ptr<Interlock> interlock_;
   std::unique_ptr<RigPoller> poller_;

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -672,17 +673,24 @@ TEST_F(CliRigTest, AnInterruptedSweepLeavesTheRigUnkeyedAndRestored) {
   EXPECT_EQ(rigctld.Frequency(), 7074000);
 }
 
-TEST_F(CliRigTest, ReadingsCarryFrequencyAndBandAndAnAlarmUnkeysTheRig) {
+TEST_F(CliRigTest, ReadingsCarryFrequencyBandAndCorrectionAndTheBandsLevelUnkeysTheRig) {
   rigctld.Rigctl({"F", "14074000"});
   rigctld.Rigctl({"T", "1"});
+  {
+    QFile ini(Ini());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Alarms 20m]\nVSWRAbove=1.5\n[Corrections]\n20m=0,1\n");
+  }
   StartSim({"--forward", "100", "--reflected", "12", "--vswr-level", "12"});
+  // VSWR 2.06 measured, 2.32 corrected: under the global level, over 20 m's own.
   const Result r = Cli({"read", "-n", "4", "-i", "0.3", "--csv", "--rig", rigctld.Address(),
-                        "--vswr-above", "1.5", "--interlock"});
+                        "--vswr-above", "5", "--interlock"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 5u);
-  EXPECT_THAT(lines[0], EndsWith(",implausible,frequency_hz,band"));
-  EXPECT_THAT(lines.back(), EndsWith(",14074000,20m"));
+  EXPECT_THAT(lines[0], EndsWith(",implausible,frequency_hz,band,forward_raw_w,reflected_raw_w"));
+  EXPECT_THAT(lines.back(), EndsWith(",14074000,20m,100,12"));
+  EXPECT_THAT(lines.back(), HasSubstr(",100,15.1"));
   EXPECT_THAT(r.err, HasSubstr("interlock event=tripped reason=vswr"));
   EXPECT_FALSE(rigctld.Ptt());
 }
