@@ -2,8 +2,10 @@
 
 #include "app/service/HttpService.h"
 #include "app/service/MonitorPoller.h"
+#include "app/service/ServiceHost.h"
 #include "app/service/ServiceLog.h"
 #include "app/service/ServiceOptions.h"
+#include "app/service/mqtt/MqttDiscovery.h"
 #include "app/service/mqtt/MqttObserver.h"
 #include "app/service/mqtt/MqttPublisher.h"
 #include "platform/PortNames.h"
@@ -35,12 +37,23 @@ static_assert(MqttPublisher::kStopLimitMs < kStopLimitMs,
 // The program's alarms judge a link without readings about once a second.
 constexpr int kAlarmTickMs = 1000;
 
-QByteArray ReadToken(const std::string& path) {
+// A token that can be guessed or read by others guards nothing: say so, and go on, so
+// that a service that ran yesterday still starts.
+constexpr qsizetype kMinTokenLength = 16;
+
+QByteArray ReadToken(const std::string& path, std::vector<std::string>& warnings) {
   QFile f(QString::fromStdString(path));
   if (!f.open(QIODevice::ReadOnly)) throw UsageError("Cannot read the token file " + path + ".");
   const QByteArray token = f.read(4096).trimmed();
   if (token.isEmpty() || token.contains('\n'))
     throw UsageError("The token file " + path + " must hold one line, the token.");
+  if (token.size() < kMinTokenLength)
+    warnings.push_back("the token in " + path + " has only " + std::to_string(token.size()) +
+                       " characters: use at least " + std::to_string(kMinTokenLength) +
+                       ", for example from: head -c 24 /dev/urandom | base64");
+  if (f.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther))
+    warnings.push_back("other users may read or change the token file " + path + ": chmod o-rwx " +
+                       path);
   return token;
 }
 
@@ -77,6 +90,7 @@ std::optional<TMqttOptions> MqttOptionsOf(const ServiceOptions& options) {
   std::optional<TMqttOptions> mqtt = ParseMqttUrl(options.mqttUrl, &error);
   if (!mqtt) throw UsageError(error);
   mqtt->CaFile = options.mqttCaFile;
+  mqtt->IdPrefix = options.mqttIdPrefix.empty() ? MachineIdPrefix() : options.mqttIdPrefix;
   return mqtt;
 }
 
@@ -113,7 +127,7 @@ int main(int argc, char* argv[]) {
       std::printf("vemoswrd %s\n", vemo::kVersion);
       return 0;
     }
-    if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile);
+    if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile, options.warnings);
     mqttOptions = MqttOptionsOf(options);
     mapping = MapDevices(options.monitors);
   } catch (const UsageError& e) {
@@ -125,17 +139,29 @@ int main(int argc, char* argv[]) {
   }
   if (!options.configFile.empty()) LogLine("info", "config=" + options.configFile);
   for (const std::string& w : options.warnings) LogLine("warning", w);
+  const GuardedTcpServer::Limits httpLimits;
+  const long handles = RaiseFileHandleLimit();
+  const int room = MonitorsWithin(handles, mqttOptions.has_value(), httpLimits);
+  const int monitors = static_cast<int>(options.monitors.size());
+  LogLine(monitors > room ? "warning" : "info",
+          "file handles: " + std::to_string(handles) + ", room for " + std::to_string(room) +
+              " monitors with every HTTP connection in use" +
+              (monitors > room ? "; " + std::to_string(monitors) +
+                                     " configured: raise LimitNOFILE (or ulimit -n)"
+                               : ""));
 
   std::vector<MonitorPoller*> pollers;
   std::unique_ptr<MqttPublisher> mqtt;
   std::unique_ptr<MqttObserver> mqttObserver;  // outlives the pollers that call it
   bool mqttStopped = false;
   bool stopping = false;
+  ServiceManager manager;
   // Before any port opens: the serial layer's threads inherit the blocked signals.
   SignalStop signals({SIGTERM, SIGINT}, [&](int signal) {
     if (stopping) return;
     stopping = true;
     LogLine("info", "stopping on signal " + std::to_string(signal));
+    manager.Stopping();
     if (mqtt) mqtt->Stop();  // first, so that "offline" goes out while the rest stops
     for (MonitorPoller* p : pollers) p->Stop();
     auto* check = new QTimer(&app);
@@ -156,6 +182,7 @@ int main(int argc, char* argv[]) {
 
   for (MonitorConfig& config : options.monitors) pollers.push_back(new MonitorPoller(config, &app));
   HttpService http(pollers, token);
+  http.SetLimits(httpLimits);
   QString error;
   if (!http.Listen(options.listenAddress, options.listenPort, error)) {
     LogLine("error", "cannot listen on " + options.listenAddress.toString().toStdString() + ":" +
@@ -178,6 +205,7 @@ int main(int argc, char* argv[]) {
       p->AddObserver(mqttObserver.get());
     }
     if (!mqtt->Start()) return 2;
+    LogLine("info", "mqtt discovery ids start with " + mqttOptions->IdPrefix);
   }
 
   QTimer alarmTick;
@@ -186,6 +214,8 @@ int main(int argc, char* argv[]) {
   });
   alarmTick.start(kAlarmTickMs);
   for (MonitorPoller* p : pollers) p->Start();
+  manager.Ready("serving " + std::to_string(monitors) + " monitors on port " +
+                std::to_string(http.Port()));
 
   const int rc = app.exec();
   for (MonitorPoller* p : pollers) delete p;

@@ -1,8 +1,10 @@
 #include "app/service/MonitorPoller.h"
 
+#include "app/service/FailureText.h"
 #include "app/service/ServiceJson.h"
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
+#include "platform/Escaped.h"
 #include "serial/SerialErrors.h"
 #include "station/AlarmLog.h"
 #include "station/Readout.h"
@@ -123,7 +125,7 @@ void MonitorPoller::Connect() {
   try {
     port_.SetOpen(true);
   } catch (const std::exception& e) {
-    ReadingFailed(ErrorKind::Port, e.what(), true);
+    ReadingFailed(ErrorKind::Port, FailureText(e, config_.Device.toStdString()), true);
     return;
   }
   buffer_.Clear();
@@ -135,13 +137,15 @@ void MonitorPoller::Identify() {
   try {
     monitor_.CommandI();
   } catch (const ESerialException& e) {
-    ReadingFailed(ErrorKind::Port, e.message(), true);
+    ReadingFailed(ErrorKind::Port, FailureText(e, config_.Device.toStdString()), true);
     return;
   } catch (const std::exception& e) {
-    ReadingFailed(port_.DeviceLost() ? ErrorKind::Port : KindOf(e), e.what(), true);
+    ReadingFailed(port_.DeviceLost() ? ErrorKind::Port : KindOf(e),
+                  FailureText(e, config_.Device.toStdString()), true);
     return;
   }
-  state_.Model = Trimmed(monitor_.ModelId());
+  // The identification comes off the line: whatever noise it holds stays readable.
+  state_.Model = Escaped(Trimmed(monitor_.ModelId()));
   state_.Firmware = DateToIso(monitor_.FirmwareDate());
   state_.Phase = "polling";
   Log("info", "identified model=" + state_.Model + " firmware=" + state_.Firmware);
@@ -199,6 +203,7 @@ void MonitorPoller::TakeReading() {
     const qint64 now = NowMs();
     failuresInARow_ = 0;
     attempts_ = 0;
+    state_.LastError.clear();
     state_.FullScale = monitor_.FullScale();
     ++state_.ReadingsTotal;
     const Implausibility why = JudgeReading(reading);
@@ -215,11 +220,11 @@ void MonitorPoller::TakeReading() {
     Publish(why == Implausibility::None ? alarms_.Reading(now, reading)
                                         : alarms_.ReadingFailed(now));
   } catch (const ESerialException& e) {
-    ReadingFailed(ErrorKind::Port, e.message(), true);
+    ReadingFailed(ErrorKind::Port, FailureText(e, config_.Device.toStdString()), true);
     return;
   } catch (const std::exception& e) {
     const bool lost = port_.DeviceLost();
-    ReadingFailed(lost ? ErrorKind::Port : KindOf(e), e.what(),
+    ReadingFailed(lost ? ErrorKind::Port : KindOf(e), FailureText(e, config_.Device.toStdString()),
                   lost || failuresInARow_ + 1 > kSilentFailures);
     if (state_.Phase != "polling") return;
   }

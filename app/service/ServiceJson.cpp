@@ -39,6 +39,7 @@ QJsonObject MonitorObject(const MonitorPoller& p) {
   o["model"] = QString::fromStdString(s.Model);
   o["firmware"] = QString::fromStdString(s.Firmware);
   o["full_scale_watts"] = s.FullScale;
+  o["interval_ms"] = p.Config().IntervalMs;
   if (s.Up && s.Reading) {
     const TReadout r = DeriveReadout(s.Reading->Forward, s.Reading->Reflected, s.FullScale);
     QJsonObject reading;

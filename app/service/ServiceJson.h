@@ -3,7 +3,7 @@
 //
 // A monitor (MonitorJson):
 //   {"name":"tx","device":"1","up":true,"phase":"polling","model":"KRFMON04",
-//    "firmware":"2009-12-31","full_scale_watts":625,
+//    "firmware":"2009-12-31","full_scale_watts":625,"interval_ms":500,
 //    "reading":{"time_ms":1700000000000,"forward_watts":100,"reflected_watts":1.5,
 //               "vswr":1.28,"return_loss_db":-18.2,"alarm":false,"age_ms":480} | null,
 //    "implausible":false, "implausible_reading":{"time_ms":..,"forward_watts":1000,
