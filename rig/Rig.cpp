@@ -31,6 +31,14 @@ bool MeansLost(int status) {
   }
 }
 
+// Hamlib's text for a status, without the line break it ends with.
+std::string HamlibText(int status) {
+  std::string text = rigerror2(status);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 std::vector<TRigModel> RigModels() {
@@ -101,7 +109,7 @@ void Rig::OpenLocked() {
   }
   const int status = rig_open(rig_);
   if (status != RIG_OK)
-    throw RigError("Cannot connect to the " + Description() + ": " + rigerror2(status) +
+    throw RigError("Cannot connect to the " + Description() + ": " + HamlibText(status) +
                        ". Check that it is switched on and that the address is right.",
                    true);
   // A key-up must be seen at the next poll, not after a cache time.
@@ -131,7 +139,7 @@ void Rig::Check(int status, const char* what) {
   }
   throw RigError("The " + Description() + " " +
                      (lost ? std::string("stopped answering") : std::string("refused")) + " (" +
-                     what + ": " + rigerror2(status) + ")",
+                     what + ": " + HamlibText(status) + ")",
                  lost);
 }
 

@@ -35,11 +35,17 @@ ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
     unkey_ = std::make_unique<RigctldUnkey>(target);
     interlock_ = std::make_unique<Interlock>([this] { unkey_->Unkey(); });
   }
-  poller_ = std::make_unique<RigPoller>(std::make_shared<Rig>(target), kRigInterval,
-                                        [this](const TRigState& state) {
-                                          if (interlock_)
-                                            Print(interlock_->Keyed(state.Keyed, state.TimeMs));
-                                        });
+  const auto observe = [this](const TRigState& state) {
+    // Said once per change: the readings go on without a frequency meanwhile.
+    if (state.Connected != connected_) {
+      connected_ = state.Connected;
+      std::fprintf(io_.err, "%s rig %s\n", IsoTime(state.TimeMs).c_str(),
+                   state.Connected ? "connected" : ("lost: " + state.Error).c_str());
+      std::fflush(io_.err);
+    }
+    if (interlock_) Print(interlock_->Keyed(state.Keyed, state.TimeMs));
+  };
+  poller_ = std::make_unique<RigPoller>(std::make_shared<Rig>(target), kRigInterval, observe);
 }
 
 ReadRig::Placed ReadRig::Place(qint64 nowMs, const TMonitorReading& raw, bool csv,
@@ -104,8 +110,7 @@ int Sweep(const CliOptions& o, const std::function<TMonitorReading()>& take, con
     interrupt.Wait(std::chrono::milliseconds(ms));
     if (interrupt.Requested()) control.Abort("Interrupted");
   });
-  std::fprintf(io.out, "frequency_hz,forward_w,reflected_w,vswr\n");
-  std::fflush(io.out);
+  bool headed = false;  // the header comes with the first point, not before a refusal
   const TSweepOutcome outcome = RunSweep(
       rig, plan,
       [&]() -> std::optional<TSweepReading> {
@@ -119,6 +124,8 @@ int Sweep(const CliOptions& o, const std::function<TMonitorReading()>& take, con
       },
       control,
       [&](const TSweepPoint& p) {
+        if (!headed) std::fprintf(io.out, "frequency_hz,forward_w,reflected_w,vswr\n");
+        headed = true;
         std::fprintf(io.out, "%lld,%.6g,%.6g,%s\n", static_cast<long long>(p.FrequencyHz),
                      p.Forward, p.Reflected,
                      std::isfinite(p.Vswr) ? std::to_string(p.Vswr).c_str() : "inf");

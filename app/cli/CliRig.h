@@ -47,6 +47,7 @@ class ReadRig {
   TBandSettings bandSettings_;
   TAlarmLevels globalLevels_;
   std::string band_;
+  bool connected_ = true;  // so that a rig never reached is reported too
   std::unique_ptr<RigctldUnkey> unkey_;
   std::unique_ptr<Interlock> interlock_;
   std::unique_ptr<RigPoller> poller_;
