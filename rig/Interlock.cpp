@@ -15,6 +15,8 @@ const char* InterlockChangeName(InterlockChange change) {
       return "released";
     case InterlockChange::UnkeyFailed:
       return "unkey failed";
+    case InterlockChange::SafePowerFailed:
+      return "safe power failed";
   }
   return "";
 }
@@ -33,7 +35,7 @@ void Interlock::Unkey(const std::string& reason, InterlockChange change, std::in
     try {
       safePower_();
     } catch (const std::exception& e) {
-      events.push_back({InterlockChange::UnkeyFailed, e.what(), nowMs});
+      events.push_back({InterlockChange::SafePowerFailed, e.what(), nowMs});
     }
   }
   events.insert(events.begin(), {change, reason, nowMs});

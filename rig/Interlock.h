@@ -14,8 +14,8 @@
 
 namespace vemo {
 
-enum class InterlockChange { Tripped, Reunkeyed, Released, UnkeyFailed };
-// "tripped", "re-unkeyed", "released", "unkey failed"
+enum class InterlockChange { Tripped, Reunkeyed, Released, UnkeyFailed, SafePowerFailed };
+// "tripped", "re-unkeyed", "released", "unkey failed", "safe power failed"
 const char* InterlockChangeName(InterlockChange change);
 
 struct TInterlockEvent {

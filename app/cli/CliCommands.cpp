@@ -124,7 +124,7 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
   AlarmEvaluator alarms(o.alarmLevels);
   const std::unique_ptr<ReadRig> rig = o.rig.empty() ? nullptr : std::make_unique<ReadRig>(o, io);
   if (o.csv) {
-    std::fprintf(io.out, "%s%s\n", kReadingCsvHeader, rig ? ReadRig::CsvColumns() : "");
+    std::fprintf(io.out, "%s%s\n", kReadingCsvHeader, rig ? kReadingCsvRigColumns : "");
     std::fflush(io.out);
   }
   const auto period =

@@ -37,6 +37,7 @@ const char* const kCliUsage =
     "    rig options: --rig HOST:PORT adds frequency_hz,band (the rig's frequency through\n"
     "                 its rigctld, and its band in the band plan) to every line;\n"
     "                 --interlock with alarm options unkeys the rig when an alarm trips\n"
+    "                 (and with --safe-power W turns its RF power down to W)\n"
     "  sweep --rig HOST:PORT --from HZ --to HZ --step HZ [--dwell MS] [--power W]\n"
     "        [--power-limit W]    steps the rig across the range, keyed, and prints CSV:\n"
     "                             frequency_hz,forward_w,reflected_w,vswr; dwell 100 to\n"
@@ -208,6 +209,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       } else if (a == "--interlock") {
         if (eq != std::string::npos) throw UsageError(a + " takes no value");
         o.interlock = true;
+      } else if (a == "--safe-power") {
+        o.safePowerWatts = ParseReal(a, value(), 0, 1e6);
       } else if (alarm != std::end(kAlarmOptions)) {
         const double level = ParseReal(a, value(), 0, a == "--delay" ? 86400 : 1e30);
         if (level > 0 && level <= alarm->above)
@@ -221,6 +224,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
     }
     if (o.interlock && (o.rig.empty() || !o.alarms))
       throw UsageError("--interlock needs --rig and alarm options");
+    if (o.safePowerWatts && !o.interlock) throw UsageError("--safe-power needs --interlock");
   } else if (name == "sweep") {
     o.command = Command::Sweep;
     bool from = false, to = false, step = false;

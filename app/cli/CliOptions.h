@@ -51,6 +51,7 @@ struct CliOptions {
   // its frequency and band, and with interlock unkeys it when an alarm trips.
   std::string rig;
   bool interlock = false;
+  std::optional<double> safePowerWatts;  // the interlock also turns RF power down to this
   // The user's settings file (band plan, per-band levels and corrections), noted before
   // opening a device by path puts a private one in its place; empty: the one in use.
   std::string settingsFile;

@@ -5,6 +5,7 @@
 #include "platform/SettingsPath.h"
 #include "rig/Sweep.h"
 #include "station/IsoTime.h"
+#include "station/ReadingCsv.h"
 #include "station/Readout.h"
 
 #include <QDateTime>
@@ -33,7 +34,19 @@ ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
   if (o.interlock) {
     // A connection of its own, so that an unkey never waits behind a poll.
     unkey_ = std::make_unique<RigctldUnkey>(target);
-    interlock_ = std::make_unique<Interlock>([this] { unkey_->Unkey(); });
+    std::function<void()> safePower;
+    if (o.safePowerWatts) {
+      power_ = std::make_unique<Rig>(target);
+      safePower = [this, watts = *o.safePowerWatts] {
+        const std::optional<double> fraction = power_->FractionForWatts(watts);
+        if (!fraction)
+          throw RigError("the " + power_->Description() + " cannot set its power in watts", false);
+        // Never up: a rig already below the safe level stays there.
+        const std::optional<double> now = power_->Power();
+        if (!now || *now > *fraction) power_->SetPower(*fraction);
+      };
+    }
+    interlock_ = std::make_unique<Interlock>([this] { unkey_->Unkey(); }, safePower);
   }
   const auto observe = [this](const TRigState& state) {
     // Said once per change: the readings go on without a frequency meanwhile.
@@ -62,9 +75,7 @@ ReadRig::Placed ReadRig::Place(qint64 nowMs, const TMonitorReading& raw, bool cs
   const TCorrectedReading c = CorrectForBand(bandSettings_, b, raw);
   Placed placed{c.Reading, {}};
   if (csv) {
-    placed.Columns =
-        "," + f + "," + (b.find_first_of(",\"") == std::string::npos ? b : "\"" + b + "\"") + "," +
-        FormatNumber("%.6g", c.ForwardRaw) + "," + FormatNumber("%.6g", c.ReflectedRaw);
+    placed.Columns = ReadingCsvRigFields({hz.value_or(0), b, c.ForwardRaw, c.ReflectedRaw});
   } else {
     placed.Columns = " frequency=" + (f.empty() ? "none" : f) + " band=" + (b.empty() ? "none" : b);
     if (c.Corrected)

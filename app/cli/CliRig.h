@@ -24,12 +24,9 @@ class ReadRig {
   // band plan warnings go to io.err.
   ReadRig(const CliOptions& o, const CliStreams& io);
 
-  // The columns added to the CSV header.
-  static const char* CsvColumns() { return ",frequency_hz,band,forward_raw_w,reflected_raw_w"; }
-
   struct Placed {
     TMonitorReading Reading;  // with the band's correction
-    std::string Columns;      // what CsvColumns names, or " frequency=... band=..." for text
+    std::string Columns;  // kReadingCsvRigColumns' fields, or " frequency=... band=..." for text
   };
   // Puts a reading taken at nowMs on the rig's frequency and band, corrects it for the
   // band, and gives alarms (when not null) the band's levels when the band changes.
@@ -49,6 +46,7 @@ class ReadRig {
   std::string band_;
   bool connected_ = true;  // so that a rig never reached is reported too
   std::unique_ptr<RigctldUnkey> unkey_;
+  std::unique_ptr<Rig> power_;  // for the safe power, apart from the polls
   std::unique_ptr<Interlock> interlock_;
   std::unique_ptr<RigPoller> poller_;
 };

@@ -498,6 +498,7 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
       {"calibrate", "sideways"},
       {"read", "--interlock", "--vswr-above", "2"},
       {"read", "--rig", "127.0.0.1:4532", "--interlock"},
+      {"read", "--rig", "127.0.0.1:4532", "--vswr-above", "2", "--safe-power", "5"},
       {"sweep", "--rig", "127.0.0.1:4532", "--from", "14000000", "--to", "14350000"},
       {"sweep", "--rig", "127.0.0.1:4532", "--from", "2", "--to", "1", "--step", "1"},
       {"sweep", "--rig", "127.0.0.1:4532", "--from", "1", "--to", "2", "--step", "1", "--dwell",
@@ -675,6 +676,8 @@ TEST_F(CliRigTest, AnInterruptedSweepLeavesTheRigUnkeyedAndRestored) {
 
 TEST_F(CliRigTest, ReadingsCarryFrequencyBandAndCorrectionAndTheBandsLevelUnkeysTheRig) {
   rigctld.Rigctl({"F", "14074000"});
+  rigctld.Rigctl({"M", "CW", "500"});
+  rigctld.Rigctl({"L", "RFPOWER", "1"});
   rigctld.Rigctl({"T", "1"});
   {
     QFile ini(Ini());
@@ -684,7 +687,7 @@ TEST_F(CliRigTest, ReadingsCarryFrequencyBandAndCorrectionAndTheBandsLevelUnkeys
   StartSim({"--forward", "100", "--reflected", "12", "--vswr-level", "12"});
   // VSWR 2.06 measured, 2.32 corrected: under the global level, over 20 m's own.
   const Result r = Cli({"read", "-n", "4", "-i", "0.3", "--csv", "--rig", rigctld.Address(),
-                        "--vswr-above", "5", "--interlock"});
+                        "--vswr-above", "5", "--interlock", "--safe-power", "5"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 5u);
@@ -693,6 +696,8 @@ TEST_F(CliRigTest, ReadingsCarryFrequencyBandAndCorrectionAndTheBandsLevelUnkeys
   EXPECT_THAT(lines.back(), HasSubstr(",100,15.1"));
   EXPECT_THAT(r.err, HasSubstr("interlock event=tripped reason=vswr"));
   EXPECT_FALSE(rigctld.Ptt());
+  // 5 W of the dummy rig's 100 W.
+  EXPECT_NEAR(std::stod(rigctld.Rigctl({"l", "RFPOWER"})), 0.05, 0.01);
 }
 
 }  // namespace

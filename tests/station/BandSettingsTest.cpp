@@ -1,4 +1,5 @@
 #include "station/BandSettings.h"
+#include "station/ReadingCsv.h"
 
 #include "platform/ProfileFile.h"
 #include "tests/platform/TempDir.h"
@@ -42,6 +43,24 @@ TEST(BandSettings, ABandsOwnLevelsOverlayTheGlobalOnesAndOtherBandsKeepThem) {
   EXPECT_EQ(c.ForwardRaw, 100);
   EXPECT_EQ(c.ReflectedRaw, 1);
   EXPECT_FALSE(CorrectForBand(s, "40m", reading).Corrected);
+}
+
+}  // namespace
+}  // namespace vemo
+
+namespace vemo {
+namespace {
+
+TEST(ReadingCsvRigFields, EmptyWhereUnknownAndQuotedWhereTheBandNameNeedsIt) {
+  const struct {
+    TReadingPlace place;
+    const char* fields;
+  } rows[] = {
+      {{14074000.4, "20m", 100, 12}, ",14074000,20m,100,12"},
+      {{0, "", 5, 0.25f}, ",,,5,0.25"},
+      {{98500000, "FM 98,5 \"Jazz\"", 1000, 3}, ",98500000,\"FM 98,5 \"\"Jazz\"\"\",1000,3"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(ReadingCsvRigFields(r.place), r.fields);
 }
 
 }  // namespace
