@@ -36,6 +36,11 @@ TRigState RigPoller::State() const {
   return state_;
 }
 
+void RigPoller::WaitForFirstPoll(std::chrono::milliseconds limit) const {
+  std::unique_lock lock(mutex_);
+  polled_.wait_for(lock, limit, [this] { return polledOnce_; });
+}
+
 std::optional<double> RigPoller::FrequencyAt(std::int64_t nowMs) const {
   std::lock_guard lock(mutex_);
   if (!state_.Connected || state_.FrequencyHz <= 0) return std::nullopt;
@@ -51,7 +56,9 @@ void RigPoller::Publish(TRigState state) {
               state.FrequencyHz != state_.FrequencyHz || state.Mode != state_.Mode ||
               state.Keyed != state_.Keyed || state.Power != state_.Power;
     state_ = state;
+    polledOnce_ = true;
   }
+  polled_.notify_all();
   if (changed && observer_) observer_(state);
 }
 

@@ -39,6 +39,8 @@ class RigPoller {
   RigPoller& operator=(const RigPoller&) = delete;
 
   TRigState State() const;
+  // Waits until the first poll has ended, well or not, or limit has passed.
+  void WaitForFirstPoll(std::chrono::milliseconds limit) const;
   // The rig's frequency for a reading taken at nowMs: the latest value no older than two
   // intervals, else none (a stale frequency would put the reading on the wrong band).
   std::optional<double> FrequencyAt(std::int64_t nowMs) const;
@@ -53,7 +55,9 @@ class RigPoller {
   Observer observer_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  mutable std::condition_variable polled_;
   bool stopping_ = false;
+  bool polledOnce_ = false;
   TRigState state_;
   std::thread thread_;
 };

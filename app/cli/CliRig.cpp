@@ -59,6 +59,8 @@ ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
     if (interlock_) Print(interlock_->Keyed(state.Keyed, state.TimeMs));
   };
   poller_ = std::make_unique<RigPoller>(std::make_shared<Rig>(target), kRigInterval, observe);
+  // The first reading then has the rig's frequency, unless the rig is slow to answer.
+  poller_->WaitForFirstPoll(std::chrono::seconds(2));
 }
 
 ReadRig::Placed ReadRig::Place(qint64 nowMs, const TMonitorReading& raw, bool csv,

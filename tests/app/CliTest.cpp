@@ -692,7 +692,7 @@ TEST_F(CliRigTest, ReadingsCarryFrequencyBandAndCorrectionAndTheBandsLevelUnkeys
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_THAT(lines[0], EndsWith(",implausible,frequency_hz,band,forward_raw_w,reflected_raw_w"));
-  EXPECT_THAT(lines.back(), EndsWith(",14074000,20m,100,12"));
+  for (size_t i = 1; i < lines.size(); ++i) EXPECT_THAT(lines[i], EndsWith(",14074000,20m,100,12"));
   EXPECT_THAT(lines.back(), HasSubstr(",100,15.1"));
   EXPECT_THAT(r.err, HasSubstr("interlock event=tripped reason=vswr"));
   EXPECT_FALSE(rigctld.Ptt());
