@@ -45,16 +45,6 @@ std::string Trimmed(const std::string& s) {
 
 // One reading as the main window takes it: a reading in raw mode switches raw mode off
 // and is taken again.
-TMonitorReading TakeReading(TVSWR_Monitor& monitor) {
-  TMonitorReading reading;
-  monitor.GetReading(reading);
-  if (reading.RawMode) {
-    monitor.SetRawMode(false);
-    monitor.GetReading(reading);
-  }
-  return reading;
-}
-
 void PrintReading(const CliStreams& io, bool csv, qint64 now, const TMonitorReading& reading,
                   double fullScale, const std::string& rigColumns) {
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
@@ -117,7 +107,7 @@ class ImplausibleCount {
   long count_ = 0;
 };
 
-int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
+int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
   SetIsoTimesInUtc(o.utc);
   Interrupt interrupt;
   ImplausibleCount implausible(io);
@@ -139,7 +129,7 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
     if (interrupt.Requested()) return o.count ? 128 + interrupt.Signal() : 0;
     next = std::max(next + period, Clock::now());
     try {
-      const TMonitorReading raw = TakeReading(line.Monitor());
+      const TMonitorReading raw = link.Read();
       const qint64 now = QDateTime::currentMSecsSinceEpoch();
       std::vector<TAlarmEvent> events;
       // On a rig: the band's correction, and its levels for the alarms.
@@ -155,15 +145,14 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
       }
       // The unkey comes before anything is printed.
       if (rig) rig->OnAlarms(events);
-      PrintReading(io, o.csv, now, reading, line.Monitor().FullScale(), placed.Columns);
+      PrintReading(io, o.csv, now, reading, link.Monitor().FullScale(), placed.Columns);
       implausible.Add(raw);
       ++taken;
       if (PrintAlarms(io, events) && o.exitOnAlarm) return 3;
       failuresInARow = 0;
-    } catch (const ESerialException&) {
-      throw;  // the port itself failed: nothing more will come
     } catch (const std::exception& e) {
-      if (line.Port().DeviceLost()) throw;  // the caller says so
+      // The port itself failed or went away: nothing more will come; the caller says so.
+      if (IsPortFailure(link.Classify(e))) throw;
       std::fprintf(io.err, "%s %s\n", Now().c_str(), Escaped(e.what()).c_str());
       std::fflush(io.err);
       if (++failuresInARow > kMaxFailuresInARow) return 1;
@@ -313,18 +302,18 @@ void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
 
 }  // namespace
 
-int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const CliStreams& io) {
-  TVSWR_Monitor& m = line.Monitor();
+int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const CliStreams& io) {
+  TVSWR_Monitor& m = link.Monitor();
   switch (o.command) {
     case Command::Identify:
       std::fprintf(io.out, "model=%s firmware=%s known=%s\n", Escaped(m.ModelId()).c_str(),
                    DateToIso(m.FirmwareDate()).c_str(), identified ? "yes" : "no");
       return 0;
     case Command::Read:
-      return Read(o, line, io);
+      return Read(o, link, io);
     case Command::Sweep:
       return Sweep(
-          o, [&] { return TakeReading(m); }, io);
+          o, [&] { return link.Read(); }, io);
     case Command::Settings:
       if (!identified) throw Exception(kNotConnected);
       PrintSettings(m, io);

@@ -150,7 +150,17 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
   if (!head && route.Kind == RouteKind::StreamAll)
     return OpenStream(Selected(request), false, request, socket);
   Out out{makeResponder(request, socket), head};
-  std::vector<const MonitorPoller*> all(pollers_.begin(), pollers_.end());
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  // The pollers' latest snapshots, held while they are formatted.
+  std::vector<std::shared_ptr<const MonitorSnapshot>> held;
+  std::vector<const MonitorSnapshot*> all;
+  const auto snapshots = [&] {
+    for (const MonitorPoller* p : pollers_) {
+      held.push_back(p->Snapshot());
+      all.push_back(held.back().get());
+    }
+    return all;
+  };
   switch (route.Kind) {
     case RouteKind::NotFound:
       return Error(out, Status::NotFound, QStringLiteral("Not found."));
@@ -160,10 +170,10 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
       return out.Write(
           Page(), {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-cache"}});
     case RouteKind::Metrics:
-      return out.Write(MetricsText(all),
+      return out.Write(MetricsText(snapshots(), now),
                        {{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}});
     case RouteKind::MonitorList:
-      return Json(out, MonitorListJson(all));
+      return Json(out, MonitorListJson(snapshots(), now));
     case RouteKind::StreamAll:  // HEAD: what a stream would start with, and no stream
       return out.Write({}, StreamHeaders());
     default:
@@ -173,7 +183,7 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
   if (!poller) return Error(out, Status::NotFound, QStringLiteral("No monitor of that name."));
   switch (route.Kind) {
     case RouteKind::Monitor:
-      return Json(out, MonitorJson(*poller));
+      return Json(out, MonitorJson(*poller->Snapshot(), now));
     case RouteKind::Stream:
       return out.Write({}, StreamHeaders());
     case RouteKind::History: {
@@ -184,7 +194,9 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
         return Error(out, Status::BadRequest,
                      QStringLiteral("Give since (ms since the epoch, or negative ms before "
                                     "now) and step (ms, at least 100), at most 10000 points."));
-      return Json(out, HistoryJson(poller->History(), *query));
+      const qint64 to = query->SinceMs + query->StepMs * query->Columns;
+      return Json(out,
+                  HistoryJson(poller->HistoryColumns(query->SinceMs, to, query->Columns), *query));
     }
     case RouteKind::ResetAlarm:
     case RouteKind::Acknowledge:
@@ -207,7 +219,7 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
   }
   if (route.Kind == RouteKind::Acknowledge) {
     poller->Acknowledge();
-    return Json(out, MonitorJson(*poller));
+    return Json(out, MonitorJson(*poller->Snapshot(), QDateTime::currentMSecsSinceEpoch()));
   }
   if (!poller->RequestAlarmReset())
     return Error(out, Status::Conflict,
@@ -255,7 +267,8 @@ void HttpService::OpenStream(const std::vector<MonitorPoller*>& monitors, bool s
   for (const auto& [key, value] : StreamHeaders()) responder->writeHeader(key, value);
   QByteArray first = "retry: 2000\n\n";
   if (!single) first += TimeEvent();
-  for (const MonitorPoller* p : monitors) first += Event("state", MonitorJson(*p));
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  for (const MonitorPoller* p : monitors) first += Event("state", MonitorJson(*p->Snapshot(), now));
   responder->writeBody(first);
   QStringList names;
   for (const MonitorPoller* p : monitors) names.push_back(p->Config().Name);
@@ -297,16 +310,18 @@ void HttpService::DropClosedStreams() {
   });
 }
 
-void HttpService::OnReading(const QString& name, const QByteArray& json) {
-  const QByteArray event = Event("state", json);
-  Broadcast(name, event, event);
+void HttpService::OnReading(const MonitorSnapshot& snapshot) {
+  const QByteArray event =
+      Event("state", MonitorJson(snapshot, QDateTime::currentMSecsSinceEpoch()));
+  Broadcast(snapshot.Name, event, event);
 }
 
 void HttpService::OnAvailability(const QString&, bool) {
   // The state event that follows carries "up".
 }
 
-void HttpService::OnAlarm(const QString& name, const QByteArray& json) {
+void HttpService::OnAlarm(const QString& name, const TAlarmEvent& event) {
+  const QByteArray json = AlarmEventJson(event);
   QJsonObject named = QJsonDocument::fromJson(json).object();
   named["monitor"] = name;
   Broadcast(name, Event("alarm", json),

@@ -43,9 +43,9 @@ class HttpService : public QAbstractHttpServer, public MonitorObserver {
   quint16 Port() const;
   size_t StreamCount() const { return streams_.size(); }
 
-  void OnReading(const QString& name, const QByteArray& json) override;
+  void OnReading(const MonitorSnapshot& snapshot) override;
   void OnAvailability(const QString& name, bool online) override;
-  void OnAlarm(const QString& name, const QByteArray& json) override;
+  void OnAlarm(const QString& name, const TAlarmEvent& event) override;
 
  protected:
   bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;

@@ -29,7 +29,7 @@ struct ServiceOptions {
   std::string mqttCaFile;    // mqtts: the broker's CA certificates; empty = the system's
   std::string mqttIdPrefix;  // checked; empty = derived from the machine id
   std::string configFile;    // the configuration file read, if any
-  // ComNumber is 0 here: ports are assigned when the devices are resolved.
+  // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
   std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"

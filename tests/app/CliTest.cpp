@@ -49,14 +49,14 @@ QString CliExecutable() {
 using Environment = std::vector<std::pair<QString, QString>>;
 
 void StartCli(QProcess& process, const std::vector<std::string>& args, const QString& ini,
-              const Environment& extra = {}) {
+              const Environment& extra = {}, const QString& executable = CliExecutable()) {
   QStringList arguments;
   for (const std::string& a : args) arguments << QString::fromStdString(a);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("VEMOSWR_INI", ini);
   for (const auto& [name, value] : extra) env.insert(name, value);
   process.setProcessEnvironment(env);
-  process.start(CliExecutable(), arguments);
+  process.start(executable, arguments);
   ASSERT_TRUE(process.waitForStarted(5000)) << process.errorString().toStdString();
 }
 
@@ -614,11 +614,21 @@ TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderO
   const group* owner = ::getgrgid(st.st_gid);
   ASSERT_NE(owner, nullptr);
   ::chmod(real.c_str(), 0600);
+  // The ordinary user may not reach the build folder (a checkout under a private folder):
+  // it runs a copy of the tool from a folder it can enter.
+  QTemporaryDir reachable;
+  ASSERT_TRUE(QFile::setPermissions(reachable.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ExeOwner | QFile::ReadOther |
+                                                          QFile::ExeOther));
+  const QString tool = reachable.filePath("vemoswr-cli");
+  ASSERT_TRUE(QFile::copy(CliExecutable(), tool));
+  ASSERT_TRUE(QFile::setPermissions(
+      tool, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
   QProcess process;
   process.setChildProcessModifier([] {
     if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
   });
-  StartCli(process, {"--device", device, "identify"}, Ini());
+  StartCli(process, {"--device", real, "identify"}, Ini(), {}, tool);
   r = Finish(process);
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, HasSubstr("log out and back in (the device belongs to group '" +

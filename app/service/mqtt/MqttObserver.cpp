@@ -1,17 +1,15 @@
 #include "app/service/mqtt/MqttObserver.h"
 
+#include "app/service/ServiceJson.h"
 #include "app/service/mqtt/MqttPublisher.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace vemo {
 
 namespace {
-
-QJsonObject Parse(const QByteArray& json) {
-  return QJsonDocument::fromJson(json).object();
-}
 
 // The powers are the monitor's single-precision numbers: seven significant digits say all
 // they hold (100.1, not 100.0999984741211).
@@ -43,10 +41,9 @@ QByteArray MqttStateOf(const QJsonObject& monitor) {
   return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
 
-namespace {}  // namespace
-
-void MqttObserver::OnReading(const QString& name, const QByteArray& json) {
-  const QJsonObject monitor = Parse(json);
+void MqttObserver::OnReading(const service::MonitorSnapshot& snapshot) {
+  const QString& name = snapshot.Name;
+  const QJsonObject monitor = service::MonitorObject(snapshot, QDateTime::currentMSecsSinceEpoch());
   const QString model = monitor.value("model").toString();
   if (!model.isEmpty()) {
     const Identity id{model, monitor.value("firmware").toString(),
@@ -65,8 +62,8 @@ void MqttObserver::OnAvailability(const QString& name, bool online) {
   publisher_.PublishAvailability(name, online);
 }
 
-void MqttObserver::OnAlarm(const QString& name, const QByteArray& json) {
-  publisher_.PublishAlarm(name, json);
+void MqttObserver::OnAlarm(const QString& name, const TAlarmEvent& event) {
+  publisher_.PublishAlarm(name, service::AlarmEventJson(event));
 }
 
 }  // namespace vemo

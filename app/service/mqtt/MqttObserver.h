@@ -30,9 +30,9 @@ class MqttObserver : public service::MonitorObserver {
  public:
   explicit MqttObserver(MqttPublisher& publisher) : publisher_(publisher) {}
 
-  void OnReading(const QString& name, const QByteArray& json) override;
+  void OnReading(const service::MonitorSnapshot& snapshot) override;
   void OnAvailability(const QString& name, bool online) override;
-  void OnAlarm(const QString& name, const QByteArray& json) override;
+  void OnAlarm(const QString& name, const TAlarmEvent& event) override;
 
  private:
   MqttPublisher& publisher_;
