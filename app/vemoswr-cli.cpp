@@ -50,7 +50,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vemoswr-cli: %s\n", message.c_str());
     return 1;
   };
-  options.settingsFile = vemo::SettingsFilePath();
   const bool byNumber = options.device.empty();
   const std::string path = byNumber ? vemo::PortDevicePath(options.port) : options.device;
   const std::string name = DeviceName(options.port, path, byNumber);

@@ -52,9 +52,6 @@ struct CliOptions {
   std::string rig;
   bool interlock = false;
   std::optional<double> safePowerWatts;  // the interlock also turns RF power down to this
-  // The user's settings file (band plan, per-band levels and corrections), noted before
-  // opening a device by path puts a private one in its place; empty: the one in use.
-  std::string settingsFile;
 
   // sweep
   long long fromHz = 0, toHz = 0, stepHz = 0;

@@ -25,7 +25,7 @@ std::string Hertz(double hz) {
 
 ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
   std::vector<std::string> warnings;
-  const ProfileFile settings(o.settingsFile.empty() ? SettingsFilePath() : o.settingsFile);
+  const ProfileFile settings(SettingsFilePath());
   bands_ = BandPlan::Read(settings, warnings);
   globalLevels_ = o.alarmLevels;
   bandSettings_ = ReadBandSettings(settings, globalLevels_, warnings);
