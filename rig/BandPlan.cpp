@@ -101,12 +101,6 @@ const TBand* BandPlan::Find(std::int64_t hz) const {
   return best;
 }
 
-const TBand* BandPlan::Named(const std::string& name) const {
-  const auto it =
-      std::find_if(bands_.begin(), bands_.end(), [&](const TBand& b) { return b.Name == name; });
-  return it == bands_.end() ? nullptr : &*it;
-}
-
 void BandPlan::Put(TBand band) {
   for (TBand& existing : bands_)
     if (existing.Name == band.Name) {

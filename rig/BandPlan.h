@@ -37,7 +37,6 @@ class BandPlan {
 
   // The band holding hz, if any.
   const TBand* Find(std::int64_t hz) const;
-  const TBand* Named(const std::string& name) const;
   const std::vector<TBand>& Bands() const { return bands_; }
 
   void Put(TBand band);  // adds, or replaces the band of the same name

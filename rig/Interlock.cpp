@@ -70,9 +70,4 @@ bool Interlock::Latched() const {
   return latched_;
 }
 
-std::string Interlock::Reason() const {
-  std::lock_guard lock(mutex_);
-  return reason_;
-}
-
 }  // namespace vemo

@@ -37,8 +37,6 @@ class Interlock {
   std::vector<TInterlockEvent> Acknowledge(std::int64_t nowMs);
 
   bool Latched() const;
-  // What tripped it while latched.
-  std::string Reason() const;
 
  private:
   void Unkey(const std::string& reason, InterlockChange change, std::int64_t nowMs,

@@ -41,22 +41,6 @@ std::string HamlibText(int status) {
 
 }  // namespace
 
-std::vector<TRigModel> RigModels() {
-  SetUpHamlib();
-  std::vector<TRigModel> models;
-  rig_list_foreach(
-      [](const rig_caps* caps, rig_ptr_t data) {
-        static_cast<std::vector<TRigModel>*>(data)->push_back(
-            {static_cast<int>(caps->rig_model),
-             std::string(caps->mfg_name) + " " + caps->model_name});
-        return 1;
-      },
-      &models);
-  std::sort(models.begin(), models.end(),
-            [](const TRigModel& a, const TRigModel& b) { return a.Name < b.Name; });
-  return models;
-}
-
 TRigTarget RigctldTarget(const std::string& hostPort) {
   const size_t colon = hostPort.rfind(':');
   int port = 0;
@@ -96,7 +80,7 @@ void Rig::OpenLocked() {
     rig_ = rig_init(static_cast<rig_model_t>(target_.Model));
     if (!rig_)
       throw RigError("Hamlib knows no rig model " + std::to_string(target_.Model) +
-                         "; pick one from the list under Edit, Rig…",
+                         "; \"rigctl --list\" shows the models it knows",
                      false);
     const std::string timeout = std::to_string(target_.TimeoutMs);
     rig_set_conf(rig_, rig_token_lookup(rig_, "rig_pathname"), target_.Path.c_str());
@@ -123,11 +107,6 @@ void Rig::Close() {
   open_ = false;
   if (rig_) rig_cleanup(rig_);
   rig_ = nullptr;
-}
-
-bool Rig::IsOpen() const {
-  std::lock_guard lock(mutex_);
-  return open_;
 }
 
 void Rig::Check(int status, const char* what) {

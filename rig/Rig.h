@@ -39,13 +39,6 @@ struct TRigTarget {
   bool operator==(const TRigTarget&) const = default;
 };
 
-struct TRigModel {
-  int Model = 0;
-  std::string Name;  // "Manufacturer Model"
-};
-// Hamlib's model list, sorted by name.
-std::vector<TRigModel> RigModels();
-
 // "HOST:PORT" as the tool and the service take it; raises RigError on anything else.
 TRigTarget RigctldTarget(const std::string& hostPort);
 
@@ -62,7 +55,6 @@ class Rig {
 
   void Open();  // a no-op when open
   void Close();
-  bool IsOpen() const;
 
   double Frequency();  // hertz
   void SetFrequency(double hz);

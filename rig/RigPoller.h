@@ -44,7 +44,6 @@ class RigPoller {
   // The rig's frequency for a reading taken at nowMs: the latest value no older than two
   // intervals, else none (a stale frequency would put the reading on the wrong band).
   std::optional<double> FrequencyAt(std::int64_t nowMs) const;
-  std::chrono::milliseconds Interval() const { return interval_; }
 
  private:
   void Run();

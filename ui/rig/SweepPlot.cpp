@@ -46,11 +46,6 @@ void SweepPlot::KeepAsOverlay() {
   update();
 }
 
-void SweepPlot::ClearOverlays() {
-  overlays_.clear();
-  update();
-}
-
 void SweepPlot::SetLogScale(bool log) {
   log_ = log;
   update();

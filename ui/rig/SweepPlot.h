@@ -23,9 +23,7 @@ class SweepPlot : public QWidget {
   const std::vector<TSweepPoint>& Points() const { return points_; }
   // The current sweep becomes an overlay (the newest first); at most eight are kept.
   void KeepAsOverlay();
-  void ClearOverlays();
   void SetLogScale(bool log);
-  bool LogScale() const { return log_; }
 
   void Paint(QPainter& painter, const QRectF& area) const;
   QSize sizeHint() const override { return {640, 360}; }
