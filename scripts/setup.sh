@@ -15,6 +15,7 @@ VEMO_PACKAGES=(
   libsnmp-dev snmpd snmp snmptrapd smitools
   dpkg-dev file desktop-file-utils
   clang libfuzzer-14-dev
+  libhamlib-dev libhamlib-utils
 )
 
 vemo_install_missing() {

@@ -39,4 +39,18 @@ std::string ReadingLogCsvRow(qint64 timeMs, const TMonitorReading& reading,
   return ReadingCsvRow(timeMs, reading) + ',' + alarms + ',' + (marks.Keyed ? '1' : '0');
 }
 
+std::string ReadingCsvRigFields(const TReadingPlace& place) {
+  const std::string& b = place.Band;
+  // A band named by the user may hold a comma or a quote.
+  std::string band = b;
+  if (b.find_first_of(",\"") != std::string::npos) {
+    band = "\"";
+    for (const char c : b) band += c == '"' ? std::string("\"\"") : std::string(1, c);
+    band += '"';
+  }
+  return ',' + (place.FrequencyHz > 0 ? FormatNumber("%.0f", place.FrequencyHz) : std::string()) +
+         ',' + band + ',' + FormatNumber("%.6g", place.ForwardRaw) + ',' +
+         FormatNumber("%.6g", place.ReflectedRaw);
+}
+
 }  // namespace vemo

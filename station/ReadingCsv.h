@@ -32,4 +32,17 @@ struct TReadingMarks {
 std::string ReadingLogCsvRow(qint64 timeMs, const TMonitorReading& reading,
                              const TReadingMarks& marks);
 
+// Where a reading was taken, when the meter sits behind a rig: its columns follow the
+// others, so that files made before a rig was configured still line up.
+inline constexpr char kReadingCsvRigColumns[] = ",frequency_hz,band,forward_raw_w,reflected_raw_w";
+
+struct TReadingPlace {
+  double FrequencyHz = 0;  // 0: not known (an empty field)
+  std::string Band;        // empty: outside every band, or not known
+  float ForwardRaw = 0;    // the monitor's own values, before the band's correction
+  float ReflectedRaw = 0;
+};
+// The fields kReadingCsvRigColumns names, each with its leading comma.
+std::string ReadingCsvRigFields(const TReadingPlace& place);
+
 }  // namespace vemo

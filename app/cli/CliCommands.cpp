@@ -1,5 +1,6 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliPorts.h"
+#include "app/cli/CliRig.h"
 
 #include "app/cli/CliMessages.h"
 #include "app/cli/Interrupt.h"
@@ -49,22 +50,22 @@ std::string Trimmed(const std::string& s) {
 
 // One reading as the main window takes it: a reading in raw mode switches raw mode off
 // and is taken again.
-void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading,
-                  double fullScale) {
+void PrintReading(const CliStreams& io, bool csv, qint64 now, const TMonitorReading& reading,
+                  double fullScale, const std::string& rigColumns) {
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
   if (csv) {
-    std::fprintf(io.out, "%s\n",
-                 ReadingCsvRow(QDateTime::currentMSecsSinceEpoch(), reading).c_str());
+    std::fprintf(io.out, "%s%s\n", ReadingCsvRow(now, reading).c_str(), rigColumns.c_str());
   } else {
     std::fprintf(io.out,
                  "%s forward=%s %s reflected=%s %s vswr=%s return_loss=%s dB rho=%s "
-                 "transmitted=%s %% dbm=%s alarm=%s%s\n",
+                 "transmitted=%s %% dbm=%s alarm=%s%s%s\n",
                  Now().c_str(), Trimmed(r.ForwardText).c_str(), r.Unit.Unit,
                  Trimmed(r.ReflectedText).c_str(), r.Unit.Unit, Trimmed(r.VSWRText).c_str(),
                  Trimmed(r.ReturnLossText).c_str(), Trimmed(r.RhoText).c_str(),
                  Trimmed(r.TransmittedText).c_str(), Trimmed(r.DBmText).c_str(),
                  reading.Alarm ? "yes" : "no",
-                 JudgeReading(reading) != Implausibility::None ? " implausible" : "");
+                 JudgeReading(reading) != Implausibility::None ? " implausible" : "",
+                 rigColumns.c_str());
   }
   CheckOutput(io.out);
 }
@@ -141,8 +142,9 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
   Interrupt interrupt;
   ImplausibleCount implausible(io);
   AlarmEvaluator alarms(o.alarmLevels);
+  const std::unique_ptr<ReadRig> rig = o.rig.empty() ? nullptr : std::make_unique<ReadRig>(o, io);
   if (o.csv) {
-    std::fprintf(io.out, "%s\n", kReadingCsvHeader);
+    std::fprintf(io.out, "%s%s\n", kReadingCsvHeader, rig ? kReadingCsvRigColumns : "");
     CheckOutput(io.out);
   }
   const auto period =
@@ -159,21 +161,29 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
     if (interrupt.Requested()) return o.count ? 128 + interrupt.Signal() : 0;
     next = std::max(next + period, Clock::now());
     try {
-      const TMonitorReading reading = link.Read();
+      const TMonitorReading raw = link.Read();
+      const qint64 now = QDateTime::currentMSecsSinceEpoch();
+      std::vector<TAlarmEvent> events;
+      // On a rig: the band's correction, and its levels for the alarms.
+      const ReadRig::Placed placed =
+          rig ? rig->Place(now, raw, o.csv, o.alarms ? &alarms : nullptr, events)
+              : ReadRig::Placed{raw, {}};
+      const TMonitorReading& reading = placed.Reading;
+      // An implausible reading is no measurement: the alarms see no reading.
+      if (o.alarms) {
+        const auto judged = JudgeReading(raw) == Implausibility::None ? alarms.Reading(now, reading)
+                                                                      : alarms.ReadingFailed(now);
+        events.insert(events.end(), judged.begin(), judged.end());
+      }
+      // The unkey comes before anything is printed.
+      if (rig) rig->OnAlarms(events);
       if (o.command == Command::Tune)
         PrintTuning(io, tracker, best, reading, link.Monitor().FullScale());
       else
-        PrintReading(io, o.csv, reading, link.Monitor().FullScale());
-      implausible.Add(reading);
+        PrintReading(io, o.csv, now, reading, link.Monitor().FullScale(), placed.Columns);
+      implausible.Add(raw);
       ++taken;
-      // An implausible reading is no measurement: the alarms see no reading.
-      const qint64 now = QDateTime::currentMSecsSinceEpoch();
-      if (o.alarms &&
-          PrintAlarms(io, JudgeReading(reading) == Implausibility::None
-                              ? alarms.Reading(now, reading)
-                              : alarms.ReadingFailed(now)) &&
-          o.exitOnAlarm)
-        return 3;
+      if (PrintAlarms(io, events) && o.exitOnAlarm) return 3;
       failuresInARow = 0;
     } catch (const OutputError&) {
       throw;  // nothing more could be kept
@@ -342,6 +352,9 @@ int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const
     case Command::Read:
     case Command::Tune:
       return Read(o, link, io);
+    case Command::Sweep:
+      return Sweep(
+          o, [&] { return link.Read(); }, io);
     case Command::Settings:
       if (!identified) throw Exception(kNotConnected);
       PrintSettings(m, io);

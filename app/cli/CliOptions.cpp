@@ -35,12 +35,22 @@ const char* const kCliUsage =
     "                             acknowledged and clear: <time> alarm source=SOURCE\n"
     "                             event=EVENT value=VALUE level=LEVEL; --exit-on-alarm\n"
     "                             ends with status 3 at the first alarm\n"
+    "    rig options: --rig HOST:PORT adds frequency_hz,band (the rig's frequency through\n"
+    "                 its rigctld, and its band in the band plan) to every line;\n"
+    "                 --interlock with alarm options unkeys the rig when an alarm trips\n"
+    "                 (and with --safe-power W turns its RF power down to W)\n"
     "  tune [-n COUNT] [-i SECONDS] [ALARM OPTIONS]\n"
     "                             reads as \"read\" does, shown for tuning by ear and eye:\n"
     "                             VSWR, a bar that grows as the match improves and the\n"
     "                             best VSWR since key-up; the terminal bell rings at each\n"
     "                             new best; \"unkeyed\" without forward power. On a\n"
     "                             terminal the line is rewritten in place\n"
+    "  sweep --rig HOST:PORT --from HZ --to HZ --step HZ [--dwell MS] [--power W]\n"
+    "        [--power-limit W]    steps the rig across the range, keyed, and prints CSV:\n"
+    "                             frequency_hz,forward_w,reflected_w,vswr; dwell 100 to\n"
+    "                             10000 ms per step (300); --power above --power-limit\n"
+    "                             (10 W) is refused; the rig's frequency, mode, power and\n"
+    "                             PTT are restored at the end, also on an interrupt\n"
     "  settings                   every setting as key=value, one a line\n"
     "  set KEY=VALUE ...          writes settings (Booleans 0/1); keys as \"settings\" prints\n"
     "  fullscale [WATTS]          prints the full scale in watts; with WATTS stores it first\n"
@@ -203,6 +213,13 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         if (eq != std::string::npos) throw UsageError(a + " takes no value");
         (a == "--csv" ? o.csv : o.exitOnAlarm) = true;
         o.alarms = o.alarms || o.exitOnAlarm;
+      } else if (a == "--rig") {
+        o.rig = value();
+      } else if (a == "--interlock") {
+        if (eq != std::string::npos) throw UsageError(a + " takes no value");
+        o.interlock = true;
+      } else if (a == "--safe-power") {
+        o.safePowerWatts = ParseReal(a, value(), 0, 1e6);
       } else if (alarm != std::end(kAlarmOptions)) {
         const double level = ParseReal(a, value(), 0, a == "--delay" ? 86400 : 1e30);
         if (level > 0 && level <= alarm->above)
@@ -214,6 +231,45 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         throw UsageError(name + ": unknown argument " + rest[k]);
       }
     }
+    if (o.interlock && (o.rig.empty() || !o.alarms))
+      throw UsageError("--interlock needs --rig and alarm options");
+    if (o.safePowerWatts && !o.interlock) throw UsageError("--safe-power needs --interlock");
+  } else if (name == "sweep") {
+    o.command = Command::Sweep;
+    bool from = false, to = false, step = false;
+    for (size_t k = 0; k < rest.size(); ++k) {
+      const size_t eq = rest[k].find('=');
+      const std::string a = rest[k].substr(0, eq);
+      const auto value = [&]() -> std::string {
+        return eq == std::string::npos ? Next(rest, k) : rest[k].substr(eq + 1);
+      };
+      const auto hertz = [&](bool& given) {
+        given = true;
+        return ParseInteger(a, value(), 1, 1000000000000L);
+      };
+      if (a == "--rig")
+        o.rig = value();
+      else if (a == "--from")
+        o.fromHz = hertz(from);
+      else if (a == "--to")
+        o.toHz = hertz(to);
+      else if (a == "--step")
+        o.stepHz = hertz(step);
+      else if (a == "--dwell")
+        o.dwellMs = static_cast<int>(ParseInteger(a, value(), 100, 10000));
+      else if (a == "--power")
+        o.powerWatts = ParseReal(a, value(), 0.001, 1e6);
+      else if (a == "--power-limit")
+        o.powerLimitWatts = ParseReal(a, value(), 0.001, 1e6);
+      else
+        throw UsageError("sweep: unknown argument " + rest[k]);
+    }
+    if (o.rig.empty() || !from || !to || !step)
+      throw UsageError("sweep needs --rig, --from, --to and --step");
+    if (o.toHz <= o.fromHz) throw UsageError("sweep: --to must lie above --from");
+    if (o.powerWatts && *o.powerWatts > o.powerLimitWatts)
+      throw UsageError("sweep: --power " + Written(*o.powerWatts) + " W is above the limit of " +
+                       Written(o.powerLimitWatts) + " W (--power-limit)");
   } else if (name == "settings") {
     o.command = Command::Settings;
     noArguments();

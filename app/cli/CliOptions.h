@@ -28,7 +28,8 @@ enum class Command {
   Eeprom,
   ResetAlarm,
   Calibrate,
-  Ports
+  Ports,
+  Sweep
 };
 
 struct CliOptions {
@@ -48,6 +49,17 @@ struct CliOptions {
   bool alarms = false;
   TAlarmLevels alarmLevels;
   bool exitOnAlarm = false;
+  // read and sweep: the rigctld (HOST:PORT) of the rig the monitor sits behind; read adds
+  // its frequency and band, and with interlock unkeys it when an alarm trips.
+  std::string rig;
+  bool interlock = false;
+  std::optional<double> safePowerWatts;  // the interlock also turns RF power down to this
+
+  // sweep
+  long long fromHz = 0, toHz = 0, stepHz = 0;
+  int dwellMs = 300;
+  std::optional<double> powerWatts;
+  double powerLimitWatts = 10;
 
   // set: key -> value as checked, in command-line order (0/1, a whole number or seconds)
   std::vector<std::pair<std::string, double>> assignments;
