@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VemoSWR: the PC front-end of an in-line RF power and VSWR monitor on a serial port.
 #include <QApplication>
 

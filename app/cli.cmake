@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The tool's command line, apart from the session so that it can be fuzzed alone. It takes
 # only the alarm levels' type from station/, so it does not link the library.
 add_library(cli_options STATIC ${CMAKE_CURRENT_LIST_DIR}/cli/CliOptions.cpp)

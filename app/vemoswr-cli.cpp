@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-cli: the monitor session from the command line, over the same serial layer and
 // session as the program (see app/cli/CliOptions.cpp for the usage).
 #include "app/cli/CliCommands.h"

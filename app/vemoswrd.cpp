@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswrd: polls one or more monitors and serves them over HTTP, without a window.
 
 #include "app/service/HttpService.h"

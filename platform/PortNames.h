@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "COM n" on this platform: every part of the program that opens or probes a port
 // number goes through PortDevicePath.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which band a frequency lies in. By default the IARU amateur bands of one region
 // (1: Europe, Africa, Middle East; 2: the Americas; 3: Asia-Pacific), from 2200 m to

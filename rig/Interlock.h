@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The transmit interlock. A trip unkeys the rig at once, before anything else is done
 // about the alarm (the caller logs, sounds and repaints after Trip returns), then sets RF

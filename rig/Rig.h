@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One Hamlib connection to a rig: a rigctld on the network ("host:port", Hamlib's network
 // model, so that several programs share one rig) or a rig model on its own serial port.

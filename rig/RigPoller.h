@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Polls a rig on its own thread at its interval: frequency, then mode, PTT and RF power
 // where the rig reports them. Meter readings never wait on it: they take the latest state

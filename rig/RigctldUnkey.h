@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The interlock's own line to a rigctld: "T 0" written straight to the daemon on a
 // connection kept open for it. Hamlib's client waits some 50 ms after a PTT change to read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The SWR sweep: for each step, set the frequency, key, wait the dwell, take a reading
 // (which the meter takes after the dwell, so never one from before the step's key-up),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frequency source for a station that already runs WSJT-X: its UDP status messages
 // (NetworkMessage: big-endian, magic 0xadbccbda, schema 1 to 3, then the message type;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian packages from debian/ (binary and source) in build/deb/, checks them with
 # lintian, blhc and hardening-check, then installs them on this machine, runs the service as
 # its unit would (through systemd where it runs, else by hand as the vemoswrd user) against

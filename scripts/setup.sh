@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared set-up of test.sh and run.sh: install what is missing, configure, build.
 # Sourced, not run.
 

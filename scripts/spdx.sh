@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The licence line "SPDX-License-Identifier: GPL-3.0-or-later" at the top of every file git
-# tracks that can hold a comment (after a #! line or an HTML doctype).
+# The licence line "SPDX-License-Identifier: GPL-3.0-or-later" at the top of every source
+# file, build file and script git tracks (after a #! line).
 #   scripts/spdx.sh [FILE...]          adds it where it is missing
 #   scripts/spdx.sh --check [FILE...]  lists the files without it and fails if there are any
 set -euo pipefail
@@ -13,17 +13,13 @@ if [ "${1:-}" = --check ]; then
   shift
 fi
 
-# The line for file $1 in its own comment syntax; nothing for files that cannot hold one
-# (the licence itself, JSON, fuzzing inputs, the Debian files whose format has no comments).
+# The line for file $1 in its own comment syntax: the sources, build files and scripts;
+# nothing for data the programs or tools read as it is (pictures, the MIB, string tables,
+# fuzzing inputs, manual pages and documents).
 line_for() {
   case "$1" in
-    LICENSE | *.json | tests/fuzz/corpus/* | debian/changelog | debian/copyright | \
-      debian/source/format | debian/*.doc-base) ;;
     *.cpp | *.h | *.h.in) echo "// $id" ;;
-    *.html | *.md | *.qrc) echo "<!-- $id -->" ;;
-    *.[1-8]) echo ".\\\" $id" ;;
-    *.ini) echo "; $id" ;;
-    *) echo "# $id" ;;
+    */CMakeLists.txt | CMakeLists.txt | *.cmake | *.sh | *.py | debian/rules | .ci/run) echo "# $id" ;;
   esac
 }
 

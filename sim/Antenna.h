@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The antenna behind the simulated monitor: matched at its resonance and worse either
 // side, as a series-tuned load is, with VSWR 2.0 at half the bandwidth either side. And

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the simulated monitor is and how it misbehaves: everything vemoswr-sim's command
 // line can set.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // vemoswr-sim: a simulated power monitor on a pseudo-terminal.
 //

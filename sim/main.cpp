@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-sim: the simulated monitor (see SimServer.h for what it does and its transcript).
 #include <signal.h>
 #include <sys/signalfd.h>

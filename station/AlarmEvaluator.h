@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own alarms, judged from the readings of one monitor: the monitor's alarm
 // flag, VSWR above a level, reflected power above a level, forward power below a level

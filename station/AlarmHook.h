@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarm hook: a command the operator configures, run when an alarm trips or clears
 // (not when it is acknowledged), to pass the alarm on (mail, a pager, a relay).

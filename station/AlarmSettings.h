@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The operator's alarm settings, section [Alarms] of the settings file:
 //   VSWRAbove, ReflectedAbove (W), ForwardBelow (W), OffAirBelow (W), LinkLostAfter (s),

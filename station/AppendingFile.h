@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A text file that lines are appended to, each straight to the file (nothing waits in a
 // buffer), with a header line at the top of a new or empty file. The logs of readings and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What depends on the band a reading was taken on, from the settings file:
 //   [Alarms 20m]     any of [Alarms]'s levels (VSWRAbove, ReflectedAbove, ForwardBelow,

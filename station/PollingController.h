@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The polling of one monitor as the program's window drives it, without the window:
 // connecting, a triggered reading, continuous reading with its failure rule, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CSV form of a reading, shared by the command-line tool's output and the log file
 // so that the two never disagree. Numbers always use "." whatever the locale.

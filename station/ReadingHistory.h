@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readings of the last hours and days, for the trend chart, its statistics and
 // export. Raw readings (and gaps) are kept for RawWindowMs; every reading also goes into

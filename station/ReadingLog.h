@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CSV log of readings: one line per reading, written straight to the file (nothing
 // waits in a buffer), the header once at the top of a new or empty file. A file begun

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the talking meter says: a reading phrased as a person would say it aloud ("forward
 // forty-seven watts, reflected one point two watts, SWR one point three to one"). English

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Statistics of readings: over a span of the history, and running since the last reset.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Minimum, maximum and sum of the readings of a stretch of time: one pixel column of a
 // chart, one minute of the archive, one block of raw readings, or a whole span.

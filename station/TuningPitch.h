@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tuning tone's rules, without any sound: the pitch for a VSWR (higher = better
 // match), when a new best match earns a beep, and silence while the transmitter is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What an unattended start does when the monitor cannot be reached: how long it waits
 // before trying again, and what it tells the operator in the window instead of a box.

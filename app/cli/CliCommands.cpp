@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliPorts.h"
 #include "app/cli/CliRig.h"

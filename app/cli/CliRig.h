@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tool's side of the rig: the frequency and band columns and the interlock of "read
 // --rig", and the "sweep" command.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the service knows of one monitor at one moment, as the poller publishes it: plain,
 // immutable data that the HTTP side, the metrics and the message-broker bridge read on

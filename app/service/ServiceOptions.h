@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line and configuration file of vemoswrd. The usage text (kServiceUsage)
 // documents both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // alarm_latency [RUNS [INTERVAL_MS]]: the main window polls the simulated monitor; the
 // simulator's reflected power is raised until the VSWR alarm trips and lowered until it
 // clears, RUNS times (50). Each time, from the simulator's reply that carried the high

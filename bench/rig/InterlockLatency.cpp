@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // interlock_latency [RUNS]: a rigctld with Hamlib's dummy rig, polled every 100 ms as the
 // program polls it; the rig is keyed, then a reading with VSWR 3 reaches the alarm
 // evaluator (VSWR above 2), whose trip goes to the interlock. From the reading to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-cli run as a user runs it, against the simulated monitor on a pty.
 #include "tests/support/ReadingReplies.h"
 #include "tests/support/RigctldProcess.h"

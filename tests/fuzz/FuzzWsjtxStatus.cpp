@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A UDP datagram from anyone on the network, read as a WSJT-X status message. Whatever it
 // holds, the parser answers without reading past it, and a status it accepts is sane.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alarm state machine under an injected clock: delay, hysteresis, acknowledging before
 // and after clearing, latching, the test alarm, off the air, persistence, the transmitter
 // unkeyed, and the link lost and found.

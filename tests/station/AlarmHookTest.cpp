@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alarm hook run for real: its arguments and environment, the time limit with its
 // process group, the sources kept apart, and failures told once.
 #include "station/AlarmHook.h"

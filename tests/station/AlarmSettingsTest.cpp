@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The [Alarms] section: each key, bad values, and writing back only what the user changed.
 #include "station/AlarmSettings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling controller against the simulated monitor, without a window, on a fast reply
 // clock: the failure rule of continuous reading and the return of a lost device.
 #include "station/PollingController.h"

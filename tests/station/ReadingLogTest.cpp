@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV log: its text, header and daily files, and what it does when the file cannot
 // be written.
 #include "station/ReadingLog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The talking meter's phrases and the tuning tone's rules, as worked examples.
 #include <gtest/gtest.h>
 

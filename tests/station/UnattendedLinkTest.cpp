@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waits between attempts to reach a monitor, and what the operator reads meanwhile.
 #include "station/UnattendedLink.h"
 

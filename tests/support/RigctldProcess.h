@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hamlib's dummy rig (rigctld -m 1, with PTT) on a free loopback port for a test, and
 // rigctl to read and change its state from outside the program, as another client would.

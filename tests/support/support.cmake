@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # vemo_test_sim: runs the simulated monitor for tests (SimProcess). Linking it also makes
 # the test wait for vemoswr-sim to be built.
 add_library(vemo_test_sim STATIC SimProcess.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The talking meter's voice: Qt Text To Speech on the system's speech engine (speech
 // dispatcher on Linux), in the user's language. Without an engine it says so once through

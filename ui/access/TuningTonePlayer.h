@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tuning tone on the default audio output: a continuous sine whose pitch the caller
 // sets from each reading, short beeps laid over it, and Morse sent on demand. The samples

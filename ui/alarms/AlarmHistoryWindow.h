@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarm history window: one row per alarm of this run (time tripped, source, value,
 // time acknowledged, time cleared), newest at the bottom, a button to acknowledge, and

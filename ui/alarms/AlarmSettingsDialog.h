@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // View, "Alarm Settings…": the program's own alarm levels, the delay, the sound, the hook
 // and the alarm log. The monitor's own alarm stays in Monitor Options.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alarm player on the default audio output: the tone pattern generated once, fed to a
 // QAudioSink from a device that reads it round and round until the sink is stopped.
 #include <QAudioDevice>

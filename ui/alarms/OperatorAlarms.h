@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Brings the program's alarms to the operator: judges every reading (and every failed or
 // missing one) with the AlarmEvaluator and shows each alarm state so that nothing looks

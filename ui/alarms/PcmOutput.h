@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The default audio output for the program's generated sounds (the alarm and the tuning
 // tone): 48 kHz mono 16-bit where the device takes it, else the device's own rate and

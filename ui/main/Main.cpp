@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's start-up, connection, messages and shutdown.
 #include "ui/main/Main.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TFormMain: the program's one main window. It owns the serial port, the receive buffer,
 // the monitor session and the command queue for the whole run; shows the readings on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window for operators who do not watch it: what screen readers read (each
 // read-out named with its unit, the dial's value, the alarm panel's state, a new alarm

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own alarms in the main window: their settings, the history window, the
 // acknowledgement, and the alarm's share of the status area.
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls and menu, laid out at fixed positions like the designed form:
 // the digital panel, the meter panel and, to their right, the diagnostics panel.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-outs, the dial and its range list, and showing or hiding the meter.
 #include <QAction>
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling tick, the command handlers it runs, the user's polling controls and the
 // port's data-available handler.
 #include <QAction>

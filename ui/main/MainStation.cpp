@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window keeps of its readings beyond the latest one: the peak (PEP read-out and
 // the dial's peak marker), the CSV log of readings, and the polling interval.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trend window: View, "Trend", and its place, size and span in the settings file.
 #include <QAction>
 #include <QTimer>

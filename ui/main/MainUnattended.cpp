@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Polling that nobody watches start: a monitor that is not there yet (an adapter still
 // enumerating, a monitor switched on later) is waited for without a box that nobody would
 // answer, and the link alarm says so meanwhile. The polling controller decides when to try

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # ui_main: the main window, its command queue and the program's embedded manual.
 add_library(ui_main STATIC
   CmdList.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dial as screen readers see it: a value (the pointer's position, whole watts on every
 // scale of the program's meter) with its minimum and maximum, and the range in the

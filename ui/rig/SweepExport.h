@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the sweep window saves: the points as CSV under a name that says band and date
 // ("sweep-20m-2026-12-08.csv"), and the plot as PNG with a title, the date and the monitor.

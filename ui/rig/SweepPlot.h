@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The SWR sweep's plot: VSWR against frequency on a linear or logarithmic VSWR axis, the
 // minimum marked, the bandwidths at VSWR 1.5 and 2.0 (interpolated between steps) drawn

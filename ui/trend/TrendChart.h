@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The trend chart: forward and reflected power on one power axis (left, in the read-outs'
 // unit) and VSWR on its own axis (right) against wall-clock time. Each repaint asks the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trend chart from the keyboard: Left and Right move the cursor (with Ctrl, ten times
 // as far), Page Up and Page Down scroll by a span, Home and End go to the oldest and the
 // newest (following again), Plus and Minus zoom in and out about the cursor.

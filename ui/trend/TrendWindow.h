@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The trend window: the chart with its span, Follow and scroll bar, the statistics since
 // the last reset with their Reset button, and export of the visible span as PNG or CSV.

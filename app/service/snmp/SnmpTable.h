@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitors as the SNMP agent serves them: plain rows in, the cells of the monitor table
 // out, in the order a walk visits them, and the look-ups of a get and a get-next. No

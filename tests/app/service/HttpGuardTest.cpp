@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's HTTP interface in this process, on a loopback port, against raw clients:
 // how it reads requests, and how it holds up against clients that open too much.
 #include "app/service/FailureText.h"

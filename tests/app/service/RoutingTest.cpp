@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's request routing, query parsing and command line, without a socket.
 #include "app/service/MonitorPoller.h"
 #include "app/service/Routing.h"

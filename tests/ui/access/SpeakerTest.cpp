@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The talking meter's voice through Qt's speech API, on the engine this machine has.
 #include <QSignalSpy>
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own alarms in the main window, against the simulated monitor through the
 // real serial layer: what the operator sees and hears, the log, the hook, acknowledging.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling tick against the simulated monitor: single and continuous readings, the
 // failure rules, the command queue, alarm reset, raw mode, calibration steps, shortcuts
 // and closing while an exchange runs.

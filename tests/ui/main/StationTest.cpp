@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak hold, the reading log and the polling interval of the main window, against the
 // simulated monitor through the real serial layer.
 #include <QAction>

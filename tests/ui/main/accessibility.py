@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads the running program through AT-SPI as a screen reader does: the read-outs' names
 and values, the dial's value, the alarm's announcement, and no hidden control."""
 import re

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the real program under Xvfb against the simulated monitor, with a private D-Bus
 # session and accessibility bus, and reads it as a screen reader would (the system's
 # Python, which has pyatspi):

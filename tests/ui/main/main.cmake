@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 vemo_add_test(ui_main_cmdlist LABEL main SOURCES CmdListTest.cpp LIBS ui_main)
 
 add_library(vemo_test_main_window STATIC MainWindowFixture.cpp)

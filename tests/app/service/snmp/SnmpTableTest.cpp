@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor table as a walk and a get see it, without an agent.
 #include "app/service/snmp/SnmpTable.h"
 
