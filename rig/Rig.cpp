@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <clocale>
+#include <cstring>
+#include <mutex>
 
 namespace vemo {
 namespace {
@@ -17,6 +20,20 @@ void SetUpHamlib() {
     rig_set_debug(RIG_DEBUG_NONE);
     rig_load_all_backends();
   });
+}
+
+// rig_open keeps the name of the numeric locale, switches to "C" and switches back to the
+// name it kept, which the switch has freed unless the locale was "C" already. Opening with
+// the numeric locale at "C" keeps it from reading freed memory, and one open at a time keeps
+// two opens from switching the locale under each other. Our own number formatting never
+// depends on the C locale.
+std::mutex openMutex;
+
+int OpenInCLocale(RIG* rig) {
+  std::lock_guard lock(openMutex);
+  const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+  if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
+  return rig_open(rig);
 }
 
 bool MeansLost(int status) {
@@ -92,7 +109,7 @@ void Rig::OpenLocked() {
       rig_set_conf(rig_, rig_token_lookup(rig_, "serial_speed"),
                    std::to_string(target_.Speed).c_str());
   }
-  const int status = rig_open(rig_);
+  const int status = OpenInCLocale(rig_);
   if (status != RIG_OK)
     throw RigError("Cannot connect to the " + Description() + ": " + HamlibText(status) +
                        ". Check that it is switched on and that the address is right.",
