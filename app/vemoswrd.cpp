@@ -30,8 +30,8 @@ using namespace vemo::service;
 
 namespace {
 
-// A stop waits this long for running exchanges to end; an exchange waits at most five
-// seconds for its reply, so a stop must not wait for it to run out.
+// A stop waits this long for the pollers to close their ports and the broker to hear
+// "offline"; a thread held up in the kernel does not keep the process from ending.
 constexpr int kStopLimitMs = 1500;
 static_assert(MqttPublisher::kStopLimitMs < kStopLimitMs,
               "the broker hears \"offline\" before the process ends");
@@ -156,10 +156,10 @@ int main(int argc, char* argv[]) {
       app.quit();
     });
     check->start(10);
-    // The exchange still runs on the polling thread's stack: leave it there, and let the
-    // process's end close the ports.
+    // Whatever has not stopped by then is left to the process's end, which closes the
+    // ports.
     QTimer::singleShot(kStopLimitMs, &app, [] {
-      LogLine("warning", "stop: an exchange did not end in time; closing the ports");
+      LogLine("warning", "stop: the pollers did not stop in time; closing the ports");
       std::_Exit(0);
     });
   });

@@ -50,8 +50,12 @@ LinkFailure ClassifyFailure(const std::exception& e, bool deviceLost, const std:
   return LinkFailure::Protocol;
 }
 
-MonitorLink::MonitorLink(LinkTiming timing)
-    : timing_(timing), monitor_(port_, buffer_, *timing_.ReplyClock) {
+MonitorLink::MonitorLink(LinkTiming timing, QObject* parent)
+    : QObject(parent),
+      timing_(timing),
+      buffer_(this),
+      monitor_(port_, buffer_, *timing_.ReplyClock),
+      exchanges_(monitor_, timing_, this) {
   port_.SetPromptForPort(false);
   port_.SetOnTriggerAvail([this](TCustomComPort& cp, uint16_t count) { Receive(cp, count); });
 }
@@ -103,7 +107,35 @@ TMonitorReading MonitorLink::Read() {
   return reading;
 }
 
+void MonitorLink::ConnectAsync(MonitorExchanges::Completion done) {
+  exchanges_.Connect(
+      [this] {
+        Open();
+        buffer_.Clear();
+      },
+      std::move(done));
+}
+
+void MonitorLink::WhenUnused(std::function<void()> work) {
+  unusedWork_.push_back(std::move(work));
+  if (!InUse()) QTimer::singleShot(0, this, [this] { RunUnusedWork(); });
+}
+
+void MonitorLink::EndUse() {
+  // Run from the event loop, off the stack of the use that just ended.
+  if (--useDepth_ == 0 && WorkWaiting()) QTimer::singleShot(0, this, [this] { RunUnusedWork(); });
+}
+
+void MonitorLink::RunUnusedWork() {
+  // A use begun meanwhile runs the work when it ends.
+  if (InUse()) return;
+  const std::vector<std::function<void()>> work = std::move(unusedWork_);
+  unusedWork_.clear();
+  for (const auto& w : work) w();
+}
+
 void MonitorLink::Close() noexcept {
+  exchanges_.Cancel();
   try {
     if (port_.Open()) port_.SetOpen(false);
   } catch (const std::exception&) {

@@ -7,10 +7,20 @@
 // pass through as the serial layer's and the session's exceptions (their texts are what
 // users read); Classify sorts them into kinds that callers switch on.
 //
-// Exchanges wait for their replies in local event loops on the calling thread, which must
-// run Qt's event loop.
+// Two ways to run exchanges, with the same commands, replies, order and failures:
+// - Connect, Read and the session's own operations wait for their replies in local event
+//   loops on the calling thread (the window's polling tick and the tool work this way);
+// - ConnectAsync and Exchanges() return at once and complete from the event loop (the
+//   service, whose monitors share one thread, works this way).
+// The calling thread must run Qt's event loop either way.
+//
+// A blocking wait lets timers, menus and close requests run in the middle of an exchange.
+// The caller that waits marks its use of the link with a Use; work that would take the
+// port, the buffer or the session away (closing the window, closing the port) is put off
+// with WhenUnused until the outermost use has ended.
 
 #include "monitor/Buffer.h"
+#include "monitor/MonitorExchanges.h"
 #include "monitor/VSWRMon.h"
 #include "platform/Clock.h"
 #include "serial/ComPort.h"
@@ -19,7 +29,9 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace vemo {
 
@@ -49,16 +61,10 @@ inline bool IsPortFailure(LinkFailure kind) {
 // given up.
 inline constexpr int kSilentFailures = 3;
 
-struct LinkTiming {
-  // The monitor needs a moment after the line comes up before it answers.
-  std::chrono::milliseconds Settle{1000};
-  // The clock against which reply time limits run; tests pass a faster one.
-  const Clock* ReplyClock = &SystemClock();
-};
-
-class MonitorLink {
+class MonitorLink : public QObject {
  public:
-  explicit MonitorLink(LinkTiming timing = {});
+  // parent: the owner, with which the link moves to another thread.
+  explicit MonitorLink(LinkTiming timing = {}, QObject* parent = nullptr);
   ~MonitorLink();
   MonitorLink(const MonitorLink&) = delete;
   MonitorLink& operator=(const MonitorLink&) = delete;
@@ -77,7 +83,32 @@ class MonitorLink {
   // One reading in watts. A monitor in raw mode (unscaled numbers) is switched out of it
   // and read again.
   TMonitorReading Read();
-  // Closes the port; a port whose device has gone is closed all the same.
+  // Open, then after the settle pause the identification, without waiting: done is called
+  // from the event loop with the outcome (an accepted model or not: see
+  // IsAcceptedIdentification). Nothing else may run on Exchanges() until then.
+  void ConnectAsync(MonitorExchanges::Completion done);
+  // A caller's blocking use of the link (exchanges and whatever waits between them); uses
+  // may nest.
+  class Use {
+   public:
+    explicit Use(MonitorLink& link) : link_(link) { ++link_.useDepth_; }
+    ~Use() { link_.EndUse(); }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+
+   private:
+    MonitorLink& link_;
+  };
+  bool InUse() const { return useDepth_ > 0; }
+  // Runs work from the event loop once no Use is open, after the work put off before it.
+  void WhenUnused(std::function<void()> work);
+  // Work waits for the use to end.
+  bool WorkWaiting() const { return !unusedWork_.empty(); }
+
+  // Readings and the alarm reset without waiting.
+  MonitorExchanges& Exchanges() { return exchanges_; }
+  // Closes the port, dropping an exchange under way without completing it; a port whose
+  // device has gone is closed all the same.
   void Close() noexcept;
   bool IsOpen() const { return port_.Open(); }
   bool DeviceLost() const { return port_.DeviceLost(); }
@@ -105,7 +136,13 @@ class MonitorLink {
   TComPort port_;
   TBuffer buffer_;
   TVSWR_Monitor monitor_;
+  MonitorExchanges exchanges_;
+  void EndUse();
+  void RunUnusedWork();
+
   std::array<uint8_t, 4096> staging_{};
+  int useDepth_ = 0;
+  std::vector<std::function<void()>> unusedWork_;
   int32_t bufferEmptyCount_ = 0;
 };
 

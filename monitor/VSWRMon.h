@@ -4,7 +4,9 @@
 // is one or more complete exchanges on the GUI thread: empty the receive buffer (most
 // commands), send a short command through the port, wait for a fixed-length reply while
 // the event loop keeps running, check and parse it. Failures raise vemo::Exception with
-// the text the user reads; errors of the port pass through unchanged.
+// the text the user reads; errors of the port pass through unchanged. The exchanges that
+// the link also runs without waiting (MonitorExchanges) are described as data (TExchange)
+// and checked and applied by the same functions on both paths.
 
 #include "monitor/Buffer.h"
 #include "monitor/DateTime.h"
@@ -26,6 +28,31 @@ class EReplyTimeout : public Exception {
  public:
   using Exception::Exception;
 };
+
+// One exchange as data: the command, whether the receive buffer is emptied first, the
+// reply's length and time limit, and how stray bytes ahead of the reply are dropped. The
+// session's blocking exchanges and the link's asynchronous ones both run from these, so
+// that the two keep the same order of commands and waits.
+struct TExchange {
+  std::string Command;
+  bool ClearFirst = true;
+  size_t ReplyLength = 0;
+  double LimitSeconds = 0;
+  // Drops stray bytes ahead of the reply proper once the reply has its length; the reply
+  // is then topped up to its length again, with a fresh limit. Raises when the reply
+  // cannot be aligned. Null: the reply is taken as read.
+  void (*Align)(std::string& reply) = nullptr;
+};
+
+// Moves bytes from buffer to the end of reply until it holds length bytes; true once it
+// does.
+bool TakeReplyBytes(TBuffer& buffer, std::string& reply, size_t length);
+// The moment a reply limit of seconds from now passes by clock.
+WallTime ReplyDeadline(const Clock& clock, double seconds);
+// How long to wait, at most, before looking at the clock again with remaining time left
+// (never 0, so that a wait does not spin): short slices notice a wall clock set forward or
+// back during an exchange promptly, and a faster test clock alike.
+std::chrono::milliseconds ReplyWaitSlice(std::chrono::nanoseconds remaining);
 
 // One reading: powers in watts (unscaled monitor numbers in raw mode).
 struct TMonitorReading {
@@ -73,12 +100,36 @@ class TVSWR_Monitor {
   // Takes exactly count bytes from the receive buffer, waiting up to timeoutSeconds of
   // wall-clock time; raises EReplyTimeout("Timeout").
   std::string ReadReply(int count, double timeoutSeconds);
+  // Clears the buffer if the exchange says so, sends its command and reads its reply,
+  // aligned and topped up, waiting for it in local event loops.
+  std::string Exchange(const TExchange& exchange);
+  // The exchange's first steps: empties the buffer if it says so and sends its command.
+  void SendExchange(const TExchange& exchange);
   // Reads and checks a 6-character status reply to a command starting with letter and
   // applies it; raises "Unexpected result<reply> in command<letter>.".
   uint16_t ProcessStatusInput(char letter);
   void DecodeStatus(uint16_t status);
 
+  // The identification exchange ("I") and what its reply sets; ApplyIdentification raises
+  // "Unexpected result<reply> in CommandI." for a reply that is no identification, and
+  // ForgetIdentification is what any failure of the exchange leaves.
+  static TExchange IdentificationExchange();
+  void ApplyIdentification(const std::string& reply);
+  void ForgetIdentification();
+
   // --- Readings ---------------------------------------------------------------------
+  // The exchanges of a reading, full scale ("7") then the reading ("T"), and what their
+  // replies set; a failed conversion of the reading raises "Error in GetReading".
+  TExchange FullScaleExchange() const;
+  void ApplyFullScale(const std::string& reply);
+  static TExchange ReadingExchange();
+  void ApplyReading(const std::string& reply, TMonitorReading& reading);
+  // The raw-mode switch ("Z") and the check of its echo; whether a reading reply is raw.
+  static TExchange RawModeExchange();
+  static void CheckRawModeEcho(const std::string& reply);
+  static bool IsRawModeReply(const std::string& reply) {
+    return reply.size() > 11 && reply[11] == 'R';
+  }
   // Refreshes the full scale ("7"), takes the reading ("T") and scales it to watts.
   void GetReading(TMonitorReading& reading);
   std::string CommandT();
@@ -129,6 +180,8 @@ class TVSWR_Monitor {
   void WriteLowPowerAlarm(const TPowerAlarm& alarm);
   uint16_t WriteDACGains(uint16_t gains);  // returns the gains as the monitor echoes them
   void CommandA();                         // resets the monitor's alarm
+  static TExchange AlarmResetExchange();
+  static void CheckAlarmResetEcho(const std::string& reply);
 
   // --- Calibration ------------------------------------------------------------------
   // One step of the monitor's own calibration: 0 zero offset, 1 forward, 2 reflected.
@@ -179,6 +232,8 @@ class TVSWR_Monitor {
   // length; raises "Unexpected result<reply> in <operation>." when the prefix is absent.
   void Realign(std::string& reply, std::string_view prefix, double timeoutSeconds,
                const char* operation);
+  // Drops what comes before prefix in reply; raises as Realign does when it is absent.
+  static void AlignOnPrefix(std::string& reply, std::string_view prefix, const char* operation);
   // The decimal number between the prefix at the front of reply and the first CR LF.
   static int32_t ValueAfterPrefix(const std::string& reply);
 

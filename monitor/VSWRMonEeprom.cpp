@@ -25,12 +25,16 @@ void TVSWR_Monitor::SetFullScaleFields(int32_t mantissa, int8_t exponent) {
   RangeExponent_ = FullScale_ < 1 ? -3 : FullScale_ < 1000 ? 0 : 3;
 }
 
-void TVSWR_Monitor::Command7() {
-  RxBuffer_.Clear();
-  Send('7');
-  std::string reply = ReadReply(FullScaleReplyLength(ModelId_), 3);
-  Realign(reply, "P=", 3, "Command7");
+TExchange TVSWR_Monitor::FullScaleExchange() const {
+  return {"7", true, static_cast<size_t>(FullScaleReplyLength(ModelId_)), 3,
+          [](std::string& reply) { AlignOnPrefix(reply, "P=", "Command7"); }};
+}
 
+void TVSWR_Monitor::Command7() {
+  ApplyFullScale(Exchange(FullScaleExchange()));
+}
+
+void TVSWR_Monitor::ApplyFullScale(const std::string& reply) {
   // Bytes between "P=" and CR LF are binary; their count tells the reply's layout. They may
   // themselves hold CR LF (a mantissa of 0x0D0A is 3338 W), so the reply's own end, CR LF
   // and the prompt, is looked for first.

@@ -28,18 +28,21 @@ bool IsMonitorPowerField(std::string_view field, bool rawMode) {
 void TVSWR_Monitor::GetReading(TMonitorReading& reading) {
   // The full scale decides the unit of the reply; it may have been changed on the monitor.
   Command7();
-  const std::string reply = CommandT();
+  ApplyReading(CommandT(), reading);
+}
+
+void TVSWR_Monitor::ApplyReading(const std::string& reply, TMonitorReading& reading) {
   try {
     const std::string_view forward = std::string_view(reply).substr(0, 5);
     const std::string_view reflected = std::string_view(reply).substr(6, 5);
     reading.Forward = static_cast<float>(StrToFloat(forward));
     reading.Reflected = static_cast<float>(StrToFloat(reflected));
-    reading.Alarm = reply[11] == 'A';
+    reading.Alarm = reply.at(11) == 'A';
     reading.RawMode = reply[11] == 'R';
     reading.FieldForm = !IsMonitorPowerField(forward, reading.RawMode) ||
                         !IsMonitorPowerField(reflected, reading.RawMode);
     reading.FullScale = FullScale_;
-    reading.CheckOnZeroPower = reply[12] != '0';
+    reading.CheckOnZeroPower = reply.at(12) != '0';
     CheckOnZeroPower_ = reading.CheckOnZeroPower;
     if (!reading.RawMode) {
       const double scale = std::pow(10.0, RangeExponent_);
@@ -54,30 +57,34 @@ void TVSWR_Monitor::GetReading(TMonitorReading& reading) {
   }
 }
 
+TExchange TVSWR_Monitor::ReadingExchange() {
+  // A prompt before the end is left over from an earlier exchange: everything up to and
+  // including it is dropped and the reply topped up again.
+  return {"T", true, 16, 5, [](std::string& reply) {
+            const size_t prompt = reply.find('>');
+            if (prompt != std::string::npos && prompt + 1 < reply.size())
+              reply.erase(0, prompt + 1);
+          }};
+}
+
 std::string TVSWR_Monitor::CommandT() {
-  constexpr size_t kLength = 16;
-  RxBuffer_.Clear();
-  Send('T');
-  std::string reply = ReadReply(kLength, 5);
-  // A prompt before the end is left over from an earlier exchange: drop everything up
-  // to and including it and top the reply up again.
-  const size_t prompt = reply.find('>');
-  if (prompt != std::string::npos && prompt + 1 < kLength) {
-    reply.erase(0, prompt + 1);
-    ReadInto(reply, kLength, 5);
-  }
-  return reply;
+  return Exchange(ReadingExchange());
+}
+
+TExchange TVSWR_Monitor::RawModeExchange() {
+  return {"Z", true, 1, 2, nullptr};
+}
+
+void TVSWR_Monitor::CheckRawModeEcho(const std::string& reply) {
+  if (reply != "Z") throw Exception("Unexpected result in CommandZ.");
 }
 
 void TVSWR_Monitor::CommandZ() {
-  RxBuffer_.Clear();
-  Send('Z');
-  if (ReadReply(1, 2) != "Z") throw Exception("Unexpected result in CommandZ.");
+  CheckRawModeEcho(Exchange(RawModeExchange()));
 }
 
 void TVSWR_Monitor::SetRawMode(bool on) {
-  const bool raw = CommandT()[11] == 'R';
-  if (raw != on) CommandZ();
+  if (IsRawModeReply(CommandT()) != on) CommandZ();
 }
 
 }  // namespace vemo

@@ -287,10 +287,16 @@ uint16_t TVSWR_Monitor::WriteDACGains(uint16_t gains) {
   return ProcessDACGainInput();
 }
 
+TExchange TVSWR_Monitor::AlarmResetExchange() {
+  return {"A", true, 1, 2, nullptr};
+}
+
+void TVSWR_Monitor::CheckAlarmResetEcho(const std::string& reply) {
+  if (reply != "A") throw Exception("Unexpected result in CommandA.");
+}
+
 void TVSWR_Monitor::CommandA() {
-  RxBuffer_.Clear();
-  Send('A');
-  if (ReadReply(1, 2) != "A") throw Exception("Unexpected result in CommandA.");
+  CheckAlarmResetEcho(Exchange(AlarmResetExchange()));
 }
 
 }  // namespace vemo

@@ -30,12 +30,6 @@ constexpr int kAlarmTickMs = 1000;
 constexpr qint64 kRawWindowMs = 15 * 60 * 1000LL;
 constexpr qint64 kArchiveWindowMs = 24 * 3600 * 1000LL;
 
-constexpr int kMaxDeferMs = 5000;
-constexpr int kDeferRetryMs = 10;
-
-// Exchanges under way on the polling thread, nested in each other's waits.
-thread_local int exchangesRunning = 0;
-
 qint64 NowMs() {
   return QDateTime::currentMSecsSinceEpoch();
 }
@@ -93,7 +87,7 @@ int MonitorPoller::BackoffMs(int attempt) {
 MonitorPoller::MonitorPoller(MonitorConfig config, LinkTiming timing, QObject* parent)
     : QObject(parent),
       config_(std::move(config)),
-      link_(timing),
+      link_(timing, this),
       history_(THistoryOptions{kRawWindowMs, kArchiveWindowMs}),
       alarms_(config_.Alarms),
       timer_(this),
@@ -162,32 +156,18 @@ void MonitorPoller::Stop() {
   stopped_ = true;
   timer_.stop();
   alarmTick_.stop();
-  if (inExchange_) return;
   link_.Close();
   stoppedForGood_ = true;
 }
 
 void MonitorPoller::Connect() {
   state_.Phase = MonitorPhase::Connecting;
-  try {
-    link_.Open();
-  } catch (const std::exception& e) {
-    ReadingFailed(e, true);
-    return;
-  }
-  link_.Buffer().Clear();
-  // The monitor is identified after its settle pause, with events running as the program
-  // has them; the other monitors go on meanwhile.
-  timer_.start(link_.Timing().Settle);
+  // The monitor is identified after its settle pause; the other monitors go on meanwhile.
+  link_.ConnectAsync([this](std::exception_ptr failure) { Identified(failure); });
 }
 
-void MonitorPoller::Identify() {
-  try {
-    link_.Monitor().CommandI();
-  } catch (const std::exception& e) {
-    ReadingFailed(e, true);
-    return;
-  }
+void MonitorPoller::Identified(std::exception_ptr failure) {
+  if (failure) return ExchangeFailed(failure);
   // The identification comes off the line: whatever noise it holds stays readable.
   state_.Model = Escaped(Trimmed(link_.Monitor().ModelId()));
   state_.Firmware = DateToIso(link_.Monitor().FirmwareDate());
@@ -199,80 +179,73 @@ void MonitorPoller::Identify() {
 
 void MonitorPoller::Tick() {
   if (stopped_) return;
-  // An exchange waits in a local event loop, and an exchange that starts during that wait
-  // runs inside it: the outer one cannot end before the inner one. An exchange likely to
-  // run into its time limit (an identification, a monitor that just failed) therefore
-  // waits until no other exchange is under way, so that it never holds up a monitor that
-  // answers; for at most kMaxDeferMs, so that a busy line cannot starve it.
-  const bool suspect = state_.Phase == MonitorPhase::Connecting ||
-                       (state_.Phase == MonitorPhase::Polling && !state_.LatestSucceeded);
-  if (suspect && exchangesRunning > 0) {
-    if (!deferredSince_.isValid()) deferredSince_.start();
-    if (deferredSince_.elapsed() < kMaxDeferMs) {
-      timer_.start(kDeferRetryMs);
-      return;
-    }
-  }
-  deferredSince_.invalidate();
-  const bool exchange = state_.Phase != MonitorPhase::Waiting;
-  inExchange_ = true;
-  if (exchange) ++exchangesRunning;
-  if (state_.Phase == MonitorPhase::Connecting)
-    Identify();
-  else if (state_.Phase == MonitorPhase::Waiting)
+  if (state_.Phase == MonitorPhase::Waiting)
     Connect();
   else
     TakeReading();
-  if (exchange) --exchangesRunning;
-  inExchange_ = false;
-  if (stopped_) Stop();
 }
 
 void MonitorPoller::TakeReading() {
-  QElapsedTimer started;
-  started.start();
-  try {
-    if (resetPending_.exchange(false)) {
-      link_.Monitor().CommandA();
+  readingStarted_.start();
+  if (resetPending_.exchange(false)) {
+    link_.Exchanges().ResetAlarm([this](std::exception_ptr failure) {
+      if (failure) return ExchangeFailed(failure);
       Log("info", "alarm reset");
       timer_.start(kAfterResetMs);
-      return;
-    }
-    const TMonitorReading reading = link_.Read();
-    const qint64 now = NowMs();
-    failuresInARow_ = 0;
-    attempts_ = 0;
-    state_.LastError.clear();
-    state_.FullScale = link_.Monitor().FullScale();
-    state_.AnsweredMs = now;
-    ++state_.ReadingsTotal;
-    const Implausibility why = JudgeReading(reading);
-    NoteImplausible(now, reading, why);
-    {
-      std::lock_guard lock(historyLock_);
-      if (why == Implausibility::None)
-        history_.Append(now, HistoryReadingOf(reading));
-      else
-        history_.AppendGap(now);  // no measurement; the last good values stay with their time
-    }
-    if (why == Implausibility::None) {
-      state_.Reading = reading;
-      state_.ReadingTimeMs = now;
-    }
-    SetUp(true);
-    const std::vector<TAlarmEvent> events = why == Implausibility::None
-                                                ? alarms_.Reading(now, reading, state_.FullScale)
-                                                : alarms_.ReadingFailed(now);
-    PublishSnapshot();
-    Publish(events, false);
-  } catch (const std::exception& e) {
-    const LinkFailure kind = link_.Classify(e);
-    ReadingFailed(e, IsPortFailure(kind) || failuresInARow_ + 1 > kSilentFailures);
-    if (state_.Phase != MonitorPhase::Polling) return;
+    });
+    return;
   }
+  link_.Exchanges().Read([this](const TMonitorReading& reading, std::exception_ptr failure) {
+    if (failure) return ExchangeFailed(failure);
+    ReadingTaken(reading);
+    ScheduleReading();
+  });
+}
+
+void MonitorPoller::ReadingTaken(const TMonitorReading& reading) {
+  const qint64 now = NowMs();
+  failuresInARow_ = 0;
+  attempts_ = 0;
+  state_.LastError.clear();
+  state_.FullScale = link_.Monitor().FullScale();
+  state_.AnsweredMs = now;
+  ++state_.ReadingsTotal;
+  const Implausibility why = JudgeReading(reading);
+  NoteImplausible(now, reading, why);
+  {
+    std::lock_guard lock(historyLock_);
+    if (why == Implausibility::None)
+      history_.Append(now, HistoryReadingOf(reading));
+    else
+      history_.AppendGap(now);  // no measurement; the last good values stay with their time
+  }
+  if (why == Implausibility::None) {
+    state_.Reading = reading;
+    state_.ReadingTimeMs = now;
+  }
+  SetUp(true);
+  const std::vector<TAlarmEvent> events = why == Implausibility::None
+                                              ? alarms_.Reading(now, reading, state_.FullScale)
+                                              : alarms_.ReadingFailed(now);
+  PublishSnapshot();
+  Publish(events, false);
+}
+
+void MonitorPoller::ExchangeFailed(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    const bool giveUp = state_.Phase != MonitorPhase::Polling || IsPortFailure(link_.Classify(e)) ||
+                        failuresInARow_ + 1 > kSilentFailures;
+    ReadingFailed(e, giveUp);
+  }
+  if (state_.Phase == MonitorPhase::Polling) ScheduleReading();
+}
+
+void MonitorPoller::ScheduleReading() {
   if (stopped_) return;
   // The interval counts from the start of the reading, so the exchange does not stretch it.
-  timer_.start(std::max<int>(0, config_.IntervalMs - static_cast<int>(started.elapsed())));
+  timer_.start(std::max<int>(0, config_.IntervalMs - static_cast<int>(readingStarted_.elapsed())));
 }
 
 void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp) {

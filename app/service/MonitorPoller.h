@@ -10,9 +10,8 @@
 // else runs on the poller's own thread. After each change the poller publishes an
 // immutable snapshot; observers are told on the thread that created the poller.
 //
-// Exchanges wait in local event loops, so the pollers of one thread interleave; each
-// poller starts its next exchange only from its own timer. An exchange likely to time out
-// waits for the others to end first, so that a silent monitor does not hold up the rest.
+// Exchanges do not wait: each completes from the thread's event loop, so the pollers of
+// one thread run side by side and a silent monitor holds up none of the others.
 
 #include "app/service/MonitorObserver.h"
 #include "app/service/MonitorSnapshot.h"
@@ -53,7 +52,7 @@ class MonitorPoller : public QObject {
   void AddObserver(MonitorObserver* observer) { observers_.push_back(observer); }
   // Starts connecting at once.
   void Start();
-  // Stops the timers and closes the port, at once or as soon as a running exchange ends.
+  // Stops the timers and closes the port, dropping an exchange under way.
   void Stop();
   // Any thread.
   bool Stopped() const { return stoppedForGood_; }
@@ -76,9 +75,14 @@ class MonitorPoller : public QObject {
 
  private:
   void Connect();
-  void Identify();
+  void Identified(std::exception_ptr failure);
   void Tick();
   void TakeReading();
+  void ReadingTaken(const TMonitorReading& reading);
+  // An exchange failed: identification gives up at once, a reading by the failure rule.
+  void ExchangeFailed(std::exception_ptr failure);
+  // The next reading, an interval after the start of the last one.
+  void ScheduleReading();
   void ReadingFailed(const std::exception& e, bool giveUp);
   void GiveUp();
   void SetUp(bool up);
@@ -102,14 +106,13 @@ class MonitorPoller : public QObject {
   AlarmEvaluator alarms_;
   QTimer timer_;
   QTimer alarmTick_;
-  QElapsedTimer deferredSince_;  // invalid unless a suspect exchange is waiting its turn
+  QElapsedTimer readingStarted_;
   QPointer<QObject> observerContext_;
   std::vector<MonitorObserver*> observers_;
   int attempts_ = 0;
   int failuresInARow_ = 0;
   long implausibleInARow_ = 0;
   std::atomic<bool> resetPending_ = false;
-  bool inExchange_ = false;
   bool stopped_ = false;
   std::atomic<bool> stoppedForGood_ = false;
 };

@@ -5,9 +5,9 @@
 // event loop after their delays, as the serial port's data-available handler would put them.
 
 #include "monitor/Buffer.h"
-#include "platform/Clock.h"
 #include "platform/Exception.h"
 #include "serial/ComSender.h"
+#include "tests/support/FastClock.h"
 
 #include <QTimer>
 
@@ -47,6 +47,13 @@ class ScriptedPort : public IComSender {
   void SendChar(char c) override { Send(std::string(1, c)); }
   void SendString(std::string_view s) override { Send(std::string(s)); }
 
+  // Forgets the script, the sends and the failure.
+  void Reset() {
+    answers_.clear();
+    sent_.clear();
+    failure_.clear();
+  }
+
   const std::vector<std::string>& sent() const { return sent_; }
   void ClearSent() { sent_.clear(); }
   size_t unanswered() const { return answers_.size(); }
@@ -70,20 +77,6 @@ class ScriptedPort : public IComSender {
   std::deque<std::vector<Chunk>> answers_;
   std::vector<std::string> sent_;
   std::string failure_;
-};
-
-// A wall clock that runs `factor` times faster than real time, so that tests of
-// multi-second reply limits take a fraction of a second.
-class FastClock : public Clock {
- public:
-  explicit FastClock(int factor) : factor_(factor), start_(std::chrono::system_clock::now()) {}
-  WallTime Now() const override {
-    return start_ + (std::chrono::system_clock::now() - start_) * factor_;
-  }
-
- private:
-  int factor_;
-  WallTime start_;
 };
 
 // A 40-character identification reply.

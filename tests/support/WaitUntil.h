@@ -3,6 +3,7 @@
 // Waits for a condition that other processes bring about, checking every 50 ms; false once
 // timeoutMs have passed without it.
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -16,6 +17,18 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   while (!done()) {
     if (t.elapsed() > timeoutMs) return false;
     QThread::msleep(50);
+  }
+  return true;
+}
+
+// Runs this thread's events until done() holds, for conditions that the thread's own
+// timers and notifiers bring about; false once timeoutMs have passed without it.
+inline bool SpinUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   return true;
 }

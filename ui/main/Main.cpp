@@ -297,18 +297,12 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   if (TickRunning()) {
     // An exchange (or a command's dialogue) is under way and relies on the port, the
     // session and the buffer: close once it is over.
-    closePending_ = true;
+    Link_->WhenUnused([this] { close(); });
     event->ignore();
     return;
   }
   FormClose();
   event->accept();
-}
-
-void TFormMain::FinishDeferredClose() {
-  if (formClosed_ || TickRunning()) return;
-  if (exitPending_) Guarded([this] { ClosePort(); });
-  close();
 }
 
 void TFormMain::FormClose() {

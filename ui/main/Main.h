@@ -248,7 +248,7 @@ class TFormMain : public QMainWindow,
   TVSWR_Monitor* Monitor() const { return Monitor_; }
   TCmdList* CmdList() const { return CmdList_.get(); }
   // True while a tick runs: an exchange or a command's dialog is in progress.
-  bool TickRunning() const { return tickDepth_ > 0; }
+  bool TickRunning() const { return Link_->InUse(); }
   bool MeterShown() const;
   bool DiagnosticsShown() const;
   const ReadingHistory& History() const { return History_; }
@@ -344,8 +344,6 @@ class TFormMain : public QMainWindow,
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  class TickScope;
-
   // Start-up (Main.cpp, MainControls.cpp).
   void FormCreate();
   void CreateControls();
@@ -384,7 +382,8 @@ class TFormMain : public QMainWindow,
   // Shutdown (Main.cpp).
   void FormClose();
   void WriteSettings();
-  void FinishDeferredClose();
+  // A close waits for the running tick to end.
+  bool ClosePending() const { return Link_->WorkWaiting(); }
 
   // Polling (MainPolling.cpp).
   void RunCommand(uint8_t code);
@@ -507,9 +506,6 @@ class TFormMain : public QMainWindow,
   };
   QList<AlarmNoteEntry> alarmNotes_;
 
-  int tickDepth_ = 0;
-  bool closePending_ = false;  // the window is to close once the running tick ends
-  bool exitPending_ = false;   // ... and the port to be closed first ("E&xit")
   // Set when the monitor stored another push-to-talk delay than the options asked for.
   std::string pushToTalkNote_;
   bool formClosed_ = false;

@@ -27,7 +27,7 @@ void TFormMain::ShowMonitorOptions() {
     ShowMessage(tr("Power monitor is not connected."));
     return;
   }
-  if (closePending_) return;
+  if (ClosePending()) return;
 
   pushToTalkNote_.clear();
   if (IsDualRelayModel(Monitor_->ModelId())) {
@@ -51,7 +51,7 @@ void TFormMain::ShowMonitorOptions() {
 }
 
 void TFormMain::ShowCommPortDialog() {
-  if (TdlgComm* dialog = dialogs_.Comm; dialog && !closePending_) {
+  if (TdlgComm* dialog = dialogs_.Comm; dialog && !ClosePending()) {
     dialog->SelectPort(ComObj_->ComNumber());
     dialog->exec();
   }

@@ -21,8 +21,10 @@ constexpr uint8_t kHighestVSWRLevel = 12;
 void TFormMain::mnuFileExitClick() {
   if (TickRunning()) {
     // The port is in use by an exchange: close it, and the window, when that is over.
-    exitPending_ = true;
-    closePending_ = true;
+    Link_->WhenUnused([this] {
+      Guarded([this] { ClosePort(); });
+      close();
+    });
     return;
   }
   ClosePort();

@@ -21,49 +21,34 @@
 
 namespace vemo {
 
-// Keeps Timer1 off while a tick runs and switches it on again at the end, however the tick
-// ends; a close asked for meanwhile is carried out once the outermost tick is over.
-// Intervals shorter than the customary one are reading periods: they count from the start
-// of the tick, so that a reading's exchange (some 40 ms at 9600 baud) does not stretch them.
-class TFormMain::TickScope {
- public:
-  explicit TickScope(TFormMain& form) : form_(form) {
-    form_.Timer1->stop();
-    ++form_.tickDepth_;
-    started_.start();
-  }
-  ~TickScope() {
-    --form_.tickDepth_;
-    if (form_.formClosed_) return;
-    const int period = form_.pollingIntervalMs_;
-    if (period < kDefaultPollingIntervalMs)
-      form_.Timer1->start(std::max<int>(0, period - static_cast<int>(started_.elapsed())));
-    else
-      form_.Timer1->start();
-    if (form_.tickDepth_ == 0 && form_.closePending_)
-      QTimer::singleShot(0, &form_, [f = &form_] { f->FinishDeferredClose(); });
-  }
-  TickScope(const TickScope&) = delete;
-  TickScope& operator=(const TickScope&) = delete;
-
- private:
-  TFormMain& form_;
-  QElapsedTimer started_;
-};
-
 void TFormMain::Timer1Timer() {
   if (!CmdList_) return;
-  TickScope tick(*this);
-  try {
-    if (CmdList_->Count() > 0)
-      RunCommand(CmdList_->Pop());
-    else
-      Polling_->Tick();
-  } catch (...) {
-    // Failures that a command leaves to the application (an alarm reset that failed, the
-    // options that could not be read) are shown before the timer runs again.
-    ShowApplicationError(std::current_exception());
+  // Timer1 stays off while the tick runs and starts again at its end. Intervals shorter
+  // than the customary one are reading periods: they count from the start of the tick, so
+  // that a reading's exchange (some 40 ms at 9600 baud) does not stretch them.
+  Timer1->stop();
+  QElapsedTimer started;
+  started.start();
+  {
+    // The exchanges wait with events running: a close asked for meanwhile waits for this.
+    const MonitorLink::Use use(*Link_);
+    try {
+      if (CmdList_->Count() > 0)
+        RunCommand(CmdList_->Pop());
+      else
+        Polling_->Tick();
+    } catch (...) {
+      // Failures that a command leaves to the application (an alarm reset that failed,
+      // the options that could not be read) are shown before the timer runs again.
+      ShowApplicationError(std::current_exception());
+    }
   }
+  if (formClosed_) return;
+  const int period = pollingIntervalMs_;
+  if (period < kDefaultPollingIntervalMs)
+    Timer1->start(std::max<int>(0, period - static_cast<int>(started.elapsed())));
+  else
+    Timer1->start();
 }
 
 void TFormMain::RunCommand(uint8_t code) {
@@ -205,7 +190,7 @@ void TFormMain::ShowCalWizard() {
   // The operator is busy at the monitor: no reading is missed meanwhile.
   if (wasContinuous) alarms_->SetPolling(false, pollingIntervalMs_);
   try {
-    if (dialogs_.CalWizard && !closePending_) dialogs_.CalWizard->Execute(*Monitor_);
+    if (dialogs_.CalWizard && !ClosePending()) dialogs_.CalWizard->Execute(*Monitor_);
   } catch (...) {
     ShowApplicationError(std::current_exception());
   }
@@ -219,7 +204,7 @@ void TFormMain::ShowCalWizard() {
 
 bool TFormMain::AskOkCancel(const std::string& text) {
   // A close is waiting for the calibration to end: cancel the step rather than ask.
-  if (closePending_) return false;
+  if (ClosePending()) return false;
   return MessageBox(QMessageBox::Warning, QString::fromStdString(text),
                     QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }

@@ -7,6 +7,7 @@
 #include "app/service/RequestScreen.h"
 #include "app/service/ServiceLog.h"
 #include "serial/SerialErrors.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +33,7 @@
 namespace vemo::service {
 namespace {
 
-bool SpinUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
+using test::SpinUntil;
 
 TEST(RequestScreen, RefusesWhatCouldBeMisreadWhicheverWayTheBytesArrive) {
   struct Row {
