@@ -325,17 +325,18 @@ TEST_F(ServiceTest, ASilentMonitorDoesNotHoldUpOneThatAnswers) {
   service.Start({"--monitor", "good=" + Link("good"), "--monitor", "silent=" + Link("silent"),
                  "--interval", "250"});
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "good"); }, 8000));
-  QThread::msleep(9000);
+  // Long enough for the silent monitor's identification to run out its 4 s limit.
+  QThread::msleep(6000);
   const QJsonArray points =
       QJsonDocument::fromJson(
-          Http(service.Port(), "GET", "/api/v1/monitors/good/history?since=-8000&step=1000").body)
+          Http(service.Port(), "GET", "/api/v1/monitors/good/history?since=-5000&step=1000").body)
           .object()["points"]
           .toArray();
-  ASSERT_EQ(points.size(), 8);
+  ASSERT_EQ(points.size(), 5);
   for (const QJsonValue& p : points)
     EXPECT_GT(p["count"].toInt(), 0) << "no reading of the good monitor in a second";
   EXPECT_EQ(service.Value("vemoswr_up", "silent"), 0.0);
-  EXPECT_GT(*service.Value("vemoswr_readings_total", "good"), 20);
+  EXPECT_GT(*service.Value("vemoswr_readings_total", "good"), 15);
 }
 
 // Implausible readings are counted and flagged with their raw values, never published as
