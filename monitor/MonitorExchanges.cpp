@@ -32,19 +32,12 @@ void MonitorExchanges::Begin(Completion onFailure) {
   fail_ = std::move(onFailure);
 }
 
-void MonitorExchanges::Connect(const std::function<void()>& open, Completion done) {
-  Begin(done);
-  try {
-    open();
-  } catch (...) {
-    FailSoon(std::current_exception());
-    return;
-  }
+void MonitorExchanges::Identify(Completion done) {
+  Begin([this, done](std::exception_ptr failure) {
+    monitor_.ForgetIdentification();
+    done(failure);
+  });
   settled_ = [this, done] {
-    fail_ = [this, done](std::exception_ptr failure) {
-      monitor_.ForgetIdentification();
-      done(failure);
-    };
     Start(TVSWR_Monitor::IdentificationExchange(), [this, done](const std::string& reply) {
       monitor_.ApplyIdentification(reply);
       Complete([&] { done(nullptr); });

@@ -45,10 +45,9 @@ class MonitorExchanges : public QObject {
   // Only one operation runs at a time: each of these may start only while none is Busy.
   // Each completion is called exactly once, from the event loop, unless Cancel comes first.
 
-  // Runs open (which brings the line up and may raise), the settle pause, then the
-  // identification ("I"). A failed identification leaves the session unidentified, as
-  // CommandI does.
-  void Connect(const std::function<void()>& open, Completion done);
+  // The settle pause after the line came up, then the identification ("I"). A failure
+  // leaves the session unidentified, as CommandI does.
+  void Identify(Completion done);
   // One reading in watts: full scale ("7") and reading ("T"); a monitor in raw mode is
   // switched out of it as SetRawMode does ("T", and "Z" while it is still raw) and read
   // again.

@@ -83,9 +83,9 @@ class MonitorLink : public QObject {
   // One reading in watts. A monitor in raw mode (unscaled numbers) is switched out of it
   // and read again.
   TMonitorReading Read();
-  // Open, then after the settle pause the identification, without waiting: done is called
-  // from the event loop with the outcome (an accepted model or not: see
-  // IsAcceptedIdentification). Nothing else may run on Exchanges() until then.
+  // Open (raising as Open does), then after the settle pause the identification, without
+  // waiting: done is called from the event loop with its outcome (an accepted model or
+  // not: see IsAcceptedIdentification). Nothing else may run on Exchanges() until then.
   void ConnectAsync(MonitorExchanges::Completion done);
   // A caller's blocking use of the link (exchanges and whatever waits between them); uses
   // may nest.

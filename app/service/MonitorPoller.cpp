@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/MonitorPoller.h"
 
-#include "app/service/FailureText.h"
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
 #include "platform/Escaped.h"
 #include "station/AlarmLog.h"
+#include "station/LinkMessages.h"
 #include "station/Readout.h"
 
 #include <QCoreApplication>
@@ -162,8 +162,12 @@ void MonitorPoller::Stop() {
 
 void MonitorPoller::Connect() {
   state_.Phase = MonitorPhase::Connecting;
-  // The monitor is identified after its settle pause; the other monitors go on meanwhile.
-  link_.ConnectAsync([this](std::exception_ptr failure) { Identified(failure); });
+  try {
+    // The monitor is identified after its settle pause; the other monitors go on meanwhile.
+    link_.ConnectAsync([this](std::exception_ptr failure) { Identified(failure); });
+  } catch (const std::exception& e) {
+    ReadingFailed(e, true, true);
+  }
 }
 
 void MonitorPoller::Identified(std::exception_ptr failure) {
@@ -248,10 +252,14 @@ void MonitorPoller::ScheduleReading() {
   timer_.start(std::max<int>(0, config_.IntervalMs - static_cast<int>(readingStarted_.elapsed())));
 }
 
-void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp) {
+void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp, bool opening) {
   const qint64 now = NowMs();
   const ErrorKind kind = ErrorKindOf(link_.Classify(e));
-  const std::string message = FailureText(e, config_.Device.toStdString());
+  bool byNumber = false;
+  const int portNumber = config_.Device.toInt(&byNumber);
+  const std::string path = link_.Port().EffectiveDevicePath();
+  const std::string message = LinkFailureMessage(e, opening, link_.DeviceLost(),
+                                                 LinkName(portNumber, path, byNumber), path);
   ++state_.Errors[static_cast<size_t>(kind)];
   ++failuresInARow_;
   if (message != state_.LastError || giveUp)

@@ -83,7 +83,7 @@ class MonitorPoller : public QObject {
   void ExchangeFailed(std::exception_ptr failure);
   // The next reading, an interval after the start of the last one.
   void ScheduleReading();
-  void ReadingFailed(const std::exception& e, bool giveUp);
+  void ReadingFailed(const std::exception& e, bool giveUp, bool opening = false);
   void GiveUp();
   void SetUp(bool up);
   // Tells the observers of events; withSnapshot: and publishes the alarms' new states.

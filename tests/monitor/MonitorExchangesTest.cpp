@@ -16,7 +16,7 @@ const std::string kRawReading = "  123,  4.5R1\r\n>";
 
 class MonitorExchangesTest : public FastSessionTest {
  protected:
-  enum class Op { Connect, Read, ResetAlarm };
+  enum class Op { Identify, Read, ResetAlarm };
 
   // Runs op to its completion; the failure's text, or "" on success.
   std::string Run(Op op) {
@@ -26,8 +26,8 @@ class MonitorExchangesTest : public FastSessionTest {
       if (failure) outcome = MessageOf([&] { std::rethrow_exception(failure); });
     };
     switch (op) {
-      case Op::Connect:
-        exchanges.Connect([] {}, done);
+      case Op::Identify:
+        exchanges.Identify(done);
         break;
       case Op::Read:
         exchanges.Read([&](const TMonitorReading& r, std::exception_ptr failure) {
@@ -150,12 +150,12 @@ TEST_F(MonitorExchangesTest, RunTheSessionsCommandsInItsOrderWithItsOutcomes) {
          const std::string id = IdReply("KRFMON03", "06/01/12");
          p.AnswerInChunks({{"#" + id.substr(0, 39), 0}, {id.substr(39), 30}});
        },
-       Op::Connect,
+       Op::Identify,
        {"I"},
        ""},
       {"no identification",
        [](ScriptedPort& p) { p.Answer(std::string(40, '?')); },
-       Op::Connect,
+       Op::Identify,
        {"I"},
        "Unexpected result" + std::string(40, '?') + " in CommandI."},
   };
@@ -179,7 +179,7 @@ TEST_F(MonitorExchangesTest, RunTheSessionsCommandsInItsOrderWithItsOutcomes) {
 
 TEST_F(MonitorExchangesTest, AnIdentificationSetsTheModelAfterTheSettlePause) {
   port.Answer(IdReply("KRFMON04", "01/08/10"));
-  EXPECT_EQ(Run(Op::Connect), "");
+  EXPECT_EQ(Run(Op::Identify), "");
   EXPECT_EQ(monitor.ModelId(), "KRFMON04");
   EXPECT_EQ(monitor.FirmwareDate(), EncodeDate(2010, 1, 8));
 }
