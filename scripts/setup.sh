@@ -10,6 +10,7 @@ VEMO_PACKAGES=(
   locales
   qt6-httpserver-dev qt6-websockets-dev prometheus chromium
   libmosquitto-dev mosquitto
+  libsqlite3-dev sqlite3
   dpkg-dev file desktop-file-utils
   clang libfuzzer-14-dev
 )

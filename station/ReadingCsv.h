@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <string>
+#include <vector>
 
 namespace vemo {
 
@@ -17,5 +18,11 @@ inline constexpr char kReadingCsvHeader[] =
 // watts, the derived quantities as the read-outs show them, the alarm, and 1 for a reading
 // no monitor can measure (last, so that spreadsheets made for the earlier columns still fit).
 std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading);
+
+// The same line as fields, one per column of the header. The stored history keeps every
+// field but the time under its column's name, so a column added here is stored too.
+std::vector<std::string> ReadingCsvFields(qint64 timeMs, const TMonitorReading& reading);
+// The names of the header's columns, in order.
+std::vector<std::string> ReadingCsvColumns();
 
 }  // namespace vemo

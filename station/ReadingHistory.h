@@ -63,6 +63,10 @@ class ReadingHistory {
   // nothing; the stored times catch up once the clock has passed the old newest time.
   void Append(qint64 timeMs, const THistoryReading& reading);
   void AppendGap(qint64 timeMs);
+  // An archive minute of an earlier run, without its raw readings (loading a stored
+  // history): taken only while no raw reading is held and after the newest minute. The
+  // raw readings appended next are complete from the following minute on.
+  void AppendMinute(const TArchiveMinute& minute);
 
   // The first time of column i of `columns` equal columns over [fromMs, toMs); column i
   // covers [ColumnStart(i), ColumnStart(i + 1)).
