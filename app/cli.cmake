@@ -10,10 +10,11 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliPorts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/HistoryExport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Interrupt.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/MonitorLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(vemoswr-cli PRIVATE cli_options station monitor serial platform vemo_version
+target_link_libraries(vemoswr-cli PRIVATE cli_options store station monitor serial platform vemo_version
   Qt6::Core)

@@ -7,6 +7,7 @@
 #include "app/cli/MonitorLine.h"
 #include "platform/SettingsPath.h"
 #include "platform/Version.h"
+#include "station/IsoTime.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -43,6 +44,10 @@ int main(int argc, char** argv) {
   }
 
   if (options.command == Command::Ports) return ListPorts(stdout);
+  if (options.command == Command::History) {
+    vemo::SetIsoTimesInUtc(options.utc);
+    return ExportHistory(options.history, stdout, stderr);
+  }
 
   const auto fail = [](const std::string& message) {
     std::fflush(stdout);

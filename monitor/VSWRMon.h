@@ -26,7 +26,16 @@ struct TMonitorReading {
   bool RawMode = false;  // mode letter "R"
   bool Alarm = false;    // mode letter "A"
   bool CheckOnZeroPower = false;
+  // A power field that converts but is not written the way the monitor writes its numbers
+  // (IsMonitorPowerField): an exponent, a sign, a blank inside the number, no decimal point
+  // outside raw mode.
+  bool FieldForm = false;
+  double FullScale = 0;  // watts, the full scale in force when the reading was taken
 };
+
+// True for a five-character power field as the monitor writes it: a decimal number with
+// one "." (raw mode: an integer count), blank-padded on either side; no sign, no exponent.
+bool IsMonitorPowerField(std::string_view field, bool rawMode);
 
 // High- or low-power alarm: level in percent of full scale.
 struct TPowerAlarm {

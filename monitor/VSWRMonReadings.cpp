@@ -8,15 +8,36 @@
 
 namespace vemo {
 
+bool IsMonitorPowerField(std::string_view field, bool rawMode) {
+  const size_t first = field.find_first_not_of(' ');
+  if (first == std::string_view::npos) return false;
+  const size_t last = field.find_last_not_of(' ');
+  const std::string_view number = field.substr(first, last - first + 1);
+  size_t points = 0;
+  for (const char c : number) {
+    if (c == '.')
+      ++points;
+    else if (c < '0' || c > '9')
+      return false;
+  }
+  // Counts in raw mode are whole numbers; powers always carry their decimals.
+  return rawMode ? points == 0 : points == 1 && number.front() != '.';
+}
+
 void TVSWR_Monitor::GetReading(TMonitorReading& reading) {
   // The full scale decides the unit of the reply; it may have been changed on the monitor.
   Command7();
   const std::string reply = CommandT();
   try {
-    reading.Forward = static_cast<float>(StrToFloat(std::string_view(reply).substr(0, 5)));
-    reading.Reflected = static_cast<float>(StrToFloat(std::string_view(reply).substr(6, 5)));
+    const std::string_view forward = std::string_view(reply).substr(0, 5);
+    const std::string_view reflected = std::string_view(reply).substr(6, 5);
+    reading.Forward = static_cast<float>(StrToFloat(forward));
+    reading.Reflected = static_cast<float>(StrToFloat(reflected));
     reading.Alarm = reply[11] == 'A';
     reading.RawMode = reply[11] == 'R';
+    reading.FieldForm = !IsMonitorPowerField(forward, reading.RawMode) ||
+                        !IsMonitorPowerField(reflected, reading.RawMode);
+    reading.FullScale = FullScale_;
     reading.CheckOnZeroPower = reply[12] != '0';
     CheckOnZeroPower_ = reading.CheckOnZeroPower;
     if (!reading.RawMode) {

@@ -13,6 +13,10 @@ std::string SettingsFilePath(const std::string& fileName, const char* envName);
 // The program's own file: SettingsFilePath("VemoSWR.ini", "VEMOSWR_INI").
 std::string SettingsFilePath();
 
+// Where the program keeps its data (the stored history): $XDG_DATA_HOME/VemoSWR, with
+// ~/.local/share when XDG_DATA_HOME is unset or not absolute. May not exist yet.
+std::string DataFolderPath();
+
 // Creates the folder of the settings file at path when it is missing, so that the first
 // save succeeds. Failures are left for the save to report.
 void CreateSettingsFolder(const std::string& path);

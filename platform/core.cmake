@@ -2,6 +2,7 @@
 # path, stop signals.
 list(APPEND PLATFORM_SOURCES
   AtomicFile.cpp
+  Escaped.cpp
   PortLock.cpp
   PortNames.cpp
   PortUsers.cpp

@@ -41,8 +41,8 @@ std::string FormatReadingField(double value) {
     std::snprintf(text, sizeof text, "%5.2f", value);
   else if (value < 999.95)
     std::snprintf(text, sizeof text, "%5.1f", value);
-  else if (value < 99999.5)
-    std::snprintf(text, sizeof text, "%5.0f", value);
+  else if (value < 9999.5)
+    std::snprintf(text, sizeof text, "%#5.0f", value);  // "1000.": the point always shows
   else
     return "99999";
   return text;

@@ -20,8 +20,9 @@ double DecodeFullScale(FullScaleWords words);
 // in kilowatts from there on (3).
 int UnitExponent(double fullScale);
 
-// A power in the reading's unit as five characters, with as many decimals as fit
-// ("0.125", "50.00", "100.0", "12345"). Negative values read 0; values too large 99999.
+// A power in the reading's unit as five characters, with as many decimals as fit and
+// always a decimal point ("0.125", "50.00", "100.0", "1234."). Negative values read 0;
+// values from 10,000 on, far beyond any full scale, read 99999.
 std::string FormatReadingField(double value);
 
 // Raw converter counts for a power: the calibration factor is the count at the channel's

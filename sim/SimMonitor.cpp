@@ -226,6 +226,7 @@ std::string SimMonitor::Identification() const {
 }
 
 std::string SimMonitor::Reading() {
+  if (!readingReply_.empty()) return readingReply_;
   // Each measurement wanders a little around the applied power.
   const double fwd = std::max(0.0, forward_ * (1.0 + config_.noise * noise_(random_)));
   const double rfl = std::max(0.0, reflected_ * (1.0 + config_.noise * noise_(random_)));

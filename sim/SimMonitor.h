@@ -42,6 +42,9 @@ class SimMonitor {
   // switched off and on.
   void SetForward(double watts) { forward_ = watts; }
   void SetReflected(double watts) { reflected_ = watts; }
+  // From now on every reading ("T") is answered with exactly these bytes, whatever was
+  // measured, until they are set empty: a reply no measurement would give.
+  void SetReadingReply(std::string bytes) { readingReply_ = std::move(bytes); }
   // Stores the full scale (EEPROM words 32 and 34) and works with it at once, the
   // converters matched to it as before; false, and nothing changed, when it is too small
   // to store.
@@ -101,6 +104,7 @@ class SimMonitor {
   // EEPROM words change: the converters are hardware.
   Converter forwardConverter_, reflectedConverter_;
   double forward_, reflected_;
+  std::string readingReply_;
   std::array<uint16_t, 256> eeprom_{};
   // What the monitor loaded at power-up: calibration words 0..3 and the full-scale words.
   std::array<uint16_t, 4> calibration_{};

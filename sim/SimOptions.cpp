@@ -56,7 +56,8 @@ const char* const kSimUsage =
     "Standard input takes control lines: forward W, reflected W, full-scale W (another\n"
     "range, in use at once), power-cycle, hangup, plug (after a hangup: the device is back,\n"
     "on a new pty behind the same link), burst N (N random bytes at once, 1..4096),\n"
-    "line-noise BURST TRUNCATE OVERLONG JITTER-MS (the four options above; all 0: sane).\n";
+    "line-noise BURST TRUNCATE OVERLONG JITTER-MS (the four options above; all 0: sane),\n"
+    "reading-reply HEX (every reading answered with these bytes; none: measure again).\n";
 
 namespace {
 

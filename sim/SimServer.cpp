@@ -413,6 +413,17 @@ void SimServer::OnControlLine(const std::string& line) {
     }
   } else if (what == "line-noise") {
     ok = SetLineNoise(in);
+  } else if (what == "reading-reply") {
+    std::string hex;
+    in >> hex;
+    ok =
+        hex.size() % 2 == 0 && hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    if (ok) {
+      std::string bytes;
+      for (size_t i = 0; i < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+      monitor_.SetReadingReply(std::move(bytes));
+    }
   } else if ((what == "forward" || what == "reflected" || what == "full-scale") && (in >> watts) &&
              watts >= 0) {
     if (what == "forward")

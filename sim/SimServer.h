@@ -18,6 +18,8 @@
 //   hangup           drop the line now, as if the monitor were unplugged
 //   plug             after a hang-up: plugged in again, on a new pty behind the same link
 //   burst <N>        send N random bytes (1..4096) at once
+//   reading-reply <hex>  answer every reading with exactly these bytes (hexadecimal) from
+//                    now on, whatever is measured; without bytes: measure again
 //   line-noise <burst> <truncate> <overlong> <jitter-ms>
 //                    the line-noise options of SimConfig from now on (all 0: a sane line)
 //

@@ -4,6 +4,7 @@
 #include "station/Readout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vemo {
 
@@ -19,6 +20,12 @@ const char* AlarmSourceName(AlarmSource source) {
       return "forward";
     case AlarmSource::LinkLost:
       return "link";
+    case AlarmSource::ForwardDrift:
+      return "forward_drift";
+    case AlarmSource::ReflectedDrift:
+      return "reflected_drift";
+    case AlarmSource::VSWRDrift:
+      return "vswr_drift";
   }
   return "";
 }
@@ -35,6 +42,10 @@ const char* AlarmChangeName(AlarmChange change) {
   return "";
 }
 
+bool Keyed(const TAlarmLevels& levels, double forward) {
+  return forward > levels.KeyedAbove && forward > 0;
+}
+
 AlarmEvaluator::AlarmEvaluator(TAlarmLevels levels) : levels_(levels) {}
 
 double AlarmEvaluator::LevelOf(AlarmSource source) const {
@@ -49,6 +60,15 @@ double AlarmEvaluator::LevelOf(AlarmSource source) const {
       return levels_.ForwardBelow;
     case AlarmSource::LinkLost:
       return levels_.LinkLostAfter;
+    // The drift levels follow the baseline: forward N dB down, the others a factor up.
+    case AlarmSource::ForwardDrift:
+      return levels_.ForwardDropDb > 0
+                 ? baseline_.Forward * std::pow(10.0, -levels_.ForwardDropDb / 10)
+                 : 0;
+    case AlarmSource::ReflectedDrift:
+      return baseline_.Reflected * levels_.ReflectedRiseFactor;
+    case AlarmSource::VSWRDrift:
+      return baseline_.VSWR * levels_.VSWRRiseFactor;
   }
   return 0;
 }
@@ -63,6 +83,15 @@ std::vector<TAlarmEvent> AlarmEvaluator::SetLevels(const TAlarmLevels& levels, q
   return events;
 }
 
+std::vector<TAlarmEvent> AlarmEvaluator::SetBaseline(const TDriftBaseline& baseline, qint64 nowMs) {
+  baseline_ = baseline;
+  std::vector<TAlarmEvent> events;
+  for (const AlarmSource source :
+       {AlarmSource::ForwardDrift, AlarmSource::ReflectedDrift, AlarmSource::VSWRDrift})
+    if (LevelOf(source) <= 0) Clear(source, 0, nowMs, events);
+  return events;
+}
+
 std::vector<TAlarmEvent> AlarmEvaluator::Reading(qint64 nowMs, const TMonitorReading& reading) {
   std::vector<TAlarmEvent> events;
   Clear(AlarmSource::LinkLost, static_cast<double>(nowMs - lastGoodMs_) / 1000, nowMs, events);
@@ -74,7 +103,7 @@ std::vector<TAlarmEvent> AlarmEvaluator::Reading(qint64 nowMs, const TMonitorRea
     return value < level * (1 - kAlarmHysteresis) ? Verdict::Clear : Verdict::Hold;
   };
   const double forward = reading.Forward;
-  const bool keyed = forward > levels_.KeyedAbove && forward > 0;
+  const bool keyed = Keyed(levels_, forward);
   const double delay = levels_.Delay;
 
   Judge(AlarmSource::Monitor,
@@ -93,16 +122,26 @@ std::vector<TAlarmEvent> AlarmEvaluator::Reading(qint64 nowMs, const TMonitorRea
   Judge(AlarmSource::ReflectedAbove, above(reading.Reflected, levels_.ReflectedAbove),
         reading.Reflected, nowMs, delay, events);
 
-  const double low = levels_.ForwardBelow;
-  if (low <= 0)
-    v = Verdict::Clear;
-  else if (!keyed)
-    v = Verdict::Hold;
-  else if (forward < low)
-    v = Verdict::Trip;
-  else
-    v = forward > low * (1 + kAlarmHysteresis) ? Verdict::Clear : Verdict::Hold;
-  Judge(AlarmSource::ForwardBelow, v, forward, nowMs, delay, events);
+  const auto below = [&](double value, double level) {
+    if (level <= 0) return Verdict::Clear;
+    if (!keyed) return Verdict::Hold;
+    if (value < level) return Verdict::Trip;
+    return value > level * (1 + kAlarmHysteresis) ? Verdict::Clear : Verdict::Hold;
+  };
+  Judge(AlarmSource::ForwardBelow, below(forward, levels_.ForwardBelow), forward, nowMs, delay,
+        events);
+
+  // Drift is judged only keyed, as the VSWR: unkeyed there is nothing to compare.
+  const auto keyedAbove = [&](double value, double level) {
+    return level > 0 && !keyed ? Verdict::Hold : above(value, level);
+  };
+  Judge(AlarmSource::ForwardDrift, below(forward, LevelOf(AlarmSource::ForwardDrift)), forward,
+        nowMs, delay, events);
+  Judge(AlarmSource::ReflectedDrift,
+        keyedAbove(reading.Reflected, LevelOf(AlarmSource::ReflectedDrift)), reading.Reflected,
+        nowMs, delay, events);
+  Judge(AlarmSource::VSWRDrift, keyedAbove(vswr, LevelOf(AlarmSource::VSWRDrift)), vswr, nowMs,
+        delay, events);
   return events;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The program's own alarms, judged from the readings of one monitor: the monitor's alarm
 // flag, VSWR above a level, reflected power above a level, forward power below a level
-// while the transmitter is keyed, and a link that gives no reading.
+// while the transmitter is keyed, a link that gives no reading, and drift: forward power
+// some dB below its baseline, reflected power or VSWR some factor above theirs (the
+// baseline comes from the stored history; see SetBaseline).
 //
 // Each source goes normal -> active (unacknowledged) -> acknowledged -> normal again when
 // it clears; an active alarm may also clear before anyone acknowledges it, and its
@@ -24,14 +26,25 @@ namespace vemo {
 
 struct TMonitorReading;
 
-enum class AlarmSource { Monitor, VSWRAbove, ReflectedAbove, ForwardBelow, LinkLost };
-constexpr int kAlarmSourceCount = 5;
+enum class AlarmSource {
+  Monitor,
+  VSWRAbove,
+  ReflectedAbove,
+  ForwardBelow,
+  LinkLost,
+  ForwardDrift,
+  ReflectedDrift,
+  VSWRDrift
+};
+constexpr int kAlarmSourceCount = 8;
 constexpr std::array<AlarmSource, kAlarmSourceCount> kAlarmSources = {
-    AlarmSource::Monitor, AlarmSource::VSWRAbove, AlarmSource::ReflectedAbove,
-    AlarmSource::ForwardBelow, AlarmSource::LinkLost};
+    AlarmSource::Monitor,        AlarmSource::VSWRAbove, AlarmSource::ReflectedAbove,
+    AlarmSource::ForwardBelow,   AlarmSource::LinkLost,  AlarmSource::ForwardDrift,
+    AlarmSource::ReflectedDrift, AlarmSource::VSWRDrift};
 
 // Short, stable name: in the alarm log, the hook's environment and metric labels
-// ("monitor", "vswr", "reflected", "forward", "link").
+// ("monitor", "vswr", "reflected", "forward", "link", "forward_drift", "reflected_drift",
+// "vswr_drift").
 const char* AlarmSourceName(AlarmSource source);
 
 enum class AlarmState { Normal, Active, Acknowledged };
@@ -54,14 +67,29 @@ struct TAlarmEvent {
 
 // Every level 0 = that source off.
 struct TAlarmLevels {
-  bool MonitorFlag = true;    // the monitor's own alarm flag
-  double VSWRAbove = 0;       // judged only while keyed: without power a VSWR means nothing
-  double ReflectedAbove = 0;  // watts
-  double ForwardBelow = 0;    // watts, while keyed
-  double KeyedAbove = 0;      // watts: keyed while forward power is above this
-  double LinkLostAfter = 0;   // seconds without a good reading while polling
-  double Delay = 0;           // seconds a condition must hold before it trips (not the link)
+  bool MonitorFlag = true;         // the monitor's own alarm flag
+  double VSWRAbove = 0;            // judged only while keyed: without power a VSWR means nothing
+  double ReflectedAbove = 0;       // watts
+  double ForwardBelow = 0;         // watts, while keyed
+  double KeyedAbove = 0;           // watts: keyed while forward power is above this
+  double LinkLostAfter = 0;        // seconds without a good reading while polling
+  double Delay = 0;                // seconds a condition must hold before it trips (not the link)
+  double ForwardDropDb = 0;        // dB below the forward baseline, while keyed
+  double ReflectedRiseFactor = 0;  // times the reflected baseline, while keyed
+  double VSWRRiseFactor = 0;       // times the VSWR baseline, while keyed
 };
+
+// What the drift alarms judge against: the usual forward and reflected power and VSWR of
+// this monitor while keyed (0: not known, the source stays quiet).
+struct TDriftBaseline {
+  double Forward = 0;    // W
+  double Reflected = 0;  // W
+  double VSWR = 0;
+  bool operator==(const TDriftBaseline&) const = default;
+};
+
+// The transmitter counts as keyed while forward power is above KeyedAbove (and above 0).
+bool Keyed(const TAlarmLevels& levels, double forward);
 
 // A level alarm clears once its value is this fraction of the level back past the level:
 // VSWR above 2.0 clears below 1.9, forward below 100 W clears above 105 W.
@@ -75,6 +103,10 @@ class AlarmEvaluator {
   // reading (an active alarm stays until then).
   std::vector<TAlarmEvent> SetLevels(const TAlarmLevels& levels, qint64 nowMs);
   const TAlarmLevels& Levels() const { return levels_; }
+  // A new baseline for the drift alarms; a drift source without one clears, the others are
+  // judged against it from the next reading on.
+  std::vector<TAlarmEvent> SetBaseline(const TDriftBaseline& baseline, qint64 nowMs);
+  const TDriftBaseline& Baseline() const { return baseline_; }
 
   std::vector<TAlarmEvent> Reading(qint64 nowMs, const TMonitorReading& reading);
   // A reading that failed: counts toward the link only.
@@ -113,6 +145,7 @@ class AlarmEvaluator {
   void JudgeLink(qint64 nowMs, std::vector<TAlarmEvent>& events);
 
   TAlarmLevels levels_;
+  TDriftBaseline baseline_;
   std::array<Slot, kAlarmSourceCount> slots_{};
   std::uint64_t nextId_ = 1;
   bool polling_ = false;

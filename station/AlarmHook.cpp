@@ -1,9 +1,9 @@
 #include "station/AlarmHook.h"
 
 #include "station/AlarmLog.h"
+#include "station/IsoTime.h"
 #include "station/Readout.h"
 
-#include <QDateTime>
 #include <QProcessEnvironment>
 
 #include <csignal>
@@ -125,8 +125,7 @@ void AlarmHook::StartNext() {
     env.insert("VEMOSWR_ALARM_STATE", AlarmChangeName(event.Change));
     env.insert("VEMOSWR_ALARM_VALUE",
                QString::fromStdString(AlarmValueText(event.Source, event.Value)));
-    env.insert("VEMOSWR_ALARM_TIME",
-               QDateTime::fromMSecsSinceEpoch(event.TimeMs).toString(Qt::ISODateWithMs));
+    env.insert("VEMOSWR_ALARM_TIME", QString::fromStdString(IsoTime(event.TimeMs)));
     env.insert("VEMOSWR_ALARM_PORT", QString::fromStdString(port_));
     QStringList arguments;
     for (size_t i = 1; i < args.size(); ++i) arguments << QString::fromStdString(args[i]);

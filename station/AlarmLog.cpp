@@ -1,8 +1,7 @@
 #include "station/AlarmLog.h"
 
+#include "station/IsoTime.h"
 #include "station/Readout.h"
-
-#include <QDateTime>
 
 namespace vemo {
 
@@ -11,9 +10,12 @@ const char* const kAlarmCsvHeader = "time,source,event,value,level";
 std::string AlarmValueText(AlarmSource source, double value) {
   switch (source) {
     case AlarmSource::VSWRAbove:
+    case AlarmSource::VSWRDrift:
       return FormatNumber("%.2f", value);
     case AlarmSource::ReflectedAbove:
     case AlarmSource::ForwardBelow:
+    case AlarmSource::ForwardDrift:
+    case AlarmSource::ReflectedDrift:
       return FormatNumber("%.6g", value);
     case AlarmSource::LinkLost:
       return FormatNumber("%.1f", value);
@@ -32,8 +34,7 @@ std::string AlarmEventText(const TAlarmEvent& event) {
 std::string AlarmCsvRow(const TAlarmEvent& e) {
   // A level prints as the operator set it ("2", "12.5"), the monitor's flag has none.
   const std::string level = e.Source == AlarmSource::Monitor ? "" : FormatNumber("%.6g", e.Level);
-  return QDateTime::fromMSecsSinceEpoch(e.TimeMs).toString(Qt::ISODateWithMs).toStdString() + ',' +
-         AlarmSourceName(e.Source) + ',' + AlarmEventText(e) + ',' +
+  return IsoTime(e.TimeMs) + ',' + AlarmSourceName(e.Source) + ',' + AlarmEventText(e) + ',' +
          AlarmValueText(e.Source, e.Value) + ',' + level;
 }
 

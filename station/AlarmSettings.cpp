@@ -28,6 +28,9 @@ constexpr NumberKey kNumberKeys[] = {
     {"KeyedAbove", &TAlarmLevels::KeyedAbove, 0, "0 or more watts"},
     {"LinkLostAfter", &TAlarmLevels::LinkLostAfter, 0, "0 or more seconds"},
     {"Delay", &TAlarmLevels::Delay, 0, "0 or more seconds"},
+    {"ForwardDropDb", &TAlarmLevels::ForwardDropDb, 0, "0 or more dB"},
+    {"ReflectedRiseFactor", &TAlarmLevels::ReflectedRiseFactor, 1, "0 or a factor above 1"},
+    {"VSWRRiseFactor", &TAlarmLevels::VSWRRiseFactor, 1, "0 or a factor above 1"},
 };
 
 std::string Warning(const char* key, const std::string& text, const std::string& means,

@@ -1,7 +1,8 @@
 #pragma once
 // The operator's alarm settings, section [Alarms] of the settings file:
 //   VSWRAbove, ReflectedAbove (W), ForwardBelow (W), KeyedAbove (W), LinkLostAfter (s),
-//   Delay (s): numbers with "." for decimals, whatever the locale; 0 or missing = off;
+//   Delay (s), ForwardDropDb (dB below the baseline), ReflectedRiseFactor and
+//   VSWRRiseFactor (times the baseline): numbers with "." for decimals, whatever the locale; 0 or missing = off;
 //   Sound (0/1), Hook (a command line), Log (the alarm log; relative paths start beside
 //   the settings file).
 // A bad value gives the default and one warning naming the key; writing back touches only

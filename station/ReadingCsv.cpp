@@ -1,9 +1,9 @@
 #include "station/ReadingCsv.h"
 
 #include "monitor/VSWRMon.h"
+#include "station/IsoTime.h"
+#include "station/Plausibility.h"
 #include "station/Readout.h"
-
-#include <QDateTime>
 
 namespace vemo {
 
@@ -19,7 +19,7 @@ std::string Trimmed(const std::string& s) {
 std::vector<std::string> ReadingCsvFields(qint64 timeMs, const TMonitorReading& reading) {
   // The columns do not depend on the display unit, so the full scale does not matter.
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, 0);
-  return {QDateTime::fromMSecsSinceEpoch(timeMs).toString(Qt::ISODateWithMs).toStdString(),
+  return {IsoTime(timeMs),
           FormatNumber("%.6g", reading.Forward),
           FormatNumber("%.6g", reading.Reflected),
           Trimmed(r.VSWRText),
@@ -28,7 +28,7 @@ std::vector<std::string> ReadingCsvFields(qint64 timeMs, const TMonitorReading& 
           Trimmed(r.TransmittedText),
           Trimmed(r.DBmText),
           reading.Alarm ? "1" : "0",
-          r.Implausible ? "1" : "0"};
+          JudgeReading(reading) != Implausibility::None ? "1" : "0"};
 }
 
 std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading) {

@@ -14,9 +14,9 @@ struct TMonitorReading;
 inline constexpr char kReadingCsvHeader[] =
     "time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm,implausible";
 
-// One line without its newline: local time (ISO 8601 with milliseconds), the powers in
-// watts, the derived quantities as the read-outs show them, the alarm, and 1 for a reading
-// no monitor can measure (last, so that spreadsheets made for the earlier columns still fit).
+// One line without its newline: the time (IsoTime), the powers in watts, the derived
+// quantities as the read-outs show them, the alarm, and 1 for an implausible reading
+// (JudgeReading; last, so that spreadsheets made for the earlier columns still fit).
 std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading);
 
 // The same line as fields, one per column of the header. The stored history keeps every

@@ -29,9 +29,11 @@ double ReflectionCoefficient(double forward, double reflected) {
   return std::min(std::sqrt(ratio), 1.0);
 }
 
+// The share of the forward power that goes on to the load: F - R of F, 100 (1 - rho^2).
+// Nothing when all of it comes back or nothing goes out.
 double TransmittedPercent(double forward, double reflected) {
-  if (NegativePower(forward, reflected)) return 0;
-  const double percent = 100 * forward / (forward + reflected);
+  if (NegativePower(forward, reflected) || !(forward > reflected)) return 0;
+  const double percent = 100 * (forward - reflected) / forward;
   return std::isfinite(percent) ? percent : 0;
 }
 
@@ -57,10 +59,6 @@ TDisplayUnit DisplayUnitFor(double fullScale) {
   return {"MW", 0.000001, "%9.3f", "%12.4f"};
 }
 
-bool IsImplausibleReading(double forward, double reflected) {
-  return NegativePower(forward, reflected) || reflected > forward;
-}
-
 double DeriveVSWR(double forward, double reflected) {
   // From the return loss, not from rho: the VSWR's floor is that of -40 dB.
   return ReturnLossToVSWR(RhoToReturnLoss(ReflectionCoefficient(forward, reflected)));
@@ -72,7 +70,6 @@ TReadout DeriveReadout(double forward, double reflected, double fullScale) {
   r.ReturnLoss = RhoToReturnLoss(r.Rho);
   r.VSWR = DeriveVSWR(forward, reflected);
   r.Transmitted = TransmittedPercent(forward, reflected);
-  r.Implausible = IsImplausibleReading(forward, reflected);
   r.DBm = WattsToDBm(forward);
   r.MeterPosition = RoundToWatts(forward);
 

@@ -23,11 +23,9 @@ struct TReadout {
   double Rho = 0;             // reflection coefficient 0..1
   double ReturnLoss = 0;      // dB, zero or negative
   double VSWR = 0;            // from the return loss: 1.02 at best, 99.99 at worst
-  double Transmitted = 0;     // percent
+  double Transmitted = 0;     // percent of the forward power that reaches the load
   double DBm = 0;             // forward power
   int32_t MeterPosition = 0;  // forward power in whole watts (halves to even), for the dial
-  // A negative power or more reflected than forward power: shown as sent, but marked.
-  bool Implausible = false;
 
   // Display unit and the powers in it.
   TDisplayUnit Unit{};
@@ -49,9 +47,6 @@ struct TReadout {
 // The read-out of a reading of forward and reflected power (watts) on a monitor whose
 // full scale is fullScale watts. Never raises: arithmetic failures give fallback values.
 TReadout DeriveReadout(double forward, double reflected, double fullScale);
-
-// True for powers no monitor can measure: a negative power or reflected above forward.
-bool IsImplausibleReading(double forward, double reflected);
 
 // The VSWR of DeriveReadout alone, without the texts.
 double DeriveVSWR(double forward, double reflected);

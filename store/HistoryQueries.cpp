@@ -193,6 +193,18 @@ void ForEachEvent(SqliteDb& db, qint64 fromMs, qint64 toMs,
   while (s.Step()) f({s.Int(0), s.Int(1), s.Text(2), s.Text(3), s.Double(4), s.Double(5)});
 }
 
+void DecimateStored(SqliteDb& db, qint64 fromMs, qint64 toMs, int columns,
+                    std::vector<TSummary>& out) {
+  out.clear();
+  if (columns <= 0 || columns > ReadingHistory::kMaxColumns || toMs <= fromMs) return;
+  out.resize(static_cast<size_t>(columns));
+  int i = 0;
+  ForEachMinute(db, fromMs, toMs, [&](const TStoredMinute& m) {
+    while (ReadingHistory::ColumnStart(fromMs, toMs, columns, i + 1) <= m.StartMs) ++i;
+    out[static_cast<size_t>(i)].Merge(m.Summary);
+  });
+}
+
 qint64 OldestStoredMs(SqliteDb& db) {
   SqliteStatement s = db.Prepare("SELECT min(start_ms) FROM minutes");
   return s.Step() && !s.IsNull(0) ? s.Int(0) : 0;
@@ -215,7 +227,8 @@ void LoadHistory(SqliteDb& db, ReadingHistory& history, qint64 nowMs) {
                 });
 
   SqliteStatement s = db.Prepare(
-      "SELECT time_ms, forward_w, reflected_w, alarm, forward_w IS NULL FROM readings "
+      "SELECT time_ms, forward_w, reflected_w, alarm, forward_w IS NULL OR implausible = '1' FROM "
+      "readings "
       "WHERE time_ms >= ? AND time_ms <= ? ORDER BY time_ms, rowid");
   s.Bind(1, firstRaw);
   s.Bind(2, nowMs);

@@ -91,6 +91,11 @@ void ForEachMinute(SqliteDb& db, qint64 fromMs, qint64 toMs,
 void ForEachEvent(SqliteDb& db, qint64 fromMs, qint64 toMs,
                   const std::function<void(const TStoredEvent&)>& f);
 
+// Summaries per column of [fromMs, toMs) from the stored minutes, each minute in the
+// column in which it starts (ReadingHistory::Decimate's columns). Raises StoreError.
+void DecimateStored(SqliteDb& db, qint64 fromMs, qint64 toMs, int columns,
+                    std::vector<TSummary>& out);
+
 // The time of the oldest stored minute; 0 when there is none.
 qint64 OldestStoredMs(SqliteDb& db);
 

@@ -3,6 +3,7 @@
 #include "monitor/VSWRMon.h"
 #include "station/AlarmEvaluator.h"
 #include "station/AlarmLog.h"
+#include "station/Plausibility.h"
 #include "station/ReadingCsv.h"
 #include "station/ReadingHistory.h"
 #include "store/Sqlite.h"
@@ -178,9 +179,10 @@ void HistoryStore::Write(const std::vector<Item>& batch) {
   // The minutes are summed even when the batch is not written, so that the next batch
   // does not count a reading's time twice.
   for (const Item& item : batch) {
-    if (item.Kind == Item::Reading)
+    // An implausible reading is kept with its flag, but it measured nothing.
+    if (item.Kind == Item::Reading && JudgeReading(item.Value) == Implausibility::None)
       minutes_.Add(item.TimeMs, HistoryReadingOf(item.Value), item.Keyed);
-    else if (item.Kind == Item::Gap)
+    else if (item.Kind != Item::Event)
       minutes_.AddGap(item.TimeMs);
   }
   std::lock_guard lock(dbLock_);

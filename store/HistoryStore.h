@@ -63,7 +63,8 @@ class HistoryStore {
   // before its raw window, raw readings within it. Call before the first Add.
   void LoadInto(ReadingHistory& history, qint64 nowMs);
 
-  // Queue; cheap, any thread.
+  // Queue; cheap, any thread. Implausible readings too (JudgeReading): stored with their
+  // flag, they count as gaps in the summaries and the loaded history.
   void Add(qint64 timeMs, const TMonitorReading& reading, bool keyed);
   void AddGap(qint64 timeMs);
   void AddEvent(const TAlarmEvent& event);

@@ -9,6 +9,8 @@
 #include "monitor/ReadSettings.h"
 #include "serial/SerialErrors.h"
 #include "station/AlarmLog.h"
+#include "station/IsoTime.h"
+#include "station/Plausibility.h"
 #include "station/ReadingCsv.h"
 #include "station/Readout.h"
 
@@ -32,7 +34,7 @@ constexpr const char* kNotConnected = "Power monitor is not connected.";
 constexpr int kMaxFailuresInARow = 3;
 
 std::string Now() {
-  return QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString();
+  return IsoTime(QDateTime::currentMSecsSinceEpoch());
 }
 
 std::string Trimmed(const std::string& s) {
@@ -66,7 +68,8 @@ void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading
                  Trimmed(r.ReflectedText).c_str(), r.Unit.Unit, Trimmed(r.VSWRText).c_str(),
                  Trimmed(r.ReturnLossText).c_str(), Trimmed(r.RhoText).c_str(),
                  Trimmed(r.TransmittedText).c_str(), Trimmed(r.DBmText).c_str(),
-                 reading.Alarm ? "yes" : "no", r.Implausible ? " implausible" : "");
+                 reading.Alarm ? "yes" : "no",
+                 JudgeReading(reading) != Implausibility::None ? " implausible" : "");
   }
   std::fflush(io.out);
 }
@@ -77,11 +80,9 @@ bool PrintAlarms(const CliStreams& io, const std::vector<TAlarmEvent>& events) {
   for (const TAlarmEvent& e : events) {
     const std::string level =
         e.Source == AlarmSource::Monitor ? "" : " level=" + FormatNumber("%.6g", e.Level);
-    std::fprintf(
-        io.err, "%s alarm source=%s event=%s value=%s%s\n",
-        QDateTime::fromMSecsSinceEpoch(e.TimeMs).toString(Qt::ISODateWithMs).toStdString().c_str(),
-        AlarmSourceName(e.Source), AlarmEventText(e).c_str(),
-        AlarmValueText(e.Source, e.Value).c_str(), level.c_str());
+    std::fprintf(io.err, "%s alarm source=%s event=%s value=%s%s\n", IsoTime(e.TimeMs).c_str(),
+                 AlarmSourceName(e.Source), AlarmEventText(e).c_str(),
+                 AlarmValueText(e.Source, e.Value).c_str(), level.c_str());
     tripped = tripped || e.Change == AlarmChange::Tripped;
   }
   std::fflush(io.err);
@@ -96,8 +97,9 @@ class ImplausibleCount {
   ~ImplausibleCount() {
     if (count_ == 0) return;
     std::fprintf(io_.err,
-                 "%ld of %ld readings were implausible (a negative power or more reflected "
-                 "than forward power): check the monitor's cabling and calibration.\n",
+                 "%ld of %ld readings were implausible (a negative power, more reflected than "
+                 "forward power, far above the full scale, or a malformed number): check the "
+                 "monitor's cabling and calibration.\n",
                  count_, taken_);
     std::fflush(io_.err);
   }
@@ -105,7 +107,7 @@ class ImplausibleCount {
   ImplausibleCount& operator=(const ImplausibleCount&) = delete;
   void Add(const TMonitorReading& reading) {
     ++taken_;
-    if (IsImplausibleReading(reading.Forward, reading.Reflected)) ++count_;
+    if (JudgeReading(reading) != Implausibility::None) ++count_;
   }
 
  private:
@@ -115,6 +117,7 @@ class ImplausibleCount {
 };
 
 int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
+  SetIsoTimesInUtc(o.utc);
   Interrupt interrupt;
   ImplausibleCount implausible(io);
   AlarmEvaluator alarms(o.alarmLevels);
@@ -138,8 +141,12 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
       PrintReading(io, o.csv, reading, line.Monitor().FullScale());
       implausible.Add(reading);
       ++taken;
+      // An implausible reading is no measurement: the alarms see no reading.
+      const qint64 now = QDateTime::currentMSecsSinceEpoch();
       if (o.alarms &&
-          PrintAlarms(io, alarms.Reading(QDateTime::currentMSecsSinceEpoch(), reading)) &&
+          PrintAlarms(io, JudgeReading(reading) == Implausibility::None
+                              ? alarms.Reading(now, reading)
+                              : alarms.ReadingFailed(now)) &&
           o.exitOnAlarm)
         return 3;
       failuresInARow = 0;
@@ -330,6 +337,8 @@ int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const
       return 0;
     case Command::Ports:  // needs no monitor line; listed here for completeness
       return ListPorts(io.out);
+    case Command::History:  // likewise
+      return ExportHistory(o.history, io.out, io.err);
     case Command::Calibrate: {
       TerminalPrompt prompt(io.in, io.out);
       m.DoCalibration(static_cast<uint8_t>(o.calibrationStep), prompt);

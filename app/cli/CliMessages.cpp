@@ -2,7 +2,6 @@
 
 #include "serial/SerialErrors.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -16,28 +15,6 @@ std::string SerialDetail(const ESerialException& e) {
 }
 
 }  // namespace
-
-std::string Escaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 std::string DeviceName(int portNumber, const std::string& path, bool byNumber) {
   return byNumber ? "COM" + std::to_string(portNumber) + " (" + path + ")" : path;

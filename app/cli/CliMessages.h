@@ -2,15 +2,12 @@
 // What vemoswr-cli tells the user when a command fails: what happened, on which device,
 // on one line.
 
+#include "platform/Escaped.h"
+
 #include <exception>
 #include <string>
-#include <string_view>
 
 namespace vemo::cli {
-
-// Control bytes as escapes ("\r", "\n", "\t", "\x1B"): replies quoted in a message keep
-// it on one line of a log.
-std::string Escaped(std::string_view text);
 
 // The device as the user named it: the path, or "COM3 (/dev/ttyUSB0)" for a port number.
 std::string DeviceName(int portNumber, const std::string& path, bool byNumber);

@@ -1,6 +1,7 @@
 #pragma once
 // The command line of vemoswr-cli.
 
+#include "app/cli/HistoryExport.h"
 #include "station/AlarmEvaluator.h"
 
 #include <map>
@@ -26,7 +27,8 @@ enum class Command {
   Eeprom,
   ResetAlarm,
   Calibrate,
-  Ports
+  Ports,
+  History
 };
 
 struct CliOptions {
@@ -40,6 +42,7 @@ struct CliOptions {
   std::optional<long> count;  // readings; none: until interrupted
   double intervalSeconds = 0.5;
   bool csv = false;
+  bool utc = false;  // times in UTC ("Z") rather than local time with its offset
   // The program's alarms: judged when any alarm option is given (the monitor's own alarm
   // flag then counts too).
   bool alarms = false;
@@ -58,6 +61,9 @@ struct CliOptions {
 
   // calibrate: 0 zero, 1 forward, 2 reflected
   int calibrationStep = 0;
+
+  // history (the times resolved against the clock when parsed)
+  THistoryExport history;
 };
 
 // Raises UsageError with a message for the user.

@@ -150,7 +150,11 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
         return Error(r, Status::BadRequest,
                      QStringLiteral("Give since (ms since the epoch, or negative ms before "
                                     "now) and step (ms, at least 100), at most 10000 points."));
-      return Json(r, HistoryJson(poller->History(), *query));
+      return Json(
+          r, HistoryJson(poller->HistoryColumns(query->SinceMs,
+                                                query->SinceMs + query->StepMs * query->Columns,
+                                                query->Columns),
+                         *query));
     }
     case RouteKind::ResetAlarm:
     case RouteKind::Acknowledge:

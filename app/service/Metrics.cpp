@@ -110,6 +110,13 @@ QByteArray MetricsText(const std::vector<const MonitorPoller*>& pollers) {
        [&](P p, L m, QByteArray& b) {
          Sample(b, "vemoswr_readings_total", m, static_cast<double>(p.State().ReadingsTotal));
        });
+  Emit(out,
+       {"vemoswr_implausible_readings_total", "counter",
+        "Readings no monitor can give, not published as measurements."},
+       pollers, [&](P p, L m, QByteArray& b) {
+         Sample(b, "vemoswr_implausible_readings_total", m,
+                static_cast<double>(p.State().ImplausibleTotal));
+       });
   Emit(out, {"vemoswr_reading_errors_total", "counter", "Failed exchanges by kind."}, pollers,
        [&](P p, L m, QByteArray& b) {
          for (int k = 0; k < kErrorKindCount; ++k)

@@ -5,6 +5,7 @@
 #include "monitor/DateTime.h"
 #include "serial/SerialErrors.h"
 #include "station/AlarmLog.h"
+#include "station/Readout.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -74,6 +75,15 @@ MonitorPoller::MonitorPoller(MonitorConfig config, QObject* parent)
       config_(std::move(config)),
       history_(THistoryOptions{kRawWindowMs, kArchiveWindowMs}),
       alarms_(config_.Alarms) {
+  if (!config_.HistoryDb.empty()) {
+    store_ = std::make_unique<HistoryStore>(
+        config_.HistoryDb, TStoreOptions{},
+        // On the writer thread: the log takes whole lines from any thread.
+        [name = config_.Name.toStdString()](bool failing, const std::string& message) {
+          LogLine(failing ? "error" : "warning", "monitor=" + name + " history=\"" + message + '"');
+        });
+    store_->LoadInto(history_, NowMs());
+  }
   port_.SetBaud(9600);
   port_.SetDataBits(8);
   port_.SetParity(pNone);
@@ -198,14 +208,27 @@ void MonitorPoller::TakeReading() {
     const qint64 now = NowMs();
     failuresInARow_ = 0;
     attempts_ = 0;
-    state_.Reading = reading;
-    state_.ReadingTimeMs = now;
     state_.FullScale = monitor_.FullScale();
     ++state_.ReadingsTotal;
-    history_.Append(now, HistoryReadingOf(reading));
+    const Implausibility why = JudgeReading(reading);
+    NoteImplausible(now, reading, why);
+    if (why == Implausibility::None) {
+      state_.Reading = reading;
+      state_.ReadingTimeMs = now;
+      history_.Append(now, HistoryReadingOf(reading));
+      if (store_) store_->Add(now, reading, Keyed(config_.Alarms, reading.Forward));
+    } else {
+      history_.AppendGap(now);  // no measurement; the last good values stay with their time
+      if (store_) store_->Add(now, reading, false);
+    }
     SetUp(true);
     PublishReading();
-    Publish(alarms_.Reading(now, reading));
+    if (store_) {
+      const TDriftBaseline& baseline = baseline_.At(*store_, now);
+      if (!(baseline == alarms_.Baseline())) Publish(alarms_.SetBaseline(baseline, now));
+    }
+    Publish(why == Implausibility::None ? alarms_.Reading(now, reading)
+                                        : alarms_.ReadingFailed(now));
   } catch (const ESerialException& e) {
     ReadingFailed(ErrorKind::Port, e.message(), true);
     return;
@@ -229,10 +252,34 @@ void MonitorPoller::ReadingFailed(ErrorKind kind, const std::string& message, bo
         std::string("error=") + ErrorKindName(kind) + " message=\"" + message + "\"");
   state_.LastError = message;
   state_.Reading.reset();
-  if (state_.Phase == "polling") history_.AppendGap(now);
+  state_.Implausible.reset();
+  if (state_.Phase == "polling") {
+    history_.AppendGap(now);
+    if (store_) store_->AddGap(now);
+  }
   SetUp(false);
   Publish(alarms_.ReadingFailed(now));
   if (giveUp) GiveUp();
+}
+
+void MonitorPoller::NoteImplausible(qint64 nowMs, const TMonitorReading& reading,
+                                    Implausibility why) {
+  if (why == Implausibility::None) {
+    if (implausibleInARow_ > 0)
+      Log("info",
+          "plausible readings again after " + std::to_string(implausibleInARow_) + " implausible");
+    implausibleInARow_ = 0;
+    state_.Implausible.reset();
+    return;
+  }
+  ++state_.ImplausibleTotal;
+  state_.Implausible = reading;
+  state_.ImplausibleTimeMs = nowMs;
+  if (implausibleInARow_++ == 0)
+    Log("warning", std::string("implausible reading (") + ImplausibilityText(why) +
+                       ") forward_watts=" + FormatNumber("%.6g", reading.Forward) +
+                       " reflected_watts=" + FormatNumber("%.6g", reading.Reflected) +
+                       ": not published, the last good values stay");
 }
 
 void MonitorPoller::GiveUp() {
@@ -265,9 +312,19 @@ void MonitorPoller::Publish(const std::vector<TAlarmEvent>& events) {
     Log(e.Change == AlarmChange::Tripped ? "warning" : "info",
         std::string("alarm source=") + AlarmSourceName(e.Source) +
             " event=" + AlarmChangeName(e.Change) + " value=" + AlarmValueText(e.Source, e.Value));
+    if (store_) store_->AddEvent(e);
     const QByteArray json = AlarmEventJson(e);
     for (MonitorObserver* o : observers_) o->OnAlarm(config_.Name, json);
   }
+}
+
+std::vector<TSummary> MonitorPoller::HistoryColumns(qint64 fromMs, qint64 toMs, int columns) const {
+  std::vector<TSummary> out;
+  if (store_ && (history_.Empty() || fromMs < history_.OldestMs()) &&
+      store_->Read([&](SqliteDb& db) { DecimateStored(db, fromMs, toMs, columns, out); }))
+    return out;
+  history_.Decimate(fromMs, toMs, columns, out);
+  return out;
 }
 
 bool MonitorPoller::RequestAlarmReset() {

@@ -14,7 +14,10 @@
 #include "monitor/VSWRMon.h"
 #include "serial/ComPort.h"
 #include "station/AlarmEvaluator.h"
+#include "station/Plausibility.h"
 #include "station/ReadingHistory.h"
+#include "store/DriftBaseline.h"
+#include "store/HistoryStore.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -29,8 +32,9 @@ namespace vemo::service {
 
 struct MonitorConfig {
   QString Name;
-  QString Device;     // as the user gave it: a port number or a device path
-  int ComNumber = 0;  // the port number the port component opens
+  QString Device;         // as the user gave it: a port number or a device path
+  int ComNumber = 0;      // the port number the port component opens
+  std::string HistoryDb;  // the database of its history; empty: none
   int IntervalMs = 500;
   TAlarmLevels Alarms;  // the program's own alarms for this monitor
 };
@@ -47,9 +51,14 @@ struct MonitorState {
   std::string Model;               // trimmed identification, once identified
   std::string Firmware;            // ISO date
   double FullScale = 0;
-  std::optional<TMonitorReading> Reading;  // the latest, only while Up
+  // The latest plausible reading, only while Up; implausible readings leave it in place.
+  std::optional<TMonitorReading> Reading;
   qint64 ReadingTimeMs = 0;
   quint64 ReadingsTotal = 0;
+  // The latest reading while they are implausible (JudgeReading); none once one is not.
+  std::optional<TMonitorReading> Implausible;
+  qint64 ImplausibleTimeMs = 0;
+  quint64 ImplausibleTotal = 0;
   std::array<quint64, kErrorKindCount> Errors{};
   std::string LastError;
   qint64 RetryInMs = 0;  // while waiting
@@ -72,6 +81,9 @@ class MonitorPoller : public QObject {
   const MonitorConfig& Config() const { return config_; }
   const MonitorState& State() const { return state_; }
   const ReadingHistory& History() const { return history_; }
+  // Summaries of [fromMs, toMs) in columns (ReadingHistory::Decimate): from the history
+  // held, or from the stored minutes where the span starts before it.
+  std::vector<TSummary> HistoryColumns(qint64 fromMs, qint64 toMs, int columns) const;
   const AlarmEvaluator& Alarms() const { return alarms_; }
 
   // Resets the monitor's latched alarm before the next reading; false while the monitor
@@ -96,6 +108,8 @@ class MonitorPoller : public QObject {
   void SetUp(bool up);
   void Publish(const std::vector<TAlarmEvent>& events);
   void PublishReading();
+  // Counts an implausible reading, or ends a run of them; logs both once per run.
+  void NoteImplausible(qint64 nowMs, const TMonitorReading& reading, Implausibility why);
   void ComObjTriggerAvail(TCustomComPort& cp, uint16_t count);
   void Log(const char* level, const std::string& text) const;
 
@@ -105,6 +119,8 @@ class MonitorPoller : public QObject {
   TBuffer buffer_;
   TVSWR_Monitor monitor_{port_, buffer_};
   ReadingHistory history_;
+  std::unique_ptr<HistoryStore> store_;
+  DriftBaselineCache baseline_;
   AlarmEvaluator alarms_;
   QTimer timer_;
   QElapsedTimer deferredSince_;  // invalid unless a suspect exchange is waiting its turn
@@ -112,6 +128,7 @@ class MonitorPoller : public QObject {
   std::array<uint8_t, 4096> staging_{};
   int attempts_ = 0;
   int failuresInARow_ = 0;
+  long implausibleInARow_ = 0;
   bool resetPending_ = false;
   bool inExchange_ = false;
   bool stopped_ = false;

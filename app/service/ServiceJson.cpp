@@ -2,12 +2,16 @@
 
 #include "app/service/MonitorPoller.h"
 #include "app/service/Routing.h"
+#include "station/Plausibility.h"
 #include "station/ReadingHistory.h"
 #include "station/Readout.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace vemo::service {
 
@@ -44,10 +48,25 @@ QJsonObject MonitorObject(const MonitorPoller& p) {
     reading["vswr"] = r.VSWR;
     reading["return_loss_db"] = r.ReturnLoss;
     reading["alarm"] = s.Reading->Alarm;
+    // Implausible readings since leave it in place: its age tells how old it is.
+    reading["age_ms"] = static_cast<double>(
+        std::max<qint64>(0, QDateTime::currentMSecsSinceEpoch() - s.ReadingTimeMs));
     o["reading"] = reading;
   } else {
     o["reading"] = QJsonValue::Null;
   }
+  o["implausible"] = s.Up && s.Implausible.has_value();
+  if (s.Up && s.Implausible) {
+    // As the monitor sent it, for the record; no measurement, so nothing derived.
+    QJsonObject raw;
+    raw["time_ms"] = static_cast<double>(s.ImplausibleTimeMs);
+    raw["forward_watts"] = static_cast<double>(s.Implausible->Forward);
+    raw["reflected_watts"] = static_cast<double>(s.Implausible->Reflected);
+    raw["alarm"] = s.Implausible->Alarm;
+    raw["reason"] = ImplausibilityText(JudgeReading(*s.Implausible));
+    o["implausible_reading"] = raw;
+  }
+  o["implausible_total"] = static_cast<double>(s.ImplausibleTotal);
   o["readings_total"] = static_cast<double>(s.ReadingsTotal);
   QJsonObject errors;
   for (int k = 0; k < kErrorKindCount; ++k)
@@ -89,10 +108,8 @@ QByteArray AlarmEventJson(const TAlarmEvent& e) {
   return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-QByteArray HistoryJson(const ReadingHistory& history, const HistoryQuery& q) {
+QByteArray HistoryJson(const std::vector<TSummary>& columns, const HistoryQuery& q) {
   const qint64 to = q.SinceMs + q.StepMs * q.Columns;
-  std::vector<TSummary> columns;
-  history.Decimate(q.SinceMs, to, q.Columns, columns);
   QJsonArray points;
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
     const TSummary& c = columns[static_cast<size_t>(i)];

@@ -5,16 +5,22 @@
 //   {"name":"tx","device":"1","up":true,"phase":"polling","model":"KRFMON04",
 //    "firmware":"2009-12-31","full_scale_watts":625,
 //    "reading":{"time_ms":1700000000000,"forward_watts":100,"reflected_watts":1.5,
-//               "vswr":1.28,"return_loss_db":-18.2,"alarm":false} | null,
-//    "readings_total":42,"errors":{"timeout":0,"protocol":0,"port":1},
+//               "vswr":1.28,"return_loss_db":-18.2,"alarm":false,"age_ms":480} | null,
+//    "implausible":false, "implausible_reading":{"time_ms":..,"forward_watts":1000,
+//               "reflected_watts":12.5,"alarm":false,"reason":"..."} (only while true),
+//    "implausible_total":0,"readings_total":42,"errors":{"timeout":0,"protocol":0,"port":1},
 //    "last_error":"...","retry_in_ms":0,
 //    "alarms":{"monitor":"normal","vswr":"active",...},"sounding":true}
-// "reading" is null whenever the monitor is not up: no value outlives its reading.
+// "reading" is null whenever the monitor is not up: no value outlives its reading. It is
+// the latest plausible reading: while the monitor sends implausible ones, "implausible" is
+// true, the latest of them is in "implausible_reading", and "reading" ages.
 // An alarm event (AlarmEventJson):
 //   {"id":3,"source":"vswr","event":"tripped","value":2.4,"level":2.0,"time_ms":...,
 //    "was_acknowledged":false}
 
 #include "station/AlarmEvaluator.h"
+
+#include "station/Summary.h"
 
 #include <QByteArray>
 
@@ -35,6 +41,7 @@ QByteArray AlarmEventJson(const TAlarmEvent& event);
 // {"since":ms,"step":ms,"points":[{"t":ms,"count":n,"gaps":n,"forward":mean,
 //  "forward_max":..,"reflected":mean,"reflected_max":..,"vswr":mean,"vswr_max":..,
 //  "alarm":false}]}; a point without readings carries only t, count 0 and gaps.
-QByteArray HistoryJson(const ReadingHistory& history, const HistoryQuery& query);
+// columns: the query's span as ReadingHistory::Decimate summarises it.
+QByteArray HistoryJson(const std::vector<TSummary>& columns, const HistoryQuery& query);
 
 }  // namespace vemo::service

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 namespace vemo::service {
@@ -17,6 +18,7 @@ namespace vemo::service {
 const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
                 [--interval MS] [--mqtt URL [--mqtt-ca FILE]] [--token-file FILE]
+                [--data-dir DIR]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
@@ -43,6 +45,9 @@ Options:
                        certificate (default: the system's trust store)
   --token-file FILE    bearer token for the control requests (POST reset-alarm and
                        acknowledge); without it the service is read-only
+  --data-dir DIR       keep each monitor's history in DIR/NAME.sqlite (default: the
+                       folder systemd gives as $STATE_DIRECTORY, else
+                       /var/lib/vemoswrd); "none" keeps no history on disk
   --help, --version
 
 Configuration file (INI; the command line overrides it):
@@ -52,6 +57,7 @@ Configuration file (INI; the command line overrides it):
   TokenFile=/etc/vemoswrd/token
   Mqtt=mqtt://broker.local
   MqttCa=/etc/vemoswrd/ca.pem
+  DataDir=/var/lib/vemoswrd
   [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
   VSWRAbove=2.0       ; VSWRAbove, ReflectedAbove, ForwardBelow, KeyedAbove,
   LinkLostAfter=10    ; LinkLostAfter, Delay (0 or missing = off)
@@ -136,6 +142,7 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
   o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
+  o.dataDir = file.ReadString("Service", "DataDir", o.dataDir);
   o.alarms = AlarmLevels(file, "Alarms", o.warnings);
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
@@ -201,8 +208,9 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.version = true;
       continue;
     }
-    static const std::vector<std::string> withValue = {
-        "--config", "--listen", "--monitor", "--interval", "--mqtt", "--mqtt-ca", "--token-file"};
+    static const std::vector<std::string> withValue = {"--config",     "--listen",  "--monitor",
+                                                       "--interval",   "--mqtt",    "--mqtt-ca",
+                                                       "--token-file", "--data-dir"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -217,6 +225,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.mqttCaFile = v;
     } else if (a == "--token-file") {
       o.tokenFile = v;
+    } else if (a == "--data-dir") {
+      o.dataDir = v;
     } else if (a == "--monitor") {
       const size_t eq = v.find('=');
       if (eq == std::string::npos)
@@ -241,8 +251,16 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
     config.IntervalMs = known != o.monitors.end() ? known->IntervalMs : 0;
     AddMonitor(o, std::move(config));
   }
-  for (MonitorConfig& m : o.monitors)
+  if (o.dataDir.empty()) {
+    const char* state = std::getenv("STATE_DIRECTORY");  // systemd's StateDirectory=
+    o.dataDir = state != nullptr && *state == '/'
+                    ? std::string(state).substr(0, std::string(state).find(':'))
+                    : "/var/lib/vemoswrd";
+  }
+  for (MonitorConfig& m : o.monitors) {
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
+    if (o.dataDir != "none") m.HistoryDb = o.dataDir + "/" + m.Name.toStdString() + ".sqlite";
+  }
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
   if (!o.mqttCaFile.empty() && !o.mqttUrl.starts_with("mqtts://"))
     throw UsageError("A CA file (--mqtt-ca) is for an mqtts:// broker only.");

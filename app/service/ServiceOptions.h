@@ -28,6 +28,7 @@ struct ServiceOptions {
   std::string mqttUrl;     // checked: mqtt:// or mqtts://, a host, an optional port
   std::string mqttCaFile;  // mqtts: the broker's CA certificates; empty = the system's
   std::string configFile;  // the configuration file read, if any
+  std::string dataDir;     // the monitors' history databases; "none" for no history
   // ComNumber is 0 here: ports are assigned when the devices are resolved.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own

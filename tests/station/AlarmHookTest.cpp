@@ -1,6 +1,7 @@
 // The alarm hook run for real: its arguments and environment, the time limit, and
 // failures told once.
 #include "station/AlarmHook.h"
+#include "station/IsoTime.h"
 
 #include "tests/platform/TempDir.h"
 
@@ -82,8 +83,7 @@ TEST(AlarmHook, GetsTheDetailsInItsEnvironmentOnTripAndClearOnly) {
   hook.Run(Event(AlarmChange::Acknowledged));
   hook.Run(Event(AlarmChange::Cleared, 1.5));  // waits for the first
   ASSERT_TRUE(RunEventsUntil([&] { return !hook.Busy(); }));
-  const std::string time =
-      QDateTime::fromMSecsSinceEpoch(1709294400345).toString(Qt::ISODateWithMs).toStdString();
+  const std::string time = IsoTime(1709294400345);
   EXPECT_EQ(ReadFile(out), out + "|$PATH|vswr|tripped|2.50|" + time + "|/dev/ttyUSB0|\n" + out +
                                "|$PATH|vswr|cleared|1.50|" + time + "|/dev/ttyUSB0|\n");
   EXPECT_TRUE(notices.failing.empty());

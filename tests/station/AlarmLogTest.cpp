@@ -1,6 +1,7 @@
 // The alarm log file: its lines and its header, written once. (Trouble writing is the
 // appending file's, tested with the reading log.)
 #include "station/AlarmLog.h"
+#include "station/IsoTime.h"
 
 #include "tests/platform/TempDir.h"
 
@@ -34,11 +35,9 @@ TEST(AlarmLog, OneLinePerEventUnderAHeaderWrittenOnce) {
       again.Write({4, AlarmSource::LinkLost, AlarmChange::Tripped, 30.04, 30, t + 3000, false}));
   std::setlocale(LC_ALL, previous.c_str());
   EXPECT_EQ(ReadFile(file),
-            "time,source,event,value,level\n"
-            "2024-03-01T12:00:00.345,vswr,tripped,2.31,2\n"
-            "2024-03-01T12:00:01.345,monitor,cleared unacknowledged,0,\n"
-            "2024-03-01T12:00:02.345,reflected,cleared,8.25,12.5\n"
-            "2024-03-01T12:00:03.345,link,tripped,30.0,30\n");
+            "time,source,event,value,level\n" + IsoTime(t) + ",vswr,tripped,2.31,2\n" +
+                IsoTime(t + 1000) + ",monitor,cleared unacknowledged,0,\n" + IsoTime(t + 2000) +
+                ",reflected,cleared,8.25,12.5\n" + IsoTime(t + 3000) + ",link,tripped,30.0,30\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "station/ReadingLog.h"
 
 #include "monitor/VSWRMon.h"
+#include "station/IsoTime.h"
 #include "station/ReadingCsv.h"
 #include "tests/platform/TempDir.h"
 
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <clocale>
 #include <csignal>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include <sys/resource.h>
@@ -57,15 +60,49 @@ TEST(ReadingCsv, RowsKeepTheirPointUnderADecimalCommaLocale) {
     const char* tail;
   };
   const Row rows[] = {
-      {Reading(100, 1, true), ",100,1,1.22,-20.00,0.10,99.01,50.0,1,0"},
+      {Reading(100, 1, true), ",100,1,1.22,-20.00,0.10,99.00,50.0,1,0"},
       {Reading(1500.5f, 0.25f), ",1500.5,0.25,1.03,-37.78,0.01,99.98,61.8,0,0"},
       {Reading(1e6f, 0), ",1e+06,0,1.02,-40.00,0.00,100.00,90.0,0,0"},
       {Reading(0, 0), ",0,0,99.99,0.00,1.00,0.00,0.0,0,0"},
       {Reading(100, -1), ",100,-1,99.99,0.00,1.00,0.00,50.0,0,1"},
   };
-  for (const Row& row : rows)
-    EXPECT_EQ(ReadingCsvRow(t, row.reading), "2024-03-01T12:00:00.345" + std::string(row.tail));
+  for (const Row& row : rows) EXPECT_EQ(ReadingCsvRow(t, row.reading), IsoTime(t) + row.tail);
   std::setlocale(LC_ALL, previous.c_str());
+}
+
+// The hour repeated when the clocks go back stays two different times.
+TEST(ReadingCsv, TimesCarryTheirOffsetFromUtcOrAreInUtc) {
+  const QByteArray zone = qgetenv("TZ");
+  struct Row {
+    const char* tz;
+    const char* utc;  // the moment
+    bool inUtc;
+    const char* written;
+  };
+  const Row rows[] = {
+      {"Europe/Berlin", "2026-12-08T09:00:03.256Z", false, "2026-12-08T10:00:03.256+01:00"},
+      {"Europe/Berlin", "2026-03-29T00:59:59.999Z", false, "2026-03-29T01:59:59.999+01:00"},
+      {"Europe/Berlin", "2026-03-29T01:00:00.000Z", false, "2026-03-29T03:00:00.000+02:00"},
+      {"Europe/Berlin", "2026-10-25T00:30:00.000Z", false, "2026-10-25T02:30:00.000+02:00"},
+      {"Europe/Berlin", "2026-10-25T01:30:00.000Z", false, "2026-10-25T02:30:00.000+01:00"},
+      {"Europe/Berlin", "2026-10-25T01:30:00.000Z", true, "2026-10-25T01:30:00.000Z"},
+      {"America/St_Johns", "2026-12-08T12:00:00.000Z", false, "2026-12-08T08:30:00.000-03:30"},
+      {"UTC", "2026-12-08T12:00:00.000Z", false, "2026-12-08T12:00:00.000+00:00"},
+  };
+  for (const Row& row : rows) {
+    qputenv("TZ", row.tz);
+    tzset();
+    SetIsoTimesInUtc(row.inUtc);
+    const qint64 t = QDateTime::fromString(row.utc, Qt::ISODateWithMs).toMSecsSinceEpoch();
+    EXPECT_EQ(ReadingCsvRow(t, Reading(1, 0)).substr(0, std::strlen(row.written)), row.written)
+        << row.tz << ' ' << row.utc;
+  }
+  SetIsoTimesInUtc(false);
+  if (zone.isNull())
+    qunsetenv("TZ");
+  else
+    qputenv("TZ", zone);
+  tzset();
 }
 
 TEST(ReadingLog, WritesTheHeaderOnceAndEveryLineAtOnce) {

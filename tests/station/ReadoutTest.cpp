@@ -1,5 +1,6 @@
 // The read-out of a reading: derived quantities, fallbacks, units and texts.
 #include "station/Convert.h"
+#include "station/Plausibility.h"
 #include "station/Readout.h"
 
 #include <gtest/gtest.h>
@@ -58,11 +59,16 @@ TEST(Readout, WorkedExamples) {
     bool implausible;
   };
   const Row rows[] = {
-      {100, 1, "0.10", "-20.00", "1.22", "99.01", "50.0", false},
+      // Transmitted: F - R of F, 100 (1 - rho^2).
+      {100, 1, "0.10", "-20.00", "1.22", "99.00", "50.0", false},
+      {100, 25, "0.50", "-6.02", "3.00", "75.00", "50.0", false},
       {100, 0, "0.00", "-40.00", "1.02", "100.00", "50.0", false},
       {0, 0, "1.00", "0.00", "99.99", "0.00", "0.0", false},
-      {50, 50, "1.00", "0.00", "99.99", "50.00", "47.0", false},
-      {10, 40, "1.00", "0.00", "99.99", "20.00", "40.0", true},
+      {50, 50, "1.00", "0.00", "99.99", "0.00", "47.0", false},
+      {10, 40, "1.00", "0.00", "99.99", "0.00", "40.0", true},
+      // The full scale is 625 W: up to 10 % above it is a measurement.
+      {680, 0, "0.00", "-40.00", "1.02", "100.00", "58.3", false},
+      {700, 7, "0.10", "-20.00", "1.22", "99.00", "58.5", true},
       {0, 3, "1.00", "0.00", "99.99", "0.00", "0.0", true},
       // A negative power yields neither a share above 100 % nor a VSWR of its own.
       {-2, 0, "1.00", "0.00", "99.99", "0.00", "0.0", true},
@@ -82,7 +88,8 @@ TEST(Readout, WorkedExamples) {
     EXPECT_EQ(Trim(out.VSWRText).value, r.vswr) << where;
     EXPECT_EQ(Trim(out.TransmittedText).value, r.transmitted) << where;
     EXPECT_EQ(Trim(out.DBmText).value, r.dbm) << where;
-    EXPECT_EQ(out.Implausible, r.implausible) << where;
+    EXPECT_EQ(JudgePowers(r.forward, r.reflected, 625) != Implausibility::None, r.implausible)
+        << where;
     EXPECT_EQ(DeriveVSWR(r.forward, r.reflected), out.VSWR) << where;
     for (const auto* text :
          {&out.RhoText, &out.ReturnLossText, &out.VSWRText, &out.TransmittedText})

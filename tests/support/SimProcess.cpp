@@ -153,6 +153,12 @@ void SimProcess::Burst(int bytes) {
   Control("burst " + std::to_string(bytes));
 }
 
+void SimProcess::SetReadingReply(const std::string& bytes) {
+  Control(bytes.empty()
+              ? "reading-reply"
+              : "reading-reply " + QByteArray::fromStdString(bytes).toHex().toStdString());
+}
+
 int SimProcess::Stop() {
   if (!process_ || process_->state() == QProcess::NotRunning) return -1;
   process_->terminate();

@@ -62,6 +62,8 @@ class SimProcess {
   void HangUp();          // the monitor is unplugged: the line drops and the device disappears
   void Plug();            // ... and plugged in again: a new device behind the same --link
   void Burst(int bytes);  // random bytes on the line, unasked
+  // Every reading is answered with exactly these bytes from now on; "": measured again.
+  void SetReadingReply(const std::string& bytes);
 
   // SIGTERM and wait; returns the exit code (-1 when it crashed or had to be killed).
   int Stop();

@@ -34,6 +34,12 @@ QString AlarmSourceCaption(AlarmSource source) {
       return QObject::tr("Forward power");
     case AlarmSource::LinkLost:
       return QObject::tr("No reading");
+    case AlarmSource::ForwardDrift:
+      return QObject::tr("Forward power drift");
+    case AlarmSource::ReflectedDrift:
+      return QObject::tr("Reflected power drift");
+    case AlarmSource::VSWRDrift:
+      return QObject::tr("VSWR drift");
   }
   return {};
 }
@@ -44,9 +50,12 @@ QString AlarmValueCaption(AlarmSource source, double value) {
     case AlarmSource::Monitor:
       return value != 0 ? QObject::tr("on") : QObject::tr("off");
     case AlarmSource::VSWRAbove:
+    case AlarmSource::VSWRDrift:
       return text;
     case AlarmSource::ReflectedAbove:
     case AlarmSource::ForwardBelow:
+    case AlarmSource::ForwardDrift:
+    case AlarmSource::ReflectedDrift:
       return text + QStringLiteral(" W");
     case AlarmSource::LinkLost:
       return text + QStringLiteral(" s");

@@ -49,6 +49,8 @@ class OperatorAlarms : public QObject {
     std::function<void(QLabel* flash)> PaintFlash;
     // Sounding started or stopped, or the alarm text changed.
     std::function<void()> Changed;
+    // Every event as it happens, after the log (optional: the stored history).
+    std::function<void(const TAlarmEvent&)> Event;
   };
 
   explicit OperatorAlarms(Host host, QObject* parent = nullptr);
@@ -62,6 +64,8 @@ class OperatorAlarms : public QObject {
 
   void Reading(const TMonitorReading& reading);
   void ReadingFailed();
+  // The drift alarms' baseline (see AlarmEvaluator::SetBaseline).
+  void SetBaseline(const TDriftBaseline& baseline);
   // Continuous polling on or off as the operator (or a suspension for calibration) sets
   // it; polling that gave up after failures stays on: the link is lost.
   void SetPolling(bool on);

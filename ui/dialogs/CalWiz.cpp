@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "monitor/VSWRMon.h"
+#include "platform/Escaped.h"
 #include "platform/Exception.h"
 #include "ui/controls/NumEdit.h"
 
@@ -109,7 +110,7 @@ bool TdlgCalWizard::RunExchange(const std::function<void()>& exchange) {
       exchange();
       return true;
     } catch (const std::exception& e) {
-      failure = QString::fromStdString(e.what());
+      failure = QString::fromStdString(Escaped(e.what()));
     }
   }
   // Shown once the controls and the cursor are back.

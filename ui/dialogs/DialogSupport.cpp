@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "platform/Escaped.h"
 #include "ui/controls/NumEdit.h"
 
 namespace vemo {
@@ -52,7 +53,7 @@ void ReserveCaptionWidth(QDialog* dialog, QBoxLayout* layout) {
 }
 
 void ShowErrorMessage(QWidget* parent, const std::exception& failure) {
-  ShowErrorMessage(parent, QString::fromUtf8(failure.what()));
+  ShowErrorMessage(parent, QString::fromStdString(Escaped(failure.what())));
 }
 
 void ShowErrorMessage(QWidget* parent, const QString& text) {

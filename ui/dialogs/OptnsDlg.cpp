@@ -10,6 +10,7 @@
 
 #include <optional>
 
+#include "platform/Escaped.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/dialogs/DialogSupport.h"
 #include "ui/dialogs/OptionsSending.h"
@@ -207,7 +208,7 @@ void TdlgOptions::OKBtnClick() {
     try {
       SendOptionsSettings(s, *forwarders_);
     } catch (const std::exception& e) {
-      failure = QString::fromUtf8(e.what());
+      failure = QString::fromStdString(Escaped(e.what()));
     }
   }
   // Shown once the controls are back, so that the user can correct and try again.

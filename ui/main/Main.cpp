@@ -19,6 +19,7 @@
 
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
+#include "platform/Escaped.h"
 #include "platform/HelpViewer.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
@@ -125,11 +126,13 @@ void TFormMain::FormCreate() {
 
   IniFileName_ = SettingsFilePath();
   ReadSettings();
+  OpenHistoryStore();
   PlacePanels(MeterShown());
 
   InitMeter(*dcMeter);
   ApplyInitialRange();
   DisplayReading(0, 0);
+  SetReadoutLook(ReadoutLook::NoReading);  // zeros, but not measured
 
   try {
     ConnectMonitor();
@@ -278,6 +281,8 @@ void TFormMain::UpdateConnectionLabel() {
   else
     text += tr("  not connected");
   lblConnection->setText(text);
+  // Whatever the read-outs hold, it is not what the monitor measures now.
+  if (!Connected_) SetReadoutsStale(true);
 }
 
 // --- Shutdown ---------------------------------------------------------------------------
@@ -382,7 +387,8 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
   } catch (const ESerialException&) {
     ShowMessage(tr("An IO exception occurred."));
   } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(e.what()));
+    // The session quotes the monitor's replies: whatever bytes came, the box shows them.
+    ShowMessage(QString::fromStdString(Escaped(e.what())));
   } catch (...) {
     ShowMessage(tr("An Exception Occurred"));
   }

@@ -21,10 +21,13 @@
 #include "serial/PortProbe.h"
 #include "station/AlarmSettings.h"
 #include "station/PeakHold.h"
+#include "station/Plausibility.h"
 #include "station/PollingIntervals.h"
 #include "station/ReadingHistory.h"
 #include "station/ReadingLog.h"
 #include "station/Statistics.h"
+#include "store/DriftBaseline.h"
+#include "store/HistoryStore.h"
 #include "ui/dialogs/SettingsForwarders.h"
 #include "ui/main/CmdList.h"
 
@@ -121,10 +124,15 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // --- Display ----------------------------------------------------------------------------
   // Computes and shows every read-out for forward and reflected power in watts and moves
-  // the dial. The read-outs count as fresh again.
+  // the dial. The read-outs count as fresh again, unless the powers are implausible.
   void DisplayReading(double forward, double reflected);
-  // True from a failed reading until the next one is shown: the read-outs are greyed.
-  bool ReadoutsStale() const { return readoutsStale_; }
+  // The same for a reading from the monitor, judged with its full scale and fields.
+  void DisplayReading(const TMonitorReading& reading);
+  // What the read-outs show. All but the latest plausible reading are greyed.
+  enum class ReadoutLook { Reading, Stale, Implausible, NoReading };
+  ReadoutLook ReadoutsLook() const { return readoutLook_; }
+  // True while the read-outs are greyed: no reading yet, a failed or implausible one.
+  bool ReadoutsStale() const { return readoutLook_ != ReadoutLook::Reading; }
   void UpdateMeterPosition(int32_t p);
   void SetAlarmIndicator(bool alarm);
   void cmboRangeListChange();
@@ -143,6 +151,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // "Log Readings...": asks for the file, then logs to it; a second click stops logging.
   void mnuFileLogClick();
   void mnuFileLogDailyClick();
+  // File, "Times in UTC": the log and the exports write UTC ("Z") or local time (offset).
+  void mnuFileTimesUtcClick();
   // Starts (or restarts) logging every good reading to path; the path is kept.
   void StartLogging(const QString& path, bool daily);
   void StopLogging();
@@ -160,6 +170,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // --- Alarms of the program's own (MainAlarms.cpp) ---------------------------------------
   void mnuViewAlarmSettingsClick();
   void mnuViewAlarmHistoryClick();
+  void mnuViewSetReferenceClick();
   // Silences the sounding alarms; the record stays.
   void mnuCommandsAcknowledgeClick();
   // The alarm log for this run, whatever the settings say (--alarm-log).
@@ -270,6 +281,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   QAction* mnuFileLog = nullptr;
   QAction* mnuFileLogDaily = nullptr;
+  QAction* mnuFileTimesUtc = nullptr;
   QAction* mnuFileExit = nullptr;
   QAction* mnuViewPeakHold = nullptr;
   QActionGroup* mnuViewPeakHoldTime = nullptr;  // data: the hold time in ms
@@ -281,6 +293,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   QAction* mnuViewTrend = nullptr;
   QAction* mnuViewAlarmSettings = nullptr;
   QAction* mnuViewAlarmHistory = nullptr;
+  QAction* mnuViewSetReference = nullptr;
   QAction* mnuCommands_T = nullptr;
   QAction* mnuCommands_R = nullptr;
   QAction* mnuCommandsReset = nullptr;
@@ -316,7 +329,12 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void SetClientSize(int width, int height);
   void PlacePanels(bool meterShown);
   void UpdateConnectionLabel();
+  // A failed reading (or the link gone) greys what is shown; a good one shows in colour.
   void SetReadoutsStale(bool stale);
+  // The read-outs' colour and tooltip; the one place that decides them.
+  void SetReadoutLook(ReadoutLook look);
+  void ShowReadout(double forward, double reflected, Implausibility why);
+  double FullScale() const;
   void CreateLogMenu(QMenu* file);
   void CreatePeakHoldMenu(QMenu* view);
   void CreateIntervalMenu(QMenu* view);
@@ -327,6 +345,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void RecordReading(const TMonitorReading& reading);
   void ShowPeak();
   void LogNotify(bool failing, const std::string& message);
+  // The stored history: opened and loaded into History_ at start (MainStation.cpp).
+  void OpenHistoryStore();
   void UpdateStatusBar();
   int StatusBarHeight() const;
   // The polling period after a calibration step: slower at the customary interval only.
@@ -341,7 +361,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // Polling (MainPolling.cpp).
   void RunCommand(uint8_t code);
   // Every failed reading goes to the history as a gap.
-  void RecordGap();
+  // storeGap false: the reading that made the gap is stored itself (an implausible one).
+  void RecordGap(bool storeGap = true);
   void ContinuousReading();
   void ReadAndShow();
   void TakeReading();
@@ -422,14 +443,16 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   int clientHeightNoMeter_ = 0;    // Panel_Display height + 4
   int clientHeightWithMeter_ = 0;  // both panels + 6
 
-  ReadingHistory History_;
+  // A year of minutes, as long as the stored history keeps them, so that the trend can
+  // show months after a restart.
+  ReadingHistory History_{THistoryOptions{24 * 3600'000LL, TStoreOptions{}.SummaryKeepMs, 30'000}};
   RunningStatistics Stats_;
   TrendWindow* trendWindow_ = nullptr;
   QRect trendGeometry_;  // as stored; null when the settings hold none
   qint64 trendSpanMs_ = 600'000;
 
-  bool readoutsStale_ = false;
-  bool readingImplausible_ = false;  // the read-outs show an implausible reading
+  ReadoutLook readoutLook_ = ReadoutLook::NoReading;
+  Implausibility implausibility_ = Implausibility::None;  // of the reading shown
   qint64 implausibleCount_ = 0;
   const Clock* clock_ = &SystemClock();
   PeakHold Peak_;
@@ -437,6 +460,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   std::unique_ptr<ReadingLog> Log_;
   QString logPath_;  // kept while not logging, offered the next time
   QString logProblem_;
+  std::unique_ptr<HistoryStore> Store_;
+  QString storeProblem_;
+  DriftBaselineCache baseline_;      // what the stored history last said; empty while all is well
   QStatusBar* statusBar_ = nullptr;  // only while logging
   int pollingIntervalMs_ = kDefaultPollingIntervalMs;
   std::optional<TDeviceNode> lostNode_;  // the node last seen at the lost device's path

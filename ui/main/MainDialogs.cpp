@@ -3,6 +3,7 @@
 #include "monitor/MonitorSettings.h"
 #include "monitor/ReadSettings.h"
 #include "monitor/VSWRMon.h"
+#include "platform/Escaped.h"
 #include "serial/ComPort.h"
 #include "ui/dialogs/Aboutdlg.h"
 #include "ui/dialogs/Comdlg.h"
@@ -55,7 +56,7 @@ void TFormMain::ShowCommPortDialog() {
   try {
     ConnectMonitor();
   } catch (const std::exception& e) {
-    ShowMessage(QString::fromStdString(e.what()));
+    ShowMessage(QString::fromStdString(Escaped(e.what())));
   }
 }
 

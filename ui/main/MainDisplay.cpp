@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "monitor/VSWRMon.h"
+#include "station/Plausibility.h"
 #include "station/Readout.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainStyle.h"
@@ -16,10 +17,23 @@
 namespace vemo {
 
 void TFormMain::DisplayReading(double forward, double reflected) {
+  ShowReadout(forward, reflected, JudgePowers(forward, reflected, FullScale()));
+}
+
+void TFormMain::DisplayReading(const TMonitorReading& reading) {
+  ShowReadout(reading.Forward, reading.Reflected, JudgeReading(reading));
+}
+
+double TFormMain::FullScale() const {
   // Before the first full-scale reply the session holds its default full scale.
-  const double fullScale = Monitor_ ? Monitor_->FullScale() : 625.0;
-  const TReadout readout = DeriveReadout(forward, reflected, fullScale);
-  UpdateMeterPosition(readout.MeterPosition);
+  return Monitor_ ? Monitor_->FullScale() : 625.0;
+}
+
+void TFormMain::ShowReadout(double forward, double reflected, Implausibility why) {
+  const TReadout readout = DeriveReadout(forward, reflected, FullScale());
+  // The needle cannot be greyed: it stays where the last measurement put it (and an
+  // absurd power does not send AutoRange to another scale).
+  if (why == Implausibility::None) UpdateMeterPosition(readout.MeterPosition);
   Label1D->setText(QString::fromStdString(readout.ForwardLabel));
   Label2D->setText(QString::fromStdString(readout.ReflectedLabel));
   Edit_Forward_Power->setText(QString::fromStdString(readout.ForwardText));
@@ -30,19 +44,39 @@ void TFormMain::DisplayReading(double forward, double reflected) {
   Edit_Transmited_Power->setText(QString::fromStdString(readout.TransmittedText));
   editDBm1->setText(QString::fromStdString(readout.DBmText));
   editDBM->setText(QString::fromStdString(readout.DBmText));
-  SetReadoutsStale(false);
-  if (readout.Implausible != readingImplausible_) {
-    readingImplausible_ = readout.Implausible;
+  SetReadoutLook(why == Implausibility::None ? ReadoutLook::Reading : ReadoutLook::Implausible);
+  if (why != implausibility_) {
+    implausibility_ = why;
     UpdateStatusBar();
   }
 }
 
 void TFormMain::SetReadoutsStale(bool stale) {
-  if (stale == readoutsStale_) return;
-  readoutsStale_ = stale;
-  const QString styleSheet = ReadoutStyleSheet(stale);
-  const QString hint =
-      stale ? tr("The last reading failed: this is the one before it.") : QString();
+  if (!stale)
+    SetReadoutLook(ReadoutLook::Reading);
+  else if (readoutLook_ != ReadoutLook::NoReading)
+    SetReadoutLook(ReadoutLook::Stale);
+}
+
+void TFormMain::SetReadoutLook(ReadoutLook look) {
+  if (look == readoutLook_) return;
+  readoutLook_ = look;
+  // Only the latest plausible reading is lime: anything else must not pass for a measurement.
+  const QString styleSheet = ReadoutStyleSheet(look != ReadoutLook::Reading);
+  QString hint;
+  switch (look) {
+    case ReadoutLook::Reading:
+      break;
+    case ReadoutLook::Stale:
+      hint = tr("The last reading failed: this is the one before it.");
+      break;
+    case ReadoutLook::Implausible:
+      hint = tr("Implausible reading: shown as the monitor sent it, but no measurement.");
+      break;
+    case ReadoutLook::NoReading:
+      hint = tr("No reading yet.");
+      break;
+  }
   for (QLineEdit* edit : {Edit_Forward_Power, Edit_Reverse_Power, Edit_VSWR, Edit_Return_Loss,
                           Edit_Rho, Edit_Transmited_Power, editDBm1, editDBM}) {
     edit->setStyleSheet(styleSheet);

@@ -13,6 +13,7 @@
 #include "monitor/Buffer.h"
 #include "monitor/VSWRMon.h"
 #include "platform/Clock.h"
+#include "platform/Escaped.h"
 #include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
@@ -118,14 +119,15 @@ void TFormMain::ReadAndShow() {
     Monitor_->GetReading(reading);
   }
   SetAlarmIndicator(reading.Alarm);
-  if (IsImplausibleReading(reading.Forward, reading.Reflected)) ++implausibleCount_;
-  DisplayReading(reading.Forward, reading.Reflected);
+  if (JudgeReading(reading) != Implausibility::None) ++implausibleCount_;
+  DisplayReading(reading);
   RecordReading(reading);
 }
 
-void TFormMain::RecordGap() {
+void TFormMain::RecordGap(bool storeGap) {
   const qint64 now = NowMs();
   History_.AppendGap(now);
+  if (Store_ && storeGap) Store_->AddGap(now);
   Stats_.AddGap(now);
   alarms_->ReadingFailed();
   if (trendWindow_) trendWindow_->DataChanged();
@@ -154,7 +156,7 @@ void TFormMain::ContinuousReading() {
     ++CommFailCount_;
     if (CommFailCount_ > kSilentFailures) {
       StopContinuous();
-      ShowMessage(QString::fromStdString(e.what()));
+      ShowMessage(QString::fromStdString(Escaped(e.what())));
     }
   } catch (...) {
     SetReadoutsStale(true);

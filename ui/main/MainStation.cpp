@@ -18,6 +18,9 @@
 
 #include "monitor/VSWRMon.h"
 #include "platform/ProfileFile.h"
+#include "platform/SettingsPath.h"
+#include "station/IsoTime.h"
+#include "station/Plausibility.h"
 #include "station/Readout.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
@@ -49,8 +52,21 @@ qint64 TFormMain::NowMs() const {
 
 void TFormMain::RecordReading(const TMonitorReading& reading) {
   const qint64 now = NowMs();
+  if (JudgeReading(reading) != Implausibility::None) {
+    // No measurement: the history, statistics, peak and alarms see no reading; only the
+    // log keeps it, flagged.
+    RecordGap(false);
+    if (Store_) Store_->Add(now, reading, false);
+    if (Log_) {
+      Log_->Write(now, reading);
+      UpdateStatusBar();
+    }
+    return;
+  }
   const THistoryReading kept = HistoryReadingOf(reading);
   History_.Append(now, kept);
+  if (Store_) alarms_->SetBaseline(baseline_.At(*Store_, now));
+  if (Store_) Store_->Add(now, reading, Keyed(alarms_->Settings().Levels, reading.Forward));
   alarms_->Reading(reading);
   Stats_.Add(now, kept);
   if (trendWindow_) {
@@ -81,6 +97,9 @@ void TFormMain::CreateLogMenu(QMenu* file) {
   mnuFileLog = checkItem(file, tr("&Log Readings…"), &TFormMain::mnuFileLogClick);
   mnuFileLogDaily = checkItem(file, tr("&Daily Log Files"), &TFormMain::mnuFileLogDailyClick);
   mnuFileLogDaily->setToolTip(tr("One file a day: name-YYYY-MM-DD.csv"));
+  mnuFileTimesUtc = checkItem(file, tr("Times in &UTC"), &TFormMain::mnuFileTimesUtcClick);
+  mnuFileTimesUtc->setToolTip(
+      tr("Log and export times in UTC (…Z) rather than local time with its UTC offset"));
 }
 
 void TFormMain::CreatePeakHoldMenu(QMenu* view) {
@@ -178,7 +197,7 @@ void TFormMain::tmrPeakTimer() {
 void TFormMain::ShowPeak() {
   if (!PeakHoldShown()) return;
   const double peak = Peak_.Value(NowMs());
-  const TDisplayUnit unit = DisplayUnitFor(Monitor_ ? Monitor_->FullScale() : 625.0);
+  const TDisplayUnit unit = DisplayUnitFor(FullScale());
   const QString label = tr("PEP (%1):").arg(QString::fromLatin1(unit.Unit));
   if (LabelPEP->text() != label) LabelPEP->setText(label);
   const QString text = QString::fromStdString(FormatNumber(unit.ForwardFormat, peak * unit.Scale));
@@ -227,6 +246,11 @@ void TFormMain::mnuFileLogDailyClick() {
   if (Log_) StartLogging(logPath_, daily);  // the next reading goes to the other file
 }
 
+void TFormMain::mnuFileTimesUtcClick() {
+  SetIsoTimesInUtc(!IsoTimesInUtc());
+  mnuFileTimesUtc->setChecked(IsoTimesInUtc());
+}
+
 void TFormMain::StartLogging(const QString& path, bool daily) {
   logPath_ = path;
   logProblem_.clear();
@@ -245,6 +269,22 @@ void TFormMain::StopLogging() {
   UpdateStatusBar();
 }
 
+void TFormMain::OpenHistoryStore() {
+  const std::string path = DataFolderPath() + "/VemoSWR.sqlite";
+  // Told on the writer thread: the window takes it on its own.
+  Store_ = std::make_unique<HistoryStore>(
+      path, TStoreOptions{}, [this](bool failing, const std::string& message) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, failing, text = QString::fromStdString(message)] {
+              storeProblem_ = failing || text.contains(QLatin1String("damaged")) ? text : QString();
+              UpdateStatusBar();
+            },
+            Qt::QueuedConnection);
+      });
+  Store_->LoadInto(History_, NowMs());
+}
+
 void TFormMain::LogNotify(bool, const std::string& message) {
   // Either what went wrong or that logging goes on again, with how much was lost.
   logProblem_ = QString::fromStdString(message);
@@ -255,15 +295,15 @@ QString TFormMain::StatusText() const {
   // What sounds comes first, then the log and the implausible readings, then the alarms'
   // messages.
   qsizetype at = alarms_ && alarms_->Sounding() ? std::min<qsizetype>(1, parts.size()) : 0;
-  for (const QString& part : {LogStatusText(), ImplausibleStatusText()})
+  for (const QString& part : {LogStatusText(), storeProblem_, ImplausibleStatusText()})
     if (!part.isEmpty()) parts.insert(at++, part);
   return parts.join(QStringLiteral("  "));
 }
 
 QString TFormMain::ImplausibleStatusText() const {
   QString text;
-  if (readingImplausible_)
-    text = tr("Implausible reading: a negative power or more reflected than forward power.");
+  if (implausibility_ != Implausibility::None)
+    text = tr("Implausible reading: %1.").arg(tr(ImplausibilityText(implausibility_)));
   if (implausibleCount_ > 0)
     text += (text.isEmpty() ? QString() : QStringLiteral(" ")) +
             tr("Implausible readings so far: %1.").arg(implausibleCount_);
@@ -284,8 +324,8 @@ int TFormMain::StatusBarHeight() const {
 }
 
 void TFormMain::UpdateStatusBar() {
-  const bool shown =
-      Log_ != nullptr || implausibleCount_ > 0 || readingImplausible_ || !AlarmStatus().isEmpty();
+  const bool shown = Log_ != nullptr || implausibleCount_ > 0 || !storeProblem_.isEmpty() ||
+                     implausibility_ != Implausibility::None || !AlarmStatus().isEmpty();
   if (!shown && !statusBar_) return;  // nothing to say yet: the window stays as designed
   if (!statusBar_) {
     statusBar_ = new QStatusBar(this);
@@ -331,6 +371,8 @@ void TFormMain::ReadStationSettings(const ProfileFile& ini) {
   if (ini.ReadBool(kSection, "PeakHold", false)) mnuViewPeakHoldClick();
   logPath_ = QString::fromStdString(ini.ReadString(kSection, "LogFile", ""));
   mnuFileLogDaily->setChecked(ini.ReadBool(kSection, "LogDaily", false));
+  SetIsoTimesInUtc(ini.ReadBool(kSection, "TimesInUTC", false));
+  mnuFileTimesUtc->setChecked(IsoTimesInUtc());
   if (ini.ReadBool(kSection, "LogReadings", false) && !logPath_.isEmpty())
     StartLogging(logPath_, LogDaily());
 }
@@ -342,6 +384,7 @@ void TFormMain::WriteStationSettings(ProfileFile& ini) const {
   ini.WriteBool(kSection, "LogReadings", Log_ != nullptr);
   ini.WriteString(kSection, "LogFile", logPath_.toStdString());
   ini.WriteBool(kSection, "LogDaily", LogDaily());
+  ini.WriteBool(kSection, "TimesInUTC", IsoTimesInUtc());
 }
 
 }  // namespace vemo

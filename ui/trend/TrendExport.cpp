@@ -1,8 +1,7 @@
 #include "ui/trend/TrendExport.h"
 
-#include <QDateTime>
-
 #include "monitor/VSWRMon.h"
+#include "station/IsoTime.h"
 #include "station/ReadingCsv.h"
 #include "station/ReadingHistory.h"
 #include "station/Readout.h"
@@ -36,8 +35,7 @@ std::string TrendCsv(const ReadingHistory& history, qint64 fromMs, qint64 toMs) 
   for (const TArchiveMinute& m : history.Minutes(fromMs, toMs)) {
     const TSummary& s = m.Summary;
     std::string line =
-        QDateTime::fromMSecsSinceEpoch(m.StartMs).toString(Qt::ISODateWithMs).toStdString() + ',' +
-        std::to_string(s.Count) + ',' + std::to_string(s.Gaps);
+        IsoTime(m.StartMs) + ',' + std::to_string(s.Count) + ',' + std::to_string(s.Gaps);
     if (s.HasData()) {
       AppendRange(line, s.Forward, s.MeanForward());
       AppendRange(line, s.Reflected, s.MeanReflected());

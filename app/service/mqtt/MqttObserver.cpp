@@ -15,7 +15,8 @@ QJsonObject Parse(const QByteArray& json) {
 
 QByteArray StateOf(const QJsonObject& monitor) {
   const QJsonValue reading = monitor.value("reading");
-  if (!reading.isObject()) return {};
+  // An implausible reading is no measurement: the state published before stays.
+  if (!reading.isObject() || monitor.value("implausible").toBool()) return {};
   QJsonObject state = reading.toObject();
   state["full_scale_watts"] = monitor.value("full_scale_watts");
   state["sounding"] = monitor.value("sounding");

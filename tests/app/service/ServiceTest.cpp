@@ -1,6 +1,7 @@
 // vemoswrd run as a station runs it: several simulated monitors on ptys, the service on a
 // free loopback port, and the real tools that consume it (promtool, Prometheus, a
 // headless browser), each stopped at the end.
+#include "tests/support/ReadingReplies.h"
 #include "tests/support/SimProcess.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +120,7 @@ class Service {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VEMOSWRD_INI", "/nonexistent/vemoswrd.ini");  // no user configuration
+    env.insert("STATE_DIRECTORY", data_.path());              // the histories, unless --data-dir
     process_.setProcessEnvironment(env);
     process_.start(Bin("vemoswrd"), args << "--listen"
                                          << "127.0.0.1:0");
@@ -150,6 +152,7 @@ class Service {
     process_.waitForReadyRead(10);
     log_ += process_.readAllStandardError();
   }
+  QTemporaryDir data_;
   QProcess process_;
   QByteArray log_;
   quint16 port_ = 0;
@@ -189,7 +192,8 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
   // Nothing of b but its up gauge and its counters: no value outlives its reading, and the
   // failures that keep it down are counted in sight.
   const QStringList kinds = {"timeout", "protocol", "port"};
-  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 2 + kinds.size()) << down.toStdString();
+  // Up, readings, implausible readings, and the errors by kind.
+  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 3 + kinds.size()) << down.toStdString();
   double bErrors = 0;
   for (const QString& kind : kinds)
     bErrors += Sample(down, "vemoswr_reading_errors_total", "b\",kind=\"" + kind).value_or(0);
@@ -247,7 +251,52 @@ TEST_F(ServiceTest, ASilentMonitorDoesNotHoldUpOneThatAnswers) {
   EXPECT_GT(*service.Value("vemoswr_readings_total", "good"), 20);
 }
 
-TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuickly) {
+// Implausible readings are counted and flagged with their raw values, never published as
+// measurements: the last good reading stays, ageing, and the log names each run once.
+TEST_F(ServiceTest, ImplausibleReadingsAreFlaggedCountedAndNotPublished) {
+  SimProcess sim;
+  sim.Start({"--link", Link("tx").toStdString(), "--noise", "0", "--full-scale",
+             std::to_string(kReadingRepliesFullScale)});
+  Service service;
+  service.Start({"--monitor", "tx=" + Link("tx"), "--interval", "100"});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 8000)) << service.Log().toStdString();
+  const auto monitor = [&] {
+    return QJsonDocument::fromJson(Http(service.Port(), "GET", "/api/v1/monitors/tx").body)
+        .object();
+  };
+  double goodForward = -1;
+  for (const ReadingReply& row : ReadingReplies()) {
+    sim.SetReadingReply(row.reply);
+    // Two readings on: the one under way when the reply changed may be the old one.
+    const double readings = monitor()["readings_total"].toDouble();
+    ASSERT_TRUE(
+        WaitUntil([&] { return monitor()["readings_total"].toDouble() >= readings + 2; }, 5000))
+        << row.what;
+    const QJsonObject m = monitor();
+    EXPECT_EQ(m["implausible"].toBool(), !row.plausible) << row.what;
+    const QJsonObject reading = m["reading"].toObject();
+    if (row.plausible) {
+      goodForward = reading["forward_watts"].toDouble();
+      EXPECT_NEAR(*service.Value("vemoswr_forward_watts", "tx"), goodForward, 1e-3) << row.what;
+      continue;
+    }
+    EXPECT_EQ(reading["forward_watts"].toDouble(), goodForward) << row.what;
+    EXPECT_GE(reading["age_ms"].toDouble(), 100) << row.what;
+    EXPECT_FALSE(m["implausible_reading"].toObject()["reason"].toString().isEmpty()) << row.what;
+    EXPECT_EQ(*service.Value("vemoswr_forward_watts", "tx"), goodForward) << row.what;
+  }
+  EXPECT_EQ(monitor()["implausible_reading"].toObject()["reflected_watts"].toDouble(), 12);
+  const double total = monitor()["implausible_total"].toDouble();
+  EXPECT_GE(total, 12);  // six rows, at least two readings each
+  EXPECT_GE(*service.Value("vemoswr_implausible_readings_total", "tx"), total);
+  sim.SetReadingReply("");
+  ASSERT_TRUE(WaitUntil([&] { return !monitor()["implausible"].toBool(); }, 5000));
+  const QString log = QString::fromUtf8(service.Log());
+  EXPECT_EQ(log.count("implausible reading ("), 1) << log.toStdString();
+  EXPECT_EQ(log.count("plausible readings again"), 1) << log.toStdString();
+}
+
+TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedSigtermStopsAndTheHistoryStays) {
   SimProcess sim;
   sim.Start(SimArgs(Link("tx")));
   QFile token(dir_.filePath("token"));
@@ -255,7 +304,10 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   token.write("correct-horse\n");
   token.close();
   Service service;
-  service.Start({"--monitor", "tx=" + Link("tx"), "--token-file", token.fileName()});
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  service.Start({"--monitor", "tx=" + Link("tx"), "--token-file", token.fileName(), "--data-dir",
+                 dir_.path()});
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
 
   const QByteArray reset = "/api/v1/monitors/tx/reset-alarm";
@@ -295,6 +347,7 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
       WaitUntil([&] { return service.Value("vemoswr_readings_total", "tx") > readings + 1; }, 3000))
       << "polling stalled";
 
+  const double before = *service.Value("vemoswr_readings_total", "tx");
   QElapsedTimer stop;
   stop.start();
   ::kill(static_cast<pid_t>(service.Process().processId()), SIGTERM);
@@ -303,6 +356,22 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   EXPECT_EQ(service.Process().exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(service.Process().exitCode(), 0);
   EXPECT_TRUE(service.Log().contains("info stopped")) << service.Log().toStdString();
+
+  // Started again, the service answers for the readings of the first run before it has
+  // taken one of its own (it waits a second before the first).
+  Service again;
+  again.Start({"--monitor", "tx=" + Link("tx"), "--data-dir", dir_.path()});
+  const QJsonArray points =
+      QJsonDocument::fromJson(Http(again.Port(), "GET",
+                                   "/api/v1/monitors/tx/history?since=-" +
+                                       QByteArray::number(sinceStart.elapsed() + 1000) +
+                                       "&step=1000")
+                                  .body)
+          .object()["points"]
+          .toArray();
+  double stored = 0;
+  for (const QJsonValue& p : points) stored += p["count"].toDouble();
+  EXPECT_GE(stored, before);
 }
 
 TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswr) {

@@ -131,6 +131,7 @@ TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
           << edit->objectName().toStdString() << " " << when;
     }
   };
+  expectColour(true, "before the first reading");  // zeros, not a measurement
   TriggerAndWait();
   expectColour(false, "after a good reading");
   const QString lastGood = f.Edit_Forward_Power->text();
@@ -148,6 +149,16 @@ TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
     return std::count(c.begin(), c.end(), "T") == 1 && !f.TickRunning();
   }));
   expectColour(false, "after the next good reading");
+}
+
+TEST_F(PollingTest, LineBytesInAMessageAreEscapedNotDecoded) {
+  // Ten bytes of UTF-8 before "P=": the nine read hold no prefix and are quoted.
+  StartSim({"--stray-prefix", "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"});
+  TFormMain& f = Open();
+  f.mnuCommands_T->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return !messages.empty() && !f.TickRunning(); }));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unexpected result\\xC3\\xA9\\xC3\\xA9"
+                                                     "\\xC3\\xA9\\xC3\\xA9\\xC3 in Command7."});
 }
 
 TEST_F(PollingTest, PortFailureStopsContinuousPollingAtOnce) {

@@ -9,9 +9,12 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <limits>
+
 #include "platform/Clock.h"
 #include "platform/ProfileFile.h"
 #include "station/ReadingCsv.h"
+#include "tests/support/ReadingReplies.h"
 #include "tests/ui/main/MainWindowFixture.h"
 #include "ui/meter/DCDial.h"
 
@@ -120,29 +123,40 @@ TEST_F(StationTest, PollingIntervalIsChosenFromTheMenuKeptAndKeptAfterCalibratio
   EXPECT_EQ(ProfileFile(iniPath).ReadInteger("Station", "PollingInterval", 0), 2000);
 }
 
-TEST_F(StationTest, ImplausibleReadingsAreShownAsSentMarkedAndCounted) {
-  const std::string device = sim.Start({"--noise", "0", "--forward", "10", "--reflected", "40"});
+TEST_F(StationTest, ImplausibleReadingsAreGreyedCountedAndKeptOutOfTheHistory) {
+  const std::string device =
+      sim.Start({"--noise", "0", "--full-scale", std::to_string(kReadingRepliesFullScale)});
   AddSettings("[Ports]\nCOM1=" + device + "\n[Communication]\nComPort=1\n");
   TFormMain& f = Open();
-  const auto trigger = [&] {
+  // Connected, but nothing measured yet: the zeros are not shown as a reading.
+  EXPECT_EQ(f.ReadoutsLook(), TFormMain::ReadoutLook::NoReading);
+  qint64 implausible = 0;
+  int needle = 0;
+  for (const ReadingReply& row : ReadingReplies()) {
+    sim.SetReadingReply(row.reply);
+    const size_t kept = f.History().Entries(0, std::numeric_limits<qint64>::max()).size();
     f.mnuCommands_T->trigger();
     ASSERT_TRUE(WaitUntil([&] { return f.CmdList()->Count() == 0 && !f.TickRunning(); }));
-  };
-  trigger();
-  trigger();
-  EXPECT_EQ(f.Edit_Reverse_Power->text().trimmed(), "40.00");
-  EXPECT_EQ(f.Edit_Transmited_Power->text().trimmed(), "20.00");
-  EXPECT_EQ(f.ImplausibleCount(), 2);
-  EXPECT_FALSE(f.statusBar()->isHidden());
-  EXPECT_TRUE(f.StatusText().contains("Implausible reading:")) << f.StatusText().toStdString();
-  EXPECT_TRUE(f.StatusText().contains("so far: 2.")) << f.StatusText().toStdString();
-
+    implausible += row.plausible ? 0 : 1;
+    EXPECT_EQ(f.ReadoutsLook(),
+              row.plausible ? TFormMain::ReadoutLook::Reading : TFormMain::ReadoutLook::Implausible)
+        << row.what;
+    EXPECT_EQ(f.ImplausibleCount(), implausible) << row.what;
+    if (row.plausible) needle = f.dcMeter->Position();
+    EXPECT_EQ(f.dcMeter->Position(), needle) << row.what;
+    const std::vector<THistoryEntry> entries =
+        f.History().Entries(0, std::numeric_limits<qint64>::max());
+    ASSERT_EQ(entries.size(), kept + 1) << row.what;
+    EXPECT_EQ(entries.back().Gap, !row.plausible) << row.what;
+    EXPECT_EQ(f.StatusText().contains("Implausible reading:"), !row.plausible)
+        << row.what << ": " << f.StatusText().toStdString();
+  }
   // A sane reading clears the mark; the count stays in sight.
-  sim.SetReflected(1);
-  trigger();
-  EXPECT_FALSE(f.StatusText().contains("Implausible reading:")) << f.StatusText().toStdString();
-  EXPECT_TRUE(f.StatusText().contains("Implausible readings so far: 2."));
-  EXPECT_EQ(f.ImplausibleCount(), 2);
+  sim.SetReadingReply("");
+  TriggerAndWait();
+  EXPECT_EQ(f.ReadoutsLook(), TFormMain::ReadoutLook::Reading);
+  EXPECT_TRUE(
+      f.StatusText().contains(QStringLiteral("Implausible readings so far: %1.").arg(implausible)));
 }
 
 TEST_F(StationTest, LoggingWritesHeaderAndRowsAndGoesOnAcrossAPortChange) {

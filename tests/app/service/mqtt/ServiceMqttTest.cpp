@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <csignal>
 
@@ -87,6 +88,23 @@ TEST_F(ServiceMqtt, PublishesStateRetainedAvailabilityAndDiscoveryThenTheLastWil
   const QJsonObject discovery = QJsonDocument::fromJson(config->Payload).object();
   EXPECT_EQ(discovery["state_topic"].toString(), "vemoswr/tx/state");
   EXPECT_FALSE(discovery["device"]["model"].toString().isEmpty()) << config->Payload.toStdString();
+
+  // An implausible reading is no measurement: rx publishes no state for it (not even the
+  // last good one again, as if it were new) while tx goes on.
+  live.Clear();
+  rx_.SetReadingReply("  1e3   4.0 0\r\n>");
+  const auto statesOf = [&](const char* topic) {
+    std::vector<QByteArray> payloads;
+    for (const TReceived& m : live.Received())
+      if (m.Topic == topic) payloads.push_back(m.Payload);
+    return payloads;
+  };
+  QElapsedTimer waited;
+  waited.start();
+  while (statesOf("vemoswr/tx/state").size() < 5 && waited.elapsed() < 8000) QThread::msleep(50);
+  ASSERT_GE(statesOf("vemoswr/tx/state").size(), 5u);
+  // At most the reading under way when the reply changed; none of the implausible ones.
+  EXPECT_LE(statesOf("vemoswr/rx/state").size(), 1u);
 
   live.Clear();
   ::kill(static_cast<pid_t>(service_.processId()), SIGKILL);
