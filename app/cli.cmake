@@ -12,7 +12,6 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliPorts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/HistoryExport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Interrupt.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/MonitorLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})

@@ -4,7 +4,8 @@
 #include "app/cli/CliMessages.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliPorts.h"
-#include "app/cli/MonitorLine.h"
+#include "monitor/MonitorLink.h"
+#include "platform/PortNames.h"
 #include "platform/SettingsPath.h"
 #include "platform/Version.h"
 #include "station/IsoTime.h"
@@ -54,17 +55,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vemoswr-cli: %s\n", message.c_str());
     return 1;
   };
-  MonitorLine line;
+  const bool byNumber = options.device.empty();
+  const std::string path = byNumber ? vemo::PortDevicePath(options.port) : options.device;
+  const std::string name = DeviceName(options.port, path, byNumber);
+  vemo::MonitorLink link;
+  link.SetDevice(options.port, options.device);
   try {
-    line.Open(options.port, options.device);
+    link.Open();
   } catch (const std::exception& e) {
-    return fail(OpenFailureMessage(e, line.DeviceName(), line.DevicePath()));
+    return fail(OpenFailureMessage(e, name, path));
   }
   try {
-    line.Settle();
-    const bool identified = line.Monitor().Identify();
-    return RunCliCommand(options, line, identified, CliStreams{});
+    link.Settle();
+    const bool identified = link.Monitor().Identify();
+    return RunCliCommand(options, link, identified, CliStreams{});
   } catch (const std::exception& e) {
-    return fail(RunFailureMessage(e, line.DeviceName(), line.Port().DeviceLost()));
+    return fail(RunFailureMessage(e, name, link.DeviceLost()));
   }
 }

@@ -2,18 +2,19 @@
 
 #include "app/service/HttpService.h"
 #include "app/service/MonitorPoller.h"
+#include "app/service/ServiceHost.h"
 #include "app/service/ServiceLog.h"
 #include "app/service/ServiceOptions.h"
+#include "app/service/mqtt/MqttDiscovery.h"
 #include "app/service/mqtt/MqttObserver.h"
 #include "app/service/mqtt/MqttPublisher.h"
 #include "platform/PortNames.h"
-#include "platform/ProfileFile.h"
 #include "platform/SignalStop.h"
 #include "platform/Version.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <csignal>
@@ -32,43 +33,40 @@ namespace {
 constexpr int kStopLimitMs = 1500;
 static_assert(MqttPublisher::kStopLimitMs < kStopLimitMs,
               "the broker hears \"offline\" before the process ends");
-// The program's alarms judge a link without readings about once a second.
-constexpr int kAlarmTickMs = 1000;
 
-QByteArray ReadToken(const std::string& path) {
+// A token that can be guessed or read by others guards nothing: say so, and go on, so
+// that a service that ran yesterday still starts.
+constexpr qsizetype kMinTokenLength = 16;
+
+QByteArray ReadToken(const std::string& path, std::vector<std::string>& warnings) {
   QFile f(QString::fromStdString(path));
   if (!f.open(QIODevice::ReadOnly)) throw UsageError("Cannot read the token file " + path + ".");
   const QByteArray token = f.read(4096).trimmed();
   if (token.isEmpty() || token.contains('\n'))
     throw UsageError("The token file " + path + " must hold one line, the token.");
+  if (token.size() < kMinTokenLength)
+    warnings.push_back("the token in " + path + " has only " + std::to_string(token.size()) +
+                       " characters: use at least " + std::to_string(kMinTokenLength) +
+                       ", for example from: head -c 24 /dev/urandom | base64");
+  if (f.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther))
+    warnings.push_back("other users may read or change the token file " + path + ": chmod o-rwx " +
+                       path);
   return token;
 }
 
-// The port component opens port numbers through the [Ports] map of the settings file. A
-// private file maps port i to monitor i's device for this run: a COM number is resolved
-// through the user's own map first, as the program resolves it.
-std::unique_ptr<QTemporaryDir> MapDevices(std::vector<MonitorConfig>& monitors) {
-  auto dir = std::make_unique<QTemporaryDir>();
-  if (!dir->isValid()) throw UsageError("Cannot create a temporary folder.");
-  std::vector<std::string> paths;
-  for (const MonitorConfig& m : monitors) {
+// Each monitor's device, resolved once and kept for the whole run: a port number through
+// the user's own port map, as the program resolves it, a path as given. A monitor given by
+// path is never opened through a port number, so nothing that happens to files later can
+// send its commands to another device.
+void ResolveDevices(std::vector<MonitorConfig>& monitors) {
+  for (MonitorConfig& m : monitors) {
     int port = 0;
     std::string path;
     ParseDevice(m.Device.toStdString(), port, path);
-    paths.push_back(port ? PortDevicePath(port) : path);
+    m.DevicePath = port ? PortDevicePath(port) : path;
+    LogLine("info", "monitor=" + m.Name.toStdString() + " device=" + m.DevicePath +
+                        " interval_ms=" + std::to_string(m.IntervalMs));
   }
-  const std::string ini = dir->filePath("VemoSWR.ini").toStdString();
-  ProfileFile file(ini);
-  file.BeginUpdate();
-  for (size_t i = 0; i < monitors.size(); ++i) {
-    monitors[i].ComNumber = static_cast<int>(i + 1);
-    file.WriteString("Ports", "COM" + std::to_string(i + 1), paths[i]);
-    LogLine("info", "monitor=" + monitors[i].Name.toStdString() + " device=" + paths[i] +
-                        " interval_ms=" + std::to_string(monitors[i].IntervalMs));
-  }
-  file.EndUpdate();
-  qputenv("VEMOSWR_INI", QByteArray::fromStdString(ini));
-  return dir;
 }
 
 std::optional<TMqttOptions> MqttOptionsOf(const ServiceOptions& options) {
@@ -77,6 +75,7 @@ std::optional<TMqttOptions> MqttOptionsOf(const ServiceOptions& options) {
   std::optional<TMqttOptions> mqtt = ParseMqttUrl(options.mqttUrl, &error);
   if (!mqtt) throw UsageError(error);
   mqtt->CaFile = options.mqttCaFile;
+  mqtt->IdPrefix = options.mqttIdPrefix.empty() ? MachineIdPrefix() : options.mqttIdPrefix;
   return mqtt;
 }
 
@@ -101,7 +100,6 @@ int main(int argc, char* argv[]) {
 
   ServiceOptions options;
   QByteArray token;
-  std::unique_ptr<QTemporaryDir> mapping;
   std::optional<TMqttOptions> mqttOptions;
   try {
     options = ParseServiceOptions(args);
@@ -113,9 +111,9 @@ int main(int argc, char* argv[]) {
       std::printf("vemoswrd %s\n", vemo::kVersion);
       return 0;
     }
-    if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile);
+    if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile, options.warnings);
     mqttOptions = MqttOptionsOf(options);
-    mapping = MapDevices(options.monitors);
+    ResolveDevices(options.monitors);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vemoswrd: %s\nTry 'vemoswrd --help'.\n", e.what());
     return 2;
@@ -125,19 +123,32 @@ int main(int argc, char* argv[]) {
   }
   if (!options.configFile.empty()) LogLine("info", "config=" + options.configFile);
   for (const std::string& w : options.warnings) LogLine("warning", w);
+  const GuardedTcpServer::Limits httpLimits;
+  const long handles = RaiseFileHandleLimit();
+  const int room = MonitorsWithin(handles, mqttOptions.has_value(), httpLimits);
+  const int monitors = static_cast<int>(options.monitors.size());
+  LogLine(monitors > room ? "warning" : "info",
+          "file handles: " + std::to_string(handles) + ", room for " + std::to_string(room) +
+              " monitors with every HTTP connection in use" +
+              (monitors > room ? "; " + std::to_string(monitors) +
+                                     " configured: raise LimitNOFILE (or ulimit -n)"
+                               : ""));
 
   std::vector<MonitorPoller*> pollers;
   std::unique_ptr<MqttPublisher> mqtt;
   std::unique_ptr<MqttObserver> mqttObserver;  // outlives the pollers that call it
   bool mqttStopped = false;
   bool stopping = false;
+  ServiceManager manager;
   // Before any port opens: the serial layer's threads inherit the blocked signals.
   SignalStop signals({SIGTERM, SIGINT}, [&](int signal) {
     if (stopping) return;
     stopping = true;
     LogLine("info", "stopping on signal " + std::to_string(signal));
+    manager.Stopping();
     if (mqtt) mqtt->Stop();  // first, so that "offline" goes out while the rest stops
-    for (MonitorPoller* p : pollers) p->Stop();
+    for (MonitorPoller* p : pollers)
+      QMetaObject::invokeMethod(p, &MonitorPoller::Stop, Qt::QueuedConnection);
     auto* check = new QTimer(&app);
     QObject::connect(check, &QTimer::timeout, &app, [&] {
       for (MonitorPoller* p : pollers)
@@ -146,7 +157,7 @@ int main(int argc, char* argv[]) {
       app.quit();
     });
     check->start(10);
-    // The exchange still runs on this thread's stack: leave it there, and let the
+    // The exchange still runs on the polling thread's stack: leave it there, and let the
     // process's end close the ports.
     QTimer::singleShot(kStopLimitMs, &app, [] {
       LogLine("warning", "stop: an exchange did not end in time; closing the ports");
@@ -154,8 +165,13 @@ int main(int argc, char* argv[]) {
     });
   });
 
-  for (MonitorConfig& config : options.monitors) pollers.push_back(new MonitorPoller(config, &app));
+  // Polling has a thread of its own: answering HTTP requests never holds up a reading.
+  // Started after SignalStop, whose blocked signals it inherits, as do the ports' threads.
+  QThread pollingThread;
+  pollingThread.setObjectName(QStringLiteral("polling"));
+  for (MonitorConfig& config : options.monitors) pollers.push_back(new MonitorPoller(config));
   HttpService http(pollers, token);
+  http.SetLimits(httpLimits);
   QString error;
   if (!http.Listen(options.listenAddress, options.listenPort, error)) {
     LogLine("error", "cannot listen on " + options.listenAddress.toString().toStdString() + ":" +
@@ -178,17 +194,23 @@ int main(int argc, char* argv[]) {
       p->AddObserver(mqttObserver.get());
     }
     if (!mqtt->Start()) return 2;
+    LogLine("info", "mqtt discovery ids start with " + mqttOptions->IdPrefix);
   }
 
-  QTimer alarmTick;
-  QObject::connect(&alarmTick, &QTimer::timeout, &app, [&pollers] {
-    for (MonitorPoller* p : pollers) p->TickAlarms();
-  });
-  alarmTick.start(kAlarmTickMs);
-  for (MonitorPoller* p : pollers) p->Start();
+  for (MonitorPoller* p : pollers) {
+    p->moveToThread(&pollingThread);
+    QObject::connect(&pollingThread, &QThread::finished, p, &QObject::deleteLater);
+  }
+  pollingThread.start();
+  for (MonitorPoller* p : pollers)
+    QMetaObject::invokeMethod(p, &MonitorPoller::Start, Qt::QueuedConnection);
+  manager.Ready("serving " + std::to_string(monitors) + " monitors on port " +
+                std::to_string(http.Port()));
 
   const int rc = app.exec();
-  for (MonitorPoller* p : pollers) delete p;
+  // The pollers have stopped (or the process has ended): they go with their thread.
+  pollingThread.quit();
+  pollingThread.wait();
   pollers.clear();
   LogLine("info", "stopped");
   return rc;

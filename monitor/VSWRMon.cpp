@@ -65,7 +65,7 @@ void TVSWR_Monitor::ReadInto(std::string& text, size_t count, double timeoutSeco
       text.push_back(static_cast<char>(RxBuffer_.Get()));
     if (text.size() >= count) break;
     const WallTime now = clock_.Now();
-    if (now > deadline) throw Exception(timeoutMessage);
+    if (now > deadline) throw EReplyTimeout(timeoutMessage);
     WaitForBytes(deadline - now);
   }
 }

@@ -10,6 +10,7 @@
 #include "monitor/ModelSupport.h"
 #include "monitor/OperatorPrompt.h"
 #include "platform/Clock.h"
+#include "platform/Exception.h"
 #include "serial/ComSender.h"
 
 #include <chrono>
@@ -18,6 +19,12 @@
 #include <string_view>
 
 namespace vemo {
+
+// No complete reply came within an exchange's time limit; the text says which exchange.
+class EReplyTimeout : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 // One reading: powers in watts (unscaled monitor numbers in raw mode).
 struct TMonitorReading {
@@ -63,7 +70,7 @@ class TVSWR_Monitor {
   // reply. Any failure leaves ModelId empty and FirmwareDate at 1980-01-01.
   std::string CommandI();
   // Takes exactly count bytes from the receive buffer, waiting up to timeoutSeconds of
-  // wall-clock time; raises "Timeout".
+  // wall-clock time; raises EReplyTimeout("Timeout").
   std::string ReadReply(int count, double timeoutSeconds);
   // Reads and checks a 6-character status reply to a command starting with letter and
   // applies it; raises "Unexpected result<reply> in command<letter>.".
@@ -160,7 +167,7 @@ class TVSWR_Monitor {
   void Send(char c);
   void Send(std::string_view s);
   // Appends bytes from the receive buffer to text until it holds count bytes; raises
-  // Exception(timeoutMessage) once the wall clock passes now + timeoutSeconds.
+  // EReplyTimeout(timeoutMessage) once the wall clock passes now + timeoutSeconds.
   void ReadInto(std::string& text, size_t count, double timeoutSeconds,
                 const char* timeoutMessage = "Timeout");
   // Waits in a local event loop until a byte is appended to the buffer or `limit` passes.

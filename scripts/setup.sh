@@ -9,7 +9,7 @@ VEMO_PACKAGES=(
   xvfb xauth x11-apps
   locales
   qt6-httpserver-dev qt6-websockets-dev prometheus chromium
-  libmosquitto-dev mosquitto
+  libmosquitto-dev mosquitto libsystemd-dev python3-jinja2
   libsqlite3-dev sqlite3
   dpkg-dev file desktop-file-utils
   clang libfuzzer-14-dev

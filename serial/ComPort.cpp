@@ -71,7 +71,7 @@ void TCustomComPort::Loaded() {
 }
 
 void TCustomComPort::DoOpen() {
-  if (tapiMode_ != tmOn && comNumber_ == 0) {
+  if (tapiMode_ != tmOn && comNumber_ == 0 && devicePath_.empty()) {
     TPortSelector selector;
     {
       std::lock_guard lock(selectorLock);
@@ -94,11 +94,11 @@ void TCustomComPort::DoOpen() {
   }
   dispatcher_ = std::make_unique<TTermiosDispatcher>(this);
   try {
-    dispatcher_->SetDeviceName("COM" + std::to_string(comNumber_));
+    dispatcher_->SetDeviceName(devicePath_.empty() ? "COM" + std::to_string(comNumber_)
+                                                   : devicePath_);
     uint8_t flags = uint8_t((dtr_ ? 0x01 : 0) | (rts_ ? 0x02 : 0) |
                             (hwFlow_ & hwfUseDTR ? 0x10 : 0) | (hwFlow_ & hwfUseRTS ? 0x20 : 0));
-    int rc =
-        dispatcher_->OpenLine(PortDevicePath(comNumber_), LineSettings(), flags, outSize_, inSize_);
+    int rc = dispatcher_->OpenLine(EffectiveDevicePath(), LineSettings(), flags, outSize_, inSize_);
     if (rc == ecAccessDenied) rc = ecAlreadyOpen;
     if (rc == ecFileNotFound || rc == ecPathNotFound) rc = ecBadId;
     // never loading here: Loaded() opens afterwards
@@ -334,6 +334,10 @@ bool TCustomComPort::Ringing() {
 uint8_t TCustomComPort::LineError() {
   TBaseDispatcher* d = ValidDispatcher();
   return d ? d->LineErrors() : 0;
+}
+
+std::string TCustomComPort::EffectiveDevicePath() const {
+  return devicePath_.empty() ? PortDevicePath(comNumber_) : devicePath_;
 }
 
 bool TCustomComPort::DeviceLost() const {

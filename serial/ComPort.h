@@ -89,6 +89,12 @@ class TCustomComPort : public TBaseComponent, public IComSender {
   // triggers, tracing and logging. If the new port fails to open the exception reaches
   // the caller and the port stays closed with the new number.
   void SetComNumber(uint16_t n);
+  // A device path opened instead of the port number's device when not empty; no settings
+  // file is consulted for it. Takes effect at the next opening.
+  const std::string& DevicePath() const { return devicePath_; }
+  void SetDevicePath(std::string path) { devicePath_ = std::move(path); }
+  // The device the next opening reaches: DevicePath, or the port number's mapped device.
+  std::string EffectiveDevicePath() const;
   int Baud() const { return baud_; }
   void SetBaud(int baud);
   bool PromptForPort() const { return promptForPort_; }
@@ -236,6 +242,7 @@ class TCustomComPort : public TBaseComponent, public IComSender {
   // Property values.
   TDeviceLayer deviceLayer_ = dlWin32;
   uint16_t comNumber_ = 0;
+  std::string devicePath_;
   int baud_ = 19200;
   bool promptForPort_ = true;
   TParity parity_ = pNone;

@@ -142,8 +142,10 @@ int TTermiosDispatcher::OpenDevice(const std::string& path, bool probeOnly) {
   for (int* w : {&eventWake_, &dispatchWake_, &outputWake_})
     *w = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (eventWake_ < 0 || dispatchWake_ < 0 || outputWake_ < 0) {
+    // Out of file handles, most likely: say so, not "out of memory".
+    const int err = errno;
     CloseDevice();
-    return ecOutOfMemory;
+    return ErrnoToResult(err);
   }
   return 0;
 }

@@ -44,16 +44,6 @@ std::string Trimmed(const std::string& s) {
 
 // One reading as the main window takes it: a reading in raw mode switches raw mode off
 // and is taken again.
-TMonitorReading TakeReading(TVSWR_Monitor& monitor) {
-  TMonitorReading reading;
-  monitor.GetReading(reading);
-  if (reading.RawMode) {
-    monitor.SetRawMode(false);
-    monitor.GetReading(reading);
-  }
-  return reading;
-}
-
 void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading,
                   double fullScale) {
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
@@ -116,7 +106,7 @@ class ImplausibleCount {
   long count_ = 0;
 };
 
-int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
+int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
   SetIsoTimesInUtc(o.utc);
   Interrupt interrupt;
   ImplausibleCount implausible(io);
@@ -137,8 +127,8 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
     if (interrupt.Requested()) return o.count ? 128 + interrupt.Signal() : 0;
     next = std::max(next + period, Clock::now());
     try {
-      const TMonitorReading reading = TakeReading(line.Monitor());
-      PrintReading(io, o.csv, reading, line.Monitor().FullScale());
+      const TMonitorReading reading = link.Read();
+      PrintReading(io, o.csv, reading, link.Monitor().FullScale());
       implausible.Add(reading);
       ++taken;
       // An implausible reading is no measurement: the alarms see no reading.
@@ -150,10 +140,9 @@ int Read(const CliOptions& o, MonitorLine& line, const CliStreams& io) {
           o.exitOnAlarm)
         return 3;
       failuresInARow = 0;
-    } catch (const ESerialException&) {
-      throw;  // the port itself failed: nothing more will come
     } catch (const std::exception& e) {
-      if (line.Port().DeviceLost()) throw;  // the caller says so
+      // The port itself failed or went away: nothing more will come; the caller says so.
+      if (IsPortFailure(link.Classify(e))) throw;
       std::fprintf(io.err, "%s %s\n", Now().c_str(), Escaped(e.what()).c_str());
       std::fflush(io.err);
       if (++failuresInARow > kMaxFailuresInARow) return 1;
@@ -303,15 +292,15 @@ void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
 
 }  // namespace
 
-int RunCliCommand(const CliOptions& o, MonitorLine& line, bool identified, const CliStreams& io) {
-  TVSWR_Monitor& m = line.Monitor();
+int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const CliStreams& io) {
+  TVSWR_Monitor& m = link.Monitor();
   switch (o.command) {
     case Command::Identify:
       std::fprintf(io.out, "model=%s firmware=%s known=%s\n", Escaped(m.ModelId()).c_str(),
                    DateToIso(m.FirmwareDate()).c_str(), identified ? "yes" : "no");
       return 0;
     case Command::Read:
-      return Read(o, line, io);
+      return Read(o, link, io);
     case Command::Settings:
       if (!identified) throw Exception(kNotConnected);
       PrintSettings(m, io);

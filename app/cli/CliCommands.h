@@ -2,7 +2,7 @@
 // The commands of vemoswr-cli, run on an opened and identified monitor line.
 
 #include "app/cli/CliOptions.h"
-#include "app/cli/MonitorLine.h"
+#include "monitor/MonitorLink.h"
 
 #include <cstdio>
 
@@ -16,7 +16,7 @@ struct CliStreams {
 
 // Runs the command; returns the exit status. Failures of single readings are reported on
 // err and counted; any other failure raises.
-int RunCliCommand(const CliOptions& options, MonitorLine& line, bool identified,
+int RunCliCommand(const CliOptions& options, MonitorLink& link, bool identified,
                   const CliStreams& io);
 
 }  // namespace vemo::cli

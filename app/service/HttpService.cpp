@@ -46,14 +46,30 @@ QByteArray MethodName(QHttpServerRequest::Method m) {
   }
 }
 
-void Json(QHttpServerResponder& r, const QByteArray& body, Status status = Status::Ok) {
-  r.write(body, {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}}, status);
+// One answer. A HEAD request gets the status and headers of the GET answer, with its
+// Content-Length, and no body.
+struct Out {
+  QHttpServerResponder r;
+  bool head;
+  void Write(const QByteArray& body, const HttpService::Headers& headers,
+             Status status = Status::Ok) {
+    r.writeStatusLine(status);
+    for (const auto& [key, value] : headers) r.writeHeader(key, value);
+    r.writeHeader("Content-Length", QByteArray::number(body.size()));
+    r.writeBody(head ? QByteArray() : body);
+  }
+};
+
+void Json(Out& out, const QByteArray& body, Status status = Status::Ok) {
+  out.Write(body, {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}}, status);
 }
 
-void Error(QHttpServerResponder& r, Status status, const QString& message) {
+void Error(Out& out, Status status, const QString& message, HttpService::Headers extra = {}) {
   QJsonObject o;
   o["error"] = message;
-  Json(r, QJsonDocument(o).toJson(QJsonDocument::Compact), status);
+  extra.push_back({"Content-Type", "application/json"});
+  extra.push_back({"Cache-Control", "no-store"});
+  out.Write(QJsonDocument(o).toJson(QJsonDocument::Compact), extra, status);
 }
 
 QByteArray Page() {
@@ -70,15 +86,17 @@ QByteArray Event(const char* name, const QByteArray& data) {
 HttpService::HttpService(std::vector<MonitorPoller*> pollers, QByteArray token, QObject* parent)
     : QAbstractHttpServer(parent), pollers_(std::move(pollers)), token_(std::move(token)) {
   InitWebResources();
+  clock_.start();
   for (MonitorPoller* p : pollers_) p->AddObserver(this);
-  connect(&heartbeat_, &QTimer::timeout, this, [this] { Broadcast({}, ": keep-alive\n\n"); });
+  connect(&heartbeat_, &QTimer::timeout, this,
+          [this] { Broadcast({}, ": keep-alive\n\n", TimeEvent()); });
   heartbeat_.start(kHeartbeatMs);
 }
 
 HttpService::~HttpService() = default;
 
 bool HttpService::Listen(const QHostAddress& address, quint16 port, QString& error) {
-  tcp_ = new GuardedTcpServer(this);
+  tcp_ = new GuardedTcpServer(limits_, this);
   if (!tcp_->listen(address, port)) {
     error = tcp_->errorString();
     return false;
@@ -99,10 +117,17 @@ MonitorPoller* HttpService::Find(const QString& name) const {
 
 bool HttpService::Authorized(const QHttpServerRequest& request) const {
   QByteArray presented;
-  for (const auto& [key, value] : request.headers())
-    if (key.compare("Authorization", Qt::CaseInsensitive) == 0 && value.startsWith("Bearer "))
-      presented = value.mid(7).trimmed();
-  return TokensEqual(presented, token_);
+  int seen = 0;
+  for (const auto& [key, value] : request.headers()) {
+    if (key.compare("Authorization", Qt::CaseInsensitive) != 0) continue;
+    ++seen;
+    // The scheme is case-insensitive: "bearer" is "Bearer".
+    const QByteArray v = value.trimmed();
+    const qsizetype space = v.indexOf(' ');
+    if (space > 0 && v.left(space).compare("Bearer", Qt::CaseInsensitive) == 0)
+      presented = v.mid(space + 1).trimmed();
+  }
+  return seen == 1 && TokensEqual(presented, token_);
 }
 
 bool HttpService::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -112,110 +137,169 @@ bool HttpService::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
 }
 
 void HttpService::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-  QHttpServerResponder r = makeResponder(request, socket);
-  Error(r, Status::NotFound, QStringLiteral("Not found."));
+  Out out{makeResponder(request, socket), request.method() == QHttpServerRequest::Method::Head};
+  Error(out, Status::NotFound, QStringLiteral("Not found."));
 }
 
 void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
                          QTcpSocket* socket) {
-  if (route.Kind == RouteKind::Stream)
-    if (MonitorPoller* poller = Find(route.Monitor)) return OpenStream(*poller, request, socket);
-  QHttpServerResponder r = makeResponder(request, socket);
-  std::vector<const MonitorPoller*> all(pollers_.begin(), pollers_.end());
+  const bool head = request.method() == QHttpServerRequest::Method::Head;
+  if (!head && route.Kind == RouteKind::Stream)
+    if (MonitorPoller* poller = Find(route.Monitor))
+      return OpenStream({poller}, true, request, socket);
+  if (!head && route.Kind == RouteKind::StreamAll)
+    return OpenStream(Selected(request), false, request, socket);
+  Out out{makeResponder(request, socket), head};
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  // The pollers' latest snapshots, held while they are formatted.
+  std::vector<std::shared_ptr<const MonitorSnapshot>> held;
+  std::vector<const MonitorSnapshot*> all;
+  const auto snapshots = [&] {
+    for (const MonitorPoller* p : pollers_) {
+      held.push_back(p->Snapshot());
+      all.push_back(held.back().get());
+    }
+    return all;
+  };
   switch (route.Kind) {
     case RouteKind::NotFound:
-      return Error(r, Status::NotFound, QStringLiteral("Not found."));
+      return Error(out, Status::NotFound, QStringLiteral("Not found."));
     case RouteKind::MethodNotAllowed:
-      return Error(r, Status::MethodNotAllowed, QStringLiteral("Method not allowed here."));
+      return Error(out, Status::MethodNotAllowed, QStringLiteral("Method not allowed here."));
     case RouteKind::Page:
-      return r.write(Page(),
-                     {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-cache"}});
+      return out.Write(
+          Page(), {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-cache"}});
     case RouteKind::Metrics:
-      return r.write(MetricsText(all), "text/plain; version=0.0.4; charset=utf-8");
+      return out.Write(MetricsText(snapshots(), now),
+                       {{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}});
     case RouteKind::MonitorList:
-      return Json(r, MonitorListJson(all));
+      return Json(out, MonitorListJson(snapshots(), now));
+    case RouteKind::StreamAll:  // HEAD: what a stream would start with, and no stream
+      return out.Write({}, StreamHeaders());
     default:
       break;
   }
   MonitorPoller* poller = Find(route.Monitor);
-  if (!poller) return Error(r, Status::NotFound, QStringLiteral("No monitor of that name."));
+  if (!poller) return Error(out, Status::NotFound, QStringLiteral("No monitor of that name."));
   switch (route.Kind) {
     case RouteKind::Monitor:
-      return Json(r, MonitorJson(*poller));
+      return Json(out, MonitorJson(*poller->Snapshot(), now));
+    case RouteKind::Stream:
+      return out.Write({}, StreamHeaders());
     case RouteKind::History: {
       const auto query =
           ParseHistoryQuery(ParseQuery(request.url().query(QUrl::FullyEncoded).toUtf8()),
                             QDateTime::currentMSecsSinceEpoch());
       if (!query)
-        return Error(r, Status::BadRequest,
+        return Error(out, Status::BadRequest,
                      QStringLiteral("Give since (ms since the epoch, or negative ms before "
                                     "now) and step (ms, at least 100), at most 10000 points."));
-      return Json(
-          r, HistoryJson(poller->HistoryColumns(query->SinceMs,
-                                                query->SinceMs + query->StepMs * query->Columns,
-                                                query->Columns),
-                         *query));
+      const qint64 to = query->SinceMs + query->StepMs * query->Columns;
+      return Json(out,
+                  HistoryJson(poller->HistoryColumns(query->SinceMs, to, query->Columns), *query));
     }
     case RouteKind::ResetAlarm:
     case RouteKind::Acknowledge:
       break;
     default:
-      return Error(r, Status::NotFound, QStringLiteral("Not found."));
+      return Error(out, Status::NotFound, QStringLiteral("Not found."));
   }
   if (token_.isEmpty())
-    return Error(r, Status::Forbidden,
+    return Error(out, Status::Forbidden,
                  QStringLiteral("The service is read-only: start it with --token-file to "
                                 "allow control."));
   if (!Authorized(request)) {
-    LogLine("warning", "http control refused: wrong or missing token from " +
-                           request.remoteAddress().toString().toStdString());
-    return r.write(QByteArray(R"({"error":"A valid bearer token is needed."})"),
-                   {{"Content-Type", "application/json"}, {"WWW-Authenticate", "Bearer"}},
-                   Status::Unauthorized);
+    if (const auto line = logLimiter_.Admit("token",
+                                            "http control refused: wrong or missing token from " +
+                                                request.remoteAddress().toString().toStdString(),
+                                            clock_.elapsed()))
+      LogLine("warning", *line);
+    return Error(out, Status::Unauthorized, QStringLiteral("A valid bearer token is needed."),
+                 {{"WWW-Authenticate", "Bearer"}});
   }
   if (route.Kind == RouteKind::Acknowledge) {
     poller->Acknowledge();
-    return Json(r, MonitorJson(*poller));
+    return Json(out, MonitorJson(*poller->Snapshot(), QDateTime::currentMSecsSinceEpoch()));
   }
   if (!poller->RequestAlarmReset())
-    return Error(r, Status::Conflict,
+    return Error(out, Status::Conflict,
                  QStringLiteral("The monitor is not connected; try again once it is up."));
-  return Json(r, R"({"accepted":true})", Status::Accepted);
+  return Json(out, R"({"accepted":true})", Status::Accepted);
 }
 
-void HttpService::OpenStream(MonitorPoller& poller, const QHttpServerRequest& request,
-                             QTcpSocket* socket) {
+std::vector<MonitorPoller*> HttpService::Selected(const QHttpServerRequest& request) const {
+  const auto query = ParseQuery(request.url().query(QUrl::FullyEncoded).toUtf8());
+  const auto it = query.find(QStringLiteral("monitors"));
+  if (it == query.end() || it->second.isEmpty()) return pollers_;
+  std::vector<MonitorPoller*> chosen;
+  for (const QString& name : it->second.split(','))
+    if (MonitorPoller* p = Find(name);
+        p && std::find(chosen.begin(), chosen.end(), p) == chosen.end())
+      chosen.push_back(p);
+  return chosen;
+}
+
+HttpService::Headers HttpService::StreamHeaders() {
+  return {{"Content-Type", "text/event-stream"},
+          {"Cache-Control", "no-store"},
+          {"X-Accel-Buffering", "no"}};
+}
+
+QByteArray HttpService::TimeEvent() {
+  return Event("time", QByteArray::number(QDateTime::currentMSecsSinceEpoch()));
+}
+
+void HttpService::OpenStream(const std::vector<MonitorPoller*>& monitors, bool single,
+                             const QHttpServerRequest& request, QTcpSocket* socket) {
+  if (!tcp_ || !tcp_->StartStream(socket)) {
+    Out out{makeResponder(request, socket), false};
+    Error(out, Status::ServiceUnavailable,
+          QStringLiteral("Too many live streams are open; close some pages or try again later."),
+          {{"Retry-After", "10"}, {"Connection", "close"}});
+    socket->disconnectFromHost();
+    return;
+  }
+  // One monitor's stream (the older form) carries its events as they are; the stream of
+  // several carries the time, so that a page can tell the age of each reading, and names
+  // the monitor in each alarm event.
   auto responder = std::make_unique<QHttpServerResponder>(makeResponder(request, socket));
   responder->writeStatusLine(Status::Ok);
-  responder->writeHeader("Content-Type", "text/event-stream");
-  responder->writeHeader("Cache-Control", "no-store");
-  responder->writeHeader("X-Accel-Buffering", "no");
-  responder->writeBody(QByteArray("retry: 2000\n\n") + Event("state", MonitorJson(poller)));
-  GuardedTcpServer::MarkStreaming(socket);
-  LogLine("info", "http stream opened monitor=" + poller.Config().Name.toStdString() + " from " +
-                      request.remoteAddress().toString().toStdString());
+  for (const auto& [key, value] : StreamHeaders()) responder->writeHeader(key, value);
+  QByteArray first = "retry: 2000\n\n";
+  if (!single) first += TimeEvent();
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  for (const MonitorPoller* p : monitors) first += Event("state", MonitorJson(*p->Snapshot(), now));
+  responder->writeBody(first);
+  QStringList names;
+  for (const MonitorPoller* p : monitors) names.push_back(p->Config().Name);
+  LogLine("info", "http stream opened monitor=" + (single ? names.join(',') : "*").toStdString() +
+                      " from " + request.remoteAddress().toString().toStdString());
   connect(
       socket, &QTcpSocket::disconnected, this, [this] { DropClosedStreams(); },
       Qt::QueuedConnection);
-  streams_.push_back(Stream{poller.Config().Name, socket, std::move(responder)});
+  streams_.push_back(Stream{names, single, socket, std::move(responder)});
 }
 
-void HttpService::Broadcast(const QString& name, const QByteArray& event) {
+void HttpService::Broadcast(const QString& name, const QByteArray& event,
+                            const QByteArray& namedEvent) {
   bool dropped = false;
   for (Stream& s : streams_) {
     if (!s.socket || s.socket->state() != QAbstractSocket::ConnectedState) {
       dropped = true;
       continue;
     }
-    if (!name.isEmpty() && s.monitor != name) continue;
+    if (!name.isEmpty() && !s.monitors.contains(name)) continue;
     if (s.socket->bytesToWrite() > kMaxStreamBacklog) {
-      LogLine("warning", "http stream dropped: client does not read, " +
-                             s.socket->peerAddress().toString().toStdString());
+      if (const auto line = logLimiter_.Admit("backlog",
+                                              "http stream dropped: client does not read, " +
+                                                  s.socket->peerAddress().toString().toStdString(),
+                                              clock_.elapsed()))
+        LogLine("warning", *line);
       s.socket->abort();
       dropped = true;
       continue;
     }
-    s.responder->writeBody(event);
+    s.responder->writeBody(s.single ? event : namedEvent);
   }
   if (dropped) DropClosedStreams();
 }
@@ -226,16 +310,22 @@ void HttpService::DropClosedStreams() {
   });
 }
 
-void HttpService::OnReading(const QString& name, const QByteArray& json) {
-  Broadcast(name, Event("state", json));
+void HttpService::OnReading(const MonitorSnapshot& snapshot) {
+  const QByteArray event =
+      Event("state", MonitorJson(snapshot, QDateTime::currentMSecsSinceEpoch()));
+  Broadcast(snapshot.Name, event, event);
 }
 
 void HttpService::OnAvailability(const QString&, bool) {
   // The state event that follows carries "up".
 }
 
-void HttpService::OnAlarm(const QString& name, const QByteArray& json) {
-  Broadcast(name, Event("alarm", json));
+void HttpService::OnAlarm(const QString& name, const TAlarmEvent& event) {
+  const QByteArray json = AlarmEventJson(event);
+  QJsonObject named = QJsonDocument::fromJson(json).object();
+  named["monitor"] = name;
+  Broadcast(name, Event("alarm", json),
+            Event("alarm", QJsonDocument(named).toJson(QJsonDocument::Compact)));
 }
 
 }  // namespace vemo::service

@@ -1,6 +1,10 @@
 #pragma once
 // The Prometheus text exposition of the service's monitors. A monitor that is not up
-// gives only vemoswr_up 0: no value is carried over from an earlier reading.
+// (see MonitorSnapshot::Up) gives no reading: no value is carried over from an earlier
+// one. Its vemoswr_up 0, its info, its program alarms (the link alarm above all), its
+// counters and the time of its latest reading stay.
+
+#include "app/service/MonitorSnapshot.h"
 
 #include <QByteArray>
 
@@ -8,9 +12,8 @@
 
 namespace vemo::service {
 
-class MonitorPoller;
-
-QByteArray MetricsText(const std::vector<const MonitorPoller*>& pollers);
+// The exposition of snapshots at nowMs (milliseconds since the epoch).
+QByteArray MetricsText(const std::vector<const MonitorSnapshot*>& monitors, qint64 nowMs);
 
 // A label value with backslash, double quote and line feed escaped.
 QByteArray EscapedLabel(const QByteArray& value);

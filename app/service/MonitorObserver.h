@@ -1,14 +1,14 @@
 #pragma once
 // What a publisher (the HTTP stream, a message-broker bridge) is told about each monitor.
-// Called on the service's thread, after the poller has updated its state; an observer
-// must not block: polling waits for it.
+// Called on the thread that created the pollers, after the poller has published the
+// snapshot; an observer must not block that thread for long.
 //
-// The JSON passed on is that of MonitorJson (see ServiceJson.h):
-//   OnReading:      the monitor's state object, once per reading
+//   OnReading:      the monitor's snapshot, once per reading and when it goes down
 //   OnAvailability: online = a reading succeeded; false once polling fails
-//   OnAlarm:        one alarm event, AlarmEventJson
+//   OnAlarm:        one alarm event
 
-#include <QByteArray>
+#include "app/service/MonitorSnapshot.h"
+
 #include <QString>
 
 namespace vemo::service {
@@ -16,9 +16,9 @@ namespace vemo::service {
 class MonitorObserver {
  public:
   virtual ~MonitorObserver() = default;
-  virtual void OnReading(const QString& name, const QByteArray& json) = 0;
+  virtual void OnReading(const MonitorSnapshot& snapshot) = 0;
   virtual void OnAvailability(const QString& name, bool online) = 0;
-  virtual void OnAlarm(const QString& name, const QByteArray& json) = 0;
+  virtual void OnAlarm(const QString& name, const TAlarmEvent& event) = 0;
 };
 
 }  // namespace vemo::service

@@ -1,14 +1,16 @@
 #include "app/service/MonitorPoller.h"
 
-#include "app/service/ServiceJson.h"
+#include "app/service/FailureText.h"
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
-#include "serial/SerialErrors.h"
+#include "platform/Escaped.h"
 #include "station/AlarmLog.h"
 #include "station/Readout.h"
+#include "store/Sqlite.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
+#include <QThread>
 
 #include <algorithm>
 
@@ -16,13 +18,12 @@ namespace vemo::service {
 
 namespace {
 
-// Failures of readings in a row that pass before the port is closed, as in the program.
-constexpr int kSilentFailures = 3;
-constexpr int kSettleMs = 1000;
 constexpr int kFirstBackoffMs = 1000;
 constexpr int kMaxBackoffMs = 30'000;
 // The monitor settles its relays before a reading shows the reset alarm.
 constexpr int kAfterResetMs = 500;
+// The link alarm trips while no reading comes; it is judged about once a second.
+constexpr int kAlarmTickMs = 1000;
 
 // Every reading for the page's ten minutes and a little more, then one summary a minute
 // for a day: the memory of many monitors stays bounded; Prometheus keeps the long term.
@@ -32,8 +33,8 @@ constexpr qint64 kArchiveWindowMs = 24 * 3600 * 1000LL;
 constexpr int kMaxDeferMs = 5000;
 constexpr int kDeferRetryMs = 10;
 
-// Exchanges under way on this thread, nested in each other's waits.
-int exchangesRunning = 0;
+// Exchanges under way on the polling thread, nested in each other's waits.
+thread_local int exchangesRunning = 0;
 
 qint64 NowMs() {
   return QDateTime::currentMSecsSinceEpoch();
@@ -44,13 +45,32 @@ std::string Trimmed(std::string s) {
   return s;
 }
 
-// The session raises "Timeout" (or a text that starts with it) when no reply came.
-ErrorKind KindOf(const std::exception& e) {
-  return std::string_view(e.what()).starts_with("Timeout") ? ErrorKind::Timeout
-                                                           : ErrorKind::Protocol;
+ErrorKind ErrorKindOf(LinkFailure failure) {
+  switch (failure) {
+    case LinkFailure::Timeout:
+      return ErrorKind::Timeout;
+    case LinkFailure::Protocol:
+      return ErrorKind::Protocol;
+    default:
+      return ErrorKind::Port;
+  }
 }
 
 }  // namespace
+
+const char* PhaseName(MonitorPhase phase) {
+  switch (phase) {
+    case MonitorPhase::Starting:
+      return "starting";
+    case MonitorPhase::Connecting:
+      return "connecting";
+    case MonitorPhase::Polling:
+      return "polling";
+    case MonitorPhase::Waiting:
+      return "waiting";
+  }
+  return "starting";
+}
 
 const char* ErrorKindName(ErrorKind kind) {
   switch (kind) {
@@ -70,11 +90,20 @@ int MonitorPoller::BackoffMs(int attempt) {
   return std::min(ms, kMaxBackoffMs);
 }
 
-MonitorPoller::MonitorPoller(MonitorConfig config, QObject* parent)
+MonitorPoller::MonitorPoller(MonitorConfig config, LinkTiming timing, QObject* parent)
     : QObject(parent),
       config_(std::move(config)),
+      link_(timing),
       history_(THistoryOptions{kRawWindowMs, kArchiveWindowMs}),
-      alarms_(config_.Alarms) {
+      alarms_(config_.Alarms),
+      timer_(this),
+      alarmTick_(this),
+      observerContext_(QCoreApplication::instance()) {
+  state_.Name = config_.Name;
+  state_.Device = config_.Device;
+  state_.IntervalMs = config_.IntervalMs;
+  snapshot_ = std::make_shared<const MonitorSnapshot>(state_);
+  link_.SetDevice(0, config_.DevicePath);
   if (!config_.HistoryDb.empty()) {
     store_ = std::make_unique<HistoryStore>(
         config_.HistoryDb, TStoreOptions{},
@@ -84,76 +113,110 @@ MonitorPoller::MonitorPoller(MonitorConfig config, QObject* parent)
         });
     store_->LoadInto(history_, NowMs());
   }
-  port_.SetBaud(9600);
-  port_.SetDataBits(8);
-  port_.SetParity(pNone);
-  port_.SetStopBits(1);
-  port_.SetHWFlowOptions(0);
-  port_.SetSWFlowOptions(swfNone);
-  port_.SetPromptForPort(false);
-  port_.SetComNumber(static_cast<uint16_t>(config_.ComNumber));
-  port_.SetOnTriggerAvail(
-      [this](TCustomComPort& cp, uint16_t count) { ComObjTriggerAvail(cp, count); });
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &MonitorPoller::Tick);
+  connect(&alarmTick_, &QTimer::timeout, this, [this] { Publish(alarms_.Tick(NowMs())); });
 }
 
-MonitorPoller::~MonitorPoller() {
-  port_.SetOnTriggerAvail({});
-  ClosePort();
-}
+MonitorPoller::~MonitorPoller() = default;
 
 void MonitorPoller::Log(const char* level, const std::string& text) const {
   LogLine(level, "monitor=" + config_.Name.toStdString() + " " + text);
 }
 
+template <typename F>
+void MonitorPoller::Tell(F f) {
+  if (observers_.empty() || !observerContext_) return;
+  QMetaObject::invokeMethod(
+      observerContext_.data(),
+      [observers = observers_, f = std::move(f)] {
+        for (MonitorObserver* o : observers) f(*o);
+      },
+      Qt::AutoConnection);
+}
+
+std::shared_ptr<const MonitorSnapshot> MonitorPoller::Snapshot() const {
+  std::lock_guard lock(snapshotLock_);
+  return snapshot_;
+}
+
+std::vector<TSummary> MonitorPoller::HistoryColumns(qint64 fromMs, qint64 toMs, int columns) const {
+  std::vector<TSummary> out;
+  {
+    std::lock_guard lock(historyLock_);
+    // Spans older than the history held come from the stored minutes.
+    if (!store_ || (!history_.Empty() && fromMs >= history_.OldestMs())) {
+      history_.Decimate(fromMs, toMs, columns, out);
+      return out;
+    }
+  }
+  try {
+    if (store_->Read([&](SqliteDb& db) { DecimateStored(db, fromMs, toMs, columns, out); }))
+      return out;
+  } catch (const StoreError&) {
+    // A file that cannot be read answers as if it held nothing older.
+  }
+  std::lock_guard lock(historyLock_);
+  history_.Decimate(fromMs, toMs, columns, out);
+  return out;
+}
+
+void MonitorPoller::PublishSnapshot() {
+  for (AlarmSource source : kAlarmSources)
+    state_.Alarms[static_cast<size_t>(source)] = alarms_.State(source);
+  state_.Sounding = alarms_.Sounding();
+  auto snapshot = std::make_shared<const MonitorSnapshot>(state_);
+  {
+    std::lock_guard lock(snapshotLock_);
+    snapshot_ = snapshot;
+  }
+  Tell([snapshot](MonitorObserver& o) { o.OnReading(*snapshot); });
+}
+
 void MonitorPoller::Start() {
   stopped_ = false;
+  stoppedForGood_ = false;
   Publish(alarms_.SetPolling(true, NowMs()));
+  alarmTick_.start(kAlarmTickMs);
   Connect();
 }
 
 void MonitorPoller::Stop() {
   stopped_ = true;
   timer_.stop();
-  if (!inExchange_) ClosePort();
-}
-
-void MonitorPoller::ClosePort() {
-  try {
-    port_.SetOpen(false);
-  } catch (const std::exception&) {
-    // A port whose device has gone is closed all the same.
-  }
+  alarmTick_.stop();
+  if (inExchange_) return;
+  link_.Close();
+  stoppedForGood_ = true;
 }
 
 void MonitorPoller::Connect() {
-  state_.Phase = "connecting";
+  state_.Phase = MonitorPhase::Connecting;
   try {
-    port_.SetOpen(true);
+    link_.Open();
   } catch (const std::exception& e) {
-    ReadingFailed(ErrorKind::Port, e.what(), true);
+    ReadingFailed(e, true);
     return;
   }
-  buffer_.Clear();
-  // The monitor is identified after a second with events running, as the program does.
-  timer_.start(kSettleMs);
+  link_.Buffer().Clear();
+  // The monitor is identified after its settle pause, with events running as the program
+  // has them; the other monitors go on meanwhile.
+  timer_.start(link_.Timing().Settle);
 }
 
 void MonitorPoller::Identify() {
   try {
-    monitor_.CommandI();
-  } catch (const ESerialException& e) {
-    ReadingFailed(ErrorKind::Port, e.message(), true);
-    return;
+    link_.Monitor().CommandI();
   } catch (const std::exception& e) {
-    ReadingFailed(port_.DeviceLost() ? ErrorKind::Port : KindOf(e), e.what(), true);
+    ReadingFailed(e, true);
     return;
   }
-  state_.Model = Trimmed(monitor_.ModelId());
-  state_.Firmware = DateToIso(monitor_.FirmwareDate());
-  state_.Phase = "polling";
+  // The identification comes off the line: whatever noise it holds stays readable.
+  state_.Model = Escaped(Trimmed(link_.Monitor().ModelId()));
+  state_.Firmware = DateToIso(link_.Monitor().FirmwareDate());
+  state_.Phase = MonitorPhase::Polling;
   Log("info", "identified model=" + state_.Model + " firmware=" + state_.Firmware);
+  PublishSnapshot();
   timer_.start(0);
 }
 
@@ -164,7 +227,8 @@ void MonitorPoller::Tick() {
   // run into its time limit (an identification, a monitor that just failed) therefore
   // waits until no other exchange is under way, so that it never holds up a monitor that
   // answers; for at most kMaxDeferMs, so that a busy line cannot starve it.
-  const bool suspect = state_.Phase == "connecting" || (state_.Phase == "polling" && !state_.Up);
+  const bool suspect = state_.Phase == MonitorPhase::Connecting ||
+                       (state_.Phase == MonitorPhase::Polling && !state_.LatestSucceeded);
   if (suspect && exchangesRunning > 0) {
     if (!deferredSince_.isValid()) deferredSince_.start();
     if (deferredSince_.elapsed() < kMaxDeferMs) {
@@ -173,78 +237,76 @@ void MonitorPoller::Tick() {
     }
   }
   deferredSince_.invalidate();
-  const bool exchange = state_.Phase != "waiting";
+  const bool exchange = state_.Phase != MonitorPhase::Waiting;
   inExchange_ = true;
   if (exchange) ++exchangesRunning;
-  if (state_.Phase == "connecting")
+  if (state_.Phase == MonitorPhase::Connecting)
     Identify();
-  else if (state_.Phase == "waiting")
+  else if (state_.Phase == MonitorPhase::Waiting)
     Connect();
   else
     TakeReading();
   if (exchange) --exchangesRunning;
   inExchange_ = false;
-  if (stopped_) ClosePort();
+  if (stopped_) Stop();
 }
 
 void MonitorPoller::TakeReading() {
   QElapsedTimer started;
   started.start();
   try {
-    if (resetPending_) {
-      resetPending_ = false;
-      monitor_.CommandA();
+    if (resetPending_.exchange(false)) {
+      link_.Monitor().CommandA();
       Log("info", "alarm reset");
       timer_.start(kAfterResetMs);
       return;
     }
-    TMonitorReading reading;
-    monitor_.GetReading(reading);
-    if (reading.RawMode) {
-      // Unscaled numbers: take the monitor out of raw mode and read again.
-      monitor_.SetRawMode(false);
-      monitor_.GetReading(reading);
-    }
+    const TMonitorReading reading = link_.Read();
     const qint64 now = NowMs();
     failuresInARow_ = 0;
     attempts_ = 0;
-    state_.FullScale = monitor_.FullScale();
+    state_.LastError.clear();
+    state_.FullScale = link_.Monitor().FullScale();
+    state_.AnsweredMs = now;
     ++state_.ReadingsTotal;
     const Implausibility why = JudgeReading(reading);
     NoteImplausible(now, reading, why);
+    {
+      std::lock_guard lock(historyLock_);
+      if (why == Implausibility::None)
+        history_.Append(now, HistoryReadingOf(reading));
+      else
+        history_.AppendGap(now);  // no measurement; the last good values stay with their time
+    }
     if (why == Implausibility::None) {
       state_.Reading = reading;
       state_.ReadingTimeMs = now;
-      history_.Append(now, HistoryReadingOf(reading));
-      if (store_) store_->Add(now, reading, Keyed(config_.Alarms, reading.Forward));
-    } else {
-      history_.AppendGap(now);  // no measurement; the last good values stay with their time
-      if (store_) store_->Add(now, reading, false);
     }
     SetUp(true);
-    PublishReading();
     if (store_) {
+      store_->Add(now, reading,
+                  why == Implausibility::None && Keyed(config_.Alarms, reading.Forward));
       const TDriftBaseline& baseline = baseline_.At(*store_, now);
-      if (!(baseline == alarms_.Baseline())) Publish(alarms_.SetBaseline(baseline, now));
+      if (!(baseline == alarms_.Baseline())) Publish(alarms_.SetBaseline(baseline, now), false);
     }
-    Publish(why == Implausibility::None ? alarms_.Reading(now, reading)
-                                        : alarms_.ReadingFailed(now));
-  } catch (const ESerialException& e) {
-    ReadingFailed(ErrorKind::Port, e.message(), true);
-    return;
+    const std::vector<TAlarmEvent> events =
+        why == Implausibility::None ? alarms_.Reading(now, reading) : alarms_.ReadingFailed(now);
+    PublishSnapshot();
+    Publish(events, false);
   } catch (const std::exception& e) {
-    const bool lost = port_.DeviceLost();
-    ReadingFailed(lost ? ErrorKind::Port : KindOf(e), e.what(),
-                  lost || failuresInARow_ + 1 > kSilentFailures);
-    if (state_.Phase != "polling") return;
+    const LinkFailure kind = link_.Classify(e);
+    ReadingFailed(e, IsPortFailure(kind) || failuresInARow_ + 1 > kSilentFailures);
+    if (state_.Phase != MonitorPhase::Polling) return;
   }
   if (stopped_) return;
   // The interval counts from the start of the reading, so the exchange does not stretch it.
   timer_.start(std::max<int>(0, config_.IntervalMs - static_cast<int>(started.elapsed())));
 }
 
-void MonitorPoller::ReadingFailed(ErrorKind kind, const std::string& message, bool giveUp) {
+void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp) {
   const qint64 now = NowMs();
+  const ErrorKind kind = ErrorKindOf(link_.Classify(e));
+  const std::string message = FailureText(e, config_.Device.toStdString());
   ++state_.Errors[static_cast<size_t>(kind)];
   ++failuresInARow_;
   if (message != state_.LastError || giveUp)
@@ -253,7 +315,8 @@ void MonitorPoller::ReadingFailed(ErrorKind kind, const std::string& message, bo
   state_.LastError = message;
   state_.Reading.reset();
   state_.Implausible.reset();
-  if (state_.Phase == "polling") {
+  if (state_.Phase == MonitorPhase::Polling) {
+    std::lock_guard lock(historyLock_);
     history_.AppendGap(now);
     if (store_) store_->AddGap(now);
   }
@@ -283,79 +346,51 @@ void MonitorPoller::NoteImplausible(qint64 nowMs, const TMonitorReading& reading
 }
 
 void MonitorPoller::GiveUp() {
-  ClosePort();
+  link_.Close();
   failuresInARow_ = 0;
   ++attempts_;
-  state_.Phase = "waiting";
+  state_.Phase = MonitorPhase::Waiting;
   state_.RetryInMs = BackoffMs(attempts_);
   Log("info", "retry_in_ms=" + std::to_string(state_.RetryInMs));
+  PublishSnapshot();
   if (!stopped_) timer_.start(static_cast<int>(state_.RetryInMs));
 }
 
 void MonitorPoller::SetUp(bool up) {
-  const bool changed = up != state_.Up;
-  state_.Up = up;
+  const bool changed = up != state_.LatestSucceeded;
+  state_.LatestSucceeded = up;
   if (!changed) return;
   Log("info", up ? "up" : "down");
-  for (MonitorObserver* o : observers_) o->OnAvailability(config_.Name, up);
-  if (!up) PublishReading();  // the page shows the monitor down at once
+  const QString name = config_.Name;
+  Tell([name, up](MonitorObserver& o) { o.OnAvailability(name, up); });
+  if (!up) PublishSnapshot();  // the page shows the monitor down at once
 }
 
-void MonitorPoller::PublishReading() {
-  if (observers_.empty()) return;
-  const QByteArray json = MonitorJson(*this);
-  for (MonitorObserver* o : observers_) o->OnReading(config_.Name, json);
-}
-
-void MonitorPoller::Publish(const std::vector<TAlarmEvent>& events) {
+void MonitorPoller::Publish(const std::vector<TAlarmEvent>& events, bool withSnapshot) {
   for (const TAlarmEvent& e : events) {
     Log(e.Change == AlarmChange::Tripped ? "warning" : "info",
         std::string("alarm source=") + AlarmSourceName(e.Source) +
             " event=" + AlarmChangeName(e.Change) + " value=" + AlarmValueText(e.Source, e.Value));
     if (store_) store_->AddEvent(e);
-    const QByteArray json = AlarmEventJson(e);
-    for (MonitorObserver* o : observers_) o->OnAlarm(config_.Name, json);
+    const QString name = config_.Name;
+    Tell([name, e](MonitorObserver& o) { o.OnAlarm(name, e); });
   }
-}
-
-std::vector<TSummary> MonitorPoller::HistoryColumns(qint64 fromMs, qint64 toMs, int columns) const {
-  std::vector<TSummary> out;
-  if (store_ && (history_.Empty() || fromMs < history_.OldestMs()) &&
-      store_->Read([&](SqliteDb& db) { DecimateStored(db, fromMs, toMs, columns, out); }))
-    return out;
-  history_.Decimate(fromMs, toMs, columns, out);
-  return out;
+  // The snapshot carries the alarms' states.
+  if (withSnapshot && !events.empty()) PublishSnapshot();
 }
 
 bool MonitorPoller::RequestAlarmReset() {
-  if (state_.Phase != "polling") return false;
+  if (Snapshot()->Phase != MonitorPhase::Polling) return false;
   resetPending_ = true;
   return true;
 }
 
 void MonitorPoller::Acknowledge() {
-  Publish(alarms_.Acknowledge(NowMs()));
-}
-
-void MonitorPoller::TickAlarms() {
-  Publish(alarms_.Tick(NowMs()));
-}
-
-void MonitorPoller::ComObjTriggerAvail(TCustomComPort& cp, uint16_t count) {
-  try {
-    while (count > 0) {
-      const auto n = static_cast<uint16_t>(std::min<size_t>(count, staging_.size()));
-      cp.ReadBlock(staging_.data(), n);
-      for (uint16_t i = 0; i < n; ++i) {
-        // Nobody is reading: held bytes are stale noise; the next exchange starts clean.
-        if (buffer_.Count() >= TBuffer::Capacity) buffer_.Clear();
-        buffer_.Put(staging_[i]);
-      }
-      count = static_cast<uint16_t>(count - n);
-    }
-  } catch (const std::exception&) {
-    // Bytes gone before they were asked for: the exchange that waits for them times out.
-  }
+  const auto acknowledge = [this] { Publish(alarms_.Acknowledge(NowMs())); };
+  if (QThread::currentThread() == thread())
+    acknowledge();
+  else
+    QMetaObject::invokeMethod(this, acknowledge, Qt::BlockingQueuedConnection);
 }
 
 }  // namespace vemo::service

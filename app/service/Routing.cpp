@@ -35,6 +35,7 @@ Route RouteOf(const QByteArray& method, const QByteArray& path) {
   };
   if (path == "/") return only(get, RouteKind::Page);
   if (path == "/metrics") return only(get, RouteKind::Metrics);
+  if (path == "/api/v1/stream") return only(get, RouteKind::StreamAll);
   if (path == "/api/v1/monitors" || path == "/api/v1/monitors/")
     return only(get, RouteKind::MonitorList);
   static const QByteArray prefix = "/api/v1/monitors/";

@@ -19,6 +19,7 @@ enum class RouteKind {
   Monitor,      // GET /api/v1/monitors/NAME
   History,      // GET /api/v1/monitors/NAME/history
   Stream,       // GET /api/v1/monitors/NAME/stream
+  StreamAll,    // GET /api/v1/stream: every monitor (or those of ?monitors=a,b) on one stream
   ResetAlarm,   // POST /api/v1/monitors/NAME/reset-alarm
   Acknowledge,  // POST /api/v1/monitors/NAME/acknowledge
 };

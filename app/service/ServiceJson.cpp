@@ -1,17 +1,17 @@
 #include "app/service/ServiceJson.h"
 
-#include "app/service/MonitorPoller.h"
 #include "app/service/Routing.h"
 #include "station/Plausibility.h"
-#include "station/ReadingHistory.h"
 #include "station/Readout.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <algorithm>
+
+#include <cmath>
 
 namespace vemo::service {
 
@@ -29,17 +29,20 @@ const char* StateName(AlarmState s) {
   return "normal";
 }
 
-QJsonObject MonitorObject(const MonitorPoller& p) {
-  const MonitorState& s = p.State();
+}  // namespace
+
+QJsonObject MonitorObject(const MonitorSnapshot& s, qint64 nowMs) {
   QJsonObject o;
-  o["name"] = p.Config().Name;
-  o["device"] = p.Config().Device;
-  o["up"] = s.Up;
-  o["phase"] = QString::fromStdString(s.Phase);
+  o["name"] = s.Name;
+  o["device"] = s.Device;
+  const bool up = s.Up(nowMs);
+  o["up"] = up;
+  o["phase"] = PhaseName(s.Phase);
   o["model"] = QString::fromStdString(s.Model);
   o["firmware"] = QString::fromStdString(s.Firmware);
   o["full_scale_watts"] = s.FullScale;
-  if (s.Up && s.Reading) {
+  o["interval_ms"] = s.IntervalMs;
+  if (up && s.Reading) {
     const TReadout r = DeriveReadout(s.Reading->Forward, s.Reading->Reflected, s.FullScale);
     QJsonObject reading;
     reading["time_ms"] = static_cast<double>(s.ReadingTimeMs);
@@ -49,14 +52,13 @@ QJsonObject MonitorObject(const MonitorPoller& p) {
     reading["return_loss_db"] = r.ReturnLoss;
     reading["alarm"] = s.Reading->Alarm;
     // Implausible readings since leave it in place: its age tells how old it is.
-    reading["age_ms"] = static_cast<double>(
-        std::max<qint64>(0, QDateTime::currentMSecsSinceEpoch() - s.ReadingTimeMs));
+    reading["age_ms"] = static_cast<double>(std::max<qint64>(0, nowMs - s.ReadingTimeMs));
     o["reading"] = reading;
   } else {
     o["reading"] = QJsonValue::Null;
   }
-  o["implausible"] = s.Up && s.Implausible.has_value();
-  if (s.Up && s.Implausible) {
+  o["implausible"] = up && s.Implausible.has_value();
+  if (up && s.Implausible) {
     // As the monitor sent it, for the record; no measurement, so nothing derived.
     QJsonObject raw;
     raw["time_ms"] = static_cast<double>(s.ImplausibleTimeMs);
@@ -73,24 +75,22 @@ QJsonObject MonitorObject(const MonitorPoller& p) {
     errors[ErrorKindName(static_cast<ErrorKind>(k))] = static_cast<double>(s.Errors[k]);
   o["errors"] = errors;
   o["last_error"] = QString::fromStdString(s.LastError);
-  o["retry_in_ms"] = s.Phase == "waiting" ? static_cast<double>(s.RetryInMs) : 0.0;
+  o["retry_in_ms"] = s.Phase == MonitorPhase::Waiting ? static_cast<double>(s.RetryInMs) : 0.0;
   QJsonObject alarms;
   for (AlarmSource source : kAlarmSources)
-    alarms[AlarmSourceName(source)] = StateName(p.Alarms().State(source));
+    alarms[AlarmSourceName(source)] = StateName(s.Alarm(source));
   o["alarms"] = alarms;
-  o["sounding"] = p.Alarms().Sounding();
+  o["sounding"] = s.Sounding;
   return o;
 }
 
-}  // namespace
-
-QByteArray MonitorJson(const MonitorPoller& poller) {
-  return QJsonDocument(MonitorObject(poller)).toJson(QJsonDocument::Compact);
+QByteArray MonitorJson(const MonitorSnapshot& monitor, qint64 nowMs) {
+  return QJsonDocument(MonitorObject(monitor, nowMs)).toJson(QJsonDocument::Compact);
 }
 
-QByteArray MonitorListJson(const std::vector<const MonitorPoller*>& pollers) {
+QByteArray MonitorListJson(const std::vector<const MonitorSnapshot*>& monitors, qint64 nowMs) {
   QJsonArray list;
-  for (const MonitorPoller* p : pollers) list.append(MonitorObject(*p));
+  for (const MonitorSnapshot* m : monitors) list.append(MonitorObject(*m, nowMs));
   QJsonObject o;
   o["monitors"] = list;
   return QJsonDocument(o).toJson(QJsonDocument::Compact);
@@ -108,31 +108,70 @@ QByteArray AlarmEventJson(const TAlarmEvent& e) {
   return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
+namespace {
+
+// JSON numbers as QJsonDocument writes them: the shortest text that reads back the same.
+void Number(QByteArray& out, double v) {
+  if (!std::isfinite(v))
+    out += "null";
+  else if (v == std::trunc(v) && std::fabs(v) < 0x1p53)
+    out += QByteArray::number(static_cast<qint64>(v));
+  else
+    out += QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+void Field(QByteArray& out, const char* name, double v) {
+  out += ",\"";
+  out += name;
+  out += "\":";
+  Number(out, v);
+}
+
+}  // namespace
+
+// Written directly rather than through QJsonDocument: a history of 10,000 points is the
+// largest answer the service gives, and building a document for it costs several times as
+// much as the text.
 QByteArray HistoryJson(const std::vector<TSummary>& columns, const HistoryQuery& q) {
   const qint64 to = q.SinceMs + q.StepMs * q.Columns;
-  QJsonArray points;
+  QByteArray out;
+  out.reserve(static_cast<qsizetype>(columns.size()) * 160 + 64);
+  out += "{\"points\":[";
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
     const TSummary& c = columns[static_cast<size_t>(i)];
-    QJsonObject p;
-    p["t"] = static_cast<double>(ReadingHistory::ColumnStart(q.SinceMs, to, q.Columns, i));
-    p["count"] = static_cast<double>(c.Count);
-    p["gaps"] = static_cast<double>(c.Gaps);
-    if (c.HasData()) {
-      p["forward"] = c.MeanForward();
-      p["forward_max"] = static_cast<double>(c.Forward.Max);
-      p["reflected"] = c.MeanReflected();
-      p["reflected_max"] = static_cast<double>(c.Reflected.Max);
-      p["vswr"] = c.MeanVSWR();
-      p["vswr_max"] = static_cast<double>(c.VSWR.Max);
-      p["alarm"] = c.Alarm;
+    if (i > 0) out += ',';
+    // Keys in the order QJsonDocument sorts them, so that the text does not change.
+    out += "{";
+    const bool data = c.HasData();
+    if (data) {
+      out += "\"alarm\":";
+      out += c.Alarm ? "true" : "false";
+      out += ',';
     }
-    points.append(p);
+    out += "\"count\":";
+    Number(out, static_cast<double>(c.Count));
+    if (data) {
+      Field(out, "forward", c.MeanForward());
+      Field(out, "forward_max", static_cast<double>(c.Forward.Max));
+    }
+    Field(out, "gaps", static_cast<double>(c.Gaps));
+    if (data) {
+      Field(out, "reflected", c.MeanReflected());
+      Field(out, "reflected_max", static_cast<double>(c.Reflected.Max));
+    }
+    Field(out, "t", static_cast<double>(ReadingHistory::ColumnStart(q.SinceMs, to, q.Columns, i)));
+    if (data) {
+      Field(out, "vswr", c.MeanVSWR());
+      Field(out, "vswr_max", static_cast<double>(c.VSWR.Max));
+    }
+    out += '}';
   }
-  QJsonObject o;
-  o["since"] = static_cast<double>(q.SinceMs);
-  o["step"] = static_cast<double>(q.StepMs);
-  o["points"] = points;
-  return QJsonDocument(o).toJson(QJsonDocument::Compact);
+  out += "],\"since\":";
+  Number(out, static_cast<double>(q.SinceMs));
+  out += ",\"step\":";
+  Number(out, static_cast<double>(q.StepMs));
+  out += '}';
+  return out;
 }
 
 }  // namespace vemo::service

@@ -17,8 +17,8 @@ namespace vemo::service {
 
 const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
-                [--interval MS] [--mqtt URL [--mqtt-ca FILE]] [--token-file FILE]
-                [--data-dir DIR]
+                [--interval MS] [--mqtt URL [--mqtt-ca FILE] [--mqtt-id-prefix ID]]
+                [--token-file FILE] [--data-dir DIR]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
@@ -43,6 +43,11 @@ Options:
                        configs under homeassistant/
   --mqtt-ca FILE       mqtts: the CA certificates (PEM) that signed the broker's
                        certificate (default: the system's trust store)
+  --mqtt-id-prefix ID  starts the unique ids and device identifiers of the discovery
+                       configs, so that two installations on one broker keep apart:
+                       letters, digits, '_', '-' (default: vemoswr_ and eight hex
+                       digits drawn from /etc/machine-id; "vemoswr" keeps the ids
+                       that earlier versions published)
   --token-file FILE    bearer token for the control requests (POST reset-alarm and
                        acknowledge); without it the service is read-only
   --data-dir DIR       keep each monitor's history in DIR/NAME.sqlite (default: the
@@ -57,6 +62,7 @@ Configuration file (INI; the command line overrides it):
   TokenFile=/etc/vemoswrd/token
   Mqtt=mqtt://broker.local
   MqttCa=/etc/vemoswrd/ca.pem
+  MqttIdPrefix=vemoswr_studio1
   DataDir=/var/lib/vemoswrd
   [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
   VSWRAbove=2.0       ; VSWRAbove, ReflectedAbove, ForwardBelow, KeyedAbove,
@@ -108,6 +114,13 @@ void ParseListen(const std::string& text, ServiceOptions& o) {
   o.listenPort = static_cast<quint16>(port);
 }
 
+void CheckIdPrefix(const std::string& text) {
+  static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9_-]{1,48}$"));
+  if (!valid.match(QString::fromStdString(text)).hasMatch())
+    throw UsageError("Invalid MQTT id prefix \"" + text +
+                     "\": use 1 to 48 letters, digits, '_' or '-'.");
+}
+
 void CheckMqtt(const std::string& text) {
   const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
   const bool ok = url.isValid() && (url.scheme() == "mqtt" || url.scheme() == "mqtts") &&
@@ -142,6 +155,7 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
   o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
+  o.mqttIdPrefix = file.ReadString("Service", "MqttIdPrefix", o.mqttIdPrefix);
   o.dataDir = file.ReadString("Service", "DataDir", o.dataDir);
   o.alarms = AlarmLevels(file, "Alarms", o.warnings);
   for (const std::string& section : file.Sections()) {
@@ -208,9 +222,9 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.version = true;
       continue;
     }
-    static const std::vector<std::string> withValue = {"--config",     "--listen",  "--monitor",
-                                                       "--interval",   "--mqtt",    "--mqtt-ca",
-                                                       "--token-file", "--data-dir"};
+    static const std::vector<std::string> withValue = {
+        "--config",  "--listen",         "--monitor",    "--interval", "--mqtt",
+        "--mqtt-ca", "--mqtt-id-prefix", "--token-file", "--data-dir"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -223,6 +237,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.mqttUrl = v;
     } else if (a == "--mqtt-ca") {
       o.mqttCaFile = v;
+    } else if (a == "--mqtt-id-prefix") {
+      o.mqttIdPrefix = v;
     } else if (a == "--token-file") {
       o.tokenFile = v;
     } else if (a == "--data-dir") {
@@ -262,6 +278,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
     if (o.dataDir != "none") m.HistoryDb = o.dataDir + "/" + m.Name.toStdString() + ".sqlite";
   }
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
+  if (!o.mqttIdPrefix.empty()) CheckIdPrefix(o.mqttIdPrefix);
   if (!o.mqttCaFile.empty() && !o.mqttUrl.starts_with("mqtts://"))
     throw UsageError("A CA file (--mqtt-ca) is for an mqtts:// broker only.");
   if (o.monitors.empty())

@@ -25,11 +25,12 @@ struct ServiceOptions {
   quint16 listenPort = 9110;
   int intervalMs = 500;
   std::string tokenFile;
-  std::string mqttUrl;     // checked: mqtt:// or mqtts://, a host, an optional port
-  std::string mqttCaFile;  // mqtts: the broker's CA certificates; empty = the system's
-  std::string configFile;  // the configuration file read, if any
-  std::string dataDir;     // the monitors' history databases; "none" for no history
-  // ComNumber is 0 here: ports are assigned when the devices are resolved.
+  std::string mqttUrl;       // checked: mqtt:// or mqtts://, a host, an optional port
+  std::string mqttCaFile;    // mqtts: the broker's CA certificates; empty = the system's
+  std::string mqttIdPrefix;  // checked; empty = derived from the machine id
+  std::string configFile;    // the configuration file read, if any
+  std::string dataDir;       // the monitors' history databases; "none" for no history
+  // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
   std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"

@@ -30,6 +30,17 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICK
 
 
+def stop_all(processes, sig):
+    """Sends sig to every process, then waits for each, killing what is left after 5 s."""
+    for p in processes:
+        p.send_signal(sig)
+    for p in processes:
+        try:
+            p.wait(5)
+        except subprocess.TimeoutExpired:
+            p.kill()
+
+
 def rss_kib(pid):
     with open(f"/proc/{pid}/status") as f:
         return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
@@ -133,19 +144,8 @@ def main():
         print(f"/metrics: {len(latencies)} requests, p50 {pct(0.5):.2f} ms, p99 {pct(0.99):.2f} ms, "
               f"max {latencies[-1] * 1000:.2f} ms")
     finally:
-        if service:
-            service.send_signal(signal.SIGTERM)
-            try:
-                service.wait(5)
-            except subprocess.TimeoutExpired:
-                service.kill()
-        for s in sims:
-            s.terminate()
-        for s in sims:
-            try:
-                s.wait(5)
-            except subprocess.TimeoutExpired:
-                s.kill()
+        stop_all([service] if service else [], signal.SIGTERM)
+        stop_all(sims, signal.SIGTERM)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,6 @@
 // vemoswr-cli run as a user runs it, against the simulated monitor on a pty.
+#include "monitor/VSWRMon.h"
+#include "store/HistoryStore.h"
 #include "tests/support/ReadingReplies.h"
 #include "tests/support/SimProcess.h"
 
@@ -47,14 +49,14 @@ QString CliExecutable() {
 using Environment = std::vector<std::pair<QString, QString>>;
 
 void StartCli(QProcess& process, const std::vector<std::string>& args, const QString& ini,
-              const Environment& extra = {}) {
+              const Environment& extra = {}, const QString& executable = CliExecutable()) {
   QStringList arguments;
   for (const std::string& a : args) arguments << QString::fromStdString(a);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("VEMOSWR_INI", ini);
   for (const auto& [name, value] : extra) env.insert(name, value);
   process.setProcessEnvironment(env);
-  process.start(CliExecutable(), arguments);
+  process.start(executable, arguments);
   ASSERT_TRUE(process.waitForStarted(5000)) << process.errorString().toStdString();
 }
 
@@ -365,6 +367,51 @@ TEST_F(CliTest, PortNumbersResolveThroughTheSettingsFile) {
   EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
 }
 
+// Two hours at one reading every 10 s: 100 W keyed, then 50 W unkeyed; the summaries and
+// the readings come back in the columns the help names, a file that is none says so.
+TEST_F(CliTest, HistoryExportsReadingsAndSummariesOfAStoredHistory) {
+  const std::string db = dir.filePath("tx.sqlite").toStdString();
+  constexpr qint64 kStart = 1'700'002'800'000;  // 2023-11-14T23:00:00Z
+  {
+    HistoryStore store(db);
+    for (int i = 0; i < 720; ++i) {
+      TMonitorReading r;
+      r.Forward = i < 360 ? 100 : 50;
+      r.Reflected = 1;
+      store.Add(kStart + i * 10'000LL, r, i < 360);
+    }
+  }
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> want;  // the first lines
+    size_t lines;
+  };
+  const Case cases[] = {
+      {{"--summary", "hour", "--csv", "--utc"},
+       {"time,readings,gaps,forward_min_w,forward_mean_w,forward_max_w,reflected_min_w,"
+        "reflected_mean_w,reflected_max_w,vswr_min,vswr_mean,vswr_max,alarm_s,keyed_s",
+        "2023-11-14T23:00:00.000Z,360,0,100,100,100,1,1,1,1.22222,1.22222,1.22222,0,3600"},
+       3},
+      {{"--from", "2023-11-15T00:59:50Z", "--csv", "--utc"},
+       {"time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm,"
+        "implausible,keyed",
+        "2023-11-15T00:59:50.000Z,50,1,1.33,-16.99,0.14,98.00,47.0,0,0,0"},
+       2},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"history", db};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = Plain(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), c.lines) << r.out;
+    for (size_t i = 0; i < c.want.size(); ++i) EXPECT_EQ(lines[i], c.want[i]);
+  }
+  const Result bad = Plain({"history", Ini().toStdString()});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_THAT(bad.err, HasSubstr("cannot read the history"));
+}
+
 TEST_F(CliTest, FailuresEndWithStatusOneAndTheMessage) {
   StartSim({"--silent"});
   Result r = Cli({"identify"});
@@ -603,11 +650,21 @@ TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderO
   const group* owner = ::getgrgid(st.st_gid);
   ASSERT_NE(owner, nullptr);
   ::chmod(real.c_str(), 0600);
+  // The ordinary user may not reach the build folder (a checkout under a private folder):
+  // it runs a copy of the tool from a folder it can enter.
+  QTemporaryDir reachable;
+  ASSERT_TRUE(QFile::setPermissions(reachable.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ExeOwner | QFile::ReadOther |
+                                                          QFile::ExeOther));
+  const QString tool = reachable.filePath("vemoswr-cli");
+  ASSERT_TRUE(QFile::copy(CliExecutable(), tool));
+  ASSERT_TRUE(QFile::setPermissions(
+      tool, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
   QProcess process;
   process.setChildProcessModifier([] {
     if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
   });
-  StartCli(process, {"--device", device, "identify"}, Ini());
+  StartCli(process, {"--device", real, "identify"}, Ini(), {}, tool);
   r = Finish(process);
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, HasSubstr("log out and back in (the device belongs to group '" +

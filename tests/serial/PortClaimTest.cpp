@@ -33,10 +33,14 @@ class PortClaimTest : public ComPortTest {
  protected:
   void SetUp() override {
     ComPortTest::SetUp();
+    if (const char* old = std::getenv("VEMOSWR_LOCK_DIR")) previousLockDir = old;
     ::setenv("VEMOSWR_LOCK_DIR", lockDir.path().c_str(), 1);
   }
   void TearDown() override {
-    ::unsetenv("VEMOSWR_LOCK_DIR");
+    if (previousLockDir.empty())
+      ::unsetenv("VEMOSWR_LOCK_DIR");
+    else
+      ::setenv("VEMOSWR_LOCK_DIR", previousLockDir.c_str(), 1);
     if (child > 0) {
       ::kill(child, SIGKILL);
       ::waitpid(child, nullptr, 0);
@@ -68,6 +72,7 @@ class PortClaimTest : public ComPortTest {
   }
 
   TempDir lockDir;
+  std::string previousLockDir;
   pid_t child = 0;
 };
 

@@ -85,18 +85,32 @@ std::string PtyPeer::ReadAvailable(std::chrono::milliseconds quiet) {
   return got;
 }
 
+namespace {
+
+// The port map of this test program, in a folder removed when the program ends.
+struct ScratchIni {
+  ScratchIni()
+      : dir(std::filesystem::temp_directory_path() /
+            ("vemo-serial-test-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(dir);
+    file = (dir / "VemoSWR.ini").string();
+    ::setenv("VEMOSWR_INI", file.c_str(), 1);
+  }
+  ~ScratchIni() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  std::filesystem::path dir;
+  std::string file;
+};
+
+}  // namespace
+
 void MapPort(int n, const std::string& path) {
   static std::map<int, std::string> ports;
-  static const std::string ini = [] {
-    auto dir =
-        std::filesystem::temp_directory_path() / ("vemo-serial-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    std::string file = (dir / "VemoSWR.ini").string();
-    ::setenv("VEMOSWR_INI", file.c_str(), 1);
-    return file;
-  }();
+  static const ScratchIni ini;
   ports[n] = path;
-  std::ofstream out(ini, std::ios::trunc);
+  std::ofstream out(ini.file, std::ios::trunc);
   out << "[Ports]\n";
   for (const auto& [number, device] : ports) out << "COM" << number << "=" << device << "\n";
 }

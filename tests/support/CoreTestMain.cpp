@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 
+#include "tests/support/TestEnvironment.h"
+
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("VEMO_BIN_DIR")) qputenv("VEMO_BIN_DIR", VEMO_DEFAULT_BIN_DIR);
-  if (qEnvironmentVariableIsEmpty("VEMO_ARTIFACT_DIR"))
-    qputenv("VEMO_ARTIFACT_DIR", VEMO_DEFAULT_ARTIFACT_DIR);
+  const vemo::test::TestEnvironment environment;
   testing::InitGoogleTest(&argc, argv);
   QCoreApplication app(argc, argv);
   return RUN_ALL_TESTS();

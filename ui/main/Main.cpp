@@ -47,11 +47,18 @@ void TFormMain::SetMessageBoxHook(MessageBoxFn hook) {
   MessageBoxHook() = std::move(hook);
 }
 
+LinkTiming& TFormMain::LinkTimingHook() {
+  static LinkTiming timing;
+  return timing;
+}
+
 TFormMain::TFormMain(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      ComObj_(std::make_unique<TComPort>()) {
+      Link_(std::make_unique<MonitorLink>(LinkTimingHook())),
+      ComObj_(&Link_->Port()),
+      Polling_(std::make_unique<PollingController>(*Link_, static_cast<PollingView&>(*this))) {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QString::fromLatin1(kApplicationTitle));
   ComObj_->SetName("ComObj");
@@ -87,7 +94,7 @@ TFormMain::~TFormMain() {
   // It reads the history and statistics, which go before the window's children.
   delete trendWindow_;
   // The port goes before the widgets its notifications would reach.
-  ComObj_.reset();
+  Link_.reset();
 }
 
 void TFormMain::SetDialogs(const Dialogs& dialogs) {
@@ -109,10 +116,9 @@ void TFormMain::SetRegionalFormats() {
 
 void TFormMain::FormCreate() {
   SetRegionalFormats();
-  BufferEmptyCount_ = 0;
+  Link_->ResetBufferEmptyCount();
   CmdList_ = std::make_unique<TCmdList>();
-  Buffer_ = std::make_unique<TBuffer>();
-  Monitor_ = std::make_unique<TVSWR_Monitor>(*ComObj_, *Buffer_);
+  Monitor_ = &Link_->Monitor();
 
   editDBM->setFixedHeight(29);
   editDBm1->setFixedHeight(29);
@@ -220,28 +226,7 @@ bool TFormMain::DiagnosticsShown() const {
 }
 
 void TFormMain::ConnectMonitor() {
-  connectionNote_.clear();
-  try {
-    // After a hang-up the port stays open on a dead descriptor; only opening the device
-    // node afresh reaches the device again.
-    if (ComObj_->Open() && ComObj_->DeviceLost()) ComObj_->SetOpen(false);
-    ComObj_->SetBaud(9600);
-    ComObj_->SetDataBits(8);
-    ComObj_->SetStopBits(1);
-    ComObj_->SetParity(pNone);
-    ComObj_->SetSWFlowOptions(swfNone);
-    ComObj_->SetHWFlowOptions(0);
-    ComObj_->SetOpen(true);
-    // The monitor needs a moment after the line comes up before it answers.
-    Pause(1000);
-    CommFailCount_ = 0;
-    Connected_ = Monitor_->Identify();
-  } catch (...) {
-    Connected_ = false;
-    UpdateConnectionLabel();
-    throw;
-  }
-  UpdateConnectionLabel();
+  Polling_->Connect();
 }
 
 bool TFormMain::ChangeComPort(uint8_t n) {
@@ -274,15 +259,15 @@ void TFormMain::ClosePort() {
 void TFormMain::UpdateConnectionLabel() {
   if (!lblConnection || !Monitor_) return;
   QString text = QStringLiteral("COM%1").arg(ComObj_->ComNumber());
-  if (!connectionNote_.isEmpty())
-    text += QStringLiteral("  ") + connectionNote_;
-  else if (Connected_)
+  if (!Polling_->ConnectionNote().empty())
+    text += QStringLiteral("  ") + tr(Polling_->ConnectionNote().c_str());
+  else if (Polling_->Connected())
     text += QStringLiteral("  ") + QString::fromStdString(Monitor_->ModelId());
   else
     text += tr("  not connected");
   lblConnection->setText(text);
   // Whatever the read-outs hold, it is not what the monitor measures now.
-  if (!Connected_) SetReadoutsStale(true);
+  if (!Polling_->Connected()) SetReadoutsStale(true);
 }
 
 // --- Shutdown ---------------------------------------------------------------------------
@@ -320,8 +305,7 @@ void TFormMain::FormClose() {
   // A window of the main window's goes with it.
   if (trendWindow_) trendWindow_->hide();
   CmdList_.reset();
-  Monitor_.reset();
-  Buffer_.reset();
+  Monitor_ = nullptr;
   // Let the device go now rather than when the window object is destroyed.
   try {
     ClosePort();

@@ -16,12 +16,14 @@
 #include <optional>
 #include <string>
 
+#include "monitor/MonitorLink.h"
 #include "monitor/OperatorPrompt.h"
 #include "platform/Clock.h"
 #include "serial/PortProbe.h"
 #include "station/AlarmSettings.h"
 #include "station/PeakHold.h"
 #include "station/Plausibility.h"
+#include "station/PollingController.h"
 #include "station/PollingIntervals.h"
 #include "station/ReadingHistory.h"
 #include "station/ReadingLog.h"
@@ -49,7 +51,6 @@ namespace vemo {
 class HelpViewer;
 class OperatorAlarms;
 class ProfileFile;
-class TBuffer;
 class TComPort;
 class TDCDial;
 class TRealEdit;
@@ -64,7 +65,10 @@ class ProfileFile;
 class TrendWindow;
 struct TMonitorReading;
 
-class TFormMain : public QMainWindow, public ISettingsForwarders, private IOperatorPrompt {
+class TFormMain : public QMainWindow,
+                  public ISettingsForwarders,
+                  private IOperatorPrompt,
+                  private PollingView {
   Q_OBJECT
 
  public:
@@ -78,6 +82,9 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // an empty string when the user cancels. Tests install their own.
   using LogFileDialogFn = std::function<QString(QWidget* parent, const QString& current)>;
   static void SetLogFileDialogHook(LogFileDialogFn hook);
+  // The settle pause and reply clock of windows created from now on; tests shorten the
+  // pause and speed the clock up.
+  static LinkTiming& LinkTimingHook();
 
   // The dialogs that the program entry creates after the main window.
   struct Dialogs {
@@ -101,7 +108,7 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   // --- Start-up, connection and shutdown -------------------------------------------------
   // Fixes "." as decimal separator (and "," for thousands) for the whole process.
   static void SetRegionalFormats();
-  // Opens the port at 9600 8N1 without flow control, waits one second and identifies the
+  // Opens the port set up for the monitor, waits its settle pause and identifies the
   // monitor; Connected is the result. A port whose device went away is closed and opened
   // again. Raises on failure (Connected is then false).
   void ConnectMonitor();
@@ -112,7 +119,8 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // --- Polling ----------------------------------------------------------------------------
   void Timer1Timer();
-  // The port's data-available handler: moves count received bytes into the receive buffer.
+  // The port's data-available handler: moves count received bytes into the receive buffer
+  // by the link's one rule.
   void ComObjTriggerAvail(uint16_t count);
   void mnuCommands_TClick();  // "&T - Trigger" and the Trigger button
   void mnuCommands_RClick();  // "&C - Continuous" and the Continuous button
@@ -205,18 +213,18 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   void SetPushToTalk(bool enable, float delaySeconds) override;
 
   // --- State ------------------------------------------------------------------------------
-  bool Continuous() const { return Continuous_; }
-  bool Connected() const { return Connected_; }
+  bool Continuous() const { return Polling_->Continuous(); }
+  bool Connected() const { return Polling_->Connected(); }
   // The device went away (while polling, or noticed while idle): the window watches for the
   // device to come back and then reconnects, and polls again if it was polling, by itself.
   bool WaitingForDevice() const;
-  int32_t CommFailCount() const { return CommFailCount_; }
-  int32_t BufferEmptyCount() const { return BufferEmptyCount_; }
+  int32_t CommFailCount() const { return Polling_->CommFailCount(); }
+  int32_t BufferEmptyCount() const { return Link_->BufferEmptyCount(); }
   double SimulationDrift() const { return SimulationDrift_; }
   const std::string& IniFileName() const { return IniFileName_; }
   TComPort& ComObj() const { return *ComObj_; }
   // The session and the queue exist from start-up until the window closes.
-  TVSWR_Monitor* Monitor() const { return Monitor_.get(); }
+  TVSWR_Monitor* Monitor() const { return Monitor_; }
   TCmdList* CmdList() const { return CmdList_.get(); }
   // True while a tick runs: an exchange or a command's dialog is in progress.
   bool TickRunning() const { return tickDepth_ > 0; }
@@ -360,28 +368,26 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
 
   // Polling (MainPolling.cpp).
   void RunCommand(uint8_t code);
+  // What the polling controller shows.
+  void ShowReading(const TMonitorReading& reading) override;
+  void ShowStale() override;
   // Every failed reading goes to the history as a gap.
-  // storeGap false: the reading that made the gap is stored itself (an implausible one).
-  void RecordGap(bool storeGap = true);
-  void ContinuousReading();
-  void ReadAndShow();
+  void RecordGap() override;
+  // A gap in what the window keeps (history, statistics, alarms), not in the stored history.
+  void NoteGap(qint64 now);
+  void ShowFailure(const std::string& text) override;
+  void ShowLineActive(bool active) override;
+  void ShowContinuous(bool on) override;
+  void ShowConnection() override;
+  void RunDeviceWatch(bool run) override;
   void TakeReading();
   void StartContinuous();
-  void StopContinuous();
   void ResetAlarm();
   void RunCalibrationStep(uint8_t step);
   void ShowCalWizard();
   void SetRS232Active(bool active);
   void QueueCommand(uint8_t code);
-  // Connects unless connected to a device that is still there.
-  void EnsureConnected();
-  // The device went away: let the port go, grey the read-outs and watch for the device;
-  // once it is back, reconnect, and poll again when resumePolling.
-  void WatchForLostDevice(bool resumePolling);
-  void StopWatchingForDevice();
   void tmrDeviceWatchTimer();
-  // From the polling tick, once the device is back: reconnect and poll again.
-  void ResumeWithReturnedDevice();
   bool AskOkCancel(const std::string& text) override;
 
   // Alarms (MainAlarms.cpp).
@@ -425,18 +431,18 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   static MessageBoxFn& MessageBoxHook();
   static LogFileDialogFn& LogFileDialogHook();
 
-  std::unique_ptr<TComPort> ComObj_;
+  // The port, the receive buffer and the session. ComObj_ lives as long as the window;
+  // Monitor_ from start-up until the window closes.
+  std::unique_ptr<MonitorLink> Link_;
+  TComPort* ComObj_ = nullptr;
+  TVSWR_Monitor* Monitor_ = nullptr;
+  // Connecting, continuous reading, its failure rule and the lost-device watch.
+  std::unique_ptr<PollingController> Polling_;
   std::unique_ptr<TCmdList> CmdList_;
-  std::unique_ptr<TBuffer> Buffer_;
-  std::unique_ptr<TVSWR_Monitor> Monitor_;
   Dialogs dialogs_;
   HelpViewer* helpViewer_ = nullptr;
 
   std::string IniFileName_;
-  bool Continuous_ = false;
-  bool Connected_ = false;
-  int32_t CommFailCount_ = 0;
-  int32_t BufferEmptyCount_ = 0;
   double SimulationDrift_ = 0;
 
   int clientWidth_ = 0;            // Panel_Display width + 4
@@ -465,11 +471,6 @@ class TFormMain : public QMainWindow, public ISettingsForwarders, private IOpera
   DriftBaselineCache baseline_;      // what the stored history last said; empty while all is well
   QStatusBar* statusBar_ = nullptr;  // only while logging
   int pollingIntervalMs_ = kDefaultPollingIntervalMs;
-  std::optional<TDeviceNode> lostNode_;  // the node last seen at the lost device's path
-  int watchTicksSinceAttempt_ = 0;
-  bool resumeDue_ = false;      // the device is back: the next idle tick reconnects
-  bool resumePolling_ = false;  // ... and polls again: it was lost while polling
-  QString connectionNote_;      // shown in place of the model while it applies
   std::unique_ptr<OperatorAlarms> alarms_;
   QStringList alarmNotes_;
 

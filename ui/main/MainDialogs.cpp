@@ -22,7 +22,7 @@ void TFormMain::ShowMonitorOptions() {
   // Read before the connection test: a monitor that does not answer reports that first.
   const MonitorSettings settings = ReadMonitorSettings(*Monitor_);
 
-  if (!Connected_) {
+  if (!Polling_->Connected()) {
     ShowMessage(tr("Power monitor is not connected."));
     return;
   }

@@ -54,8 +54,8 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   const qint64 now = NowMs();
   if (JudgeReading(reading) != Implausibility::None) {
     // No measurement: the history, statistics, peak and alarms see no reading; only the
-    // log keeps it, flagged.
-    RecordGap(false);
+    // log and the stored history keep it, flagged.
+    NoteGap(now);
     if (Store_) Store_->Add(now, reading, false);
     if (Log_) {
       Log_->Write(now, reading);

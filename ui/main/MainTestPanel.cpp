@@ -38,8 +38,8 @@ void TFormMain::Button4Click() {
 
 void TFormMain::Button2Click() {
   ShowMessage(QStringLiteral("BufferEmptyCount =%1\rCommFailCount =%2")
-                  .arg(BufferEmptyCount_)
-                  .arg(CommFailCount_));
+                  .arg(BufferEmptyCount())
+                  .arg(Polling_->CommFailCount()));
 }
 
 }  // namespace vemo

@@ -24,6 +24,10 @@ struct TMqttOptions {
   std::string ClientId;  // each monitor's connection is ClientId-NAME; empty = vemoswrd-PID
   std::string TopicPrefix = "vemoswr";
   std::string DiscoveryPrefix = "homeassistant";
+  // Starts the unique ids, device identifiers and discovery topics of this installation's
+  // entities, so that two installations on one broker do not take each other's: the
+  // service derives one from the machine id. "vemoswr" gives the ids of older versions.
+  std::string IdPrefix = "vemoswr";
 };
 
 constexpr int kMqttPort = 1883;

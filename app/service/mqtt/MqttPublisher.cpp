@@ -35,6 +35,7 @@ struct MqttPublisher::Link {
   bool HaveDiscovery = false;
   QString Model;
   QString Firmware;
+  double FullScale = 0;
 };
 
 namespace {
@@ -271,7 +272,7 @@ void MqttPublisher::PublishRemembered(Link& link) {
   PublishRetained(link, link.AvailabilityTopic, link.Online ? kOnline : kOffline);
   if (!link.HaveDiscovery) return;
   for (const TMqttMessage& message :
-       MqttDiscoveryConfigs(options_, link.Name, link.Model, link.Firmware))
+       MqttDiscoveryConfigs(options_, link.Name, link.Model, link.Firmware, link.FullScale))
     PublishRetained(link, message.Topic, message.Payload);
 }
 
@@ -298,14 +299,16 @@ void MqttPublisher::PublishAvailability(const QString& name, bool online) {
 }
 
 void MqttPublisher::PublishDiscovery(const QString& name, const QString& model,
-                                     const QString& firmware) {
+                                     const QString& firmware, double fullScale) {
   Link* link = Find(name);
   if (!link || stopping_) return;
   link->HaveDiscovery = true;
   link->Model = model;
   link->Firmware = firmware;
+  link->FullScale = fullScale;
   if (!link->Running || !link->Up) return;
-  for (const TMqttMessage& message : MqttDiscoveryConfigs(options_, name, model, firmware))
+  for (const TMqttMessage& message :
+       MqttDiscoveryConfigs(options_, name, model, firmware, fullScale))
     PublishRetained(*link, message.Topic, message.Payload);
 }
 

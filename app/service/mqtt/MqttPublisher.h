@@ -53,7 +53,8 @@ class MqttPublisher : public QObject {
   void PublishState(const QString& name, const QByteArray& json);
   void PublishAvailability(const QString& name, bool online);  // "offline" until told
   void PublishAlarm(const QString& name, const QByteArray& json);
-  void PublishDiscovery(const QString& name, const QString& model, const QString& firmware);
+  void PublishDiscovery(const QString& name, const QString& model, const QString& firmware,
+                        double fullScale);
 
   // False, with a Log, when the options cannot work (a CA file that cannot be read, ...);
   // then nothing connects.

@@ -21,14 +21,25 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QWebSocket>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vemo::test {
@@ -115,13 +126,20 @@ class Service {
       process_.waitForFinished(2000);
     }
   }
-  // Starts vemoswrd on a free loopback port and waits until it listens.
-  void Start(QStringList args) {
+  // Starts vemoswrd on a free loopback port and waits until it listens; `env` adds to its
+  // environment.
+  void Start(QStringList args, const std::map<QString, QString>& extra = {}) {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VEMOSWRD_INI", "/nonexistent/vemoswrd.ini");  // no user configuration
     env.insert("STATE_DIRECTORY", data_.path());              // the histories, unless --data-dir
+    for (const auto& [key, value] : extra) env.insert(key, value);
     process_.setProcessEnvironment(env);
+    if (lowFileLimit_)
+      process_.setChildProcessModifier([] {
+        const rlimit limit{256, 2048};
+        setrlimit(RLIMIT_NOFILE, &limit);
+      });
     process_.start(Bin("vemoswrd"), args << "--listen"
                                          << "127.0.0.1:0");
     ASSERT_TRUE(process_.waitForStarted(5000));
@@ -146,6 +164,11 @@ class Service {
     return log_;
   }
   QProcess& Process() { return process_; }
+  // Starts with a soft limit of 256 file handles under a hard limit of 2048.
+  void LowFileLimit() { lowFileLimit_ = true; }
+  QJsonObject Monitor(const QByteArray& name) {
+    return QJsonDocument::fromJson(Http(port_, "GET", "/api/v1/monitors/" + name).body).object();
+  }
 
  private:
   void Read() {
@@ -156,6 +179,45 @@ class Service {
   QProcess process_;
   QByteArray log_;
   quint16 port_ = 0;
+  bool lowFileLimit_ = false;
+};
+
+// The service manager's end of the notification socket, as systemd opens it. Read at
+// once, as systemd reads it: a full queue would hold up the service.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const QString& path) : path_(path.toStdString()) {
+    sockaddr_un a{AF_UNIX, {}};
+    std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path_.c_str());
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    reader_ = std::thread([this] {
+      char buffer[4096];
+      for (ssize_t n; (n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0;) {
+        std::lock_guard lock(mutex_);
+        received_.emplace_back(buffer, n);
+      }
+    });
+  }
+  ~NotifySocket() {
+    ::shutdown(fd_, SHUT_RDWR);
+    reader_.join();
+    ::close(fd_);
+    ::unlink(path_.c_str());
+  }
+  // How many messages received so far hold text.
+  int Count(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count_if(received_.begin(), received_.end(), [&](const auto& m) {
+      return m.find(text) != std::string::npos;
+    }));
+  }
+
+ private:
+  std::string path_;
+  int fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  std::mutex mutex_;
+  std::vector<std::string> received_;
+  std::thread reader_;
 };
 
 bool Up(Service& s, const char* monitor) {
@@ -174,6 +236,31 @@ class ServiceTest : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
+TEST_F(ServiceTest, ADevicePathIsOpenedAsGivenAndNothingIsLeftInTheTemporaryFolder) {
+  SimProcess a;
+  a.Start(SimArgs(Link("a")));
+  // Port 1 is mapped elsewhere: a monitor given by its path never goes through the map.
+  const QString ini = dir_.filePath("VemoSWR.ini");
+  QFile map(ini);
+  ASSERT_TRUE(map.open(QIODevice::WriteOnly));
+  map.write("[Ports]\nCOM1=/nonexistent/ttyUSB9\n");
+  map.close();
+  QTemporaryDir tmp;
+  Service service;
+  service.Start({"--monitor", "a=" + Link("a"), "--interval", "200"},
+                {{"TMPDIR", tmp.path()}, {"VEMOSWR_INI", ini}});
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "a"); }, 8000)) << service.Log().toStdString();
+  EXPECT_TRUE(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+  // Unplugged and plugged in again: reopened at its path.
+  a.HangUp();
+  ASSERT_TRUE(WaitUntil([&] { return service.Value("vemoswr_up", "a") == 0.0; }, 5000));
+  a.Plug();
+  EXPECT_TRUE(WaitUntil([&] { return Up(service, "a"); }, 8000)) << service.Log().toStdString();
+  ::kill(static_cast<pid_t>(service.Process().processId()), SIGTERM);
+  EXPECT_TRUE(service.Process().waitForFinished(5000));
+  EXPECT_TRUE(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
 TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
   SimProcess a, b, c;
   a.Start(SimArgs(Link("a")));
@@ -189,11 +276,19 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
   b.Kill();
   ASSERT_TRUE(WaitUntil([&] { return service.Value("vemoswr_up", "b") == 0.0; }, 5000));
   const QByteArray down = service.Metrics();
-  // Nothing of b but its up gauge and its counters: no value outlives its reading, and the
-  // failures that keep it down are counted in sight.
+  // No reading of b outlives it; its up gauge, info, program alarms (the link alarm is
+  // the one that matters now), counters and the time of its latest reading stay in sight.
   const QStringList kinds = {"timeout", "protocol", "port"};
-  // Up, readings, implausible readings, and the errors by kind.
-  EXPECT_EQ(QString::fromUtf8(down).count("monitor=\"b\""), 3 + kinds.size()) << down.toStdString();
+  for (const char* reading :
+       {"vemoswr_forward_watts", "vemoswr_reflected_watts", "vemoswr_vswr",
+        "vemoswr_return_loss_db", "vemoswr_alarm", "vemoswr_full_scale_watts"})
+    EXPECT_FALSE(down.contains(QByteArray(reading) + "{monitor=\"b\"}")) << reading;
+  for (const char* kept :
+       {"vemoswr_info{monitor=\"b\"", "vemoswr_program_alarm{monitor=\"b\",source=\"link\"}",
+        "vemoswr_last_reading_timestamp_seconds{monitor=\"b\"}",
+        "vemoswr_readings_total{monitor=\"b\"}",
+        "vemoswr_implausible_readings_total{monitor=\"b\"}"})
+    EXPECT_TRUE(down.contains(kept)) << kept << "\n" << down.toStdString();
   double bErrors = 0;
   for (const QString& kind : kinds)
     bErrors += Sample(down, "vemoswr_reading_errors_total", "b\",kind=\"" + kind).value_or(0);
@@ -210,9 +305,11 @@ TEST_F(ServiceTest, AMonitorThatGoesAwayComesBackWithoutDisturbingTheOthers) {
     EXPECT_EQ(Sample(later, "vemoswr_reading_errors_total", QString(m) + "\",kind=\"port"), 0.0)
         << m << " saw a port error";
 
+  EXPECT_NE(service.Monitor("b")["last_error"].toString(), "");
   b.Start(SimArgs(Link("b"), 60));
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "b"); }, 12000)) << service.Log().toStdString();
   EXPECT_NEAR(*service.Value("vemoswr_forward_watts", "b"), 60, 1);
+  EXPECT_EQ(service.Monitor("b")["last_error"].toString(), "") << "an old error shown as current";
 
   const QString promtool = QStandardPaths::findExecutable("promtool");
   if (promtool.isEmpty()) GTEST_SKIP() << "promtool not installed";
@@ -296,6 +393,8 @@ TEST_F(ServiceTest, ImplausibleReadingsAreFlaggedCountedAndNotPublished) {
   EXPECT_EQ(log.count("plausible readings again"), 1) << log.toStdString();
 }
 
+// Started as systemd starts it (notification socket, watchdog, a low soft limit of file
+// handles), with a short token that everyone may read and a device that is not there.
 TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedSigtermStopsAndTheHistoryStays) {
   SimProcess sim;
   sim.Start(SimArgs(Link("tx")));
@@ -303,12 +402,25 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedSigtermStopsAndTheH
   ASSERT_TRUE(token.open(QIODevice::WriteOnly));
   token.write("correct-horse\n");
   token.close();
+  token.setPermissions(token.permissions() | QFileDevice::ReadOther);
+  NotifySocket notify(dir_.filePath("notify"));
   Service service;
   QElapsedTimer sinceStart;
   sinceStart.start();
-  service.Start({"--monitor", "tx=" + Link("tx"), "--token-file", token.fileName(), "--data-dir",
-                 dir_.path()});
+  service.LowFileLimit();
+  service.Start({"--monitor", "tx=" + Link("tx"), "--monitor", "gone=/nonexistent/ttyVEMO",
+                 "--token-file", token.fileName(), "--data-dir", dir_.path()},
+                {{"NOTIFY_SOCKET", dir_.filePath("notify")}, {"WATCHDOG_USEC", "400000"}});
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return notify.Count("READY=1") == 1; }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return notify.Count("WATCHDOG=1") >= 2; }, 2000));
+  const QString log = QString::fromUtf8(service.Log());
+  EXPECT_TRUE(log.contains("file handles: 2048, room for ")) << log.toStdString();
+  EXPECT_TRUE(log.contains("has only 13 characters")) << log.toStdString();
+  EXPECT_TRUE(log.contains("chmod o-rwx")) << log.toStdString();
+  const QString gone = service.Monitor("gone")["last_error"].toString();
+  EXPECT_TRUE(gone.contains("/nonexistent/ttyVEMO does not exist")) << gone.toStdString();
+  EXPECT_FALSE(log.contains("ie_")) << log.toStdString();
 
   const QByteArray reset = "/api/v1/monitors/tx/reset-alarm";
   EXPECT_EQ(Http(service.Port(), "POST", reset).status, 401);
@@ -351,11 +463,13 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedSigtermStopsAndTheH
   QElapsedTimer stop;
   stop.start();
   ::kill(static_cast<pid_t>(service.Process().processId()), SIGTERM);
-  ASSERT_TRUE(service.Process().waitForFinished(2000)) << "still running after 2 s";
+  ASSERT_TRUE(service.Process().waitForFinished(2000))
+      << "still running after 2 s: " << service.Log().toStdString();
   EXPECT_LT(stop.elapsed(), 2000);
   EXPECT_EQ(service.Process().exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(service.Process().exitCode(), 0);
   EXPECT_TRUE(service.Log().contains("info stopped")) << service.Log().toStdString();
+  EXPECT_EQ(notify.Count("STOPPING=1"), 1);
 
   // Started again, the service answers for the readings of the first run before it has
   // taken one of its own (it waits a second before the first).
@@ -374,16 +488,24 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedSigtermStopsAndTheH
   EXPECT_GE(stored, before);
 }
 
-TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswr) {
+// A real Prometheus scrapes the service, and every panel of the Grafana dashboard asks it
+// its question: each gets an answer, and the alarm panel shows the program's VSWR alarm
+// while the monitor's own flag is clear.
+TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswrAndEveryDashboardPanelFindsItsData) {
   const QString prometheus = QStandardPaths::findExecutable("prometheus");
   if (prometheus.isEmpty()) GTEST_SKIP() << "prometheus not installed";
   SimProcess sim;
   sim.Start(SimArgs(Link("tx")));
+  QFile ini(dir_.filePath("vemoswrd.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write("[Alarms]\nVSWRAbove=1.2\n");
+  ini.close();
   Service service;
-  service.Start({"--monitor", "tx=" + Link("tx")});
+  service.Start({"--config", ini.fileName(), "--monitor", "tx=" + Link("tx")});
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
   const double vswr = *service.Value("vemoswr_vswr", "tx");
   EXPECT_NEAR(vswr, 1.5, 0.02);
+  EXPECT_EQ(service.Value("vemoswr_alarm", "tx"), 0.0);
 
   const QString config = dir_.filePath("prometheus.yml");
   QFile f(config);
@@ -399,22 +521,48 @@ TEST_F(ServiceTest, PrometheusScrapesTheMonitorsVswr) {
   p.start(prometheus, {"--config.file=" + config, "--storage.tsdb.path=" + dir_.filePath("tsdb"),
                        "--web.listen-address=127.0.0.1:" + QString::number(port)});
   ASSERT_TRUE(p.waitForStarted(5000));
+  // The series of a query's answer, by monitor; empty while there is none.
+  const auto query = [&](const QString& expr) {
+    const Response r = Http(port, "GET", "/api/v1/query?query=" + QUrl::toPercentEncoding(expr));
+    std::map<QString, double> values;
+    for (const QJsonValue& v : QJsonDocument::fromJson(r.body)["data"]["result"].toArray())
+      values[v["metric"]["monitor"].toString()] = v["value"][1].toString().toDouble();
+    return values;
+  };
   std::optional<double> scraped;
   WaitUntil(
       [&] {
-        const Response r =
-            Http(port, "GET", "/api/v1/query?query=vemoswr_vswr%7Bmonitor%3D%22tx%22%7D");
-        const QJsonArray result =
-            QJsonDocument::fromJson(r.body)["data"].toObject()["result"].toArray();
-        if (!result.isEmpty())
-          scraped = result[0].toObject()["value"].toArray()[1].toString().toDouble();
+        const auto values = query("vemoswr_vswr{monitor=\"tx\"}");
+        if (values.count("tx")) scraped = values.at("tx");
         return scraped.has_value();
       },
       20000);
-  p.terminate();
-  p.waitForFinished(5000);
   ASSERT_TRUE(scraped.has_value()) << p.readAll().toStdString();
   EXPECT_NEAR(*scraped, vswr, 1e-6);
+
+  QFile dashboard(QStringLiteral(VEMO_SOURCE_DIR "/packaging/grafana-dashboard.json"));
+  ASSERT_TRUE(dashboard.open(QIODevice::ReadOnly));
+  std::map<QString, QString> panels;  // title: query, as Grafana sends it for all monitors
+  for (const QJsonValue& panel : QJsonDocument::fromJson(dashboard.readAll())["panels"].toArray())
+    for (const QJsonValue& target : panel["targets"].toArray())
+      panels[panel["title"].toString() + " " + target["refId"].toString()] =
+          target["expr"].toString().replace("$monitor", ".*");
+  ASSERT_GE(panels.size(), 8u);
+  for (const auto& [title, expr] : panels) {
+    std::map<QString, double> values;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          values = query(expr);
+          return values.count("tx") > 0;
+        },
+        10000))
+        << title.toStdString() << ": " << expr.toStdString();
+    if (title.startsWith("Alarms")) {
+      EXPECT_EQ(values["tx"], 1.0) << "the program's alarm does not show: " << expr.toStdString();
+    }
+  }
+  p.terminate();
+  p.waitForFinished(5000);
 }
 
 // A page in headless Chromium, driven through its DevTools protocol.
@@ -494,26 +642,51 @@ class Browser {
   int lastId_ = 0;
 };
 
-TEST_F(ServiceTest, ThePageShowsTheForwardPowerAndFollowsItLive) {
+// More monitors than a browser opens connections to one host (six), all followed live;
+// a card whose reading grows old turns stale even while the stream says nothing else.
+TEST_F(ServiceTest, ThePageFollowsEveryMonitorLiveAndGreysStaleCards) {
   const QString chromium = QStandardPaths::findExecutable("chromium");
   if (chromium.isEmpty()) GTEST_SKIP() << "chromium not installed";
+  std::vector<std::unique_ptr<SimProcess>> others;
+  QStringList args;
+  for (int i = 1; i <= 7; ++i) {
+    const QString name = "m" + QString::number(i);
+    others.push_back(std::make_unique<SimProcess>());
+    others.back()->Start(SimArgs(Link(qPrintable(name)), 10 * i));
+    args << "--monitor" << name + "=" + Link(qPrintable(name));
+  }
   SimProcess sim;
   sim.Start(SimArgs(Link("tx"), 100));
   Service service;
-  service.Start({"--monitor", "tx=" + Link("tx")});
-  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
+  service.Start(args << "--monitor"
+                     << "tx=" + Link("tx") << "--interval"
+                     << "300");
+  ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx") && Up(service, "m1"); }, 8000));
   Browser browser;
   ASSERT_TRUE(browser.Open(chromium, dir_.filePath("chromium"),
                            "http://127.0.0.1:" + QString::number(service.Port()) + "/"));
 
   const QString forward = "[data-monitor=tx] [data-field=forward]";
-  const auto shows = [&](const QString& pattern) {
+  const auto shows = [&](const QString& selector, const QString& pattern) {
     return WaitUntil(
-        [&] { return QRegularExpression(pattern).match(browser.Text(forward)).hasMatch(); }, 10000);
+        [&] { return QRegularExpression(pattern).match(browser.Text(selector)).hasMatch(); },
+        10000);
   };
-  EXPECT_TRUE(shows("^(99\\.\\d|100) W$")) << browser.Text(forward).toStdString();
+  EXPECT_TRUE(shows(forward, "^(99\\.\\d|100) W$")) << browser.Text(forward).toStdString();
   sim.SetForward(40);
-  EXPECT_TRUE(shows("^(39|40)\\.\\d W$")) << browser.Text(forward).toStdString();
+  EXPECT_TRUE(shows(forward, "^(39|40)\\.\\d W$")) << browser.Text(forward).toStdString();
+  for (int i = 1; i <= 7; ++i)
+    EXPECT_TRUE(shows(QString("[data-monitor=m%1] [data-field=forward]").arg(i), " W$")) << i;
+  EXPECT_TRUE(shows("[data-monitor=tx] .age", "^\\d s ago$"))
+      << browser.Text("[data-monitor=tx] .age").toStdString();
+
+  // A service that hangs sends nothing more; the page must not go on showing "up".
+  const auto stale = [&] { return browser.Text("[data-monitor=tx] .state") == "stale"; };
+  const auto pid = static_cast<pid_t>(service.Process().processId());
+  ::kill(pid, SIGSTOP);
+  EXPECT_TRUE(WaitUntil(stale, 8000)) << browser.Text("[data-monitor=tx] .state").toStdString();
+  ::kill(pid, SIGCONT);
+  EXPECT_TRUE(WaitUntil([&] { return browser.Text("[data-monitor=tx] .state") == "up"; }, 8000));
 
   const QString artifacts = qEnvironmentVariable(
       "VEMO_ARTIFACT_DIR", QCoreApplication::applicationDirPath() + "/../artifacts");

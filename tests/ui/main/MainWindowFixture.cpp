@@ -56,6 +56,8 @@ void MainWindowTest::SetUp() {
   qputenv("XDG_DATA_HOME", dir.path().toUtf8());  // the stored history
   SetAlarmPlayerFactory(
       [this](AlarmPlayer::Problem) { return std::make_unique<RecordingPlayer>(player); });
+  // The simulator answers at once: the window's tests need no second-long settle pause.
+  TFormMain::LinkTimingHook().Settle = kTestSettle;
   TFormMain::SetMessageBoxHook(
       [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
         messages.push_back({icon, text.toStdString(), buttons});
@@ -73,7 +75,29 @@ void MainWindowTest::TearDown() {
   form.reset();
   appForms.reset();
   TFormMain::SetMessageBoxHook({});
+  TFormMain::LinkTimingHook() = LinkTiming{};
   SetAlarmPlayerFactory({});
+}
+
+namespace {
+
+class FastClock : public Clock {
+ public:
+  explicit FastClock(int factor) : factor_(factor) {}
+  WallTime Now() const override {
+    return start_ + (std::chrono::system_clock::now() - start_) * factor_;
+  }
+
+ private:
+  int factor_;
+  WallTime start_ = std::chrono::system_clock::now();
+};
+
+}  // namespace
+
+void MainWindowTest::SpeedUpReplies(int factor) {
+  replyClock = std::make_unique<FastClock>(factor);
+  TFormMain::LinkTimingHook().ReplyClock = replyClock.get();
 }
 
 void MainWindowTest::StartSim(std::vector<std::string> args, int port) {

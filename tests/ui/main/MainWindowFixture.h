@@ -28,6 +28,9 @@ struct ShownMessage {
   QMessageBox::StandardButtons buttons;
 };
 
+// The settle pause of the windows under test.
+constexpr std::chrono::milliseconds kTestSettle{50};
+
 // The read-outs of 100 W forward and 1 W reflected on a full scale below 1000 W.
 void ExpectWorkedExample(const TFormMain& f);
 
@@ -49,6 +52,8 @@ class MainWindowTest : public ::testing::Test {
   // Appends lines to the settings file.
   void AddSettings(const std::string& text);
   std::string SettingsText() const;
+  // Reply time limits of windows opened from now on pass factor times faster.
+  void SpeedUpReplies(int factor);
   // Creates the main window: it reads the settings and connects.
   TFormMain& Open();
   // The window of Open or OpenWithDialogs.
@@ -77,6 +82,7 @@ class MainWindowTest : public ::testing::Test {
   void WhenModal(std::function<void(QDialog*)> handle);
 
   QTemporaryDir dir;
+  std::unique_ptr<Clock> replyClock;
   std::string iniPath;
   SimProcess sim;
   std::unique_ptr<TFormMain> form;

@@ -93,6 +93,7 @@ TEST_F(PollingTest, ContinuousButtonWhileRunningReleasesButDoesNotStop) {
 TEST_F(PollingTest, ThreeFailuresPassSilentlyAndTheFourthStopsWithItsMessage) {
   // Identification and one reading ("7", "T") are answered, then the monitor falls silent.
   StartSim({"--stop-after", "3"});
+  SpeedUpReplies(8);
   TFormMain& f = Open();
   std::vector<int32_t> countAtMessage;
   onMessage = [&](const ShownMessage&) { countAtMessage.push_back(f.CommFailCount()); };
@@ -146,8 +147,8 @@ TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
   f.mnuCommands_T->trigger();
   ASSERT_TRUE(WaitUntil([&] {
     const std::vector<std::string> c = second.ReceivedCommands();
-    return std::count(c.begin(), c.end(), "T") == 1 && !f.TickRunning();
-  }));
+    return std::count(c.begin(), c.end(), "T") == 1 && !f.TickRunning() && !f.ReadoutsStale();
+  })) << (messages.empty() ? "" : messages.back().text);
   expectColour(false, "after the next good reading");
 }
 

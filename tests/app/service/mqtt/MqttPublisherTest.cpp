@@ -47,7 +47,7 @@ TEST(MqttPublisher, PublishesStateAlarmRetainedAvailabilityAndDiscoveryThenSaysO
   ASSERT_TRUE(publisher.AddMonitor("tx"));
   ASSERT_TRUE(publisher.AddMonitor("rx2"));
   publisher.PublishAvailability("tx", true);
-  publisher.PublishDiscovery("tx", "KRFMON04", "2.1");
+  publisher.PublishDiscovery("tx", "KRFMON04", "2.1", 250);
   ASSERT_TRUE(publisher.Start());
   ASSERT_TRUE(QTest::qWaitFor([&] { return publisher.Connected("tx"); }, 5000));
   publisher.PublishState("tx", kState);
@@ -133,7 +133,7 @@ TEST(MqttPublisher, ConnectsOnceTheBrokerComesAndRepublishesAfterItRestarts) {
   QSignalSpy logs(&publisher, &MqttPublisher::Log);
   ASSERT_TRUE(publisher.AddMonitor("tx"));
   publisher.PublishAvailability("tx", true);
-  publisher.PublishDiscovery("tx", "KRFMON04", "2.1");
+  publisher.PublishDiscovery("tx", "KRFMON04", "2.1", 250);
   ASSERT_TRUE(publisher.Start());  // the broker is not up yet
 
   broker.Start();

@@ -149,6 +149,13 @@ void MqttTestSubscriber::OnMessage(mosquitto*, void* self, const mosquitto_messa
        message->retain});
 }
 
+bool MqttTestSubscriber::PublishRetained(const QByteArray& topic, const QByteArray& payload) {
+  return Subscribe(topic.toStdString()) &&
+         mosquitto_publish(client_, nullptr, topic.constData(), int(payload.size()),
+                           payload.constData(), 1, true) == 0 &&
+         WaitFor(topic, payload);
+}
+
 bool MqttTestSubscriber::Subscribe(const std::string& filter) {
   {
     std::lock_guard lock(mutex_);

@@ -64,6 +64,8 @@ class MqttTestSubscriber {
                                    int timeoutMs = 5000);
   std::vector<TReceived> Received() const;
   void Clear();
+  // Publishes a retained message and waits until the broker sends it back.
+  bool PublishRetained(const QByteArray& topic, const QByteArray& payload);
 
  private:
   static void OnConnect(mosquitto*, void* self, int result);

@@ -1,5 +1,6 @@
 // vemoswrd publishing simulated monitors to a real broker on loopback, read back by a real
 // subscriber: what a home-automation controller sees of the service, alive and dead.
+#include "app/service/mqtt/MqttDiscovery.h"
 #include "tests/app/service/mqtt/MqttTestKit.h"
 #include "tests/support/SimProcess.h"
 
@@ -27,10 +28,15 @@ std::vector<std::string> SimArgs(const QString& link, double forward) {
           "--full-scale", "250"};
 }
 
+constexpr const char* kLegacyConfig = "homeassistant/sensor/vemoswr_tx/forward/config";
+
 class ServiceMqtt : public ::testing::Test {
  protected:
   void SetUp() override {
     broker_.Start();
+    // An older version's entity for tx, under the id every installation used to share.
+    ASSERT_TRUE(MqttTestSubscriber(broker_.Port())
+                    .PublishRetained(kLegacyConfig, R"({"unique_id":"vemoswr_tx_forward"})"));
     tx_.Start(SimArgs(dir_.filePath("tx"), 100));
     rx_.Start(SimArgs(dir_.filePath("rx"), 60));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -82,12 +88,17 @@ TEST_F(ServiceMqtt, PublishesStateRetainedAvailabilityAndDiscoveryThenTheLastWil
   const auto online = late.WaitFor("vemoswr/tx/availability", "online");
   ASSERT_TRUE(online);
   EXPECT_TRUE(online->Retained);
-  const auto config = late.WaitFor("homeassistant/sensor/vemoswr_tx/forward/config");
+  const QByteArray node = QByteArray::fromStdString(MachineIdPrefix()) + "_tx";
+  const auto config = late.WaitFor("homeassistant/sensor/" + node + "/forward/config");
   ASSERT_TRUE(config);
   EXPECT_TRUE(config->Retained);
   const QJsonObject discovery = QJsonDocument::fromJson(config->Payload).object();
   EXPECT_EQ(discovery["state_topic"].toString(), "vemoswr/tx/state");
+  EXPECT_EQ(discovery["unique_id"].toString(), node + "_forward");
+  EXPECT_EQ(discovery["default_entity_id"].toString(), "sensor.vemoswr_tx_forward");
   EXPECT_FALSE(discovery["device"]["model"].toString().isEmpty()) << config->Payload.toStdString();
+  for (const TReceived& m : late.Received())
+    EXPECT_FALSE(m.Topic == kLegacyConfig && !m.Payload.isEmpty()) << "the old entity stays";
 
   // An implausible reading is no measurement: rx publishes no state for it (not even the
   // last good one again, as if it were new) while tx goes on.
