@@ -18,10 +18,7 @@ constexpr qint64 kNow = 1'700'010'000'000;
 constexpr qint64 kHour = 3'600'000;
 
 TMonitorReading Reading(double forward, double reflected) {
-  TMonitorReading r;
-  r.Forward = static_cast<float>(forward);
-  r.Reflected = static_cast<float>(reflected);
-  return r;
+  return {.Forward = static_cast<float>(forward), .Reflected = static_cast<float>(reflected)};
 }
 
 TEST(DriftBaseline, TheMedianOfTheSameHourOnTheDaysBeforeServesUntilAReferenceIsSet) {

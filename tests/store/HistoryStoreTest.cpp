@@ -22,11 +22,7 @@ constexpr qint64 kStart = 1'700'000'040'000;  // a whole minute
 constexpr qint64 kMinute = 60'000;
 
 TMonitorReading Reading(float forward, float reflected, bool alarm = false) {
-  TMonitorReading r;
-  r.Forward = forward;
-  r.Reflected = reflected;
-  r.Alarm = alarm;
-  return r;
+  return {.Forward = forward, .Reflected = reflected, .Alarm = alarm};
 }
 
 qint64 Count(const std::string& path, const std::string& table) {
