@@ -29,7 +29,47 @@ int ParseInterval(const std::string& value) {
   return static_cast<int>(ms);
 }
 
+// The toolkit's own command-line options, taken with one dash or two.
+constexpr const char* kToolkitOptionsWithValue[] = {"platform",
+                                                    "platformpluginpath",
+                                                    "platformtheme",
+                                                    "plugin",
+                                                    "qwindowgeometry",
+                                                    "geometry",
+                                                    "qwindowtitle",
+                                                    "title",
+                                                    "qwindowicon",
+                                                    "icon",
+                                                    "session",
+                                                    "display",
+                                                    "name",
+                                                    "style",
+                                                    "stylesheet",
+                                                    "visual",
+                                                    "qmljsdebugger"};
+constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "nograb",
+                                         "dograb",  "testability", "sync"};
+
 }  // namespace
+
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const std::size_t dashes = a.rfind("--", 0) == 0 ? 2 : a.rfind('-', 0) == 0 ? 1 : 0;
+    const std::string name = a.substr(dashes, a.find('=') - dashes);
+    const bool attached = a.find('=') != std::string::npos;
+    bool toolkit = false;
+    for (const char* option : kToolkitFlags) toolkit = toolkit || (name == option && !attached);
+    for (const char* option : kToolkitOptionsWithValue) {
+      if (name != option) continue;
+      toolkit = true;
+      if (!attached) ++i;  // its value
+    }
+    if (dashes == 0 || !toolkit) rest.push_back(a);
+  }
+  return rest;
+}
 
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   ProgramOptions options;
@@ -91,9 +131,12 @@ std::string ProgramUsage() {
          "  -v, --version    show the program's version\n"
          "\n"
          "The interval and the log file are kept in the settings file as if chosen from the\n"
-         "menu. The settings file is VemoSWR.ini beside the program, or the file named by\n"
-         "the environment variable VEMOSWR_INI; VEMOSWR_SCREENSHOT=<file.png> saves a\n"
-         "picture of the main window a few seconds after start and quits.\n";
+         "menu. The settings file is the file named by the environment variable\n"
+         "VEMOSWR_INI, else VemoSWR.ini beside the program if it is there, else\n"
+         "~/.config/VemoSWR/VemoSWR.ini ($XDG_CONFIG_HOME/VemoSWR/VemoSWR.ini).\n"
+         "An open port is locked with a lock file in /run/lock (VEMOSWR_LOCK_DIR names\n"
+         "another folder). VEMOSWR_SCREENSHOT=<file.png> saves a picture of the main\n"
+         "window a few seconds after start and quits.\n";
 }
 
 }  // namespace vemo

@@ -28,6 +28,11 @@ struct ProgramOptions {
 // ProgramUsageError.
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args);
 
+// args without the toolkit's own options (-platform NAME, -style=NAME, -reverse, ...),
+// which the toolkit takes for itself: the program's options can then be checked, and
+// --help answered, before a display is needed.
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args);
+
 // The text of --help.
 std::string ProgramUsage();
 

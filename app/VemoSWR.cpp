@@ -16,15 +16,13 @@ int main(int argc, char** argv) {
   // Blocked before Qt starts any thread of its own.
   const auto stopSignals = {SIGTERM, SIGINT, SIGHUP};
   vemo::SignalStop::BlockSignals(stopSignals);
-  QApplication app(argc, argv);  // takes Qt's own options (-platform, ...) out first
 
-  // The command line is checked before the window reads or writes any settings.
-  std::vector<std::string> args;
-  const QStringList arguments = QCoreApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+  // The command line is checked, and --help answered, before a display is needed and
+  // before the window reads or writes any settings.
   vemo::ProgramOptions options;
   try {
-    options = vemo::ParseProgramOptions(args);
+    options = vemo::ParseProgramOptions(
+        vemo::WithoutToolkitOptions(std::vector<std::string>(argv + 1, argv + argc)));
   } catch (const vemo::ProgramUsageError& e) {
     std::fprintf(stderr, "VemoSWR: %s\n", e.what());
     return 2;
@@ -37,23 +35,27 @@ int main(int argc, char** argv) {
     std::printf("VemoSWR %s\n", vemo::kVersion);
     return 0;
   }
+  QApplication app(argc, argv);
 
   vemo::InitApplication();
+  // Where nobody is there to answer a message box: report it on standard error and go on.
+  const auto unattended = [](QMessageBox::Icon, const QString& text,
+                             QMessageBox::StandardButtons buttons) {
+    std::fprintf(stderr, "VemoSWR: %s\n",
+                 qPrintable(QString(text).replace(QChar('\r'), QChar(' '))));
+    return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::Ok;
+  };
   const QString screenshot = qEnvironmentVariable("VEMOSWR_SCREENSHOT");
-  if (!screenshot.isEmpty()) {
-    // Nobody is there to answer a message box: report it and go on.
-    vemo::TFormMain::SetMessageBoxHook(
-        [](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons buttons) {
-          qWarning("VemoSWR: %s", qPrintable(QString(text).replace(QChar('\r'), QChar(' '))));
-          return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::Ok;
-        });
-  }
+  if (!screenshot.isEmpty()) vemo::TFormMain::SetMessageBoxHook(unattended);
 
   // Watched from here on: the window's creation may already wait on a message box.
   vemo::TFormMain* mainWindow = nullptr;
   bool stopRequested = false;
   const vemo::SignalStop signalStop(stopSignals, [&](int) {
     stopRequested = true;
+    // A stop by signal waits for nobody: a settings file that cannot be written, say, is
+    // reported on standard error and the program ends all the same.
+    vemo::TFormMain::SetMessageBoxHook(unattended);
     // A dialog's own event loop is running: close those first, so that the window's close
     // is not left waiting behind one.
     for (int i = 0; i < 8 && QApplication::activeModalWidget(); ++i)

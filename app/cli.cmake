@@ -8,10 +8,10 @@ target_link_libraries(cli_options PUBLIC Qt6::Core)
 add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/vemoswr-cli.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliCommands.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/CliMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliPorts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/HistoryExport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Interrupt.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/OutputCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})

@@ -23,4 +23,4 @@ target_link_libraries(vemoswrd_core PUBLIC store station monitor serial platform
   Qt6::Core Qt6::Network Qt6::HttpServer PRIVATE PkgConfig::SYSTEMD)
 
 add_executable(vemoswrd ${CMAKE_CURRENT_LIST_DIR}/vemoswrd.cpp)
-target_link_libraries(vemoswrd PRIVATE vemoswrd_core vemoswrd_mqtt vemo_version)
+target_link_libraries(vemoswrd PRIVATE vemoswrd_core vemoswrd_mqtt vemoswrd_snmp vemo_version)

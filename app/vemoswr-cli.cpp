@@ -4,6 +4,7 @@
 #include "app/cli/CliMessages.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliPorts.h"
+#include "app/cli/OutputCheck.h"
 #include "monitor/MonitorLink.h"
 #include "platform/PortNames.h"
 #include "platform/SettingsPath.h"
@@ -31,23 +32,33 @@ int main(int argc, char** argv) {
   try {
     options = ParseCliOptions(args);
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "vemoswr-cli: %s\n%s", e.what(), kCliUsage);
+    std::fprintf(stderr, "vemoswr-cli: %s\nTry 'vemoswr-cli --help'.\n", e.what());
     return 2;
   }
+  // Whatever a command printed must have reached its file for the status to say success.
+  const auto finished = [](int status) {
+    try {
+      CheckOutput(stdout);
+      return status;
+    } catch (const OutputError& e) {
+      std::fprintf(stderr, "vemoswr-cli: %s\n", e.what());
+      return 1;
+    }
+  };
   if (options.help) {
     std::fputs(kCliUsage, stdout);
     std::printf("\nSettings file in use: %s\n", vemo::SettingsFilePath().c_str());
-    return 0;
+    return finished(0);
   }
   if (options.version) {
     std::printf("vemoswr-cli %s\n", vemo::kVersion);
-    return 0;
+    return finished(0);
   }
 
-  if (options.command == Command::Ports) return ListPorts(stdout);
+  if (options.command == Command::Ports) return finished(ListPorts(stdout));
   if (options.command == Command::History) {
     vemo::SetIsoTimesInUtc(options.utc);
-    return ExportHistory(options.history, stdout, stderr);
+    return finished(ExportHistory(options.history, stdout, stderr));
   }
 
   const auto fail = [](const std::string& message) {
@@ -68,7 +79,9 @@ int main(int argc, char** argv) {
   try {
     link.Settle();
     const bool identified = link.Monitor().Identify();
-    return RunCliCommand(options, link, identified, CliStreams{});
+    return finished(RunCliCommand(options, link, identified, CliStreams{}));
+  } catch (const OutputError& e) {
+    return fail(e.what());
   } catch (const std::exception& e) {
     return fail(RunFailureMessage(e, name, link.DeviceLost()));
   }

@@ -8,11 +8,13 @@
 #include "app/service/mqtt/MqttDiscovery.h"
 #include "app/service/mqtt/MqttObserver.h"
 #include "app/service/mqtt/MqttPublisher.h"
+#include "app/service/snmp/SnmpSource.h"
 #include "platform/PortNames.h"
 #include "platform/SignalStop.h"
 #include "platform/Version.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QThread>
 #include <QTimer>
@@ -195,6 +197,23 @@ int main(int argc, char* argv[]) {
     }
     if (!mqtt->Start()) return 2;
     LogLine("info", "mqtt discovery ids start with " + mqttOptions->IdPrefix);
+  }
+
+  std::unique_ptr<SnmpAgent> snmp;
+  std::unique_ptr<SnmpObserver> snmpObserver;  // outlives the pollers that call it
+  if (!options.agentx.empty()) {
+    snmp = std::make_unique<SnmpAgent>(options.agentx, options.snmpEnterprise, [&pollers] {
+      return SnmpMonitors(pollers, QDateTime::currentMSecsSinceEpoch());
+    });
+    std::string snmpError;
+    if (!snmp->Start(snmpError)) {
+      LogLine("error", snmpError);
+      return 1;
+    }
+    snmpObserver = std::make_unique<SnmpObserver>(*snmp, pollers);
+    for (MonitorPoller* p : pollers) p->AddObserver(snmpObserver.get());
+    LogLine("info", "snmp agentx=" + options.agentx +
+                        " enterprise=" + std::to_string(options.snmpEnterprise));
   }
 
   for (MonitorPoller* p : pollers) {

@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace vemo {
 
@@ -19,6 +21,10 @@ const char* LinkFailureName(LinkFailure kind) {
       return "port busy";
     case LinkFailure::Permission:
       return "permission";
+    case LinkFailure::NoDevice:
+      return "no device";
+    case LinkFailure::NotSerial:
+      return "not serial";
     case LinkFailure::Port:
       return "port";
     case LinkFailure::Protocol:
@@ -27,13 +33,18 @@ const char* LinkFailureName(LinkFailure kind) {
   return "protocol";
 }
 
-LinkFailure ClassifyFailure(const std::exception& e, bool deviceLost) {
+LinkFailure ClassifyFailure(const std::exception& e, bool deviceLost, const std::string& path) {
   // An unplugged device shows as whatever the next call ran into (a write error, a
   // time-out): the lost device is the cause the user can act on.
   if (deviceLost) return LinkFailure::DeviceLost;
   if (dynamic_cast<const EReplyTimeout*>(&e)) return LinkFailure::Timeout;
   if (dynamic_cast<const EAlreadyOpen*>(&e)) return LinkFailure::PortBusy;
   if (dynamic_cast<const EPermissionDenied*>(&e)) return LinkFailure::Permission;
+  if (dynamic_cast<const EBadId*>(&e)) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::exists(path, ec) ? LinkFailure::NotSerial
+                                                              : LinkFailure::NoDevice;
+  }
   if (dynamic_cast<const ESerialException*>(&e)) return LinkFailure::Port;
   return LinkFailure::Protocol;
 }

@@ -27,14 +27,18 @@ enum class LinkFailure {
   DeviceLost,  // the device went away (unplugged)
   PortBusy,    // another program holds the port
   Permission,  // the user may not open the device
+  NoDevice,    // the device does not exist (unplugged, a wrong path or mapping)
+  NotSerial,   // the path is no serial device
   Port,        // any other failure of the port
   Protocol,    // a reply that makes no sense
 };
-// "timeout", "device lost", "port busy", "permission", "port", "protocol".
+// "timeout", "device lost", "port busy", "permission", "no device", "not serial", "port",
+// "protocol".
 const char* LinkFailureName(LinkFailure kind);
 // The kind of failure e; deviceLost: the port's device has gone away meanwhile, whatever
-// the exception says.
-LinkFailure ClassifyFailure(const std::exception& e, bool deviceLost);
+// the exception says; path: the device the port was to open, which tells a missing device
+// from one that is no serial port.
+LinkFailure ClassifyFailure(const std::exception& e, bool deviceLost, const std::string& path = {});
 // Whether trying the same port again without reopening it cannot help.
 inline bool IsPortFailure(LinkFailure kind) {
   return kind != LinkFailure::Timeout && kind != LinkFailure::Protocol;
@@ -78,7 +82,7 @@ class MonitorLink {
   bool DeviceLost() const { return port_.DeviceLost(); }
 
   LinkFailure Classify(const std::exception& e) const {
-    return ClassifyFailure(e, port_.DeviceLost());
+    return ClassifyFailure(e, port_.DeviceLost(), port_.EffectiveDevicePath());
   }
 
   const LinkTiming& Timing() const { return timing_; }

@@ -1,5 +1,8 @@
 #include "monitor/ReadSettings.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace vemo {
 
 MonitorSettings ReadMonitorSettings(TVSWR_Monitor& monitor) {
@@ -22,6 +25,17 @@ MonitorSettings ReadMonitorSettings(TVSWR_Monitor& monitor) {
   s.PushToTalkDelay = ptt.Delay;
   s.SetDACGains(monitor.ReadDACGains());
   return s;
+}
+
+std::string PushToTalkDelayNote(double asked, double stored) {
+  // The stored delay comes back rounded to 0.01 s.
+  if (std::fabs(asked - stored) <= 0.0051) return {};
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "The push-to-talk delay was stored as %.2f s, not %g s: the monitor sets it in "
+                "steps of 0.15625 s.",
+                stored, asked);
+  return text;
 }
 
 }  // namespace vemo

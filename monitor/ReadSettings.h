@@ -7,8 +7,14 @@
 #include "monitor/MonitorSettings.h"
 #include "monitor/VSWRMon.h"
 
+#include <string>
+
 namespace vemo {
 
 MonitorSettings ReadMonitorSettings(TVSWR_Monitor& monitor);
+
+// What to tell the user when the monitor stored another push-to-talk delay than the one
+// asked for (it counts in steps); empty when they agree to the 0.01 s shown.
+std::string PushToTalkDelayNote(double asked, double stored);
 
 }  // namespace vemo

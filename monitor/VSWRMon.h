@@ -119,7 +119,9 @@ class TVSWR_Monitor {
   uint16_t WriteRelay2Sense(bool on);
   uint16_t WriteLatchAlarm(bool on);
   uint16_t WriteAlarmAtPowerUp(bool on);
-  void WritePushToTalk(const TPushToTalk& pushToTalk);
+  // Returns the delay the monitor reports having stored, in seconds to 0.01: it counts in
+  // steps of 1/6.4 s, so it may differ from the one asked for (0 without push-to-talk).
+  float WritePushToTalk(const TPushToTalk& pushToTalk);
   void WriteVSWRLevel(uint8_t code);  // 0..12 for VSWR 1.3..2.5
   void WriteCheckOnZeroPower(bool on);
   void WriteHiPowerAlarm(const TPowerAlarm& alarm);

@@ -246,10 +246,10 @@ TPushToTalk TVSWR_Monitor::ReadPushToTalk() {
   return {PushToTalkEnabled_, PushToTalkDelay_};
 }
 
-void TVSWR_Monitor::WritePushToTalk(const TPushToTalk& pushToTalk) {
+float TVSWR_Monitor::WritePushToTalk(const TPushToTalk& pushToTalk) {
   if (!ModelSupports(ModelId_, FirmwareDate_, MonitorFeature::PushToTalk)) {
     PushToTalkEnabled_ = false;
-    return;
+    return 0;
   }
   RxBuffer_.Clear();
   Send(pushToTalk.Enabled ? "&1" : "&0");
@@ -258,7 +258,7 @@ void TVSWR_Monitor::WritePushToTalk(const TPushToTalk& pushToTalk) {
   const int units =
       std::clamp(RoundHalfEven(pushToTalk.Delay * kPttUnitsPerSecond), 0, kPttMaxUnits);
   Send(Format("%%%2d", units));
-  ProcessPTTDelayInput();
+  return ProcessPTTDelayInput();
 }
 
 // --- Analog outputs and alarm reset -----------------------------------------------------

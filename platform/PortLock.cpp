@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <set>
 
@@ -18,8 +20,17 @@ namespace vemo {
 
 namespace {
 
-// The process id a lock file names; 0 when its content is none (empty, binary, garbage).
+// The process id a lock file names; 0 when its content names none. The text form is a
+// decimal number after optional blanks; what follows it (a newline, or a program and user
+// name, as some programs write) does not matter. The old binary form is the id as four
+// bytes in the machine's order.
 pid_t ParsePid(const std::string& content) {
+  if (content.size() == sizeof(int32_t) &&
+      content.find_first_not_of(" 0123456789\n") != std::string::npos) {
+    int32_t pid = 0;
+    std::memcpy(&pid, content.data(), sizeof pid);
+    return pid > 0 ? static_cast<pid_t>(pid) : 0;
+  }
   size_t i = content.find_first_not_of(' ');
   long long pid = 0;
   size_t digits = 0;
@@ -27,13 +38,26 @@ pid_t ParsePid(const std::string& content) {
     pid = pid * 10 + (content[i] - '0');
     ++digits;
   }
-  if (digits == 0 || (i < content.size() && content.substr(i) != "\n")) return 0;
+  const bool ended = i == content.size() || content[i] < '0' || content[i] > '9';
+  if (digits == 0 || !ended) return 0;
   return pid > 0 && pid <= 0x7FFFFFFF ? static_cast<pid_t>(pid) : 0;
+}
+
+// A process that has ended but is not yet reaped (state Z) holds nothing: its parent may
+// never reap it (a container without an init).
+bool Zombie(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  // The command name in parentheses may hold anything; the state follows the last ')'.
+  const size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() &&
+         (line[close + 2] == 'Z' || line[close + 2] == 'X');
 }
 
 // EPERM: the process exists but belongs to another user.
 bool Alive(pid_t pid) {
-  return ::kill(pid, 0) == 0 || errno == EPERM;
+  return (::kill(pid, 0) == 0 || errno == EPERM) && !Zombie(pid);
 }
 
 // The lock files this process holds. A lock naming our own id that is not among them was

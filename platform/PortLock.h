@@ -1,7 +1,8 @@
 #pragma once
 // UUCP lock files: the convention by which terminal programs on this system keep off each
 // other's serial ports. A file LCK..<device name> in the lock folder holds the process id
-// of the program using the port, as ten right-aligned digits and a newline.
+// of the program using the port, as ten right-aligned digits and a newline (others may
+// add text after the digits, or write the id as four binary bytes: both are honoured).
 
 #include <sys/types.h>
 
@@ -17,7 +18,7 @@ std::string DefaultLockDirectory();
 std::string LockFilePath(const std::string& lockDir, const std::string& devicePath);
 
 // The live process that holds a lock on devicePath, 0 when there is none or the lock is
-// stale. Only reads.
+// stale (its process has ended, zombies included). Only reads.
 pid_t LockHolder(const std::string& lockDir, const std::string& devicePath);
 
 // Our lock on one port, held until Release or destruction.

@@ -78,6 +78,12 @@ void ReadUsbDetails(const fs::path& ttyDir, SerialDeviceInfo& info) {
   }
 }
 
+bool IsOnUsb(const fs::path& ttyDir) {
+  SerialDeviceInfo info;
+  ReadUsbDetails(ttyDir, info);
+  return !info.usbId.empty();
+}
+
 struct Entry {
   SerialDeviceInfo info;
   int defaultNumber = 0;  // ttyS<n-1> is COM n unless [Ports] maps COM n elsewhere
@@ -125,7 +131,7 @@ std::vector<SerialDeviceInfo> ListSerialDevices() {
 }
 
 std::vector<SerialDeviceInfo> ListSerialDevices(const std::string& iniPath) {
-  return ListSerialDevicesIn("/sys/class/tty", "/dev", iniPath);
+  return ListSerialDevicesIn(DefaultSysRoot() + "/class/tty", DefaultDevRoot(), iniPath);
 }
 
 std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty,
@@ -136,17 +142,34 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
 
   for (const auto& dirEntry : fs::directory_iterator(sysClassTty, ec)) {
     const std::string name = dirEntry.path().filename().string();
-    int n = NumberAfter(name, "ttyS");
-    if (n < 0 || !HasRealUart(dirEntry.path())) continue;
     const std::string path = devDir + "/" + name;
-    if (!fs::exists(path, ec)) continue;
-    list.Add(path, "serial port").defaultNumber = n + 1;
+    const int n = NumberAfter(name, "ttyS");
+    if (n >= 0 && HasRealUart(dirEntry.path()) && fs::exists(path, ec))
+      list.Add(path, "serial port").defaultNumber = n + 1;
+    // The UART of ARM boards (the Raspberry Pi's PL011).
+    if (NumberAfter(name, "ttyAMA") >= 0 && fs::exists(path, ec)) list.Add(path, "serial port");
   }
 
   for (const auto& dirEntry : fs::directory_iterator(devDir, ec)) {
     const std::string name = dirEntry.path().filename().string();
-    if (NumberAfter(name, "ttyUSB") >= 0) list.Add(devDir + "/" + name, "USB serial adapter");
-    if (NumberAfter(name, "ttyACM") >= 0) list.Add(devDir + "/" + name, "USB modem (ACM)");
+    const std::string path = devDir + "/" + name;
+    // Only sysfs knows whether a ttyUSB node is on USB; the name alone may be a driver's
+    // choice.
+    if (NumberAfter(name, "ttyUSB") >= 0)
+      list.Add(path,
+               IsOnUsb(fs::path(sysClassTty) / name) ? "USB serial adapter" : "serial device");
+    if (NumberAfter(name, "ttyACM") >= 0) list.Add(path, "USB modem (ACM)");  // USB only
+    if (NumberAfter(name, "rfcomm") >= 0) list.Add(path, "Bluetooth serial port (RFCOMM)");
+  }
+
+  // A board's stable names for its UARTs, whichever of them the firmware set up.
+  for (const char* alias : {"serial0", "serial1"}) {
+    std::error_code linkError;
+    const fs::path target = fs::canonical(devDir + "/" + alias, linkError);
+    if (linkError) continue;
+    Entry* existing = list.Find(target.string());
+    Entry& entry = existing ? *existing : list.Add(target.string(), "serial port");
+    entry.info.description += std::string(", also ") + devDir + "/" + alias;
   }
 
   // by-id names say what is plugged in ("usb-FTDI_FT232R_USB_UART_A1B2-if00-port0").
@@ -168,7 +191,6 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
     mappedNumbers.insert(n);
     Entry* existing = list.Find(value);
     Entry& entry = existing ? *existing : list.Add(value, "mapped in VemoSWR.ini");
-    if (!existing && !fs::exists(value, ec)) entry.info.description += " (not present)";
     if (entry.mappedNumber == 0 || n < entry.mappedNumber) entry.mappedNumber = n;
   }
 
@@ -206,11 +228,17 @@ std::string DeviceSummary(const SerialDeviceInfo& device) {
 }
 
 PortUse UseOfPort(const std::string& path) {
-  return UseOfPort(path, DefaultLockDirectory(), DefaultProcRoot());
+  return UseOfPort(path, DefaultLockDirectory(), DefaultProcRoot(),
+                   DefaultSysRoot() + "/class/tty");
 }
 
-PortUse UseOfPort(const std::string& path, const std::string& lockDir,
-                  const std::string& procRoot) {
+PortUse UseOfPort(const std::string& path, const std::string& lockDir, const std::string& procRoot,
+                  const std::string& sysClassTty) {
+  std::error_code ec;
+  const fs::path device = fs::canonical(path, ec);
+  if (ec) return {PortUse::Missing, 0};
+  if (ConsoleDevices(procRoot, sysClassTty).count(device.filename().string()))
+    return {PortUse::Console, 0};
   if (const pid_t pid = LockHolder(lockDir, path)) return {PortUse::Locked, pid};
   if (const pid_t pid = ControllingProcess(path, procRoot)) return {PortUse::InUse, pid};
   if (const pid_t pid = OpeningProcess(path, procRoot)) return {PortUse::InUse, pid};
@@ -224,6 +252,10 @@ std::string PortUseText(const PortUse& use) {
       return "locked" + by;
     case PortUse::InUse:
       return "in use" + by;
+    case PortUse::Console:
+      return "console \u2013 not usable";
+    case PortUse::Missing:
+      return "missing";
     case PortUse::Free:
       break;
   }

@@ -7,6 +7,10 @@
 
 namespace vemo {
 
+// Port numbers run from 1 to this, wherever one is given (the window's port change takes
+// a byte).
+inline constexpr int kMaxPortNumber = 255;
+
 // Device path for port number n (n >= 1). The [Ports] section of the settings file
 // maps it ("COM3=/dev/ttyUSB0"); without an entry COM n is /dev/ttyS<n-1>.
 // The one-argument form reads the program's settings file (SettingsFilePath()).
@@ -29,7 +33,8 @@ struct SerialDeviceInfo {
 // A1B2C3": what tells the user which adapter a port is.
 std::string DeviceSummary(const SerialDeviceInfo& device);
 
-// Serial devices present on this machine: ttyS with a real UART, ttyUSB, ttyACM,
+// Serial devices present on this machine: ttyS with a real UART, ttyAMA (the UART of ARM
+// boards), ttyUSB, ttyACM, rfcomm (Bluetooth), /dev/serial0 and /dev/serial1, the
 // /dev/serial/by-id entries and the paths mapped in [Ports]. Opens nothing.
 std::vector<SerialDeviceInfo> ListSerialDevices();
 std::vector<SerialDeviceInfo> ListSerialDevices(const std::string& iniPath);
@@ -43,17 +48,19 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
 
 namespace vemo {
 
-// Whether another program has a port: a UUCP lock of a live process (Locked), or the port
-// open in a process or the terminal of a session (InUse). pid names that process; 0 when
-// it cannot be seen. Opens nothing.
+// Whether a port can be had: missing (no such device), the kernel's console, a UUCP lock
+// of a live process (Locked), or the port open in a process or the terminal of a session
+// (InUse). pid names that process; 0 when it cannot be seen. Opens nothing.
 struct PortUse {
-  enum Kind { Free, InUse, Locked } kind = Free;
+  enum Kind { Free, InUse, Locked, Console, Missing } kind = Free;
   int pid = 0;
 };
 PortUse UseOfPort(const std::string& path);
-PortUse UseOfPort(const std::string& path, const std::string& lockDir, const std::string& procRoot);
+PortUse UseOfPort(const std::string& path, const std::string& lockDir, const std::string& procRoot,
+                  const std::string& sysClassTty);
 
-// "free", "in use by process 412", "locked by process 950".
+// "free", "in use by process 412", "locked by process 950", "console – not usable",
+// "missing".
 std::string PortUseText(const PortUse& use);
 
 // "/dev/ttyUSB0: <DeviceSummary> (free)", the port's use looked up now.

@@ -51,9 +51,38 @@ bool SameDevice(long long ttyNr, dev_t rdev) {
 
 }  // namespace
 
+namespace {
+
+std::string Root(const char* envName, const char* standard) {
+  const char* overridden = std::getenv(envName);
+  return overridden != nullptr && *overridden != '\0' ? overridden : standard;
+}
+
+}  // namespace
+
 std::string DefaultProcRoot() {
-  const char* overridden = std::getenv("VEMOSWR_PROC_ROOT");
-  return overridden != nullptr && *overridden != '\0' ? overridden : "/proc";
+  return Root("VEMOSWR_PROC_ROOT", "/proc");
+}
+
+std::string DefaultSysRoot() {
+  return Root("VEMOSWR_SYS_ROOT", "/sys");
+}
+
+std::string DefaultDevRoot() {
+  return Root("VEMOSWR_DEV_ROOT", "/dev");
+}
+
+std::set<std::string> ConsoleDevices(const std::string& procRoot, const std::string& sysClassTty) {
+  std::set<std::string> names;
+  std::ifstream cmdline(procRoot + "/cmdline");
+  for (std::string word; cmdline >> word;) {
+    if (word.rfind("console=", 0) != 0) continue;
+    const std::string device = word.substr(8, word.find(',') - 8);  // "ttyAMA0,115200"
+    if (!device.empty()) names.insert(device);
+  }
+  std::ifstream active(sysClassTty + "/console/active");
+  for (std::string name; active >> name;) names.insert(name);
+  return names;
 }
 
 pid_t ControllingProcess(dev_t rdev, const std::string& procRoot) {

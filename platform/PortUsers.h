@@ -4,12 +4,22 @@
 
 #include <sys/types.h>
 
+#include <set>
 #include <string>
 
 namespace vemo {
 
 // VEMOSWR_PROC_ROOT when set (tests), else /proc.
 std::string DefaultProcRoot();
+// VEMOSWR_SYS_ROOT when set (tests), else /sys.
+std::string DefaultSysRoot();
+// VEMOSWR_DEV_ROOT when set (tests), else /dev.
+std::string DefaultDevRoot();
+
+// The names of the devices the kernel writes its console to ("ttyAMA0"), from console= on
+// its command line (procRoot/cmdline) and sysClassTty/console/active. A login or the
+// kernel's messages may appear on them at any time: no place for a monitor.
+std::set<std::string> ConsoleDevices(const std::string& procRoot, const std::string& sysClassTty);
 
 // A process whose controlling terminal is the device node numbered rdev: the shell of a
 // session on it, or a login (getty) waiting on it. 0 when there is none.

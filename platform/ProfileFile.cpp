@@ -1,5 +1,7 @@
 #include "platform/ProfileFile.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 
 #include "platform/AtomicFile.h"
@@ -184,6 +186,18 @@ bool ParseProfileInteger(const std::string& input, int& value) {
   return true;
 }
 
+bool ParseProfileNumber(const std::string& text, double& value) {
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value);
+  return !text.empty() && error == std::errc() && end == last && std::isfinite(value);
+}
+
+bool HasTrailingComment(const std::string& value) {
+  for (size_t i = 1; i < value.size(); ++i)
+    if ((value[i] == ';' || value[i] == '#') && IsBlank(value[i - 1])) return true;
+  return false;
+}
+
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   try {
     ReadWholeFile(path_, content_);
@@ -201,8 +215,32 @@ std::string ProfileFile::ReadString(const std::string& section, const std::strin
 
 int ProfileFile::ReadInteger(const std::string& section, const std::string& key,
                              int defaultValue) const {
+  const std::string text = ReadString(section, key, "");
   int value;
-  return ParseProfileInteger(ReadString(section, key, ""), value) ? value : defaultValue;
+  if (ParseProfileInteger(text, value)) return value;
+  if (!text.empty())
+    problems_.push_back(Problem(section, key, "a whole number") + " The default, " +
+                        std::to_string(defaultValue) + ", is used.");
+  return defaultValue;
+}
+
+int ProfileFile::LineOf(const std::string& section, const std::string& key) const {
+  const std::vector<Line> lines = SplitLines(content_);
+  const Line* line = FindKey(lines, Trim(section), Trim(key));
+  return line ? static_cast<int>(line - lines.data()) + 1 : 0;
+}
+
+std::string ProfileFile::Problem(const std::string& section, const std::string& key,
+                                 const std::string& expected) const {
+  const std::string value = ReadString(section, key, "");
+  const std::string comment =
+      "a comment after a value is part of the value: put it on a line of its own";
+  const std::string what = expected.empty() ? " has text after the value: " + comment
+                           : HasTrailingComment(value)
+                               ? " is not " + expected + " (" + comment + ")"
+                               : " is not " + expected;
+  return AbsoluteFilePath(path_) + ", line " + std::to_string(LineOf(section, key)) + ", [" +
+         Trim(section) + "] " + Trim(key) + ": \"" + value + "\"" + what + ".";
 }
 
 bool ProfileFile::ReadBool(const std::string& section, const std::string& key,

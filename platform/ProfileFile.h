@@ -27,7 +27,8 @@ class ProfileFile {
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;
   // Decimal, or hexadecimal after "0x"/"0X" when the text is longer than two characters.
-  // A missing key, or a value that is no 32-bit integer, gives defaultValue.
+  // A missing key, or a value that is no 32-bit integer, gives defaultValue; the latter is
+  // also noted in Problems().
   int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
   // Any non-zero integer is true.
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
@@ -37,6 +38,17 @@ class ProfileFile {
       const std::string& section) const;
   // Section names in file order (first occurrence of each).
   std::vector<std::string> Sections() const;
+  // The line number (from 1) of the key's line, 0 when the key is missing.
+  int LineOf(const std::string& section, const std::string& key) const;
+
+  // A message for a key whose value is not what it must be (expected: "a whole number";
+  // empty: it has a comment after it): the file, line, section, key and value, and, for
+  // text after the value, that a comment needs a line of its own (a value runs to the end
+  // of its line).
+  std::string Problem(const std::string& section, const std::string& key,
+                      const std::string& expected) const;
+  // The messages for the values ReadInteger and ReadBool could not read, in reading order.
+  const std::vector<std::string>& Problems() const { return problems_; }
 
   // Each raises vemo::Exception "Unable to write to <full path>" when the file cannot be
   // written (outside a batch: at once; inside: at EndUpdate), and for a section, key or
@@ -66,9 +78,17 @@ class ProfileFile {
   std::vector<Edit> pending_;
   int batchDepth_ = 0;
   bool savedInPlace_ = false;
+  mutable std::vector<std::string> problems_;  // noted by the reads
 };
 
 // Parses an integer as the profile layer does ("12", "-3", "0x1F"); false when it is none.
 bool ParseProfileInteger(const std::string& text, int& value);
+
+// Parses a whole value as a finite decimal number with "." ("2.5", "1e3") whatever the
+// locale; false when it is none or anything follows it.
+bool ParseProfileNumber(const std::string& text, double& value);
+
+// Whether a value carries what looks like a comment after it (" ; ..." or " # ...").
+bool HasTrailingComment(const std::string& value);
 
 }  // namespace vemo

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <iterator>
 
 #include "platform/PortUsers.h"
@@ -58,16 +59,27 @@ int OpenErrnoToResult(int err) {
   return err == EIO ? ecFileNotFound : ErrnoToResult(err);
 }
 
-// "the device belongs to group 'dialout'": which group the user must join.
-std::string OwningGroupText(const std::string& path) {
+// How to get access to the device at path: join the group that owns it, or, when that is
+// root, which no user should join, give the device to dialout with a udev rule.
+std::string AccessAdvice(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return {};
   struct group entry;
   struct group* found = nullptr;
   char buffer[4096];
-  if (::getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr)
-    return "the device belongs to group " + std::to_string(st.st_gid);
-  return std::string("the device belongs to group '") + found->gr_name + "'";
+  const std::string group =
+      ::getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr
+          ? found->gr_name
+          : std::to_string(st.st_gid);
+  if (st.st_gid == 0)
+    return "The device belongs to group 'root', which is not for users: let a udev rule give "
+           "it to group dialout, e.g. the line SUBSYSTEM==\"tty\", KERNEL==\"" +
+           std::filesystem::path(path).filename().string() +
+           "\", GROUP=\"dialout\", MODE=\"0660\" in /etc/udev/rules.d/60-serial-dialout.rules, "
+           "then run sudo udevadm trigger, add your user to dialout (sudo usermod -aG dialout "
+           "$USER) and log out and back in";
+  return "The device belongs to group '" + group + "': add your user to it (sudo usermod -aG " +
+         group + " $USER), then log out and back in";
 }
 
 void DrainEventFd(int fd) {
@@ -110,7 +122,7 @@ int TTermiosDispatcher::OpenDevice(const std::string& path, bool probeOnly) {
   if (fd < 0) {
     const int error = errno;
     portLock_.Release();
-    if (error == EACCES || error == EPERM) SetOpenFailureDetail(OwningGroupText(path));
+    if (error == EACCES || error == EPERM) SetOpenFailureDetail(AccessAdvice(path));
     return OpenErrnoToResult(error);
   }
   auto fail = [this, fd](int result) {

@@ -28,20 +28,14 @@ std::optional<TDeviceNode> DeviceNodeAt(const std::string& path) {
                      int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
-std::vector<TProbedPort> ProbePorts() {
-  std::vector<TProbedPort> ports;
-  for (const SerialDeviceInfo& device : ListSerialDevices()) {
-    TPortPresence presence = ProbePort(device.path);
-    if (presence == TPortPresence::Absent) continue;
-    ports.push_back({device.portNumber, device.path, device.description, presence});
-  }
-  return ports;
-}
-
 std::vector<int> PresentPortNumbers(int maxPort) {
   std::vector<int> numbers;
-  for (const TProbedPort& port : ProbePorts())
-    if (port.portNumber >= 1 && port.portNumber <= maxPort) numbers.push_back(port.portNumber);
+  // Only numbered devices are probed: opening an unnumbered one may have effects of its
+  // own (an rfcomm node calls its Bluetooth peer).
+  for (const SerialDeviceInfo& device : ListSerialDevices())
+    if (device.portNumber >= 1 && device.portNumber <= maxPort &&
+        ProbePort(device.path) != TPortPresence::Absent)
+      numbers.push_back(device.portNumber);
   std::sort(numbers.begin(), numbers.end());
   numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
   return numbers;

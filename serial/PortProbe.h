@@ -13,13 +13,6 @@ namespace vemo {
 
 enum class TPortPresence { Absent, Free, InUse };
 
-struct TProbedPort {
-  int portNumber = 0;  // the COM number that names the device, 0 when none does
-  std::string path;
-  std::string description;
-  TPortPresence presence = TPortPresence::Absent;
-};
-
 // Probes one device path.
 TPortPresence ProbePort(const std::string& path);
 
@@ -37,12 +30,8 @@ struct TDeviceNode {
 // The node at path, nullopt when there is none. Opens nothing: cheap enough to poll.
 std::optional<TDeviceNode> DeviceNodeAt(const std::string& path);
 
-// Probes every serial device found on the machine (and mapped in the settings file);
-// lists those present, free or in use, ordered as discovered.
-std::vector<TProbedPort> ProbePorts();
-
 // The port numbers 1..maxPort whose device is present (free or in use), ascending: what
-// the selection dialog offers as "COM%d".
+// the selection dialog offers as "COM%d". Only those devices are probed.
 std::vector<int> PresentPortNumbers(int maxPort = 50);
 
 }  // namespace vemo

@@ -37,10 +37,18 @@ template <class E>
   throw E(message, code, detail);
 }
 
+// What to do about a refused device when its owner is not known.
+constexpr const char* kAccessAdvice =
+    "On most systems your user must be in the group \"dialout\" (sudo usermod -aG dialout "
+    "$USER), then log out and back in";
+
 // Throws the class of code when the code has one of its own; returns otherwise.
 void RaiseOwnClass(int code, const std::string& detail = {}) {
+  // A refused device's detail is the advice for that device, a sentence of its own.
   const std::string message =
-      detail.empty() ? ErrorMsg(code) : ErrorMsg(code) + " (" + detail + ")";
+      code == ecPermissionDenied ? ErrorMsg(code) + ". " + (detail.empty() ? kAccessAdvice : detail)
+      : detail.empty()           ? ErrorMsg(code)
+                                 : ErrorMsg(code) + " (" + detail + ")";
   switch (code) {
     case ecBadArgument:
       Raise<EBadArgument>(code, message, detail);

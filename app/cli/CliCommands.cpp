@@ -3,6 +3,7 @@
 
 #include "app/cli/CliMessages.h"
 #include "app/cli/Interrupt.h"
+#include "app/cli/OutputCheck.h"
 #include "app/cli/TerminalPrompt.h"
 #include "monitor/DateTime.h"
 #include "monitor/ModelSupport.h"
@@ -61,7 +62,7 @@ void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading
                  reading.Alarm ? "yes" : "no",
                  JudgeReading(reading) != Implausibility::None ? " implausible" : "");
   }
-  std::fflush(io.out);
+  CheckOutput(io.out);
 }
 
 // Prints the events on standard error; true when one of them is a trip.
@@ -113,7 +114,7 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
   AlarmEvaluator alarms(o.alarmLevels);
   if (o.csv) {
     std::fprintf(io.out, "%s\n", kReadingCsvHeader);
-    std::fflush(io.out);
+    CheckOutput(io.out);
   }
   const auto period =
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.intervalSeconds));
@@ -140,6 +141,8 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
           o.exitOnAlarm)
         return 3;
       failuresInARow = 0;
+    } catch (const OutputError&) {
+      throw;  // nothing more could be kept
     } catch (const std::exception& e) {
       // The port itself failed or went away: nothing more will come; the caller says so.
       if (IsPortFailure(link.Classify(e))) throw;
@@ -247,7 +250,7 @@ void CheckWritable(TVSWR_Monitor& m, const CliOptions& o) {
                     "ptt_enable=0 or ptt_enable=1. Nothing was written.");
 }
 
-void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
+void WriteSettings(TVSWR_Monitor& m, const CliOptions& o, const CliStreams& io) {
   CheckWritable(m, o);
   const std::map<std::string, double> v(o.assignments.begin(), o.assignments.end());
   const auto has = [&](const char* key) { return v.count(key) != 0; };
@@ -265,7 +268,10 @@ void WriteSettings(TVSWR_Monitor& m, const CliOptions& o) {
     TPushToTalk ptt = has("ptt_enable") && has("ptt_delay") ? TPushToTalk{} : m.ReadPushToTalk();
     if (has("ptt_enable")) ptt.Enabled = flag("ptt_enable");
     if (has("ptt_delay")) ptt.Delay = static_cast<float>(v.at("ptt_delay"));
-    m.WritePushToTalk(ptt);
+    const float stored = m.WritePushToTalk(ptt);
+    if (has("ptt_delay"))
+      if (const std::string note = PushToTalkDelayNote(v.at("ptt_delay"), stored); !note.empty())
+        std::fprintf(io.out, "%s\n", note.c_str());
   }
   if (has("vswr_level")) m.WriteVSWRLevel(static_cast<uint8_t>(number("vswr_level")));
   if (has("check_on_zero_power")) m.WriteCheckOnZeroPower(flag("check_on_zero_power"));
@@ -307,7 +313,7 @@ int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const
       return 0;
     case Command::Set:
       if (!identified) throw Exception(kNotConnected);
-      WriteSettings(m, o);
+      WriteSettings(m, o, io);
       return 0;
     case Command::FullScale:
       if (o.fullScaleWatts) m.SetFullScale(*o.fullScaleWatts);

@@ -1,6 +1,7 @@
 #include "app/cli/CliOptions.h"
 
 #include "monitor/VSWRMon.h"
+#include "platform/PortNames.h"
 
 #include <QDateTime>
 
@@ -66,8 +67,8 @@ const char* const kCliUsage =
     "$XDG_CONFIG_HOME/VemoSWR/VemoSWR.ini (~/.config/VemoSWR/VemoSWR.ini).\n"
     "\n"
     "Exit status: 0 success, 1 failure (message on standard error), 2 usage error,\n"
-    "3 an alarm with \"read --exit-on-alarm\"; 130 or 143 when SIGINT or SIGTERM ends\n"
-    "\"read -n COUNT\" before COUNT readings.\n";
+    "3 an alarm with \"read --exit-on-alarm\"; 129, 130 or 143 when SIGHUP, SIGINT or\n"
+    "SIGTERM ends \"read -n COUNT\" before COUNT readings.\n";
 
 // With the command line, so that its parsing links nothing of the store.
 std::optional<qint64> ParseHistoryTime(const std::string& text, qint64 nowMs) {
@@ -173,7 +174,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       o.version = true;
       return o;
     } else if (a == "--port") {
-      o.port = static_cast<int>(ParseInteger("--port", value(), 1, 65535));
+      o.port = static_cast<int>(ParseInteger("--port", value(), 1, kMaxPortNumber));
       portGiven = true;
     } else if (a == "--device") {
       o.device = value();

@@ -12,7 +12,8 @@
 
 namespace vemo::cli {
 
-// A command line that does not make sense: exit status 2 with the usage text.
+// A command line that does not make sense: exit status 2, the message and a pointer to
+// --help.
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

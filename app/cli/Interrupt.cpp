@@ -15,6 +15,8 @@ namespace vemo::cli {
 
 namespace {
 
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 int g_wakeFds[2] = {-1, -1};
 
 extern "C" void OnInterruptSignal(int signal) {
@@ -38,13 +40,11 @@ Interrupt::Interrupt() {
     throw std::runtime_error("cannot watch for interrupts");
   notifier_ = new QSocketNotifier(g_wakeFds[1], QSocketNotifier::Read, this);
   QObject::connect(notifier_, &QSocketNotifier::activated, this, &Interrupt::OnSignal);
-  Handle(SIGINT);
-  Handle(SIGTERM);
+  for (const int signal : kSignals) Handle(signal);
 }
 
 Interrupt::~Interrupt() {
-  ::signal(SIGINT, SIG_DFL);
-  ::signal(SIGTERM, SIG_DFL);
+  for (const int signal : kSignals) ::signal(signal, SIG_DFL);
   delete notifier_;
   ::close(g_wakeFds[0]);
   ::close(g_wakeFds[1]);

@@ -1,6 +1,7 @@
 #pragma once
-// SIGINT and SIGTERM as an event: while an Interrupt exists the first such signal sets
-// Requested() and wakes Wait(); a second one ends the process the default way.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) as an event: while an Interrupt exists
+// the first such signal sets Requested() and wakes Wait(); a second one ends the process
+// the default way.
 
 #include <QObject>
 
@@ -18,7 +19,7 @@ class Interrupt : public QObject {
   ~Interrupt() override;
 
   bool Requested() const { return signal_ != 0; }
-  // The signal that was requested (SIGINT or SIGTERM), 0 while none was.
+  // The signal that was requested, 0 while none was.
   int Signal() const { return signal_; }
   // Waits in a local event loop for up to `limit`, ending early on an interrupt.
   void Wait(std::chrono::milliseconds limit);

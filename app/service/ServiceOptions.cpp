@@ -1,5 +1,7 @@
 #include "app/service/ServiceOptions.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "station/AlarmSettings.h"
@@ -18,13 +20,14 @@ namespace vemo::service {
 const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
                 [--interval MS] [--mqtt URL [--mqtt-ca FILE] [--mqtt-id-prefix ID]]
-                [--token-file FILE] [--data-dir DIR]
+                [--token-file FILE] [--agentx SOCKET [--snmp-enterprise N]]
+                [--data-dir DIR]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
 at /metrics, a JSON API under /api/v1/monitors, a live stream of readings as
 Server-Sent Events at /api/v1/monitors/NAME/stream and a web page at /; with --mqtt,
-also to an MQTT broker.
+also to an MQTT broker; with --agentx, to SNMP managers through the system's snmpd.
 
 Options:
   --config FILE        read the configuration file below; without it, vemoswrd.ini
@@ -48,6 +51,11 @@ Options:
                        letters, digits, '_', '-' (default: vemoswr_ and eight hex
                        digits drawn from /etc/machine-id; "vemoswr" keeps the ids
                        that earlier versions published)
+  --agentx SOCKET      serve VEMOSWR-MIB (read-only) and send its notifications as an
+                       AgentX subagent of snmpd, e.g. unix:/var/agentx/master or
+                       tcp:127.0.0.1:705; off unless given
+  --snmp-enterprise N  the MIB's enterprise number (default 32473, a placeholder
+                       reserved for documentation; see the manual)
   --token-file FILE    bearer token for the control requests (POST reset-alarm and
                        acknowledge); without it the service is read-only
   --data-dir DIR       keep each monitor's history in DIR/NAME.sqlite (default: the
@@ -64,14 +72,25 @@ Configuration file (INI; the command line overrides it):
   MqttCa=/etc/vemoswrd/ca.pem
   MqttIdPrefix=vemoswr_studio1
   DataDir=/var/lib/vemoswrd
-  [Alarms]            ; alarm levels for every monitor, keys as in VemoSWR.ini:
-  VSWRAbove=2.0       ; VSWRAbove, ReflectedAbove, ForwardBelow, KeyedAbove,
-  LinkLostAfter=10    ; LinkLostAfter, Delay (0 or missing = off)
-  [Monitor tx]        ; one section per monitor
-  Device=1            ; COM number or device path
-  Interval=1000       ; optional, this monitor's own interval
-  [Alarms tx]         ; optional, this monitor's own levels instead of [Alarms]
+  AgentX=unix:/var/agentx/master
+  SnmpEnterprise=32473
+  ; Alarm levels for every monitor, keys as in VemoSWR.ini: VSWRAbove,
+  ; ReflectedAbove, ForwardBelow, KeyedAbove, LinkLostAfter, Delay (0 or missing = off)
+  [Alarms]
+  VSWRAbove=2.0
+  LinkLostAfter=10
+  ; One section per monitor: Device is a COM number or a device path, Interval
+  ; (optional) this monitor's own interval
+  [Monitor tx]
+  Device=1
+  Interval=1000
+  ; Optional: this monitor's own levels instead of [Alarms]
+  [Alarms tx]
   VSWRAbove=1.8
+
+A value runs to the end of its line: comments go on lines of their own, starting
+with ';'. A value that cannot be read stops the service with status 2 and a message
+naming the file, line, section and key.
 
 Exit status: 0 after SIGTERM or SIGINT, 1 when the service cannot start (address in
 use), 2 for a usage or configuration error.
@@ -81,6 +100,13 @@ namespace {
 
 constexpr int kMinIntervalMs = 100;
 constexpr int kMaxIntervalMs = 3'600'000;
+
+// What a key of the configuration file takes, for a refusal.
+constexpr const char* kListenExpected = "ADDR:PORT, e.g. 127.0.0.1:9110 or [::1]:9110";
+const std::string kIntervalExpected =
+    "milliseconds from " + std::to_string(kMinIntervalMs) + " to " + std::to_string(kMaxIntervalMs);
+constexpr const char* kMqttExpected = "mqtt://[user:pass@]host[:port] or mqtts://...";
+constexpr const char* kDeviceExpected = "a COM port number or a device path";
 
 void CheckName(const std::string& name) {
   static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
@@ -131,11 +157,49 @@ void CheckMqtt(const std::string& text) {
                      "\": give mqtt://[user:pass@]host[:port] or mqtts://...");
 }
 
-TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section,
-                         std::vector<std::string>& warnings) {
+// A service must not start on alarm levels it could not read: they would be off, or not
+// what the operator wrote.
+TAlarmLevels AlarmLevels(const ProfileFile& file, const std::string& section) {
   TAlarmSettingsRead read = ReadAlarmSettings(file, section);
-  for (std::string& w : read.Warnings) warnings.push_back("[" + section + "] " + w);
+  if (!read.Warnings.empty())
+    throw UsageError(AbsoluteFilePath(file.FileName()) + ", [" + section +
+                     "]: " + read.Warnings.front());
   return read.Settings.Levels;
+}
+
+// A value runs to the end of its line: a comment copied after one would become part of a
+// path, a number or an address. Refused with where it is.
+void CheckNoTrailingComments(const ProfileFile& file) {
+  for (const std::string& section : file.Sections())
+    for (const auto& [key, value] : file.ReadSectionValues(section))
+      if (HasTrailingComment(value)) throw UsageError(file.Problem(section, key, {}));
+}
+
+// The value of key, checked by parse; a refusal names the file, line, section and key.
+template <class Parse>
+void ReadChecked(const ProfileFile& file, const std::string& section, const std::string& key,
+                 const std::string& expected, Parse parse) {
+  const std::string text = file.ReadString(section, key, "");
+  try {
+    parse(text);
+  } catch (const UsageError&) {
+    throw UsageError(file.Problem(section, key, expected));
+  }
+}
+
+void CheckAgentX(const std::string& text) {
+  if (text.empty() || text.find_first_of("\n\r ") != std::string::npos)
+    throw UsageError("Invalid AgentX socket \"" + text +
+                     "\": give unix:PATH or tcp:HOST:PORT, e.g. unix:/var/agentx/master.");
+}
+
+unsigned ParseEnterprise(const std::string& text) {
+  bool ok = false;
+  const uint n = QString::fromStdString(text).toUInt(&ok);
+  if (!ok || n == 0)
+    throw UsageError("Invalid enterprise number \"" + text +
+                     "\": give the number IANA assigned, e.g. 32473.");
+  return n;
 }
 
 void AddMonitor(ServiceOptions& o, MonitorConfig config) {
@@ -148,32 +212,49 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   if (!QFileInfo(QString::fromStdString(path)).isReadable())
     throw UsageError("Cannot read the configuration file " + path + ".");
   const ProfileFile file(path);
-  const std::string listen = file.ReadString("Service", "Listen", "");
-  if (!listen.empty()) ParseListen(listen, o);
-  const std::string interval = file.ReadString("Service", "Interval", "");
-  if (!interval.empty()) o.intervalMs = ParseInterval(interval);
+  CheckNoTrailingComments(file);
+  ReadChecked(file, "Service", "Listen", kListenExpected, [&](const std::string& listen) {
+    if (!listen.empty()) ParseListen(listen, o);
+  });
+  ReadChecked(file, "Service", "Interval", kIntervalExpected, [&](const std::string& interval) {
+    if (!interval.empty()) o.intervalMs = ParseInterval(interval);
+  });
   o.tokenFile = file.ReadString("Service", "TokenFile", o.tokenFile);
   o.mqttUrl = file.ReadString("Service", "Mqtt", o.mqttUrl);
+  ReadChecked(file, "Service", "Mqtt", kMqttExpected, [&](const std::string& url) {
+    if (!url.empty()) CheckMqtt(url);
+  });
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
   o.mqttIdPrefix = file.ReadString("Service", "MqttIdPrefix", o.mqttIdPrefix);
   o.dataDir = file.ReadString("Service", "DataDir", o.dataDir);
-  o.alarms = AlarmLevels(file, "Alarms", o.warnings);
+  ReadChecked(file, "Service", "AgentX", "unix:PATH or tcp:HOST:PORT",
+              [&](const std::string& agentx) {
+                if (!agentx.empty()) CheckAgentX(agentx);
+              });
+  o.agentx = file.ReadString("Service", "AgentX", o.agentx);
+  ReadChecked(file, "Service", "SnmpEnterprise", "the number IANA assigned, e.g. 32473",
+              [&](const std::string& enterprise) {
+                if (!enterprise.empty()) o.snmpEnterprise = ParseEnterprise(enterprise);
+              });
+  o.alarms = AlarmLevels(file, "Alarms");
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
     MonitorConfig config;
     const std::string name = section.substr(8);
     CheckName(name);
     config.Name = QString::fromStdString(name);
-    const std::string device = file.ReadString(section, "Device", "");
-    int port = 0;
-    std::string devicePath;
-    ParseDevice(device, port, devicePath);
-    config.Device = QString::fromStdString(device);
-    const std::string own = file.ReadString(section, "Interval", "");
-    config.IntervalMs = own.empty() ? 0 : ParseInterval(own);
+    ReadChecked(file, section, "Device", kDeviceExpected, [&](const std::string& device) {
+      int port = 0;
+      std::string devicePath;
+      ParseDevice(device, port, devicePath);
+      config.Device = QString::fromStdString(device);
+    });
+    ReadChecked(file, section, "Interval", kIntervalExpected, [&](const std::string& own) {
+      config.IntervalMs = own.empty() ? 0 : ParseInterval(own);
+    });
     config.Alarms = file.ReadSectionValues("Alarms " + name).empty()
                         ? o.alarms
-                        : AlarmLevels(file, "Alarms " + name, o.warnings);
+                        : AlarmLevels(file, "Alarms " + name);
     AddMonitor(o, std::move(config));
   }
 }
@@ -185,7 +266,7 @@ void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
   path.clear();
   bool ok = false;
   const int n = QString::fromStdString(text).toInt(&ok);
-  if (ok && n >= 1 && n <= 255 && std::all_of(text.begin(), text.end(), ::isdigit)) {
+  if (ok && n >= 1 && n <= kMaxPortNumber && std::all_of(text.begin(), text.end(), ::isdigit)) {
     portNumber = n;
     return;
   }
@@ -193,8 +274,8 @@ void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
     path = text;
     return;
   }
-  throw UsageError("Invalid device \"" + text +
-                   "\": give a COM port number from 1 to 255 or a device path.");
+  throw UsageError("Invalid device \"" + text + "\": give a COM port number from 1 to " +
+                   std::to_string(kMaxPortNumber) + " or a device path.");
 }
 
 std::string DefaultConfigPath() {
@@ -224,7 +305,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
     }
     static const std::vector<std::string> withValue = {
         "--config",  "--listen",         "--monitor",    "--interval", "--mqtt",
-        "--mqtt-ca", "--mqtt-id-prefix", "--token-file", "--data-dir"};
+        "--mqtt-ca", "--mqtt-id-prefix", "--token-file", "--agentx",   "--snmp-enterprise", "--data-dir"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -239,6 +320,10 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.mqttCaFile = v;
     } else if (a == "--mqtt-id-prefix") {
       o.mqttIdPrefix = v;
+    } else if (a == "--agentx") {
+      o.agentx = v;
+    } else if (a == "--snmp-enterprise") {
+      o.snmpEnterprise = ParseEnterprise(v);
     } else if (a == "--token-file") {
       o.tokenFile = v;
     } else if (a == "--data-dir") {
@@ -279,6 +364,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   }
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
   if (!o.mqttIdPrefix.empty()) CheckIdPrefix(o.mqttIdPrefix);
+  if (!o.agentx.empty()) CheckAgentX(o.agentx);
   if (!o.mqttCaFile.empty() && !o.mqttUrl.starts_with("mqtts://"))
     throw UsageError("A CA file (--mqtt-ca) is for an mqtts:// broker only.");
   if (o.monitors.empty())

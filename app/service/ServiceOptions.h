@@ -29,11 +29,15 @@ struct ServiceOptions {
   std::string mqttCaFile;    // mqtts: the broker's CA certificates; empty = the system's
   std::string mqttIdPrefix;  // checked; empty = derived from the machine id
   std::string configFile;    // the configuration file read, if any
+  std::string agentx;        // the snmpd master's AgentX socket; empty = no SNMP agent
+  // The MIB's root under enterprises: IANA's number for documentation until a station
+  // sets its own.
+  unsigned snmpEnterprise = 32473;
   std::string dataDir;       // the monitors' history databases; "none" for no history
   // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
-  std::vector<std::string> warnings;  // bad alarm values, each already replaced by "off"
+  std::vector<std::string> warnings;  // what the service starts with but should be told
 };
 
 // The configuration file read without --config, if it exists: vemoswrd.ini where the

@@ -83,20 +83,27 @@ def load(port, seconds, latencies, stop):
     conn.close()
 
 
+def start_sims(build, folder, count, sims):
+    """Starts count simulated monitors m0, m1, ... in folder, appending each to sims as it
+    starts; returns vemoswrd's --monitor arguments once all are ready."""
+    args = []
+    for i in range(count):
+        link = os.path.join(folder, f"m{i}")
+        sims.append(subprocess.Popen(
+            [f"{build}/bin/vemoswr-sim", "--link", link, "--forward", str(50 + i), "--seed", str(i + 1)],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL))
+        args += ["--monitor", f"m{i}={link}"]
+    for s in sims:
+        s.stdout.readline()  # the device path: the simulator is ready
+    return args
+
+
 def main():
     tmp = tempfile.TemporaryDirectory()
     sims = []
     service = None
     try:
-        args = []
-        for i in range(MONITORS):
-            link = os.path.join(tmp.name, f"m{i}")
-            sims.append(subprocess.Popen(
-                [f"{BUILD}/bin/vemoswr-sim", "--link", link, "--forward", str(50 + i), "--seed", str(i + 1)],
-                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL))
-            args += ["--monitor", f"m{i}={link}"]
-        for s in sims:
-            s.stdout.readline()  # the device path: the simulator is ready
+        args = start_sims(BUILD, tmp.name, MONITORS, sims)
         log = open(os.path.join(tmp.name, "vemoswrd.log"), "w+")
         service = subprocess.Popen([f"{BUILD}/bin/vemoswrd", "--listen", "127.0.0.1:0",
                                     "--interval", str(INTERVAL_MS)] + args, stderr=log)

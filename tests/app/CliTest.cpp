@@ -210,7 +210,10 @@ TEST_F(CliTest, SettingsAreWrittenAndReadBack) {
            "high_power_enable=1", "low_power_level=10", "low_power_enable=1", "ptt_enable=1",
            "ptt_delay=1", "fwd_dac_gain=8", "rfl_dac_gain=4"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "");
+  // The monitor counts the delay in steps: the user learns what it kept.
+  EXPECT_EQ(r.out,
+            "The push-to-talk delay was stored as 0.94 s, not 1 s: the monitor sets it in steps "
+            "of 0.15625 s.\n");
   r = Cli({"settings"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(Lines(r.out),
@@ -221,8 +224,9 @@ TEST_F(CliTest, SettingsAreWrittenAndReadBack) {
                           "rfl_dac_gain=4"));
 
   // One half of a pair keeps the other half.
-  r = Cli({"set", "high_power_enable=0", "rfl_dac_gain=2", "ptt_delay=2"});
+  r = Cli({"set", "high_power_enable=0", "rfl_dac_gain=2", "ptt_delay=2.03"});
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "") << "said what was asked for";
   r = Cli({"settings"});
   EXPECT_THAT(Lines(r.out), Contains("high_power_level=90"));
   EXPECT_THAT(Lines(r.out), Contains("high_power_enable=0"));
@@ -416,7 +420,10 @@ TEST_F(CliTest, FailuresEndWithStatusOneAndTheMessage) {
   StartSim({"--silent"});
   Result r = Cli({"identify"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "vemoswr-cli: Timeout\n");
+  EXPECT_EQ(r.err, "vemoswr-cli: No answer from the monitor on " + device +
+                       " (9600 baud, 8 data bits, no parity, 1 stop bit). Check that it is "
+                       "switched on and cabled to this port, and that no other program is "
+                       "reading from the port.\n");
   EXPECT_EQ(r.out, "");
   sim.Stop();
 
@@ -461,6 +468,36 @@ TEST_F(CliTest, SerialFailuresSayWhatHappenedAndNameTheDevice) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
   EXPECT_THAT(r.err, HasSubstr("Unexpected result\\r\\n\\r\\n"));
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenIsAFailureButAClosedPipeEndsQuietly) {
+  StartSim({});
+  const std::vector<std::string> commands[] = {
+      {"--device", device, "identify"},
+      {"--device", device, "read", "-n", "2", "-i", "0.05", "--csv"},
+      {"--device", device, "settings"},
+      {"ports"}};
+  for (const auto& args : commands) {
+    QProcess process;
+    process.setStandardOutputFile("/dev/full");
+    StartCli(process, args, Ini());
+    const Result r = Finish(process);
+    EXPECT_EQ(r.status, 1) << args.back();
+    EXPECT_EQ(r.err, "vemoswr-cli: cannot write the output: No space left on device\n");
+  }
+
+  // Even with SIGPIPE ignored by its parent, the tool ends as a filter does.
+  QProcess shell;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("VEMOSWR_INI", Ini());
+  shell.setProcessEnvironment(env);
+  shell.start("bash", {"-c",
+                       "trap '' PIPE; \"$0\" --device \"$1\" read -i 0.05 | head -n 1 "
+                       ">/dev/null; echo ${PIPESTATUS[0]}",
+                       CliExecutable(), QString::fromStdString(device)});
+  const Result piped = Finish(shell);
+  EXPECT_EQ(piped.out, "141\n");
+  EXPECT_EQ(piped.err, "");
 }
 
 TEST_F(CliTest, OptionsTakeTheirValueAfterAnEqualsSign) {
@@ -518,6 +555,7 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
       {"--port"},
       {"--port", "x", "identify"},
       {"--port", "0", "identify"},
+      {"--port", "256", "identify"},
       {"--port", "2", "--device", "/dev/null", "identify"},
       {"--verbose", "identify"},
       {"identify", "now"},
@@ -547,7 +585,10 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
     std::string line;
     for (const auto& a : args) line += a + " ";
     EXPECT_EQ(r.status, 2) << line;
-    EXPECT_THAT(r.err, HasSubstr("usage: vemoswr-cli")) << line;
+    // The message, not buried under the whole help.
+    EXPECT_THAT(Lines(r.err),
+                ElementsAre(testing::StartsWith("vemoswr-cli: "), "Try 'vemoswr-cli --help'."))
+        << line;
   }
   const Result help = Plain({"--help"});
   EXPECT_EQ(help.status, 0);
@@ -567,16 +608,21 @@ TEST_F(CliTest, ContinuousReadingEndsCleanlyOnInterrupt) {
   EXPECT_EQ(r.err, "");
 }
 
-TEST_F(CliTest, CountedReadingCutShortBySignalExitsWithTheSignalsStatus) {
+TEST_F(CliTest, CountedReadingCutShortBySignalExitsWithTheSignalsStatusAndLetsThePortGo) {
   StartSim({});
-  for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+  QTemporaryDir locks;
+  const Environment env = {{"VEMOSWR_LOCK_DIR", locks.path()}};
+  for (const auto& [signal, status] :
+       {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
     QProcess process;
-    StartCli(process, {"--device", device, "read", "-n", "100", "-i", "0.1"}, Ini());
+    StartCli(process, {"--device", device, "read", "-n", "100", "-i", "0.1"}, Ini(), env);
     ASSERT_GE(WaitForLines(process, 2).count('\n'), 2);
+    ASSERT_EQ(QDir(locks.path()).entryList(QDir::Files).size(), 1) << "no lock taken";
     ::kill(static_cast<pid_t>(process.processId()), signal);
     const Result r = Finish(process, 8000);
     EXPECT_EQ(r.status, status) << signal;
     EXPECT_EQ(r.err, "");
+    EXPECT_THAT(QDir(locks.path()).entryList(QDir::Files), testing::IsEmpty()) << signal;
   }
 }
 
@@ -619,6 +665,27 @@ TEST_F(CliTest, ReadingEndsWithinSecondsWhenTheDeviceDisappears) {
 namespace vemo::test {
 namespace {
 
+TEST_F(CliTest, PortsListsTheMachinesDevicesAndSaysWhichIsTheConsole) {
+  QTemporaryDir root;
+  const QDir r(root.path());
+  ASSERT_TRUE(r.mkpath("sys/class/tty/ttyAMA0") && r.mkpath("sys/class/tty/console") &&
+              r.mkpath("dev") && r.mkpath("proc"));
+  for (const char* file : {"dev/ttyAMA0", "dev/rfcomm0", "proc/cmdline"}) {
+    QFile f(r.filePath(file));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    if (QString(file) == "proc/cmdline") f.write("console=ttyAMA0,115200\n");
+  }
+  const Environment env = {{"VEMOSWR_SYS_ROOT", r.filePath("sys")},
+                           {"VEMOSWR_DEV_ROOT", r.filePath("dev")},
+                           {"VEMOSWR_PROC_ROOT", r.filePath("proc")}};
+  const Result result = Plain({"ports"}, "", env);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(
+      Lines(result.out),
+      ElementsAre(testing::MatchesRegex("- +.*/dev/rfcomm0 +free +Bluetooth .*"),
+                  testing::MatchesRegex("- +.*/dev/ttyAMA0 +console \u2013 not usable .*")));
+}
+
 TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderOrGroup) {
   StartSim({});
   const std::string real = std::filesystem::canonical(device).string();
@@ -645,9 +712,7 @@ TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderO
   EXPECT_THAT(r.err, HasSubstr("another program is using it (held by process 1)"));
 
   if (geteuid() != 0) return;  // the ordinary user below is made from root
-  struct stat st {};
-  ASSERT_EQ(::stat(real.c_str(), &st), 0);
-  const group* owner = ::getgrgid(st.st_gid);
+  const group* owner = ::getgrnam("dialout");
   ASSERT_NE(owner, nullptr);
   ::chmod(real.c_str(), 0600);
   // The ordinary user may not reach the build folder (a checkout under a private folder):
@@ -660,15 +725,30 @@ TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderO
   ASSERT_TRUE(QFile::copy(CliExecutable(), tool));
   ASSERT_TRUE(QFile::setPermissions(
       tool, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-  QProcess process;
-  process.setChildProcessModifier([] {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
-  });
-  StartCli(process, {"--device", real, "identify"}, Ini(), {}, tool);
-  r = Finish(process);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_THAT(r.err, HasSubstr("log out and back in (the device belongs to group '" +
-                               std::string(owner->gr_name) + "')"));
+  // A group a user may join is named; root, which no user should join, calls for a udev rule.
+  const struct {
+    gid_t group;
+    std::string advice;
+  } rows[] = {
+      {owner->gr_gid,
+       "The device belongs to group 'dialout': add your user to it (sudo "
+       "usermod -aG dialout $USER)"},
+      {0,
+       "The device belongs to group 'root', which is not for users: let a udev rule give it "
+       "to group dialout, e.g. the line SUBSYSTEM==\"tty\", KERNEL==\"" +
+           std::filesystem::path(real).filename().string() + "\", GROUP=\"dialout\""},
+  };
+  for (const auto& row : rows) {
+    ASSERT_EQ(::chown(real.c_str(), static_cast<uid_t>(-1), row.group), 0);
+    QProcess process;
+    process.setChildProcessModifier([] {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+    });
+    StartCli(process, {"--device", real, "identify"}, Ini(), {}, tool);
+    r = Finish(process);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr(row.advice));
+  }
 }
 
 }  // namespace

@@ -62,12 +62,15 @@ TEST(ProgramOptions, RefusesWhatItCannotUseWithAMessageThatSaysWhy) {
   }
 }
 
-TEST(ProgramOptions, ProgramExitsWithStatusTwoAndWritesNothingOnABadCommandLine) {
+TEST(ProgramOptions, ProgramAnswersOrRefusesItsCommandLineWithoutADisplayAndWritesNothing) {
   QTemporaryDir dir;
   const QString ini = dir.filePath("VemoSWR.ini");
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("VEMOSWR_INI", ini);
-  env.insert("QT_QPA_PLATFORM", "offscreen");
+  // As over ssh or from a script: no display to connect to.
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
   const QString program =
       QDir(QCoreApplication::applicationDirPath() + "/../bin").absoluteFilePath("VemoSWR");
   struct Row {
@@ -76,9 +79,14 @@ TEST(ProgramOptions, ProgramExitsWithStatusTwoAndWritesNothingOnABadCommandLine)
     const char* stream;
   };
   const Row rows[] = {
-      {{"--interval", "7"}, 2, "stderr"}, {{"--bogus"}, 2, "stderr"},
-      {{"--alarm-log="}, 2, "stderr"},    {{"--help"}, 0, "stdout"},
+      {{"--interval", "7"}, 2, "stderr"},
+      {{"--bogus"}, 2, "stderr"},
+      {{"--alarm-log="}, 2, "stderr"},
+      {{"--help"}, 0, "stdout"},
       {{"--version"}, 0, "stdout"},
+      // The toolkit's own options are left to it.
+      {{"-platform", "offscreen", "--help"}, 0, "stdout"},
+      {{"--style=fusion", "-reverse", "--bogus"}, 2, "stderr"},
   };
   for (const Row& row : rows) {
     QProcess p;

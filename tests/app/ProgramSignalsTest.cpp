@@ -80,5 +80,40 @@ TEST(ProgramSignals, StopSignalsEndTheProgramAsExitDoesWhilePollingOrIdle) {
   }
 }
 
+TEST(ProgramSignals, AStopBySignalWaitsForNobodyWhenTheSettingsCannotBeSaved) {
+  SimProcess sim;
+  const std::string device = sim.Start({"--noise", "0"});
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir("settings"));
+  const QString ini = dir.filePath("settings/VemoSWR.ini");
+  {
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Ports]\nCOM1=" + QByteArray::fromStdString(device) + "\n");
+  }
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("VEMOSWR_INI", ini);
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess program;
+  program.setProcessEnvironment(env);
+  program.start(ProgramExecutable(), QStringList{});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  ASSERT_TRUE(sim.WaitForTranscript(
+      [](const auto& t) {
+        return std::any_of(t.begin(), t.end(), [](const auto& e) { return e.text == "I"; });
+      },
+      std::chrono::seconds(10)));
+  // Where the settings folder was, a file now stands: no save can succeed, even as root.
+  ASSERT_TRUE(QDir(dir.filePath("settings")).removeRecursively());
+  {
+    QFile blocker(dir.filePath("settings"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  }
+  ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(5000)) << "waiting for someone to answer a message box";
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_TRUE(program.readAllStandardError().contains("Unable to write to " + ini.toUtf8()));
+}
+
 }  // namespace
 }  // namespace vemo::test

@@ -95,7 +95,7 @@ TEST(MonitorLink, KindsFollowTheExceptionTypeNotItsText) {
       {std::make_exception_ptr(EReplyTimeout("Timeout")), true, LinkFailure::DeviceLost},
       {std::make_exception_ptr(EPermissionDenied("denied", ecPermissionDenied)), false,
        LinkFailure::Permission},
-      {std::make_exception_ptr(EBadId("no such device", ecBadId)), false, LinkFailure::Port},
+      {std::make_exception_ptr(EBadId("no such device", ecBadId)), false, LinkFailure::NoDevice},
   };
   for (const Row& r : rows) {
     try {

@@ -18,7 +18,8 @@ foreach(file
     share/man/man1/vemoswr.1.gz share/man/man1/VemoSWR.1.gz share/man/man1/vemoswr-cli.1.gz
     share/man/man1/vemoswr-sim.1.gz share/man/man8/vemoswrd.8.gz
     share/bash-completion/completions/vemoswr-cli
-    share/doc/vemoswr/manual.html share/doc/vemoswr/copyright)
+    share/doc/vemoswr/manual.html share/doc/vemoswr/copyright
+    share/snmp/mibs/VEMOSWR-MIB.txt)
   if(NOT EXISTS ${PREFIX}/${file})
     fail("missing ${file}")
   endif()

@@ -30,7 +30,13 @@ std::string LockText(pid_t pid) {
   return text;
 }
 
-// A process that lives until the test ends, and one that lived and was reaped.
+std::string BinaryLock(pid_t pid) {
+  const int32_t id = pid;
+  return std::string(reinterpret_cast<const char*>(&id), sizeof id);
+}
+
+// A process that lives until the test ends, one that lived and was reaped, and one that
+// ended and is not reaped yet.
 struct Children {
   Children() {
     live = ::fork();
@@ -41,12 +47,17 @@ struct Children {
     dead = ::fork();
     if (dead == 0) ::_exit(0);
     ::waitpid(dead, nullptr, 0);
+    zombie = ::fork();
+    if (zombie == 0) ::_exit(0);
+    siginfo_t info{};
+    ::waitid(P_PID, static_cast<id_t>(zombie), &info, WEXITED | WNOWAIT);
   }
   ~Children() {
     ::kill(live, SIGKILL);
     ::waitpid(live, nullptr, 0);
+    ::waitpid(zombie, nullptr, 0);
   }
-  pid_t live = 0, dead = 0;
+  pid_t live = 0, dead = 0, zombie = 0;
 };
 
 TEST(PortLockTest, ALiveHolderRefusesWhileStaleOrForeignLocksAreReplacedByOurs) {
@@ -63,9 +74,13 @@ TEST(PortLockTest, ALiveHolderRefusesWhileStaleOrForeignLocksAreReplacedByOurs) 
   const Row rows[] = {
       {"live", LockText(children.live), children.live},
       {"live, without padding", std::to_string(children.live) + "\n", children.live},
+      {"live, with text after the id", "      " + std::to_string(children.live) + " minicom user\n",
+       children.live},
+      {"live, binary", BinaryLock(children.live), children.live},
       {"stale", LockText(children.dead), 0},
+      {"stale, binary", BinaryLock(children.dead), 0},
+      {"held by a zombie", LockText(children.zombie), 0},
       {"garbage", "not a pid\n", 0},
-      {"binary", std::string("\x01\x02\x00\x00", 4), 0},
       {"empty", "", 0},
       {"pid 0", LockText(0), 0},
   };

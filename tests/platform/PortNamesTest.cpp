@@ -167,11 +167,12 @@ TEST(PortNamesTest, ListingKeepsRealPortsWithTheNumbersThatNameThem) {
   const Expected expected[] = {
       {system.dev() + "/ttyUSB0", 1, "usb-FTDI_FT232R_USB_UART_A1B2-if00-port0"},
       {system.dev() + "/ttyS3", 4, "serial port"},
-      {"/nonexistent/sim-port", 7, "mapped in VemoSWR.ini (not present)"},
+      {"/nonexistent/sim-port", 7, "mapped in VemoSWR.ini"},
       // COM1 is mapped elsewhere, so ttyS0 has no number of its own any more.
       {system.dev() + "/ttyACM0", 0, "USB modem (ACM)"},
       {system.dev() + "/ttyS0", 0, "serial port"},
-      {system.dev() + "/ttyUSB1", 0, "USB serial adapter"},
+      // Named like one, but sysfs does not show it on USB.
+      {system.dev() + "/ttyUSB1", 0, "serial device"},
   };
   ASSERT_EQ(devices.size(), std::size(expected));
   for (size_t i = 0; i < devices.size(); ++i) {
@@ -221,7 +222,46 @@ TEST(PortNamesTest, USBAdaptersAreDescribedBySysfsAndTheirUseIsTold) {
                       {devices[1].path, "free"},
                       {devices[2].path, "locked by process 1"}};
   for (const Row& row : rows)
-    EXPECT_EQ(PortUseText(UseOfPort(row.path, locks, proc)), row.use) << row.path;
+    EXPECT_EQ(PortUseText(UseOfPort(row.path, locks, proc, system.sys())), row.use) << row.path;
+}
+
+TEST(PortNamesTest, BoardUartsBluetoothAndAliasesAreListedWhileConsolesAndMissingOnesAreSaidSo) {
+  FakeSystem system;
+  system.AddTtyS(0, true, 4);
+  for (const char* name : {"ttyAMA0", "ttyAMA1"}) {
+    fs::create_directories(fs::path(system.sys()) / name);
+    system.AddDevice(name);
+  }
+  system.AddDevice("rfcomm0");
+  fs::create_symlink("ttyAMA0", system.dev() + "/serial0");
+  fs::create_symlink("ttyS0", system.dev() + "/serial1");
+  WriteFile(system.ini(), "[Ports]\nCOM9=" + system.dev() + "/ttyUSB7\n");
+  const std::string proc = system.path() + "/proc", locks = system.path() + "/lock";
+  fs::create_directories(proc);
+  fs::create_directories(locks);
+  WriteFile(proc + "/cmdline", "root=/dev/mmcblk0p2 console=ttyAMA1,115200 console=tty1 quiet\n");
+  fs::create_directories(fs::path(system.sys()) / "console");
+  WriteFile(system.sys() + "/console/active", "tty1 ttyS0\n");
+
+  struct Row {
+    std::string path, summary, use;
+  };
+  const Row expected[] = {
+      {system.dev() + "/ttyS0", "serial port, also " + system.dev() + "/serial1",
+       "console \u2013 not usable"},
+      {system.dev() + "/ttyUSB7", "mapped in VemoSWR.ini", "missing"},
+      {system.dev() + "/rfcomm0", "Bluetooth serial port (RFCOMM)", "free"},
+      {system.dev() + "/ttyAMA0", "serial port, also " + system.dev() + "/serial0", "free"},
+      {system.dev() + "/ttyAMA1", "serial port", "console \u2013 not usable"},
+  };
+  const auto devices = ListSerialDevicesIn(system.sys(), system.dev(), system.ini());
+  ASSERT_EQ(devices.size(), std::size(expected));
+  for (size_t i = 0; i < devices.size(); ++i) {
+    EXPECT_EQ(devices[i].path, expected[i].path) << i;
+    EXPECT_EQ(DeviceSummary(devices[i]), expected[i].summary) << devices[i].path;
+    EXPECT_EQ(PortUseText(UseOfPort(devices[i].path, locks, proc, system.sys())), expected[i].use)
+        << devices[i].path;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 #include "tests/platform/TempDir.h"
 
@@ -72,6 +73,23 @@ TEST(ProfileFileTest, IntegersReadAsTheProfileLayerDefinesThem) {
   for (size_t i = 0; i < std::size(rows); ++i)
     EXPECT_EQ(profile.ReadInteger("S", "K" + std::to_string(i), -99), rows[i].expected)
         << "value '" << rows[i].text << "'";
+}
+
+TEST(ProfileFileTest, AValueThatCannotBeReadIsReportedWithItsPlaceAndTheDefaultIsUsed) {
+  TempDir dir;
+  WriteFile(dir / "a.ini", "; settings\n[Window]\nTop=5 ; from the top\nLeft=7\nRight=x\n");
+  const ProfileFile profile(dir / "a.ini");
+  EXPECT_EQ(profile.ReadInteger("Window", "Top", 9), 9);
+  EXPECT_EQ(profile.ReadInteger("window", "left", 50), 7);
+  EXPECT_TRUE(profile.ReadBool("Window", "Right", true));
+  const std::string place = AbsoluteFilePath(dir / "a.ini") + ", line ";
+  EXPECT_EQ(profile.Problems(),
+            (std::vector<std::string>{
+                place + "3, [Window] Top: \"5 ; from the top\" is not a whole number (a comment "
+                        "after a value is part of the value: put it on a line of its own). The "
+                        "default, 9, is used.",
+                place + "5, [Window] Right: \"x\" is not a whole number. The default, 1, is "
+                        "used."}));
 }
 
 TEST(ProfileFileTest, BooleansAreAnyNonZeroIntegerAndFallBackToTheDefault) {

@@ -56,7 +56,9 @@ TEST(PollingController, SilentFailuresPassThreeTimesAndTheFourthStopsWithItsMess
   p.polling.StartContinuous();
   for (int tick = 1; tick <= 8 && p.polling.Continuous(); ++tick) {
     p.polling.Tick();
-    if (tick <= 5) EXPECT_TRUE(p.view.failures.empty()) << "tick " << tick;
+    if (tick <= 5) {
+      EXPECT_TRUE(p.view.failures.empty()) << "tick " << tick;
+    }
   }
   EXPECT_FALSE(p.polling.Continuous());
   EXPECT_EQ(p.view.failures, std::vector<std::string>{"Timeout"});

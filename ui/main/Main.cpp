@@ -21,10 +21,12 @@
 #include "monitor/VSWRMon.h"
 #include "platform/Escaped.h"
 #include "platform/HelpViewer.h"
+#include "platform/PortNames.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
 #include "serial/SerialErrors.h"
+#include "station/LinkMessages.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/WindowPlacement.h"
@@ -167,6 +169,7 @@ void TFormMain::ReadSettings() {
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
   LoadAlarmSettings(ini);
+  for (const std::string& problem : ini.Problems()) AlarmNote(QString::fromStdString(problem));
 }
 
 void TFormMain::ApplyInitialRange() {
@@ -366,10 +369,14 @@ void TFormMain::ShowFailureByClass(std::exception_ptr failure) {
       text += QStringLiteral("\n(%1)").arg(QString::fromStdString(e.Detail()));
     ShowMessage(text);
   } catch (const EPermissionDenied& e) {
-    // Only its own text tells the user how to get access (the dialout group).
+    // Only its own text tells the user how to get access (the group that owns the device).
     ShowMessage(QString::fromStdString(e.what()));
-  } catch (const ESerialException&) {
-    ShowMessage(tr("An IO exception occurred."));
+  } catch (const ESerialException& e) {
+    // What happened, on which port and device, and what to try, as the tool says it.
+    const int port = ComObj_->ComNumber();
+    const std::string path = PortDevicePath(port);
+    ShowMessage(QString::fromStdString(LinkFailureMessage(
+        e, !ComObj_->Open(), ComObj_->DeviceLost(), LinkName(port, path, true), path)));
   } catch (const std::exception& e) {
     // The session quotes the monitor's replies: whatever bytes came, the box shows them.
     ShowMessage(QString::fromStdString(Escaped(e.what())));

@@ -477,6 +477,8 @@ class TFormMain : public QMainWindow,
   int tickDepth_ = 0;
   bool closePending_ = false;  // the window is to close once the running tick ends
   bool exitPending_ = false;   // ... and the port to be closed first ("E&xit")
+  // Set when the monitor stored another push-to-talk delay than the options asked for.
+  std::string pushToTalkNote_;
   bool formClosed_ = false;
 };
 

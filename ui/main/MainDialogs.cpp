@@ -28,6 +28,7 @@ void TFormMain::ShowMonitorOptions() {
   }
   if (closePending_) return;
 
+  pushToTalkNote_.clear();
   if (IsDualRelayModel(Monitor_->ModelId())) {
     // This dialog only edits the record; what it confirms is sent from here.
     TdlgOptionsDualRelay* dialog = dialogs_.OptionsDualRelay;
@@ -45,6 +46,7 @@ void TFormMain::ShowMonitorOptions() {
     dialog->Fill(settings);
     dialog->exec();
   }
+  if (!pushToTalkNote_.empty()) ShowMessage(QString::fromStdString(pushToTalkNote_));
 }
 
 void TFormMain::ShowCommPortDialog() {

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include "monitor/ReadSettings.h"
 #include "monitor/VSWRMon.h"
 #include "platform/HelpViewer.h"
 #include "ui/main/Main.h"
@@ -77,7 +78,9 @@ void TFormMain::SetAlarmAtPowerUp(bool on) {
 }
 
 void TFormMain::SetPushToTalk(bool enable, float delaySeconds) {
-  Monitor_->WritePushToTalk(TPushToTalk{enable, delaySeconds});
+  const float stored = Monitor_->WritePushToTalk(TPushToTalk{enable, delaySeconds});
+  // Told once the settings are all sent, not between two of them.
+  pushToTalkNote_ = PushToTalkDelayNote(delaySeconds, stored);
 }
 
 // --- Shortcut precedence ----------------------------------------------------------------

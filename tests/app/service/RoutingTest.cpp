@@ -142,6 +142,9 @@ TEST(ServiceOptions, UsageErrorsAreRefused) {
       {"--monitor", "tx=1", "--mqtt", "mqtt://"},
       {"--monitor", "tx=1", "--mqtt", "mqtt://broker", "--mqtt-ca", "/etc/ca.pem"},
       {"--monitor", "tx=1", "--mqtt", "mqtt://broker", "--mqtt-id-prefix", "a/b"},
+      {"--monitor", "tx=1", "--agentx", "unix:/var/agent x"},
+      {"--monitor", "tx=1", "--snmp-enterprise", "0"},
+      {"--monitor", "tx=1", "--snmp-enterprise", "4294967296"},
       {"--monitor", "tx=1", "--bogus"},
       {"--monitor", "tx=1", "--config", "/nonexistent/vemoswrd.ini"},
       {"--monitor"},
@@ -181,11 +184,15 @@ TEST(ServiceOptions, WithoutConfigTheDefaultFileIsReadIfItExists) {
   qputenv("VEMOSWRD_INI", QByteArray::fromStdString(ini));
   EXPECT_THROW(ParseServiceOptions({}), UsageError);  // not there: nothing to poll
   std::ofstream(ini) << "[Service]\nMqtt=mqtts://broker\nMqttCa=/etc/ca.pem\n"
+                        "AgentX=tcp:127.0.0.1:705\nSnmpEnterprise=99999\n"
                         "[Monitor tx]\nDevice=1\n";
   const ServiceOptions o = ParseServiceOptions({});
   EXPECT_EQ(o.configFile, ini);
   ASSERT_EQ(o.monitors.size(), 1u);
   EXPECT_EQ(o.mqttCaFile, "/etc/ca.pem");
+  EXPECT_EQ(o.agentx, "tcp:127.0.0.1:705");
+  EXPECT_EQ(o.snmpEnterprise, 99999u);
+  EXPECT_EQ(ParseServiceOptions({"--snmp-enterprise", "4242"}).snmpEnterprise, 4242u);
   const std::string other = dir.filePath("other.ini").toStdString();
   std::ofstream(other) << "[Monitor rx]\nDevice=2\n";
   const ServiceOptions named = ParseServiceOptions({"--config", other});

@@ -3,6 +3,7 @@
 // headless browser), each stopped at the end.
 #include "tests/support/ReadingReplies.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -50,16 +51,6 @@ QString Bin(const QString& name) {
   return (dir.isEmpty() ? QCoreApplication::applicationDirPath() + "/../bin"
                         : QString::fromLocal8Bit(dir)) +
          "/" + name;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QThread::msleep(50);
-  }
-  return true;
 }
 
 quint16 FreePort() {

@@ -16,6 +16,7 @@
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
+#include "ui/controls/NumEdit.h"
 #include "ui/dialogs/Aboutdlg.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/dialogs/Comdlg.h"
@@ -83,6 +84,33 @@ TEST_F(DialogsTest, SingleRelayDialogSendsThroughTheForwarders) {
         << "no level selected: the level read from the monitor goes back";
   }
   EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DialogsTest, APushToTalkDelayTheMonitorCannotHoldIsReportedAsStored) {
+  StartSim({"--model", "KRFMON04"});
+  TFormMain& f = OpenWithDialogs();
+  const struct {
+    double asked;
+    std::vector<std::string> said;
+  } rows[] = {
+      {0.5,
+       {"The push-to-talk delay was stored as 0.47 s, not 0.5 s: the monitor sets it in steps "
+        "of 0.15625 s."}},
+      {0.47, {}},
+  };
+  for (const auto& row : rows) {
+    messages.clear();
+    bool shown = false;
+    WhenModal([&](QDialog* dialog) {
+      shown = true;
+      auto* options = static_cast<TdlgOptionsDualRelay*>(dialog);
+      options->realedPushToTalkDelay->SetValue(row.asked);
+      options->OKBtn->click();
+    });
+    f.mnuViewOptions->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return shown && !f.TickRunning(); }));
+    EXPECT_EQ(MessageTexts(), row.said) << row.asked;
+  }
 }
 
 TEST_F(DialogsTest, LevelForwarderWritesOnlyLevelsTheMonitorCanTake) {

@@ -132,6 +132,16 @@ TEST_F(StartupTest, PortNumberOutOfRangeReadsAsTheDefaultAndIsSavedSo) {
   }
 }
 
+TEST_F(StartupTest, ASettingWithACommentAfterItKeepsItsDefaultAndSaysWhere) {
+  StartSim();
+  AddSettings("[Meter]\nRange=14 ; AutoRange\n");
+  TFormMain& f = Open();
+  EXPECT_EQ(f.cmboRangeList->currentIndex(), 5);
+  EXPECT_TRUE(f.StatusText().contains(
+      "line 6, [Meter] Range: \"14 ; AutoRange\" is not a whole number (a comment"))
+      << f.StatusText().toStdString();
+}
+
 TEST_F(StartupTest, StoredRangeSelectsItemAndDialScale) {
   struct Row {
     int stored;
@@ -189,6 +199,17 @@ TEST_F(StartupTest, PortTheUserMayNotOpenTellsHowToGetAccess) {
   TFormMain& f = Open();
   ASSERT_EQ(MessageTexts().size(), 1u);
   EXPECT_NE(MessageTexts()[0].find("dialout"), std::string::npos) << MessageTexts()[0];
+  EXPECT_FALSE(f.Connected());
+}
+
+TEST_F(StartupTest, AMappedDeviceThatDoesNotExistIsNamedWithWhatToDo) {
+  const std::string missing = dir.filePath("no-such-device").toStdString();
+  AddSettings("[Ports]\nCOM5=" + missing + "\n[Communication]\nComPort=5\n");
+  TFormMain& f = Open();
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Cannot open COM5 (" + missing +
+                                                     "): the device does not exist. Check that "
+                                                     "the monitor is plugged in and that the "
+                                                     "port or path is right."});
   EXPECT_FALSE(f.Connected());
 }
 
