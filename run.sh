@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs VemoSWR against the simulated monitor
 # (or against a real port: ./run.sh --port 3). Without a display the program runs
 # under Xvfb and a screenshot of its main window is saved.

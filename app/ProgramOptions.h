@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own command-line options, for an unattended start. Checked before any
 // window exists, so a bad command line leaves nothing behind.

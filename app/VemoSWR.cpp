@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VemoSWR: the PC front-end of an in-line RF power and VSWR monitor on a serial port.
 #include <QApplication>
 
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("VemoSWR %s\n", vemo::kVersion);
+    std::printf("VemoSWR %s\n%s", vemo::kVersion, vemo::kLicenceNotice);
     return 0;
   }
   QApplication app(argc, argv);
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
   const QString screenshot = qEnvironmentVariable("VEMOSWR_SCREENSHOT");
   if (!screenshot.isEmpty()) vemo::TFormMain::SetMessageBoxHook(unattended);
 
+  // Nobody may be there to answer a box about a monitor that is not there yet.
+  vemo::TFormMain::SetUnattendedStart(options.continuous);
   // Watched from here on: the window's creation may already wait on a message box.
   vemo::TFormMain* mainWindow = nullptr;
   bool stopRequested = false;

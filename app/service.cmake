@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # vemoswrd: the headless service (build/bin/vemoswrd). Its parts live in a library, so
 # that the tests link what the service runs.
 find_package(Qt6 REQUIRED COMPONENTS Network HttpServer)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-cli: the monitor session from the command line, over the same serial layer and
 // session as the program (see app/cli/CliOptions.cpp for the usage).
 #include "app/cli/CliCommands.h"
@@ -48,10 +49,12 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::fputs(kCliUsage, stdout);
     std::printf("\nSettings file in use: %s\n", vemo::SettingsFilePath().c_str());
+    for (const std::string& site : vemo::SiteSettingsBeneath(vemo::SettingsFilePath()))
+      std::printf("Site defaults beneath it: %s\n", site.c_str());
     return finished(0);
   }
   if (options.version) {
-    std::printf("vemoswr-cli %s\n", vemo::kVersion);
+    std::printf("vemoswr-cli %s\n%s", vemo::kVersion, vemo::kLicenceNotice);
     return finished(0);
   }
 

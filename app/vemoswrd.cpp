@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswrd: polls one or more monitors and serves them over HTTP, without a window.
 
 #include "app/service/HttpService.h"
@@ -9,7 +10,6 @@
 #include "app/service/mqtt/MqttObserver.h"
 #include "app/service/mqtt/MqttPublisher.h"
 #include "app/service/snmp/SnmpSource.h"
-#include "platform/PortNames.h"
 #include "platform/SignalStop.h"
 #include "platform/Version.h"
 
@@ -57,15 +57,12 @@ QByteArray ReadToken(const std::string& path, std::vector<std::string>& warnings
 }
 
 // Each monitor's device, resolved once and kept for the whole run: a port number through
-// the user's own port map, as the program resolves it, a path as given. A monitor given by
-// path is never opened through a port number, so nothing that happens to files later can
-// send its commands to another device.
-void ResolveDevices(std::vector<MonitorConfig>& monitors) {
-  for (MonitorConfig& m : monitors) {
-    int port = 0;
-    std::string path;
-    ParseDevice(m.Device.toStdString(), port, path);
-    m.DevicePath = port ? PortDevicePath(port) : path;
+// the configuration's port map first, then the user's own, as the program resolves it (see
+// DevicePath), a path as given. A monitor given by path is never opened through a port
+// number, so nothing that happens to files later can send its commands to another device.
+void ResolveDevices(ServiceOptions& options) {
+  for (MonitorConfig& m : options.monitors) {
+    m.DevicePath = DevicePath(options, m.Device);
     LogLine("info", "monitor=" + m.Name.toStdString() + " device=" + m.DevicePath +
                         " interval_ms=" + std::to_string(m.IntervalMs));
   }
@@ -110,12 +107,12 @@ int main(int argc, char* argv[]) {
       return 0;
     }
     if (options.version) {
-      std::printf("vemoswrd %s\n", vemo::kVersion);
+      std::printf("vemoswrd %s\n%s", vemo::kVersion, vemo::kLicenceNotice);
       return 0;
     }
     if (!options.tokenFile.empty()) token = ReadToken(options.tokenFile, options.warnings);
     mqttOptions = MqttOptionsOf(options);
-    ResolveDevices(options.monitors);
+    ResolveDevices(options);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vemoswrd: %s\nTry 'vemoswrd --help'.\n", e.what());
     return 2;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every libFuzzer target for SECONDS each, starting from a copy of its seed corpus
 # (tests/fuzz/corpus/<target>/, which stays as it is), and prints per target the
 # executions, executions per second and whether it found anything. Exits 1 when a target

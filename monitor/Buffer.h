@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The receive buffer between the serial port's data-available handler and the monitor
 // session: a fixed ring of 4096 bytes. Only the GUI thread touches it.

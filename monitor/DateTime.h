@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Calendar dates as a day count: day 0 is 1899-12-30, day 1 is 1899-12-31, and so on;
 // days before day 0 are negative. The fractional part (time of day) is not used here.

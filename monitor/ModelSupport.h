@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which monitor models and firmware dates have which settings commands. The session
 // skips a command that the attached monitor does not have; the options dialogs lay

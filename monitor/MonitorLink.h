@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // MonitorLink: one monitor on one serial line, as the window, the tool and the service all
 // reach it. It owns the port, the receive buffer and the session; sets the line up at

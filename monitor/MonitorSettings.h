@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitor's alarm, relay, push-to-talk and analog-gain settings as the main window
 // reads them from the monitor and hands them to the options dialogs (and back).

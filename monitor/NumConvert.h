@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbers in the monitor's replies. Both functions raise EConvertError with the text
 // the user reads; the session puts "$" before hexadecimal fields itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the monitor's own calibration talks to the operator: a warning with OK and Cancel.
 // The GUI answers with a message box, the command-line tool on the terminal, tests from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every setting of the monitor read through the session into one record, in the order
 // the options command reads them: latch, alarm at power-up, relay sense, relay 2 sense,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Framing of every exchange, the reply wait, identification and status words.
 #include "monitor/VSWRMon.h"
 

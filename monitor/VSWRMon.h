@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitor session: the only code that speaks the monitor's protocol. Every operation
 // is one or more complete exchanges on the GUI thread: empty the receive buffer (most

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor's own three-step calibration, one step at a time.
 #include "monitor/VSWRMon.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full scale ("7") and the EEPROM words ("X" read, "Y" write).
 #include "monitor/VSWRMon.h"
 

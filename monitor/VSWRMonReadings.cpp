@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power readings ("T") and the raw-mode switch ("Z").
 #include "monitor/VSWRMon.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alarm, relay, push-to-talk and analog-gain settings, and the alarm reset.
 #include "monitor/VSWRMon.h"
 

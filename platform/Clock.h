@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Wall-clock time for the time limits of exchanges and the program's short waits.
 // Tests substitute their own clock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bytes from the serial line quoted in a message: whatever the monitor (or noise) sent,
 // the message stays one line of printable ASCII, the same in a terminal, a log and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The run-time library's exception family that every layer raises or derives from.
 // Messages are UTF-8 and are the texts the user reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's help window: shows the HTML manual that ships with the program, with
 // contents, back and forward navigation. A missing help file is reported in the window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // UUCP lock files: the convention by which terminal programs on this system keep off each
 // other's serial ports. A file LCK..<device name> in the lock folder holds the process id

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/PortNames.h"
 
 #include <algorithm>
@@ -120,7 +121,7 @@ std::string PortDevicePath(int portNumber) {
 
 std::string PortDevicePath(int portNumber, const std::string& iniPath) {
   if (portNumber < 1) return std::string();
-  const ProfileFile profile(iniPath);
+  const ProfileFile profile = ProgramSettings(iniPath);
   std::string mapped = profile.ReadString(kPortsSection, "COM" + std::to_string(portNumber), "");
   if (!mapped.empty()) return mapped;
   return "/dev/ttyS" + std::to_string(portNumber - 1);
@@ -185,7 +186,7 @@ std::vector<SerialDeviceInfo> ListSerialDevicesIn(const std::string& sysClassTty
   }
 
   std::set<int> mappedNumbers;
-  for (const auto& [key, value] : ProfileFile(iniPath).ReadSectionValues(kPortsSection)) {
+  for (const auto& [key, value] : ProgramSettings(iniPath).ReadSectionValues(kPortsSection)) {
     int n = MappedPortNumber(key);
     if (n == 0 || value.empty()) continue;
     mappedNumbers.insert(n);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "COM n" on this platform: every part of the program that opens or probes a port
 // number goes through PortDevicePath.
@@ -13,7 +14,9 @@ inline constexpr int kMaxPortNumber = 255;
 
 // Device path for port number n (n >= 1). The [Ports] section of the settings file
 // maps it ("COM3=/dev/ttyUSB0"); without an entry COM n is /dev/ttyS<n-1>.
-// The one-argument form reads the program's settings file (SettingsFilePath()).
+// The file is read over its site defaults (ProgramSettings), so an administrator can map
+// ports for everyone. The one-argument form reads the program's settings file
+// (SettingsFilePath()).
 std::string PortDevicePath(int portNumber);
 std::string PortDevicePath(int portNumber, const std::string& iniPath);
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which processes use a terminal device, as /proc tells. Best effort: without root the
 // open files of other users' processes cannot be seen.

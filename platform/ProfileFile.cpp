@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ProfileFile.h"
 
 #include <charconv>
@@ -101,12 +102,17 @@ const Line* FindKey(const std::vector<Line>& lines, const std::string& section,
   return nullptr;
 }
 
-std::string ValueOf(const std::string& content, const Line& line) {
-  std::string value = Trim(content.substr(line.valueAt, line.end - line.valueAt));
+// A value as it reads back: without surrounding blanks and one pair of matching quotes.
+std::string ReadBack(const std::string& text) {
+  std::string value = Trim(text);
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front())
     value = value.substr(1, value.size() - 2);
   return value;
+}
+
+std::string ValueOf(const std::string& content, const Line& line) {
+  return ReadBack(content.substr(line.valueAt, line.end - line.valueAt));
 }
 
 // What must come before a line inserted at offset at. The line before it may be the file's
@@ -206,11 +212,41 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
   }
 }
 
+void ProfileFile::SetDefaults(const std::vector<std::string>& paths) {
+  defaults_.clear();
+  for (const std::string& path : paths) {
+    std::string content;
+    try {
+      ReadWholeFile(path, content);
+    } catch (const Exception&) {
+      continue;
+    }
+    defaults_.push_back(std::move(content));
+  }
+}
+
+std::vector<const std::string*> ProfileFile::Layers() const {
+  std::vector<const std::string*> layers{&content_};
+  for (const std::string& content : defaults_) layers.push_back(&content);
+  return layers;
+}
+
+bool ProfileFile::Find(const std::string& section, const std::string& key,
+                       std::string& value) const {
+  for (const std::string* content : Layers()) {
+    const std::vector<Line> lines = SplitLines(*content);
+    if (const Line* line = FindKey(lines, section, key)) {
+      value = ValueOf(*content, *line);
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string ProfileFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
-  const std::vector<Line> lines = SplitLines(content_);
-  const Line* line = FindKey(lines, Trim(section), Trim(key));
-  return line ? ValueOf(content_, *line) : defaultValue;
+  std::string value;
+  return Find(Trim(section), Trim(key), value) ? value : defaultValue;
 }
 
 int ProfileFile::ReadInteger(const std::string& section, const std::string& key,
@@ -249,17 +285,19 @@ bool ProfileFile::ReadBool(const std::string& section, const std::string& key,
 }
 
 bool ProfileFile::ValueExists(const std::string& section, const std::string& key) const {
-  const std::vector<Line> lines = SplitLines(content_);
-  return FindKey(lines, Trim(section), Trim(key)) != nullptr;
+  std::string value;
+  return Find(Trim(section), Trim(key), value);
 }
 
 std::vector<std::string> ProfileFile::Sections() const {
   std::vector<std::string> names;
-  for (const Line& line : SplitLines(content_)) {
-    if (line.kind != Line::Section) continue;
-    bool seen = false;
-    for (const std::string& n : names) seen = seen || SameName(n, line.name);
-    if (!seen) names.push_back(line.name);
+  for (const std::string* content : Layers()) {
+    for (const Line& line : SplitLines(*content)) {
+      if (line.kind != Line::Section) continue;
+      bool seen = false;
+      for (const std::string& n : names) seen = seen || SameName(n, line.name);
+      if (!seen) names.push_back(line.name);
+    }
   }
   return names;
 }
@@ -267,15 +305,17 @@ std::vector<std::string> ProfileFile::Sections() const {
 std::vector<std::pair<std::string, std::string>> ProfileFile::ReadSectionValues(
     const std::string& section) const {
   std::vector<std::pair<std::string, std::string>> values;
-  const std::vector<Line> lines = SplitLines(content_);
-  size_t first, last;
-  FindSection(lines, Trim(section), first, last);
-  if (first == std::string::npos) return values;
-  for (size_t i = first + 1; i < last; ++i) {
-    if (lines[i].kind != Line::Key) continue;
-    bool seen = false;
-    for (const auto& kv : values) seen = seen || SameName(kv.first, lines[i].name);
-    if (!seen) values.emplace_back(lines[i].name, ValueOf(content_, lines[i]));
+  for (const std::string* content : Layers()) {
+    const std::vector<Line> lines = SplitLines(*content);
+    size_t first, last;
+    FindSection(lines, Trim(section), first, last);
+    if (first == std::string::npos) continue;
+    for (size_t i = first + 1; i < last; ++i) {
+      if (lines[i].kind != Line::Key) continue;
+      bool seen = false;
+      for (const auto& kv : values) seen = seen || SameName(kv.first, lines[i].name);
+      if (!seen) values.emplace_back(lines[i].name, ValueOf(*content, lines[i]));
+    }
   }
   return values;
 }
@@ -289,6 +329,11 @@ void ProfileFile::WriteString(const std::string& section, const std::string& key
       k[0] == ';' || k[0] == '#')
     throw Exception("Unable to write to " + AbsoluteFilePath(path_) + ": invalid entry [" + s +
                     "] " + k);
+  // A default copied into this file would hide later changes of it.
+  std::string inherited;
+  if (!defaults_.empty() && FindKey(SplitLines(content_), s, k) == nullptr &&
+      Find(s, k, inherited) && inherited == ReadBack(value))
+    return;
   pending_.push_back({s, k, value});
   content_ = ApplyEdit(content_, s, k, value);
   if (batchDepth_ == 0) Commit();

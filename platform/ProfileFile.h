@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's settings file: a Windows-style profile (INI) file.
 //
@@ -24,6 +25,12 @@ class ProfileFile {
 
   const std::string& FileName() const { return path_; }
 
+  // Site-wide defaults beneath this file, most important first: a key this file lacks is read
+  // from the first of them that has it. They are only ever read. A write that would merely
+  // copy a default into this file is left out, so that a later change of the default still
+  // reaches this user. Missing or unreadable files are skipped.
+  void SetDefaults(const std::vector<std::string>& paths);
+
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;
   // Decimal, or hexadecimal after "0x"/"0X" when the text is longer than two characters.
@@ -33,10 +40,11 @@ class ProfileFile {
   // Any non-zero integer is true.
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
   bool ValueExists(const std::string& section, const std::string& key) const;
-  // Key/value pairs of a section in file order (first occurrence of each key).
+  // Key/value pairs of a section in file order (first occurrence of each key), this file's
+  // before those only the defaults have.
   std::vector<std::pair<std::string, std::string>> ReadSectionValues(
       const std::string& section) const;
-  // Section names in file order (first occurrence of each).
+  // Section names in file order (first occurrence of each), the defaults' after this file's.
   std::vector<std::string> Sections() const;
   // The line number (from 1) of the key's line, 0 when the key is missing.
   int LineOf(const std::string& section, const std::string& key) const;
@@ -73,7 +81,12 @@ class ProfileFile {
   };
   void Commit();
 
+  // The contents read from: this file's, then the defaults'.
+  std::vector<const std::string*> Layers() const;
+  bool Find(const std::string& section, const std::string& key, std::string& value) const;
+
   std::string path_;
+  std::vector<std::string> defaults_;  // the contents of the site-wide files
   std::string content_;  // the file as last read or written, with our pending edits applied
   std::vector<Edit> pending_;
   int batchDepth_ = 0;

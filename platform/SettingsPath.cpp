@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SettingsPath.h"
 
 #include <pwd.h>
@@ -47,6 +48,39 @@ std::string SettingsFilePath(const std::string& fileName, const char* envName) {
   std::error_code ec;
   if (std::filesystem::exists(dir + fileName, ec)) return dir + fileName;
   return (std::filesystem::path(ConfigHome()) / "VemoSWR" / fileName).string();
+}
+
+std::vector<std::string> SiteSettingsPaths(const std::string& fileName) {
+  const char* xdg = std::getenv("XDG_CONFIG_DIRS");
+  const std::string dirs = xdg != nullptr && *xdg != '\0' ? xdg : "/etc/xdg";
+  std::vector<std::string> paths;
+  size_t begin = 0;
+  while (begin <= dirs.size()) {
+    size_t end = dirs.find(':', begin);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string dir = dirs.substr(begin, end - begin);
+    if (!dir.empty() && dir[0] == '/')
+      paths.push_back((std::filesystem::path(dir) / "VemoSWR" / fileName).string());
+    begin = end + 1;
+  }
+  return paths;
+}
+
+std::vector<std::string> SiteSettingsBeneath(const std::string& path) {
+  std::string dir = ExecutableDirectory();
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  std::vector<std::string> existing;
+  if (path == dir + "VemoSWR.ini") return existing;
+  std::error_code ec;
+  for (const std::string& site : SiteSettingsPaths("VemoSWR.ini"))
+    if (std::filesystem::exists(site, ec)) existing.push_back(site);
+  return existing;
+}
+
+ProfileFile ProgramSettings(const std::string& path) {
+  ProfileFile file(path);
+  file.SetDefaults(SiteSettingsBeneath(path));
+  return file;
 }
 
 std::string SettingsFilePath() {

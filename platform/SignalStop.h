@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stop signals (SIGTERM, SIGINT, ...) as an event of the thread that watches them, through
 // a signalfd, so that a program ends by its ordinary path: settings saved, ports and locks

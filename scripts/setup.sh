@@ -1,9 +1,12 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared set-up of test.sh and run.sh: install what is missing, configure, build.
 # Sourced, not run.
 
 VEMO_PACKAGES=(
   g++ cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev libgl-dev
+  # The speech module's CMake package asks for QmlIntegration from qt6-declarative-dev.
+  qt6-speech-dev qt6-speech-speechd-plugin qt6-declarative-dev python3-pyatspi dbus at-spi2-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth x11-apps
@@ -14,6 +17,7 @@ VEMO_PACKAGES=(
   libsqlite3-dev sqlite3
   dpkg-dev file desktop-file-utils
   clang libfuzzer-14-dev
+  libhamlib-dev libhamlib-utils
 )
 
 vemo_install_missing() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TComPort: the serial port component through which the program talks to the monitor.
 // Every call and every event runs on the GUI thread, which must run its event loop for

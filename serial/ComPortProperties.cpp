@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port component's property setters: each stores its value and, on an open port,
 // applies it through the dispatcher. An unchanged value is ignored unless the component
 // is configuring a freshly opened port (force_).

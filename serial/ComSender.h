@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the monitor session needs of a serial port: sending, nothing else. TCustomComPort
 // implements it; tests put a scripted port in its place.

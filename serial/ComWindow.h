@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port component's hidden notification window: a QObject living on the GUI thread
 // through which the dispatch thread hands trigger messages to the component. A send

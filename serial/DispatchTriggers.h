@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dispatcher's trigger lists: data triggers (match strings), timer triggers and
 // status triggers, with the avail trigger length. The component copies them aside when

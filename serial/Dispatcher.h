@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dispatcher behind an open port component: receive and transmit rings, three
 // background threads (device events, dispatching, output), trigger lists, trace and log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dispatcher's three threads and the work of the dispatch thread: moving received
 // bytes into the ring, announcing them, and firing data, status and timer triggers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The string tables the build embeds into the program (generated EmbeddedStrings.cpp).
 // Only StringTable reads these; everyone else asks StringTable::Resource.

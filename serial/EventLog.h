@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dispatcher's event log: time-stamped records of what the dispatcher did, kept in a
 // circular byte buffer and written to a text file on request.

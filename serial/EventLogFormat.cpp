@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event log's text file.
 #include <sys/utsname.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dispatcher's device work over POSIX termios: exclusive non-blocking open, raw
 // line settings, poll() with wake-up eventfds instead of overlapped waits, modem lines

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which serial ports this machine has and which of them another program holds, for the
 // port selection dialog. Probing opens each device exclusively and non-blocking and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Circular byte buffer behind the dispatcher's receive ring (fixed 8192 bytes) and its
 // transmit ring (OutSize bytes). Not thread-safe: the dispatcher guards each ring with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Result codes of the serial layer, their exception classes, the message text of a code and
 // the rule that turns a negative result into an exception.

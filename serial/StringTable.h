@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbered text tables built into the program (the serial layer's messages and the names
 // used in its log).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A text file written for the trace and the log: buffered, created new or appended to,
 // with the first failure kept as a negative result code.

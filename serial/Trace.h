@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The character trace: every byte sent and received, kept in a circular buffer and written
 // to a text file on request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The states of the character trace and the event log, as set through the component's
 // Tracing and Logging properties, and the printable-byte rule both files share.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Error codes and messages, the string tables built into the program, trace and log.
 
 # The readable message lists become binary string tables embedded as byte arrays.

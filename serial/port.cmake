@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The port component, its dispatcher with the termios device layer, and the port probe.
 list(APPEND SERIAL_SOURCES
   Rings.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cuts the byte stream from the PC into complete commands. Commands carry no terminator:
 // the first byte says how many bytes belong to the command, and bytes may arrive one at

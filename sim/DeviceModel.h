@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which commands a monitor model understands, by its identification and firmware date.
 // Commands outside a model's set are ignored by the monitor: it sends no reply.

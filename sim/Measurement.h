@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitor's arithmetic: full-scale words, the unit and text of a reading, raw
 // converter counts and the alarm conditions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the simulated monitor is and how it misbehaves: everything vemoswr-sim's command
 // line can set.
@@ -31,6 +32,12 @@ struct SimConfig {
   // power-up) and the VSWR alarm level code (7: VSWR 2.0).
   uint16_t status = 0x00C8;
   int vswrLevel = 7;
+
+  // The antenna: with a resonance, reflected power follows the frequency (from the
+  // "frequency" control line, or from the rigctld at rig, which also keys the power).
+  double resonanceHz = 0;
+  double bandwidthHz = 300000;  // between the VSWR 2.0 points
+  std::string rig;              // HOST:PORT of a rigctld; empty: none
 
   // Faults in what the monitor says.
   std::string strayPrefix;           // sent before every "P=", "H=", "L=", "G=", "D=" reply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated monitor's protocol engine: what the monitor does with each byte the PC
 // sends and what it answers. Timing (delays, pacing, silence, hang-up) is the server's

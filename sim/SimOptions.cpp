@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/SimOptions.h"
 
 #include <cmath>
@@ -18,6 +19,11 @@ const char* const kSimUsage =
     "  --firmware YYYY-MM-DD   firmware date, 1981..2080 (2010-06-01)\n"
     "  --full-scale W          full scale reported by the monitor, watts (125)\n"
     "  --forward W             forward power, watts (50)\n"
+    "  --resonance HZ          an antenna resonant here: reflected power follows the\n"
+    "                          frequency (control line frequency HZ, or --rig)\n"
+    "  --bandwidth HZ          the antenna's bandwidth between VSWR 2.0 points (300000)\n"
+    "  --rig HOST:PORT         follow the rig behind this rigctld: its frequency, and\n"
+    "                          forward power only while it is keyed\n"
     "  --reflected W           reflected power, watts (1)\n"
     "  --noise F               relative noise of each measurement, 0 for none (0.005)\n"
     "  --forward-counts N      forward converter counts above zero at 16 % of full\n"
@@ -57,7 +63,8 @@ const char* const kSimUsage =
     "range, in use at once), power-cycle, hangup, plug (after a hangup: the device is back,\n"
     "on a new pty behind the same link), burst N (N random bytes at once, 1..4096),\n"
     "line-noise BURST TRUNCATE OVERLONG JITTER-MS (the four options above; all 0: sane),\n"
-    "reading-reply HEX (every reading answered with these bytes; none: measure again).\n";
+    "reading-reply HEX (every reading answered with these bytes; none: measure again),\n"
+    "frequency HZ (the transmitter's frequency, for --resonance).\n";
 
 namespace {
 
@@ -117,6 +124,11 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
        [&](const std::string& v) { c.forward = ParseNumber("--forward", v, 0, 1e10); }},
       {"--reflected",
        [&](const std::string& v) { c.reflected = ParseNumber("--reflected", v, 0, 1e10); }},
+      {"--resonance",
+       [&](const std::string& v) { c.resonanceHz = ParseNumber("--resonance", v, 1, 1e11); }},
+      {"--bandwidth",
+       [&](const std::string& v) { c.bandwidthHz = ParseNumber("--bandwidth", v, 1, 1e11); }},
+      {"--rig", [&](const std::string& v) { c.rig = v; }},
       {"--noise", [&](const std::string& v) { c.noise = ParseNumber("--noise", v, 0, 1); }},
       {"--forward-counts",
        [&](const std::string& v) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/SimServer.h"
 
 #include <fcntl.h>
@@ -56,8 +57,22 @@ SimServer::SimServer(const SimConfig& config, const std::string& linkPath,
       replugPath_(linkPath),
       noise_(config.seed) {
   if (!transcriptPath.empty()) transcript_ = std::make_unique<Transcript>(transcriptPath);
+  if (!config_.rig.empty()) rig_ = std::make_unique<RigFollower>(config_.rig);
   OpenPty();
   if (!linkPath_.empty()) CreateLink();
+}
+
+void SimServer::ApplyAntenna() {
+  if (config_.resonanceHz <= 0) return;
+  double forward = config_.forward;
+  if (rig_) {
+    frequencyHz_ = rig_->FrequencyHz();
+    if (!rig_->Keyed()) forward = 0;
+  }
+  monitor_.SetForward(forward);
+  if (frequencyHz_ > 0)
+    monitor_.SetReflected(forward *
+                          ReflectedShare(frequencyHz_, config_.resonanceHz, config_.bandwidthHz));
 }
 
 SimServer::~SimServer() {
@@ -182,6 +197,7 @@ bool SimServer::OnMasterReadable() {
   if (n <= 0) return false;  // EAGAIN, or EIO while the client side is between opens
   const SimTime now = std::chrono::steady_clock::now();
   const int64_t ms = Millis();
+  ApplyAntenna();
   for (SimMonitor::Exchange& exchange : monitor_.Receive({buffer, static_cast<size_t>(n)}, now)) {
     const bool isCommand = exchange.outcome != SimMonitor::Exchange::Unknown &&
                            exchange.outcome != SimMonitor::Exchange::Incomplete;
@@ -424,14 +440,18 @@ void SimServer::OnControlLine(const std::string& line) {
         bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
       monitor_.SetReadingReply(std::move(bytes));
     }
+  } else if (what == "frequency" && (in >> watts) && watts > 0 && config_.resonanceHz > 0) {
+    frequencyHz_ = watts;
   } else if ((what == "forward" || what == "reflected" || what == "full-scale") && (in >> watts) &&
              watts >= 0) {
-    if (what == "forward")
+    if (what == "forward") {
+      config_.forward = watts;
       monitor_.SetForward(watts);
-    else if (what == "reflected")
+    } else if (what == "reflected") {
       monitor_.SetReflected(watts);
-    else
+    } else {
       ok = monitor_.SetFullScale(watts);
+    }
   } else {
     ok = false;
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // vemoswr-sim: a simulated power monitor on a pseudo-terminal.
 //
@@ -11,6 +12,7 @@
 // "ok <line>" or "error <line>":
 //   forward <W>      applied forward power
 //   reflected <W>    reflected power
+//   frequency <Hz>   the transmitter's frequency, for the antenna of --resonance
 //   full-scale <W>   fit another range: the full scale the monitor reports, stored in
 //                    EEPROM words 32 and 34 and in use at once
 //   power-cycle      switch the monitor off and on: it loads its EEPROM (calibration
@@ -44,6 +46,7 @@
 #include <random>
 #include <string>
 
+#include "sim/Antenna.h"
 #include "sim/SimConfig.h"
 #include "sim/SimMonitor.h"
 #include "sim/Transcript.h"
@@ -83,6 +86,8 @@ class SimServer {
   // The client opened or closed the device; freshData: bytes came in this same turn.
   void OnClientOpenedOrClosed(bool freshData);
   void OnControlLine(const std::string& line);
+  // Forward and reflected power as the antenna and the rig make them now.
+  void ApplyAntenna();
   void ReadControl();
   void WritePending();
   void PowerCycle();
@@ -107,6 +112,8 @@ class SimServer {
   int inotify_ = -1;  // tells when the client closes the device
   bool stdinOpen_ = true;
   std::string controlBuffer_;
+  std::unique_ptr<RigFollower> rig_;
+  double frequencyHz_ = 0;
   std::deque<Outgoing> outgoing_;
   SimTime nextByte_{};
   bool blockedOnWrite_ = false;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated monitor's record of the line, one JSON object per line (see SimServer.h
 // for the format), flushed line by line so a reader sees every exchange at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-sim: the simulated monitor (see SimServer.h for what it does and its transcript).
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("vemoswr-sim %s\n", vemo::kVersion);
+    std::printf("vemoswr-sim %s\n%s", vemo::kVersion, vemo::kLicenceNotice);
     return 0;
   }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarm hook: a command the operator configures, run when an alarm trips or clears
 // (not when it is acknowledged), to pass the alarm on (mail, a pager, a relay).
@@ -9,20 +10,23 @@
 // AlarmSourceName), VEMOSWR_ALARM_STATE ("tripped" or "cleared"), VEMOSWR_ALARM_VALUE,
 // VEMOSWR_ALARM_TIME (local ISO 8601 with milliseconds) and VEMOSWR_ALARM_PORT.
 //
-// One hook runs at a time, without blocking the caller: events that come meanwhile wait
-// in order, at most kMaxWaiting of them; further ones are dropped and counted (an alarm
-// that chatters must not start processes without end). A hook still running after the
-// limit is killed. A failure (cannot start, non-zero exit, killed, crashed, dropped
-// events) is told once, until a hook succeeds again. Needs the thread's event loop.
+// Hooks run without blocking the caller: one at a time per alarm source, so that each
+// source's events arrive in order, and up to kConcurrent of different sources at once, so
+// that a hook that hangs never holds up another source's. An event that comes while its
+// source's hook still runs waits; a later one of the same source replaces it (the hook
+// learns the latest state, and an alarm that chatters cannot start processes without
+// end). Each hook runs in a process group of its own: at the time limit the group gets
+// SIGTERM, and SIGKILL kKillAfterTermMs later, so that nothing it started outlives it. A
+// failure (cannot start, non-zero exit, stopped, crashed) is told once, until a hook
+// succeeds again. Needs the thread's event loop.
 
 #include "station/AlarmEvaluator.h"
 
 #include <QObject>
-#include <QProcess>
-#include <QTimer>
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,7 +41,8 @@ class AlarmHook {
   // failing is true when the hook fails, false when it works again.
   using Notify = std::function<void(bool failing, const std::string& message)>;
   static constexpr int kLimitMs = 10'000;
-  static constexpr size_t kMaxWaiting = 16;
+  static constexpr int kKillAfterTermMs = 2'000;
+  static constexpr int kConcurrent = 3;
 
   // port: the monitor's port, for VEMOSWR_ALARM_PORT.
   AlarmHook(std::string commandLine, std::string port, Notify notify, int limitMs = kLimitMs);
@@ -51,26 +56,25 @@ class AlarmHook {
   // The port for hooks started from now on (the user may switch ports while running).
   void SetPort(std::string port) { port_ = std::move(port); }
 
-  bool Busy() const { return running_ || !waiting_.empty(); }
+  bool Busy() const;
   const std::string& CommandLine() const { return commandLine_; }
 
  private:
+  struct Runner;
+
   void StartNext();
-  void Finished(const std::string& failure);
+  bool Start(Runner& runner, const TAlarmEvent& event);
+  void Finished(Runner& runner, const std::string& failure);
   void Fail(const std::string& message);
 
   std::string commandLine_;
   std::string port_;
   Notify notify_;
   int limitMs_;
-  std::deque<TAlarmEvent> waiting_;
-  qint64 dropped_ = 0;
-  bool running_ = false;
-  bool timedOut_ = false;
+  std::deque<TAlarmEvent> waiting_;  // at most one per source
   bool failing_ = false;
-  QObject context_;  // receives the process's signals; goes before the process
-  QTimer limit_;
-  QProcess process_;
+  QObject context_;  // receives the processes' signals; goes before them
+  std::vector<std::unique_ptr<Runner>> runners_;
 };
 
 }  // namespace vemo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/AlarmLog.h"
 
 #include "station/IsoTime.h"
@@ -14,12 +15,14 @@ std::string AlarmValueText(AlarmSource source, double value) {
       return FormatNumber("%.2f", value);
     case AlarmSource::ReflectedAbove:
     case AlarmSource::ForwardBelow:
+    case AlarmSource::OffAir:
     case AlarmSource::ForwardDrift:
     case AlarmSource::ReflectedDrift:
       return FormatNumber("%.6g", value);
     case AlarmSource::LinkLost:
       return FormatNumber("%.1f", value);
     case AlarmSource::Monitor:
+    case AlarmSource::Test:
       break;
   }
   return value != 0 ? "1" : "0";
@@ -33,7 +36,8 @@ std::string AlarmEventText(const TAlarmEvent& event) {
 
 std::string AlarmCsvRow(const TAlarmEvent& e) {
   // A level prints as the operator set it ("2", "12.5"), the monitor's flag has none.
-  const std::string level = e.Source == AlarmSource::Monitor ? "" : FormatNumber("%.6g", e.Level);
+  const bool levelless = e.Source == AlarmSource::Monitor || e.Source == AlarmSource::Test;
+  const std::string level = levelless ? "" : FormatNumber("%.6g", e.Level);
   return IsoTime(e.TimeMs) + ',' + AlarmSourceName(e.Source) + ',' + AlarmEventText(e) + ',' +
          AlarmValueText(e.Source, e.Value) + ',' + level;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarm log: a CSV file with one line per alarm event, as it happens, so that nothing
 // waits for an alarm to clear before it is on disk:

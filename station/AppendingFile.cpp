@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/AppendingFile.h"
+
+#include <algorithm>
 
 #include <cctype>
 #include <cerrno>
@@ -50,8 +53,12 @@ AppendingFile::~AppendingFile() {
 }
 
 bool AppendingFile::Write(const std::string& file, const std::string& line) {
+  return Write(file, [&line](const std::string&) { return line; });
+}
+
+bool AppendingFile::Write(const std::string& file, const LineFor& line) {
   std::string error;
-  if (!Append(file, line + '\n', error)) {
+  if (!Append(file, line, error)) {
     ++notWritten_;
     if (!failing_) {
       failing_ = true;
@@ -75,7 +82,7 @@ bool AppendingFile::Write(const std::string& file, const std::string& line) {
   return true;
 }
 
-bool AppendingFile::Append(const std::string& file, const std::string& line, std::string& error) {
+bool AppendingFile::Append(const std::string& file, const LineFor& line, std::string& error) {
   if (fd_ >= 0 && !StillOpenAt(file)) Close();
   if (fd_ < 0 && !Open(file, error)) return false;
 
@@ -86,14 +93,20 @@ bool AppendingFile::Append(const std::string& file, const std::string& line, std
     return false;
   }
   std::string text;
+  std::string fileHeader = header_;
   if (st.st_size == 0) {
     text = header_ + '\n';
   } else {
     // A line cut short earlier (a crash, another writer) must not swallow this one.
     char last = '\n';
     if (::pread(fd_, &last, 1, st.st_size - 1) == 1 && last != '\n') text = "\n";
+    char first[1024];
+    const ssize_t got = ::pread(fd_, first, sizeof first, 0);
+    if (got > 0) fileHeader.assign(first, static_cast<size_t>(got));
+    fileHeader.resize(std::min(fileHeader.find('\n'), fileHeader.size()));
+    if (!fileHeader.empty() && fileHeader.back() == '\r') fileHeader.pop_back();
   }
-  text += line;
+  text += line(fileHeader) + '\n';
   if (!WriteAll(fd_, text)) {
     error = Failure("cannot write", file, errno);
     // Take back a partial line so that the file stays whole when logging resumes; should
@@ -106,7 +119,11 @@ bool AppendingFile::Append(const std::string& file, const std::string& line, std
 }
 
 bool AppendingFile::Open(const std::string& file, std::string& error) {
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // Read access lets a line cut short and the file's own header be seen; a file we may only
+  // write to is still written.
+  int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == EACCES)
+    fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0) {
     error = Failure("cannot open", file, errno);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A text file that lines are appended to, each straight to the file (nothing waits in a
 // buffer), with a header line at the top of a new or empty file. The logs of readings and
@@ -31,13 +32,17 @@ class AppendingFile {
 
   // Appends line (without its line break) to file; false if it was not written.
   bool Write(const std::string& file, const std::string& line);
+  // The same, with the line made for the header the file has (a file begun by an earlier
+  // version keeps its own columns).
+  using LineFor = std::function<std::string(const std::string& fileHeader)>;
+  bool Write(const std::string& file, const LineFor& line);
 
   bool Failing() const { return failing_; }
   // Lines not written since this object was made.
   qint64 NotWritten() const { return notWritten_; }
 
  private:
-  bool Append(const std::string& file, const std::string& line, std::string& error);
+  bool Append(const std::string& file, const LineFor& line, std::string& error);
   bool Open(const std::string& file, std::string& error);
   bool StillOpenAt(const std::string& file) const;
   void Close();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversions between power, dBm, reflection coefficient, return loss and VSWR. None
 // raises: where the arithmetic fails (a logarithm of zero, a division by zero, an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A queue in one contiguous array: pushed at the back, popped at the front, indexed from
 // the front. Scanning it reads memory in order, which a std::deque's scattered nodes do

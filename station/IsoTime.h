@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Times as the logs, exports and the command-line tool write them: ISO 8601 with
 // milliseconds and the offset from UTC in force at that moment

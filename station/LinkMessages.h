@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window, the command-line tool and the service tell the user when the line to a
 // monitor fails: what happened, on which port and device, and what to try, in one line.

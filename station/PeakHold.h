@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Peak forward power as a PEP meter shows it: the highest reading is held for the hold
 // time, then falls linearly at a rate that would take it to zero in kDecayMs, but never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which readings are measurements. A reading no monitor can give (a negative power, more
 // reflected than forward power, far more than the monitor's own full scale, or a number

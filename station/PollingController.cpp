@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/PollingController.h"
 
 #include "platform/Escaped.h"
+#include "station/LinkMessages.h"
 
 namespace vemo {
 
@@ -48,7 +50,12 @@ void PollingController::TakeReading() {
 
 void PollingController::StartContinuous() {
   // An unrecognised monitor does not stop the start; the readings will tell.
-  EnsureConnected();
+  try {
+    EnsureConnected();
+  } catch (...) {
+    if (RetryInsteadOfFailure(std::current_exception())) return;
+    throw;
+  }
   continuous_ = true;
   view_.ShowContinuous(true);
 }
@@ -64,6 +71,8 @@ void PollingController::Tick() {
     ContinuousReading();
   else if (resumeDue_)
     ResumeWithReturnedDevice();
+  else if (retryDue_)
+    RetryUnattended();
   else if (connected_ && link_.DeviceLost())
     WatchForLostDevice(false);  // unplugged while idle: say so rather than look connected
 }
@@ -83,17 +92,20 @@ void PollingController::ContinuousReading() {
       WatchForLostDevice(true);  // said in the status area; a box would hold up the resumption
     } else if (IsPortFailure(kind)) {
       StopContinuous();
-      view_.ShowFailure(e.what());
+      if (!RetryInsteadOfFailure(std::current_exception())) view_.ShowFailure(e.what());
     } else if (++commFailCount_ > kSilentFailures) {
-      // A time-out or a garbled reply, which may quote what the line brought.
+      // A time-out or a garbled reply, which may quote what the line brought; on a line of
+      // its own, the port and what to check.
       StopContinuous();
-      view_.ShowFailure(Escaped(e.what()));
+      if (!RetryInsteadOfFailure(std::current_exception()))
+        view_.ShowFailure(Escaped(e.what()) + '\n' + LinkCause(std::current_exception()));
     }
   } catch (...) {
     view_.ShowStale();
     view_.RecordGap();
     StopContinuous();
-    view_.ShowFailure("An Exception Occurred");
+    if (!RetryInsteadOfFailure(std::current_exception()))
+      view_.ShowFailure("An Exception Occurred");
   }
 }
 
@@ -163,6 +175,59 @@ void PollingController::ResumeWithReturnedDevice() {
   if (!resumePolling_) return;
   continuous_ = true;
   view_.ShowContinuous(true);
+}
+
+std::string PollingController::LinkCause(std::exception_ptr failure) const {
+  const TComPort& port = link_.Port();
+  const std::string path = port.EffectiveDevicePath();
+  return LinkFailureText(LinkName(port.ComNumber(), path, port.DevicePath().empty()), path,
+                         !port.Open(), DeviceNodeAt(path).has_value(), failure);
+}
+
+bool PollingController::RetryInsteadOfFailure(std::exception_ptr failure) {
+  if (!unattended_) return false;
+  const std::string cause = LinkCause(failure);  // while the port still says how it failed
+  link_.Close();
+  connected_ = false;
+  const qint64 waitMs = retry_.Next();
+  connectionNote_ = "waiting for the monitor";
+  view_.ShowConnection();
+  view_.ShowStale();
+  view_.ShowRetry(cause, waitMs);
+  // Polling is what was asked for: the buttons say so while the next attempt is awaited.
+  view_.ShowContinuous(true);
+  retryWaiting_ = true;
+  view_.RunRetryTimer(waitMs);
+  return true;
+}
+
+void PollingController::RetryTimeout() {
+  retryWaiting_ = false;
+  retryDue_ = unattended_;
+}
+
+void PollingController::RetryUnattended() {
+  retryDue_ = false;
+  try {
+    Connect();
+  } catch (...) {
+    RetryInsteadOfFailure(std::current_exception());
+    return;
+  }
+  // An unrecognised monitor does not stop the start, as at a start by hand: the readings
+  // will tell, and their failures come back here.
+  retry_.Reset();
+  continuous_ = true;
+  view_.ShowContinuous(true);
+  view_.ShowRetrySucceeded();
+}
+
+void PollingController::EndUnattended() {
+  if (Retrying()) view_.ShowContinuous(false);  // the buttons said polling while it waited
+  unattended_ = false;
+  retryWaiting_ = false;
+  retryDue_ = false;
+  view_.RunRetryTimer(0);
 }
 
 }  // namespace vemo

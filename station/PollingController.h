@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The polling of one monitor as the program's window drives it, without the window:
 // connecting, a triggered reading, continuous reading with its failure rule, and the
@@ -10,11 +11,19 @@
 // message the time after; a failure of the port stops it at once with its message; a
 // lost device stops it without a message, and reading resumes by itself once the device
 // is back.
+//
+// Started unattended, nobody may be there to answer a message: until the user takes over
+// (EndUnattended), a monitor that cannot be reached is said in the window and tried again
+// after a back-off instead, and the link alarm trips meanwhile.
 
 #include "monitor/MonitorLink.h"
 #include "serial/PortProbe.h"
+#include "station/UnattendedLink.h"
+
+#include <QtGlobal>
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -39,6 +48,13 @@ class PollingView {
   virtual void ShowConnection() = 0;
   // Runs or stops the device-watch timer, whose ticks call DeviceWatchTick.
   virtual void RunDeviceWatch(bool run) = 0;
+  // Unattended, the monitor could not be reached (cause: port, device, why and what to
+  // do): the next attempt follows in waitMs, and polling counts as on meanwhile.
+  virtual void ShowRetry(const std::string& cause, qint64 waitMs) = 0;
+  // Unattended, the monitor answers again and reading goes on.
+  virtual void ShowRetrySucceeded() = 0;
+  // Runs the retry timer once for waitMs, or stops it at 0; its timeout calls RetryTimeout.
+  virtual void RunRetryTimer(qint64 waitMs) = 0;
 };
 
 class PollingController {
@@ -79,11 +95,29 @@ class PollingController {
   // The device-watch timer's tick.
   void DeviceWatchTick();
 
+  void SetUnattended(bool on) { unattended_ = on; }
+  bool Unattended() const { return unattended_; }
+  // The user takes over: failures are shown again and nothing is retried by itself.
+  void EndUnattended();
+  // Waiting for the next attempt to reach the monitor.
+  bool Retrying() const { return retryWaiting_ || retryDue_; }
+  // The waits between attempts (tests shorten them).
+  void SetRetryBackoff(const RetryBackoff& backoff) { retry_ = backoff; }
+  // The retry timer's timeout: the next idle tick tries the monitor.
+  void RetryTimeout();
+  // "COM2 (/dev/ttyUSB0): no such device – …": the port, its device, the cause of the
+  // failure and what to do.
+  std::string LinkCause(std::exception_ptr failure) const;
+
  private:
   void ReadAndShow();
   void ContinuousReading();
   void ResumeWithReturnedDevice();
   std::optional<TDeviceNode> NodeOfDevice() const;
+  // Unattended, a failure to reach the monitor: let the port go and try again later.
+  // False (nothing done) when attended.
+  bool RetryInsteadOfFailure(std::exception_ptr failure);
+  void RetryUnattended();
 
   MonitorLink& link_;
   PollingView& view_;
@@ -96,6 +130,10 @@ class PollingController {
   bool watching_ = false;
   bool resumeDue_ = false;      // the device is back: the next idle tick reconnects
   bool resumePolling_ = false;  // ... and reads again: it was lost while reading
+  bool unattended_ = false;
+  bool retryWaiting_ = false;  // the retry timer runs
+  bool retryDue_ = false;      // the wait is over: the next idle tick tries the monitor
+  RetryBackoff retry_;
 };
 
 }  // namespace vemo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The polling intervals a user may choose, shortest first; the default is the monitor's
 // customary half second.

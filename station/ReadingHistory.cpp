@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/ReadingHistory.h"
 
 #include "monitor/VSWRMon.h"
@@ -12,6 +13,7 @@ namespace {
 
 constexpr quint8 kGap = 1;
 constexpr quint8 kAlarm = 2;
+constexpr quint8 kUnkeyed = 4;
 
 qint64 FloorToMinute(qint64 t) {
   const qint64 m = ReadingHistory::kMinuteMs;
@@ -69,12 +71,16 @@ void ReadingHistory::Store(qint64 timeMs, const THistoryReading* reading) {
   }
   TSummary& archived = archive_.back().Summary;
   if (reading) {
-    s = {timeMs, reading->Forward, reading->Reflected, reading->VSWR,
-         static_cast<quint8>(reading->Alarm ? kAlarm : 0)};
+    s = {timeMs,
+         reading->Forward,
+         reading->Reflected,
+         reading->VSWR,
+         static_cast<quint8>((reading->Alarm ? kAlarm : 0) | (reading->Keyed ? 0 : kUnkeyed)),
+         reading->Sources};
     block.Summary.Add(*reading);
     archived.Add(*reading);
   } else {
-    s = {timeMs, 0, 0, 0, kGap};
+    s = {timeMs, 0, 0, 0, kGap, 0};
     block.Summary.AddGap();
     archived.AddGap();
   }
@@ -113,6 +119,11 @@ size_t ReadingHistory::LowerBound(qint64 timeMs, size_t from) const {
   return std::max(from, k * kBlockSize + static_cast<size_t>(sample - first));
 }
 
+THistoryReading ReadingHistory::ReadingOf(const Sample& s) {
+  return {s.Forward, s.Reflected, s.VSWR, (s.Flags & kAlarm) != 0, (s.Flags & kUnkeyed) == 0,
+          s.Sources};
+}
+
 void ReadingHistory::SummarizeRaw(size_t first, size_t last, TSummary& into) const {
   while (first < last) {
     const size_t k = first / kBlockSize, offset = first % kBlockSize;
@@ -126,7 +137,7 @@ void ReadingHistory::SummarizeRaw(size_t first, size_t last, TSummary& into) con
         if (s.Flags & kGap)
           into.AddGap();
         else
-          into.Add({s.Forward, s.Reflected, s.VSWR, (s.Flags & kAlarm) != 0});
+          into.Add(ReadingOf(s));
       }
     }
     first += end - offset;
@@ -181,7 +192,7 @@ TSpanStatistics ReadingHistory::Statistics(qint64 fromMs, qint64 toMs, float vsw
   const size_t count = RawCount();
   for (size_t i = first; i < last; ++i) {
     const Sample& s = At(i);
-    if ((s.Flags & kGap) || !(s.VSWR > vswrThreshold)) continue;
+    if ((s.Flags & (kGap | kUnkeyed)) || !(s.VSWR > vswrThreshold)) continue;
     const qint64 next = i + 1 < count ? At(i + 1).TimeMs : std::numeric_limits<qint64>::max();
     stats.TimeAboveMs +=
         std::min(ReadingHeldUntil(s.TimeMs, next, options_.GapAfterMs), toMs) - s.TimeMs;
@@ -194,9 +205,7 @@ std::vector<THistoryEntry> ReadingHistory::Entries(qint64 fromMs, qint64 toMs) c
   const size_t last = LowerBound(toMs);
   for (size_t i = LowerBound(fromMs); i < last; ++i) {
     const Sample& s = At(i);
-    entries.push_back({s.TimeMs,
-                       (s.Flags & kGap) != 0,
-                       {s.Forward, s.Reflected, s.VSWR, (s.Flags & kAlarm) != 0}});
+    entries.push_back({s.TimeMs, (s.Flags & kGap) != 0, ReadingOf(s)});
   }
   return entries;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readings of the last hours and days, for the trend chart, its statistics and
 // export. Raw readings (and gaps) are kept for RawWindowMs; every reading also goes into
@@ -105,7 +106,9 @@ class ReadingHistory {
     qint64 TimeMs;
     float Forward, Reflected, VSWR;
     quint8 Flags;
+    quint16 Sources;
   };
+  static THistoryReading ReadingOf(const Sample& s);
   using Block = std::array<Sample, kBlockSize>;
   // Kept apart from the samples, so that merging many blocks reads one dense array.
   struct BlockSummary {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/ReadingLog.h"
 
 #include "station/ReadingCsv.h"
@@ -9,7 +10,7 @@ namespace vemo {
 ReadingLog::ReadingLog(std::string path, bool daily, Notify notify)
     : path_(std::move(path)),
       daily_(daily),
-      file_(kReadingCsvHeader, "reading", "readings", std::move(notify)) {}
+      file_(kReadingLogCsvHeader, "reading", "readings", std::move(notify)) {}
 
 std::string ReadingLog::FileFor(qint64 timeMs) const {
   if (!daily_) return path_;
@@ -21,8 +22,12 @@ std::string ReadingLog::FileFor(qint64 timeMs) const {
   return base + '-' + day.toString(u"yyyy-MM-dd").toStdString() + ".csv";
 }
 
-bool ReadingLog::Write(qint64 timeMs, const TMonitorReading& reading) {
-  return file_.Write(FileFor(timeMs), ReadingCsvRow(timeMs, reading));
+bool ReadingLog::Write(qint64 timeMs, const TMonitorReading& reading, const TReadingMarks& marks) {
+  return file_.Write(FileFor(timeMs), [&](const std::string& fileHeader) {
+    // Scripts made for a file's first lines must be able to read all of it.
+    return fileHeader == kReadingCsvHeader ? ReadingCsvRow(timeMs, reading)
+                                           : ReadingLogCsvRow(timeMs, reading, marks);
+  });
 }
 
 }  // namespace vemo

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CSV log of readings: one line per reading, written straight to the file (nothing
-// waits in a buffer), the header once at the top of a new or empty file. Optionally one
+// waits in a buffer), the header once at the top of a new or empty file. A file begun
+// without the columns `alarms` and `keyed` goes on without them. Optionally one
 // file per local day: "name.csv" becomes "name-YYYY-MM-DD.csv".
 //
 // A reading that cannot be written (folder removed, disk full, file cannot be opened) is
@@ -10,6 +12,7 @@
 // header). Nothing here throws.
 
 #include "station/AppendingFile.h"
+#include "station/ReadingCsv.h"
 
 #include <QtGlobal>
 
@@ -29,7 +32,7 @@ class ReadingLog {
   ReadingLog& operator=(const ReadingLog&) = delete;
 
   // Appends the reading taken at timeMs (ms since the epoch); false if it was not logged.
-  bool Write(qint64 timeMs, const TMonitorReading& reading);
+  bool Write(qint64 timeMs, const TMonitorReading& reading, const TReadingMarks& marks = {});
 
   // The file a reading taken at timeMs goes to.
   std::string FileFor(qint64 timeMs) const;

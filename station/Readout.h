@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the main window shows of one reading: the derived quantities, the unit chosen
 // from the monitor's full scale, and every read-out text. The window only writes these

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/Statistics.h"
 
 namespace vemo {
@@ -13,7 +14,7 @@ void RunningStatistics::Add(qint64 timeMs, const THistoryReading& reading) {
   if (latestIsReading_ && timeMs - latestMs_ > gapAfterMs_) summary_.AddGap();
   summary_.Add(reading);
   latestIsReading_ = true;
-  latestVSWR_ = reading.VSWR;
+  latestVSWR_ = reading.Keyed ? reading.VSWR : 0;  // unkeyed is never above
   latestMs_ = timeMs;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Statistics of readings: over a span of the history, and running since the last reset.
 
@@ -33,6 +34,7 @@ class RunningStatistics {
   void Reset();
   // Time already counted stays; the latest reading is judged by the new threshold.
   void SetThreshold(float vswrThreshold) { threshold_ = vswrThreshold; }
+  float Threshold() const { return threshold_; }
 
   const TSummary& Summary() const { return summary_; }
   // Time above the threshold up to nowMs, the latest reading included.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Minimum, maximum and sum of the readings of a stretch of time: one pixel column of a
 // chart, one minute of the archive, one block of raw readings, or a whole span.
@@ -14,7 +15,11 @@ struct THistoryReading {
   float Forward = 0;    // W
   float Reflected = 0;  // W
   float VSWR = 0;
-  bool Alarm = false;
+  bool Alarm = false;  // the monitor's flag
+  // Unkeyed (forward below the keyed level), the VSWR says nothing: it is left out of the
+  // VSWR's range and mean, and the chart draws it as "off".
+  bool Keyed = true;
+  quint16 Sources = 0;  // AlarmSourceBit of the program's alarms active at the reading
 };
 
 // Minimum, maximum and sum of one quantity. Sums are kept in double: the mean of a
@@ -38,29 +43,41 @@ struct TValueRange {
 };
 
 struct TSummary {
-  qint64 Count = 0;    // readings
-  qint64 Gaps = 0;     // failed or missing readings
-  bool Alarm = false;  // some reading had the alarm on
+  qint64 Count = 0;     // readings
+  qint64 Keyed = 0;     // readings with the transmitter keyed: VSWR covers these only
+  qint64 Gaps = 0;      // failed or missing readings
+  bool Alarm = false;   // some reading had the alarm on
+  quint16 Sources = 0;  // the program's alarms active at some reading
   TValueRange Forward, Reflected, VSWR;
 
   bool HasData() const { return Count > 0; }
   // Means of the readings; meaningless (NaN) without readings.
   double MeanForward() const { return Mean(Forward); }
   double MeanReflected() const { return Mean(Reflected); }
-  double MeanVSWR() const { return Mean(VSWR); }
+  double MeanVSWR() const {
+    return Keyed ? VSWR.Sum / static_cast<double>(Keyed) : std::numeric_limits<double>::quiet_NaN();
+  }
+  // Readings, but none keyed: the transmitter was off.
+  bool Off() const { return Count > 0 && Keyed == 0; }
 
   void Add(const THistoryReading& r) {
     ++Count;
     Alarm = Alarm || r.Alarm;
+    Sources |= r.Sources;
     Forward.Add(r.Forward);
     Reflected.Add(r.Reflected);
-    VSWR.Add(r.VSWR);
+    if (r.Keyed) {
+      ++Keyed;
+      VSWR.Add(r.VSWR);
+    }
   }
   void AddGap() { ++Gaps; }
   void Merge(const TSummary& o) {
     Count += o.Count;
+    Keyed += o.Keyed;
     Gaps += o.Gaps;
     Alarm = Alarm || o.Alarm;
+    Sources |= o.Sources;
     Forward.Merge(o.Forward);
     Reflected.Merge(o.Reflected);
     VSWR.Merge(o.VSWR);

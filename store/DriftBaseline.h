@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The baseline of the drift alarms from a stored history: the reference the operator set
 // ("Set reference"), or else the median of the keyed minutes of the same hour of the day

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/HistoryQueries.h"
 
 #include "monitor/VSWRMon.h"
@@ -17,12 +18,6 @@ constexpr qint64 kMinuteMs = ReadingHistory::kMinuteMs;
 
 qint64 FloorToMinute(qint64 t) {
   return t - ((t % kMinuteMs) + kMinuteMs) % kMinuteMs;
-}
-
-std::string Quoted(const std::string& name) {
-  std::string q = "\"";
-  for (const char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return q + '"';
 }
 
 constexpr const char* kQuantities[] = {"forward", "reflected", "vswr"};
@@ -47,6 +42,12 @@ void BindValue(SqliteStatement& s, int i, float v) {
 
 }  // namespace
 
+std::string QuotedName(const std::string& name) {
+  std::string q = "\"";
+  for (const char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return q + '"';
+}
+
 void CreateHistorySchema(SqliteDb& db, const std::vector<std::string>& logColumns) {
   db.Exec(
       "CREATE TABLE IF NOT EXISTS readings(time_ms INTEGER NOT NULL, keyed INTEGER);"
@@ -63,8 +64,8 @@ void CreateHistorySchema(SqliteDb& db, const std::vector<std::string>& logColumn
   const std::set<std::string> present(have.begin(), have.end());
   // Untyped, so that each field keeps the text the log writes.
   for (const std::string& column : logColumns)
-    if (column != "time" && !present.count(column))
-      db.Exec("ALTER TABLE readings ADD COLUMN " + Quoted(column));
+    if (column != "time" && column != "keyed" && !present.count(column))
+      db.Exec("ALTER TABLE readings ADD COLUMN " + QuotedName(column));
 }
 
 std::vector<std::string> StoredColumns(SqliteDb& db) {
@@ -146,7 +147,7 @@ void ForEachReading(SqliteDb& db, qint64 fromMs, qint64 toMs,
                     const std::function<void(const TStoredReading&)>& f) {
   const std::vector<std::string> columns = StoredColumns(db);
   std::string sql = "SELECT time_ms, keyed";
-  for (const std::string& c : columns) sql += ", " + Quoted(c);
+  for (const std::string& c : columns) sql += ", " + QuotedName(c);
   sql += " FROM readings WHERE time_ms >= ? AND time_ms < ? ORDER BY time_ms, rowid";
   SqliteStatement s = db.Prepare(sql);
   s.Bind(1, fromMs);

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The layout of a stored history and the queries on it, shared by the writer, the loading
 // at start, the command-line export and the reports.
 //
-//   readings(time_ms, keyed, <the log's columns but time, as the log writes them>)
+//   readings(time_ms, keyed, <the log's other columns, as the log writes them>)
 //     a row with only time_ms and keyed is a gap (a failed or missing reading)
 //   minutes(start_ms, count, gaps, forward_/reflected_/vswr_ min, max, sum,
 //           alarm_ms, keyed_ms)
@@ -52,12 +53,14 @@ struct TStoredEvent {
   double Value = 0, Level = 0;
 };
 
-// Creates what is missing: the tables, and the log's columns (without "time") that an
-// older file lacks. Raises StoreError.
+// Creates what is missing: the tables, and the log's columns (but "time" and "keyed") that
+// an older file lacks. Raises StoreError.
 void CreateHistorySchema(SqliteDb& db, const std::vector<std::string>& logColumns);
 
 // The log's columns the file holds, in order (without time_ms and keyed).
 std::vector<std::string> StoredColumns(SqliteDb& db);
+// name as an SQL identifier.
+std::string QuotedName(const std::string& name);
 
 // Per-minute summaries of readings as they come: each reading counts toward the time in
 // alarm and keyed until the next reading or gap, at most gapAfterMs.

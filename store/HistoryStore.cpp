@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/HistoryStore.h"
 
 #include "monitor/VSWRMon.h"
@@ -20,7 +21,8 @@ struct HistoryStore::Item {
   enum Kind { Reading, Gap, Event } Kind = Reading;
   qint64 TimeMs = 0;
   TMonitorReading Value;
-  bool Keyed = false;
+  TReadingMarks Marks;
+  std::optional<TReadingPlace> Place;
   TAlarmEvent AlarmEvent;
 };
 
@@ -36,7 +38,7 @@ HistoryStore::HistoryStore(std::string path, TStoreOptions options, Notify notif
     : path_(std::move(path)),
       options_(options),
       notify_(std::move(notify)),
-      columns_(ReadingCsvColumns()),
+      columns_(ReadingLogCsvColumns()),
       minutes_(options.GapAfterMs) {
   Open();
   writer_ = std::thread([this] { Run(); });
@@ -134,16 +136,17 @@ void HistoryStore::Enqueue(Item item) {
   if (full) wake_.notify_one();
 }
 
-void HistoryStore::Add(qint64 timeMs, const TMonitorReading& reading, bool keyed) {
-  Enqueue({Item::Reading, timeMs, reading, keyed, {}});
+void HistoryStore::Add(qint64 timeMs, const TMonitorReading& reading, const TReadingMarks& marks,
+                       std::optional<TReadingPlace> place) {
+  Enqueue({Item::Reading, timeMs, reading, marks, std::move(place), {}});
 }
 
 void HistoryStore::AddGap(qint64 timeMs) {
-  Enqueue({Item::Gap, timeMs, {}, false, {}});
+  Enqueue({Item::Gap, timeMs, {}, {{}, false}, {}, {}});
 }
 
 void HistoryStore::AddEvent(const TAlarmEvent& event) {
-  Enqueue({Item::Event, event.TimeMs, {}, false, event});
+  Enqueue({Item::Event, event.TimeMs, {}, {{}, false}, {}, event});
 }
 
 void HistoryStore::Flush() {
@@ -181,7 +184,7 @@ void HistoryStore::Write(const std::vector<Item>& batch) {
   for (const Item& item : batch) {
     // An implausible reading is kept with its flag, but it measured nothing.
     if (item.Kind == Item::Reading && JudgeReading(item.Value) == Implausibility::None)
-      minutes_.Add(item.TimeMs, HistoryReadingOf(item.Value), item.Keyed);
+      minutes_.Add(item.TimeMs, HistoryReadingOf(item.Value), item.Marks.Keyed);
     else if (item.Kind != Item::Event)
       minutes_.AddGap(item.TimeMs);
   }
@@ -223,9 +226,18 @@ void HistoryStore::WriteOnce(const std::vector<Item>& batch) {
   std::map<qint64, TStoredMinute> changed = minutes_.Take();
   SqliteDb& db = *db_;
   db.Exec("BEGIN IMMEDIATE");
-  std::string sql = "INSERT INTO readings VALUES(?, ?";
-  for (size_t i = 1; i < columns_.size(); ++i) sql += ", ?";
-  SqliteStatement reading = db.Prepare(sql + ")");
+  // The log's fields go under their columns' names; its time and keyed have columns of
+  // their own, as integers.
+  std::string sql = "INSERT INTO readings(time_ms, keyed";
+  std::string values = "?, ?";
+  std::vector<size_t> stored;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (columns_[i] == "time" || columns_[i] == "keyed") continue;
+    sql += ", " + QuotedName(columns_[i]);
+    values += ", ?";
+    stored.push_back(i);
+  }
+  SqliteStatement reading = db.Prepare(sql + ") VALUES(" + values + ")");
   SqliteStatement event = db.Prepare("INSERT INTO alarm_events VALUES(?, ?, ?, ?, ?, ?)");
   qint64 newest = 0;
   for (const Item& item : batch) {
@@ -244,10 +256,12 @@ void HistoryStore::WriteOnce(const std::vector<Item>& batch) {
     }
     reading.Reset();
     reading.Bind(1, item.TimeMs);
-    reading.Bind(2, static_cast<qint64>(item.Keyed ? 1 : 0));
+    reading.Bind(2, static_cast<qint64>(item.Marks.Keyed ? 1 : 0));
     if (item.Kind == Item::Reading) {
-      const std::vector<std::string> fields = ReadingCsvFields(item.TimeMs, item.Value);
-      for (size_t i = 1; i < fields.size(); ++i) reading.Bind(static_cast<int>(i) + 2, fields[i]);
+      const std::vector<std::string> fields = ReadingLogCsvFields(
+          item.TimeMs, item.Value, item.Marks, item.Place ? &*item.Place : nullptr);
+      for (size_t i = 0; i < stored.size(); ++i)
+        reading.Bind(static_cast<int>(i) + 3, fields[stored[i]]);
     }
     reading.Step();
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history of one monitor on disk, in an SQLite database of its own: every reading with
 // the log's columns and whether the transmitter was keyed, every alarm event, and
@@ -14,6 +15,7 @@
 // Notify hears when storing resumes); what is stored stays. A damaged file is renamed to
 // "NAME.damaged-YYYYMMDD-HHMMSS" (never deleted) and a new one started.
 
+#include "station/ReadingCsv.h"
 #include "store/HistoryQueries.h"
 
 #include <QtGlobal>
@@ -23,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,8 +67,10 @@ class HistoryStore {
   void LoadInto(ReadingHistory& history, qint64 nowMs);
 
   // Queue; cheap, any thread. Implausible readings too (JudgeReading): stored with their
-  // flag, they count as gaps in the summaries and the loaded history.
-  void Add(qint64 timeMs, const TMonitorReading& reading, bool keyed);
+  // flag, they count as gaps in the summaries and the loaded history. The marks and the
+  // place fill the log's columns beyond the reading's own (ReadingLogCsvFields).
+  void Add(qint64 timeMs, const TMonitorReading& reading, const TReadingMarks& marks,
+           std::optional<TReadingPlace> place = {});
   void AddGap(qint64 timeMs);
   void AddEvent(const TAlarmEvent& event);
   // Waits until everything queued so far has been written (or has failed).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Sqlite.h"
 
 #include <sqlite3.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A thin owner of SQLite connections and statements: every failure becomes a StoreError
 // carrying SQLite's own code, so that callers can tell a damaged file from a full disk.

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliPorts.h"
+#include "app/cli/CliRig.h"
 
 #include "app/cli/CliMessages.h"
 #include "app/cli/Interrupt.h"
@@ -14,11 +16,15 @@
 #include "station/Plausibility.h"
 #include "station/ReadingCsv.h"
 #include "station/Readout.h"
+#include "station/TuningPitch.h"
 
 #include <QDateTime>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -45,24 +51,49 @@ std::string Trimmed(const std::string& s) {
 
 // One reading as the main window takes it: a reading in raw mode switches raw mode off
 // and is taken again.
-void PrintReading(const CliStreams& io, bool csv, const TMonitorReading& reading,
-                  double fullScale) {
+void PrintReading(const CliStreams& io, bool csv, qint64 now, const TMonitorReading& reading,
+                  double fullScale, const std::string& rigColumns) {
   const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
   if (csv) {
-    std::fprintf(io.out, "%s\n",
-                 ReadingCsvRow(QDateTime::currentMSecsSinceEpoch(), reading).c_str());
+    std::fprintf(io.out, "%s%s\n", ReadingCsvRow(now, reading).c_str(), rigColumns.c_str());
   } else {
     std::fprintf(io.out,
                  "%s forward=%s %s reflected=%s %s vswr=%s return_loss=%s dB rho=%s "
-                 "transmitted=%s %% dbm=%s alarm=%s%s\n",
+                 "transmitted=%s %% dbm=%s alarm=%s%s%s\n",
                  Now().c_str(), Trimmed(r.ForwardText).c_str(), r.Unit.Unit,
                  Trimmed(r.ReflectedText).c_str(), r.Unit.Unit, Trimmed(r.VSWRText).c_str(),
                  Trimmed(r.ReturnLossText).c_str(), Trimmed(r.RhoText).c_str(),
                  Trimmed(r.TransmittedText).c_str(), Trimmed(r.DBmText).c_str(),
                  reading.Alarm ? "yes" : "no",
-                 JudgeReading(reading) != Implausibility::None ? " implausible" : "");
+                 JudgeReading(reading) != Implausibility::None ? " implausible" : "",
+                 rigColumns.c_str());
   }
   CheckOutput(io.out);
+}
+
+// One tuning line: the bar follows the tone's pitch, so eye and ear agree on the scale.
+void PrintTuning(const CliStreams& io, TuningTracker& tracker, double& best,
+                 const TMonitorReading& reading, double fullScale) {
+  constexpr int kBarWidth = 30;
+  const TReadout r = DeriveReadout(reading.Forward, reading.Reflected, fullScale);
+  const TuningTracker::Tone tone = tracker.Reading(reading.Forward, r.VSWR);
+  const bool terminal = isatty(fileno(io.out)) != 0;
+  std::string line;
+  if (!tone.Hz) {
+    best = 0;
+    line = "unkeyed";
+  } else {
+    if (best == 0 || r.VSWR < best) best = r.VSWR;
+    const double share =
+        std::log(*tone.Hz / kTuneWorstHz) / std::log(kTunePerfectHz / kTuneWorstHz);
+    const int filled = static_cast<int>(std::lround(share * kBarWidth));
+    line = "vswr=" + Trimmed(r.VSWRText) + " [" + std::string(static_cast<size_t>(filled), '#') +
+           std::string(static_cast<size_t>(kBarWidth - filled), '.') +
+           "] best=" + FormatNumber("%.2f", best);
+  }
+  // On a terminal the line is rewritten in place (cleared to its end); a pipe gets lines.
+  std::fprintf(io.out, terminal ? "\r%s\x1b[K%s" : "%s%s\n", line.c_str(), tone.Beep ? "\a" : "");
+  std::fflush(io.out);
 }
 
 // Prints the events on standard error; true when one of them is a trip.
@@ -112,8 +143,9 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
   Interrupt interrupt;
   ImplausibleCount implausible(io);
   AlarmEvaluator alarms(o.alarmLevels);
+  const std::unique_ptr<ReadRig> rig = o.rig.empty() ? nullptr : std::make_unique<ReadRig>(o, io);
   if (o.csv) {
-    std::fprintf(io.out, "%s\n", kReadingCsvHeader);
+    std::fprintf(io.out, "%s%s\n", kReadingCsvHeader, rig ? kReadingCsvRigColumns : "");
     CheckOutput(io.out);
   }
   const auto period =
@@ -121,6 +153,8 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
   Clock::time_point next = Clock::now();
   long taken = 0;
   int failuresInARow = 0;
+  TuningTracker tracker;
+  double best = 0;
   while (!o.count || taken < *o.count) {
     interrupt.Wait(std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()));
     // Without a count an interrupt is the normal end; with one, a script learns that the
@@ -128,18 +162,29 @@ int Read(const CliOptions& o, MonitorLink& link, const CliStreams& io) {
     if (interrupt.Requested()) return o.count ? 128 + interrupt.Signal() : 0;
     next = std::max(next + period, Clock::now());
     try {
-      const TMonitorReading reading = link.Read();
-      PrintReading(io, o.csv, reading, link.Monitor().FullScale());
-      implausible.Add(reading);
-      ++taken;
-      // An implausible reading is no measurement: the alarms see no reading.
+      const TMonitorReading raw = link.Read();
       const qint64 now = QDateTime::currentMSecsSinceEpoch();
-      if (o.alarms &&
-          PrintAlarms(io, JudgeReading(reading) == Implausibility::None
-                              ? alarms.Reading(now, reading)
-                              : alarms.ReadingFailed(now)) &&
-          o.exitOnAlarm)
-        return 3;
+      std::vector<TAlarmEvent> events;
+      // On a rig: the band's correction, and its levels for the alarms.
+      const ReadRig::Placed placed =
+          rig ? rig->Place(now, raw, o.csv, o.alarms ? &alarms : nullptr, events)
+              : ReadRig::Placed{raw, {}};
+      const TMonitorReading& reading = placed.Reading;
+      // An implausible reading is no measurement: the alarms see no reading.
+      if (o.alarms) {
+        const auto judged = JudgeReading(raw) == Implausibility::None ? alarms.Reading(now, reading)
+                                                                      : alarms.ReadingFailed(now);
+        events.insert(events.end(), judged.begin(), judged.end());
+      }
+      // The unkey comes before anything is printed.
+      if (rig) rig->OnAlarms(events);
+      if (o.command == Command::Tune)
+        PrintTuning(io, tracker, best, reading, link.Monitor().FullScale());
+      else
+        PrintReading(io, o.csv, now, reading, link.Monitor().FullScale(), placed.Columns);
+      implausible.Add(raw);
+      ++taken;
+      if (PrintAlarms(io, events) && o.exitOnAlarm) return 3;
       failuresInARow = 0;
     } catch (const OutputError&) {
       throw;  // nothing more could be kept
@@ -306,7 +351,11 @@ int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const
                    DateToIso(m.FirmwareDate()).c_str(), identified ? "yes" : "no");
       return 0;
     case Command::Read:
+    case Command::Tune:
       return Read(o, link, io);
+    case Command::Sweep:
+      return Sweep(
+          o, [&] { return link.Read(); }, io);
     case Command::Settings:
       if (!identified) throw Exception(kNotConnected);
       PrintSettings(m, io);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands of vemoswr-cli, run on an opened and identified monitor line.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What vemoswr-cli tells the user when a command fails: what happened, on which device,
 // on one line (see station/LinkMessages.h, which the window and the service share).

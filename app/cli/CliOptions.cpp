@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CliOptions.h"
 
 #include "monitor/VSWRMon.h"
@@ -37,6 +38,22 @@ const char* const kCliUsage =
     "                             acknowledged and clear: <time> alarm source=SOURCE\n"
     "                             event=EVENT value=VALUE level=LEVEL; --exit-on-alarm\n"
     "                             ends with status 3 at the first alarm\n"
+    "    rig options: --rig HOST:PORT adds frequency_hz,band (the rig's frequency through\n"
+    "                 its rigctld, and its band in the band plan) to every line;\n"
+    "                 --interlock with alarm options unkeys the rig when an alarm trips\n"
+    "                 (and with --safe-power W turns its RF power down to W)\n"
+    "  tune [-n COUNT] [-i SECONDS] [ALARM OPTIONS]\n"
+    "                             reads as \"read\" does, shown for tuning by ear and eye:\n"
+    "                             VSWR, a bar that grows as the match improves and the\n"
+    "                             best VSWR since key-up; the terminal bell rings at each\n"
+    "                             new best; \"unkeyed\" without forward power. On a\n"
+    "                             terminal the line is rewritten in place\n"
+    "  sweep --rig HOST:PORT --from HZ --to HZ --step HZ [--dwell MS] [--power W]\n"
+    "        [--power-limit W]    steps the rig across the range, keyed, and prints CSV:\n"
+    "                             frequency_hz,forward_w,reflected_w,vswr; dwell 100 to\n"
+    "                             10000 ms per step (300); --power above --power-limit\n"
+    "                             (10 W) is refused; the rig's frequency, mode, power and\n"
+    "                             PTT are restored at the end, also on an interrupt\n"
     "  settings                   every setting as key=value, one a line\n"
     "  set KEY=VALUE ...          writes settings (Booleans 0/1); keys as \"settings\" prints\n"
     "  fullscale [WATTS]          prints the full scale in watts; with WATTS stores it first\n"
@@ -195,8 +212,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
   if (name == "identify") {
     o.command = Command::Identify;
     noArguments();
-  } else if (name == "read") {
-    o.command = Command::Read;
+  } else if (name == "read" || name == "tune") {
+    o.command = name == "read" ? Command::Read : Command::Tune;
     // The alarm options, each with the field it sets and its lowest value above 0.
     struct AlarmOption {
       const char* name;
@@ -219,7 +236,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       const auto alarm = std::find_if(std::begin(kAlarmOptions), std::end(kAlarmOptions),
                                       [&](const AlarmOption& option) { return a == option.name; });
       if (a.rfind("--", 0) != 0 && eq != std::string::npos)
-        throw UsageError("read: unknown argument " + rest[k]);
+        throw UsageError(name + ": unknown argument " + rest[k]);
       if (a == "-n") {
         o.count = ParseInteger("-n", value(), 1, 2147483647);
       } else if (a == "-i") {
@@ -227,10 +244,19 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       } else if (a == "--utc") {
         if (eq != std::string::npos) throw UsageError(a + " takes no value");
         o.utc = true;
+      } else if (a == "--csv" && o.command == Command::Tune) {
+        throw UsageError("tune: --csv is for read");
       } else if (a == "--csv" || a == "--exit-on-alarm") {
         if (eq != std::string::npos) throw UsageError(a + " takes no value");
         (a == "--csv" ? o.csv : o.exitOnAlarm) = true;
         o.alarms = o.alarms || o.exitOnAlarm;
+      } else if (a == "--rig") {
+        o.rig = value();
+      } else if (a == "--interlock") {
+        if (eq != std::string::npos) throw UsageError(a + " takes no value");
+        o.interlock = true;
+      } else if (a == "--safe-power") {
+        o.safePowerWatts = ParseReal(a, value(), 0, 1e6);
       } else if (alarm != std::end(kAlarmOptions)) {
         const double level = ParseReal(a, value(), 0, a == "--delay" ? 86400 : 1e30);
         if (level > 0 && level <= alarm->above)
@@ -239,9 +265,48 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         o.alarmLevels.*alarm->field = level;
         o.alarms = true;
       } else {
-        throw UsageError("read: unknown argument " + rest[k]);
+        throw UsageError(name + ": unknown argument " + rest[k]);
       }
     }
+    if (o.interlock && (o.rig.empty() || !o.alarms))
+      throw UsageError("--interlock needs --rig and alarm options");
+    if (o.safePowerWatts && !o.interlock) throw UsageError("--safe-power needs --interlock");
+  } else if (name == "sweep") {
+    o.command = Command::Sweep;
+    bool from = false, to = false, step = false;
+    for (size_t k = 0; k < rest.size(); ++k) {
+      const size_t eq = rest[k].find('=');
+      const std::string a = rest[k].substr(0, eq);
+      const auto value = [&]() -> std::string {
+        return eq == std::string::npos ? Next(rest, k) : rest[k].substr(eq + 1);
+      };
+      const auto hertz = [&](bool& given) {
+        given = true;
+        return ParseInteger(a, value(), 1, 1000000000000L);
+      };
+      if (a == "--rig")
+        o.rig = value();
+      else if (a == "--from")
+        o.fromHz = hertz(from);
+      else if (a == "--to")
+        o.toHz = hertz(to);
+      else if (a == "--step")
+        o.stepHz = hertz(step);
+      else if (a == "--dwell")
+        o.dwellMs = static_cast<int>(ParseInteger(a, value(), 100, 10000));
+      else if (a == "--power")
+        o.powerWatts = ParseReal(a, value(), 0.001, 1e6);
+      else if (a == "--power-limit")
+        o.powerLimitWatts = ParseReal(a, value(), 0.001, 1e6);
+      else
+        throw UsageError("sweep: unknown argument " + rest[k]);
+    }
+    if (o.rig.empty() || !from || !to || !step)
+      throw UsageError("sweep needs --rig, --from, --to and --step");
+    if (o.toHz <= o.fromHz) throw UsageError("sweep: --to must lie above --from");
+    if (o.powerWatts && *o.powerWatts > o.powerLimitWatts)
+      throw UsageError("sweep: --power " + Written(*o.powerWatts) + " W is above the limit of " +
+                       Written(o.powerLimitWatts) + " W (--power-limit)");
   } else if (name == "settings") {
     o.command = Command::Settings;
     noArguments();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line of vemoswr-cli.
 
@@ -22,6 +23,7 @@ class UsageError : public std::runtime_error {
 enum class Command {
   Identify,
   Read,
+  Tune,  // read, shown as a tuning bar with a bell at each new best match
   Settings,
   Set,
   FullScale,
@@ -29,6 +31,7 @@ enum class Command {
   ResetAlarm,
   Calibrate,
   Ports,
+  Sweep,
   History
 };
 
@@ -49,6 +52,17 @@ struct CliOptions {
   bool alarms = false;
   TAlarmLevels alarmLevels;
   bool exitOnAlarm = false;
+  // read and sweep: the rigctld (HOST:PORT) of the rig the monitor sits behind; read adds
+  // its frequency and band, and with interlock unkeys it when an alarm trips.
+  std::string rig;
+  bool interlock = false;
+  std::optional<double> safePowerWatts;  // the interlock also turns RF power down to this
+
+  // sweep
+  long long fromHz = 0, toHz = 0, stepHz = 0;
+  int dwellMs = 300;
+  std::optional<double> powerWatts;
+  double powerLimitWatts = 10;
 
   // set: key -> value as checked, in command-line order (0/1, a whole number or seconds)
   std::vector<std::pair<std::string, double>> assignments;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // vemoswr-cli ports: the serial ports of this machine, without opening any.
 

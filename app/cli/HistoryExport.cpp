@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/HistoryExport.h"
 
 #include "station/IsoTime.h"
@@ -8,6 +9,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <charconv>
 #include <tuple>
 #include <vector>
@@ -39,6 +41,14 @@ std::pair<qint64, qint64> Bucket(qint64 timeMs, HistorySummary summary) {
           day.addDays(1).startOfDay(zone).toMSecsSinceEpoch()};
 }
 
+// A band named by the user may hold a comma or a quote.
+std::string CsvField(const std::string& f) {
+  if (f.find_first_of(",\"") == std::string::npos) return f;
+  std::string quoted = "\"";
+  for (const char c : f) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + '"';
+}
+
 class Table {
  public:
   Table(std::FILE* out, bool csv) : out_(out), csv_(csv) {}
@@ -46,7 +56,7 @@ class Table {
     std::string line;
     for (size_t i = 0; i < fields.size(); ++i) {
       if (csv_) {
-        line += (i ? "," : "") + fields[i];
+        line += (i ? "," : "") + CsvField(fields[i]);
         continue;
       }
       if (i) line += "  ";
@@ -103,16 +113,21 @@ int ExportHistory(const THistoryExport& e, std::FILE* out, std::FILE* err) {
     if (columns.empty()) throw StoreError(0, "it holds no readings table");
     Table table(out, e.Csv);
     if (e.Summary == HistorySummary::None) {
+      // The log's order: keyed follows the alarms (last in a file written before they were
+      // stored).
+      const auto alarms = std::find(columns.begin(), columns.end(), "alarms");
+      const size_t keyedAt =
+          1 + static_cast<size_t>(alarms - columns.begin()) + (alarms == columns.end() ? 0 : 1);
       std::vector<std::string> header = {"time"};
       header.insert(header.end(), columns.begin(), columns.end());
-      header.push_back("keyed");
+      header.insert(header.begin() + static_cast<std::ptrdiff_t>(keyedAt), "keyed");
       table.Row(header);
       std::vector<std::string> row;
       ForEachReading(db, from, to, [&](const TStoredReading& r) {
         if (r.Gap) return;
         row = {IsoTime(r.TimeMs)};
         row.insert(row.end(), r.Fields.begin(), r.Fields.end());
-        row.push_back(r.Keyed ? "1" : "0");
+        row.insert(row.begin() + static_cast<std::ptrdiff_t>(keyedAt), r.Keyed ? "1" : "0");
         table.Row(row);
       });
       return 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "vemoswr-cli history": a stored history out as CSV (or aligned columns) for scripts:
 // the raw readings with the log's columns and "keyed", or summaries per minute, hour or

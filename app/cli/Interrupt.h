@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SIGINT, SIGTERM and SIGHUP (the terminal closed) as an event: while an Interrupt exists
 // the first such signal sets Requested() and wakes Wait(); a second one ends the process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Standard output that does not take what the tool writes (a full disk, a file system gone
 // read-only): a script that logs readings must learn it from the exit status, not find a

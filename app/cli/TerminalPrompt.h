@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The calibration's questions on the terminal: the text, then "OK or Cancel? [o/c]";
 // "o", "ok", "y" or "yes" (any case) is OK, anything else or the end of input Cancel.

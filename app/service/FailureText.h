@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the service's log and a monitor's "last_error" say when its link fails: what
 // happened, to which device, and what to do; never the serial layer's internal code names.

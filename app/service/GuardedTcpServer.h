@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The listening socket of the HTTP interface, with the limits the HTTP server itself does
 // not keep, so that no client, however many connections it opens or however slowly it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The HTTP interface: metrics, the JSON API, the live stream (Server-Sent Events), the
 // built-in page and the two control requests. Requests are answered from the pollers'

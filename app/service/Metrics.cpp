@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/Metrics.h"
 
 #include "station/Readout.h"
@@ -114,7 +115,7 @@ QByteArray MetricsText(const std::vector<const MonitorSnapshot*>& monitors, qint
        monitors, [&](S s, L m, QByteArray& b) {
          for (AlarmSource source : kAlarmSources)
            Sample(b, "vemoswr_program_alarm", m + ",source=\"" + AlarmSourceName(source) + '"',
-                  s.Alarm(source) == AlarmState::Normal ? 0 : 1);
+                  s.AlarmActive(source) ? 1 : 0);
        });
   // The counters are counts, not readings: they stay while a monitor is down, so that the
   // failures that keep it down show and rate() sees no gap.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Prometheus text exposition of the service's monitors. A monitor that is not up
 // (see MonitorSnapshot::Up) gives no reading: no value is carried over from an earlier

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a publisher (the HTTP stream, a message-broker bridge) is told about each monitor.
 // Called on the thread that created the pollers, after the poller has published the

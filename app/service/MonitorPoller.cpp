@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/MonitorPoller.h"
 
 #include "app/service/FailureText.h"
@@ -176,7 +177,7 @@ void MonitorPoller::PublishSnapshot() {
 void MonitorPoller::Start() {
   stopped_ = false;
   stoppedForGood_ = false;
-  Publish(alarms_.SetPolling(true, NowMs()));
+  Publish(alarms_.SetPolling(true, NowMs(), config_.IntervalMs));
   alarmTick_.start(kAlarmTickMs);
   Connect();
 }
@@ -284,13 +285,19 @@ void MonitorPoller::TakeReading() {
     }
     SetUp(true);
     if (store_) {
-      store_->Add(now, reading,
-                  why == Implausibility::None && Keyed(config_.Alarms, reading.Forward));
       const TDriftBaseline& baseline = baseline_.At(*store_, now);
       if (!(baseline == alarms_.Baseline())) Publish(alarms_.SetBaseline(baseline, now), false);
     }
-    const std::vector<TAlarmEvent> events =
-        why == Implausibility::None ? alarms_.Reading(now, reading) : alarms_.ReadingFailed(now);
+    const std::vector<TAlarmEvent> events = why == Implausibility::None
+                                                ? alarms_.Reading(now, reading, state_.FullScale)
+                                                : alarms_.ReadingFailed(now);
+    // Stored as the window's log keeps it: with the alarms active then, and not keyed when
+    // nothing in it can be judged.
+    if (store_)
+      store_->Add(now, reading,
+                  {alarms_.ActiveSources(),
+                   why == Implausibility::None &&
+                       IsKeyed(alarms_.Levels(), reading.Forward, state_.FullScale)});
     PublishSnapshot();
     Publish(events, false);
   } catch (const std::exception& e) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One monitor of the service, polled as the program polls it: the line opened, one second
 // to settle, the monitor identified, then one reading per interval. A failure of the port,

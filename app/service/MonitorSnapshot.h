@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the service knows of one monitor at one moment, as the poller publishes it: plain,
 // immutable data that the HTTP side, the metrics and the message-broker bridge read on
@@ -58,6 +59,10 @@ struct MonitorSnapshot {
            nowMs - AnsweredMs <= static_cast<qint64>(kFreshIntervals) * IntervalMs;
   }
   AlarmState Alarm(AlarmSource source) const { return Alarms[static_cast<size_t>(source)]; }
+  // Tripped and not yet cleared, acknowledged or not; a latched alarm has cleared.
+  bool AlarmActive(AlarmSource source) const {
+    return Alarm(source) == AlarmState::Active || Alarm(source) == AlarmState::Acknowledged;
+  }
 };
 
 }  // namespace vemo::service

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads the bytes of one HTTP connection as they arrive, ahead of the HTTP server's own
 // parser, and refuses what that parser would let through or misread: a malformed request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Request routing and query parsing of the service's HTTP interface, as pure functions:
 // nothing here touches a socket, so any byte string can be fed to them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the service asks of the system it runs on: file handles enough for its monitors,
 // and the service manager told when it is ready, alive and stopping.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/ServiceJson.h"
 
 #include "app/service/Routing.h"
@@ -25,6 +26,8 @@ const char* StateName(AlarmState s) {
       return "active";
     case AlarmState::Acknowledged:
       return "acknowledged";
+    case AlarmState::Latched:
+      return "cleared-unacknowledged";
   }
   return "normal";
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The JSON documents of the service: the HTTP API, the live stream and what observers get.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The service's log: one line per event on standard error, "<level> <text>"; the journal
 // adds the time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/ServiceOptions.h"
 
 #include "platform/AtomicFile.h"
@@ -33,12 +34,14 @@ Options:
   --config FILE        read the configuration file below; without it, vemoswrd.ini
                        is read if it exists: the file VEMOSWRD_INI names, else the
                        one beside the executable, else the one in
-                       ~/.config/VemoSWR/ ($XDG_CONFIG_HOME/VemoSWR/)
+                       ~/.config/VemoSWR/ ($XDG_CONFIG_HOME/VemoSWR/), else
+                       /etc/vemoswrd/vemoswrd.ini
   --listen ADDR:PORT   address to serve on (default 127.0.0.1:9110, loopback only;
                        [::1]:9110 for IPv6, 0.0.0.0:9110 for every interface)
   --monitor NAME=DEV   poll a monitor: DEV is a COM port number (mapped through the
-                       [Ports] section of VemoSWR.ini, as the program does) or a device
-                       path such as /dev/ttyUSB0; NAME is letters, digits, '_', '-', '.'
+                       configuration's [Ports], else through VemoSWR.ini as the
+                       program maps it) or a device path such as /dev/ttyUSB0; NAME
+                       is letters, digits, '_', '-', '.'
   --interval MS        milliseconds between readings (default 500, 100 to 3600000)
   --mqtt URL           publish to an MQTT broker: mqtt://[user:pass@]host[:port]
                        (port 1883) or mqtts://... (TLS, port 8883); topics
@@ -63,7 +66,8 @@ Options:
                        /var/lib/vemoswrd); "none" keeps no history on disk
   --help, --version
 
-Configuration file (INI; the command line overrides it):
+Configuration file (INI; the command line overrides it; a value runs to the end of
+its line, so comments go on lines of their own, starting with ';' or '#'):
   [Service]
   Listen=127.0.0.1:9110
   Interval=500
@@ -74,17 +78,20 @@ Configuration file (INI; the command line overrides it):
   DataDir=/var/lib/vemoswrd
   AgentX=unix:/var/agentx/master
   SnmpEnterprise=32473
-  ; Alarm levels for every monitor, keys as in VemoSWR.ini: VSWRAbove,
+  ; COM numbers of this file and of --monitor, as VemoSWR.ini maps them
+  [Ports]
+  COM3=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1234-if00-port0
+  ; alarm levels for every monitor, keys as in VemoSWR.ini: VSWRAbove,
   ; ReflectedAbove, ForwardBelow, KeyedAbove, LinkLostAfter, Delay (0 or missing = off)
   [Alarms]
   VSWRAbove=2.0
   LinkLostAfter=10
-  ; One section per monitor: Device is a COM number or a device path, Interval
-  ; (optional) this monitor's own interval
+  ; one section per monitor; Device is a COM number or a device path, Interval
+  ; (optional) this monitor's own
   [Monitor tx]
-  Device=1
+  Device=3
   Interval=1000
-  ; Optional: this monitor's own levels instead of [Alarms]
+  ; optional: this monitor's own levels instead of [Alarms]
   [Alarms tx]
   VSWRAbove=1.8
 
@@ -237,6 +244,19 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
                 if (!enterprise.empty()) o.snmpEnterprise = ParseEnterprise(enterprise);
               });
   o.alarms = AlarmLevels(file, "Alarms");
+  // The service's user has no settings file of its own: its COM numbers are mapped here.
+  for (const auto& [key, value] : file.ReadSectionValues("Ports")) {
+    const QString name = QString::fromStdString(key);
+    bool ok = false;
+    const int n = name.startsWith("COM", Qt::CaseInsensitive) ? name.mid(3).toInt(&ok) : 0;
+    if (!ok || n < 1 || n > kMaxPortNumber)
+      throw UsageError("Invalid entry \"" + key + "\" in [Ports]: give COM1 to COM" +
+                       std::to_string(kMaxPortNumber) + ", e.g. COM3=/dev/ttyUSB0.");
+    if (!value.starts_with('/') || value.find('\n') != std::string::npos)
+      throw UsageError("Invalid device \"" + value + "\" for " + key +
+                       " in [Ports]: give a device path such as /dev/ttyUSB0.");
+    o.ports.emplace(n, value);
+  }
   for (const std::string& section : file.Sections()) {
     if (!section.starts_with("Monitor ")) continue;
     MonitorConfig config;
@@ -278,18 +298,36 @@ void ParseDevice(const std::string& text, int& portNumber, std::string& path) {
                    std::to_string(kMaxPortNumber) + " or a device path.");
 }
 
+const char* const kSystemConfigFile = "/etc/vemoswrd/vemoswrd.ini";
+
 std::string DefaultConfigPath() {
-  return SettingsFilePath("vemoswrd.ini", "VEMOSWRD_INI");
+  const std::string own = SettingsFilePath("vemoswrd.ini", "VEMOSWRD_INI");
+  if (!qEnvironmentVariableIsEmpty("VEMOSWRD_INI") || QFile::exists(QString::fromStdString(own)))
+    return own;
+  return kSystemConfigFile;
+}
+
+std::string DevicePath(const ServiceOptions& options, const QString& device) {
+  int port = 0;
+  std::string path;
+  ParseDevice(device.toStdString(), port, path);
+  if (port == 0) return path;
+  const auto mapped = options.ports.find(port);
+  return mapped != options.ports.end() ? mapped->second : PortDevicePath(port);
 }
 
 ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
   ServiceOptions o;
-  // The file first, so that every command-line value overrides it.
-  for (size_t i = 0; i + 1 < args.size(); ++i)
-    if (args[i] == "--config") o.configFile = args[i + 1];
+  // The file first, so that every command-line value overrides it. --help and --version
+  // answer whatever the installed configuration holds.
+  bool answerOnly = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i + 1 < args.size() && args[i] == "--config") o.configFile = args[++i];
+    answerOnly = answerOnly || args[i] == "--help" || args[i] == "-h" || args[i] == "--version";
+  }
   if (o.configFile.empty() && QFile::exists(QString::fromStdString(DefaultConfigPath())))
     o.configFile = DefaultConfigPath();
-  if (!o.configFile.empty()) ReadConfig(o.configFile, o);
+  if (!o.configFile.empty() && !answerOnly) ReadConfig(o.configFile, o);
 
   std::vector<MonitorConfig> fromCommandLine;
   std::optional<int> interval;
@@ -304,8 +342,9 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       continue;
     }
     static const std::vector<std::string> withValue = {
-        "--config",  "--listen",         "--monitor",    "--interval", "--mqtt",
-        "--mqtt-ca", "--mqtt-id-prefix", "--token-file", "--agentx",   "--snmp-enterprise", "--data-dir"};
+        "--config", "--listen",          "--monitor",        "--interval",
+        "--mqtt",   "--mqtt-ca",         "--mqtt-id-prefix", "--token-file",
+        "--agentx", "--snmp-enterprise", "--data-dir"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");

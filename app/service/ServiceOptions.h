@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line and configuration file of vemoswrd. The usage text (kServiceUsage)
 // documents both.
@@ -6,6 +7,7 @@
 
 #include <QHostAddress>
 
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,16 +35,23 @@ struct ServiceOptions {
   // The MIB's root under enterprises: IANA's number for documentation until a station
   // sets its own.
   unsigned snmpEnterprise = 32473;
-  std::string dataDir;       // the monitors' history databases; "none" for no history
+  std::string dataDir;               // the monitors' history databases; "none" for no history
+  std::map<int, std::string> ports;  // the configuration's [Ports]: COM number -> device path
   // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;
   TAlarmLevels alarms;                // [Alarms]: every monitor without a section of its own
   std::vector<std::string> warnings;  // what the service starts with but should be told
 };
 
-// The configuration file read without --config, if it exists: vemoswrd.ini where the
-// program keeps its settings, or the file VEMOSWRD_INI names.
+// The configuration file read without --config, if it exists: the file VEMOSWRD_INI names;
+// else vemoswrd.ini where the program keeps its settings, if it is there; else the system's,
+// kSystemConfigFile.
 std::string DefaultConfigPath();
+extern const char* const kSystemConfigFile;
+
+// The device file a monitor's Device names: a path as it is; a COM number through the
+// configuration's [Ports], else as the program maps it (PortDevicePath).
+std::string DevicePath(const ServiceOptions& options, const QString& device);
 
 // Command-line values override the configuration file's; a --monitor of a name that the
 // file also defines replaces it. Raises UsageError.

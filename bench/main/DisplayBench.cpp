@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one reading costs the main window on the GUI thread: deriving and writing every
 // read-out, moving the dial and painting the changes (offscreen). The monitor is not
 // involved; bench/main/cpu_usage.sh measures the whole program against the simulator.

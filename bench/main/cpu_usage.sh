@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program's CPU use and achieved reading rate during continuous polling of the simulated
 # monitor at 9600 baud, read from /proc/<pid>/stat and the simulator's transcript, and its
 # start-up time (launch to the first command the monitor receives, and to the first reading).

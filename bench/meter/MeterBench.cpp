@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of moving the meter's pointer (partial repaint) against repainting the whole
 // gauge, and of rasterising the arcs the meter uses.
 #include <benchmark/benchmark.h>

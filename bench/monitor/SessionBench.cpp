@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run: build/bench/bench_monitor (needs build/bin/vemoswr-sim; set VEMO_BIN_DIR elsewhere).
 // "CPU" is the time of the whole process, serial threads included, per iteration.
 #include "tests/monitor/SimLink.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the reliability scripts: the simulated monitor steered through a FIFO, the
 # program under its own Xvfb display, and readings of /proc. Sourced, not run.
 # Expects $bin (the build's bin folder) and $top (a scratch folder) to be set.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Line noise for MINUTES: rounds of 20 s in which the simulated monitors send bursts of
 # random bytes, truncated and over-long replies and replies delayed at random (by up to
 # 0.3 s, or in every other round by up to 6 s: around and beyond the time limits of 2 to

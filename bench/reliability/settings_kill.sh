@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kills the program with SIGKILL at random moments of its shutdown, RUNS times, and checks
 # the settings file after each: it must be either the old or the new complete file (the
 # new one keeps the unknown sections and comments byte for byte), and no temporary file

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Continuous polling at the shortest interval (100 ms) for SECONDS, by the program (on its
 # own Xvfb display) and by `vemoswr-cli read`, each against its own simulated monitor.
 # Samples resident memory and CPU every 30 s and reports the growth of the resident set

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kills a writer of the stored history with SIGKILL at random moments, RUNS times, on one
 # database that grows from run to run, and checks it after each kill: SQLite's integrity
 # check passes, the readings are numbered without a hole, every batch the writer had

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Unplug and plug the simulated monitor again, CYCLES times, while the program polls it
 # continuously (on its own Xvfb display) and while `vemoswr-cli read` reads it. Per cycle:
 # the program: still running, under 2 % of a core while the device is gone, polling again

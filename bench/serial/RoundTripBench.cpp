@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Latency of one monitor-style exchange over a pty: send one byte, the peer answers with
 // 16 bytes, the answer reaches a handler on the GUI thread. TComPort's figure is set next
 // to a minimal raw poll()/read() loop on the same pty (the floor). Reports median and p99

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """vemoswrd against clients that open too much, as an unfriendly host on the network would:
 for each load below, kept up while /metrics is probed once a second, prints how many probes
 were answered and their latency, and the service's CPU use. Then the file handles each

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """vemoswrd under load: 32 simulated monitors at 2 readings/s each, /metrics fetched 50 times
 a second, for MINUTES minutes. Prints the service's CPU use, its resident memory over time,
 the readings it managed and the /metrics latency (p50/p99/max). Loopback only; every

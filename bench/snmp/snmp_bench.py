@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """vemoswrd's SNMP agent under a real snmpd: 32 simulated monitors at 2 readings/s each, the
 monitor table walked WALKS times with snmpwalk (GETNEXT, one request per value) and with
 snmpbulkwalk. Prints each kind's latency per walk (p50/p99/max, the snmpwalk process

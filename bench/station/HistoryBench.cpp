@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run: build/bench/station_bench. The reading history's costs: appending, decimating for
 // the trend chart, and memory after 30 days at 10 readings per second.
 #include "station/ReadingHistory.h"

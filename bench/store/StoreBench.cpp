@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run: build/bench/store_bench [scratch folder]. The stored history's costs:
 //  - readings stored per second of one core (both threads counted) at batch sizes 1, 10
 //    and 100, and what 10 monitors at 10 readings/s cost at each;
@@ -64,7 +65,7 @@ void StoreRate(const std::string& dir, int batch) {
     HistoryStore store(path, o);
     const double c0 = CpuSeconds(), w0 = WallSeconds();
     for (int i = 0; i < readings; ++i) {
-      store.Add(kStart + i * 100LL, NextReading(rng), true);
+      store.Add(kStart + i * 100LL, NextReading(rng), {0, true});
       if ((i + 1) % batch == 0) store.Flush();
     }
     cpu = CpuSeconds() - c0;
@@ -85,7 +86,7 @@ void Fill(const std::string& path, qint64 fromMs, qint64 toMs, qint64 stepMs) {
   o.BatchReadings = 20'000;
   o.RawKeepMs = o.SummaryKeepMs = 400 * kDay;
   HistoryStore store(path, o);
-  for (qint64 t = fromMs; t < toMs; t += stepMs) store.Add(t, NextReading(rng), true);
+  for (qint64 t = fromMs; t < toMs; t += stepMs) store.Add(t, NextReading(rng), {0, true});
 }
 
 void LoadTime(const std::string& dir) {
@@ -139,7 +140,7 @@ int Writer(const std::string& path, int batch) {
   HistoryStore store(path, o);
   std::minstd_rand rng(4);
   for (qint64 n = 0;; ++n) {
-    store.Add(n, NextReading(rng), true);
+    store.Add(n, NextReading(rng), {0, true});
     if ((n + 1) % batch == 0) {
       store.Flush();
       std::printf("%lld\n", static_cast<long long>(n + 1));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A full repaint of the trend window (chart, axes, statistics) with 24 hours of readings
 // at 2 per second, offscreen: one frame's budget is 16 ms.
 #include <benchmark/benchmark.h>

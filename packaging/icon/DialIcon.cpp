@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-icon: paints the program's icon from its own meter, as a scalable SVG and as PNGs
 // of the usual sizes, laid out as an icon theme folder (scalable/apps, NxN/apps).
 #include <QApplication>

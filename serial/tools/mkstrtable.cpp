@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build tool: turns readable message lists into the binary string tables that the serial
 // layer embeds, and writes them as byte arrays into one C++ source file.
 //

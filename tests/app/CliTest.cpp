@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-cli run as a user runs it, against the simulated monitor on a pty.
 #include "monitor/VSWRMon.h"
 #include "store/HistoryStore.h"
 #include "tests/support/ReadingReplies.h"
+#include "tests/support/RigctldProcess.h"
 #include "tests/support/SimProcess.h"
 
 #include <gmock/gmock.h>
@@ -10,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -382,7 +385,7 @@ TEST_F(CliTest, HistoryExportsReadingsAndSummariesOfAStoredHistory) {
       TMonitorReading r;
       r.Forward = i < 360 ? 100 : 50;
       r.Reflected = 1;
-      store.Add(kStart + i * 10'000LL, r, i < 360);
+      store.Add(kStart + i * 10'000LL, r, {0, i < 360});
     }
   }
   struct Case {
@@ -398,8 +401,8 @@ TEST_F(CliTest, HistoryExportsReadingsAndSummariesOfAStoredHistory) {
        3},
       {{"--from", "2023-11-15T00:59:50Z", "--csv", "--utc"},
        {"time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm,"
-        "implausible,keyed",
-        "2023-11-15T00:59:50.000Z,50,1,1.33,-16.99,0.14,98.00,47.0,0,0,0"},
+        "implausible,alarms,keyed,frequency_hz,band,forward_raw_w,reflected_raw_w",
+        "2023-11-15T00:59:50.000Z,50,1,1.33,-16.99,0.14,98.00,47.0,0,0,,0,,,,"},
        2},
   };
   for (const Case& c : cases) {
@@ -513,9 +516,10 @@ TEST_F(CliTest, OptionsTakeTheirValueAfterAnEqualsSign) {
   }
   const Result version = Plain({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_TRUE(QRegularExpression(R"(^vemoswr-cli \d+\.\d+(\.\d+)*\n$)")
-                  .match(QString::fromStdString(version.out))
-                  .hasMatch())
+  EXPECT_TRUE(
+      QRegularExpression(R"(^vemoswr-cli \d+\.\d+(\.\d+)*\n[\s\S]*GNU GPL version 3 or later)")
+          .match(QString::fromStdString(version.out))
+          .hasMatch())
       << version.out;
 }
 
@@ -579,6 +583,15 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
       {"eeprom", "256"},
       {"eeprom", "1", "65536"},
       {"calibrate", "sideways"},
+      {"read", "--interlock", "--vswr-above", "2"},
+      {"read", "--rig", "127.0.0.1:4532", "--interlock"},
+      {"read", "--rig", "127.0.0.1:4532", "--vswr-above", "2", "--safe-power", "5"},
+      {"sweep", "--rig", "127.0.0.1:4532", "--from", "14000000", "--to", "14350000"},
+      {"sweep", "--rig", "127.0.0.1:4532", "--from", "2", "--to", "1", "--step", "1"},
+      {"sweep", "--rig", "127.0.0.1:4532", "--from", "1", "--to", "2", "--step", "1", "--dwell",
+       "50"},
+      {"sweep", "--rig", "127.0.0.1:4532", "--from", "1", "--to", "2", "--step", "1", "--power",
+       "20"},
   };
   for (const auto& args : bad) {
     const Result r = Plain(args);
@@ -749,6 +762,81 @@ TEST_F(CliTest, PortsAreListedWithTheirUseAndAHeldOrForbiddenPortNamesTheHolderO
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr(row.advice));
   }
+}
+
+class CliRigTest : public CliTest {
+ protected:
+  void SetUp() override {
+    rigctld.Start();
+    rigctld.Rigctl({"F", "7074000"});
+  }
+  RigctldProcess rigctld;
+};
+
+TEST_F(CliRigTest, SweepFindsTheAntennasResonanceAndRestoresTheRig) {
+  StartSim({"--resonance", "14175000", "--bandwidth", "300000", "--rig", rigctld.Address()});
+  const Result r = Cli({"sweep", "--rig", rigctld.Address(), "--from", "14000000", "--to",
+                        "14350000", "--step", "25000", "--dwell", "100", "--power", "5"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 16u) << r.out;
+  EXPECT_EQ(lines[0], "frequency_hz,forward_w,reflected_w,vswr");
+  double best = 1e9;
+  long long bestHz = 0;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const auto fields = QString::fromStdString(lines[i]).split(',');
+    ASSERT_EQ(fields.size(), 4) << lines[i];
+    EXPECT_GT(fields[1].toDouble(), 1) << "a reading from before the key-up: " << lines[i];
+    if (fields[3].toDouble() < best) best = fields[3].toDouble(), bestHz = fields[0].toLongLong();
+  }
+  EXPECT_NEAR(bestHz, 14175000, 25000);
+  EXPECT_THAT(r.err, HasSubstr("minimum vswr="));
+  EXPECT_EQ(rigctld.Frequency(), 7074000);
+  EXPECT_FALSE(rigctld.Ptt());
+}
+
+TEST_F(CliRigTest, AnInterruptedSweepLeavesTheRigUnkeyedAndRestored) {
+  StartSim({"--resonance", "14175000", "--rig", rigctld.Address()});
+  QProcess process;
+  StartCli(process,
+           {"--device", device, "sweep", "--rig", rigctld.Address(), "--from", "14000000", "--to",
+            "14350000", "--step", "10000", "--dwell", "10000"},
+           Ini());
+  QElapsedTimer keying;
+  keying.start();
+  while (!rigctld.Ptt() && keying.elapsed() < 10000) process.waitForReadyRead(50);
+  ASSERT_TRUE(rigctld.Ptt()) << "the first step never keyed the rig";
+  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  const Result r = Finish(process, 8000);
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_FALSE(rigctld.Ptt());
+  EXPECT_EQ(rigctld.Frequency(), 7074000);
+}
+
+TEST_F(CliRigTest, ReadingsCarryFrequencyBandAndCorrectionAndTheBandsLevelUnkeysTheRig) {
+  rigctld.Rigctl({"F", "14074000"});
+  rigctld.Rigctl({"M", "CW", "500"});
+  rigctld.Rigctl({"L", "RFPOWER", "1"});
+  rigctld.Rigctl({"T", "1"});
+  {
+    QFile ini(Ini());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Alarms 20m]\nVSWRAbove=1.5\n[Corrections]\n20m=0,1\n");
+  }
+  StartSim({"--forward", "100", "--reflected", "12", "--vswr-level", "12"});
+  // VSWR 2.06 measured, 2.32 corrected: under the global level, over 20 m's own.
+  const Result r = Cli({"read", "-n", "4", "-i", "0.3", "--csv", "--rig", rigctld.Address(),
+                        "--vswr-above", "5", "--interlock", "--safe-power", "5"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_THAT(lines[0], EndsWith(",implausible,frequency_hz,band,forward_raw_w,reflected_raw_w"));
+  for (size_t i = 1; i < lines.size(); ++i) EXPECT_THAT(lines[i], EndsWith(",14074000,20m,100,12"));
+  EXPECT_THAT(lines.back(), HasSubstr(",100,15.1"));
+  EXPECT_THAT(r.err, HasSubstr("interlock event=tripped reason=vswr"));
+  EXPECT_FALSE(rigctld.Ptt());
+  // 5 W of the dummy rig's 100 W.
+  EXPECT_NEAR(std::stod(rigctld.Rigctl({"l", "RFPOWER"})), 0.05, 0.01);
 }
 
 }  // namespace

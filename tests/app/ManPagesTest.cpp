@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every option a program takes is in its --help and on its manual page, and the pages say
 // what users look up there: the tool's CSV columns, the simulator's control lines, the
 // lock files.

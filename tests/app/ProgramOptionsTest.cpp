@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line: the parser alone, and the program refusing a bad one.
 #include <gtest/gtest.h>
 

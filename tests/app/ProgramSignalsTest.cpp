@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program ended by a signal, as a session that ends or a terminal that closes ends it:
 // it must go by its ordinary exit, with the settings saved and the port let go.
 #include "tests/support/SimProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the command-line tool and the service both read from their users, checked alike.
 #include "app/cli/CliOptions.h"
 #include "app/service/ServiceOptions.h"

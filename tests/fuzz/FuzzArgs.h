@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Splits fuzz input into command-line arguments at NUL bytes, as the kernel hands argv over.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dial's stored element lists. Input: selector byte (label sets, ranges or tick sets),
 // then the stream. A stream that reads must write back to bytes that read again to the
 // same list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number patterns as the read-outs and numeric edits use them, with values from the input.
 // Input: 8 bytes of a double, then the pattern (UTF-8).
 

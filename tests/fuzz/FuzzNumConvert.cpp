@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number fields of the monitor's replies, and the same text with "$" as the session reads
 // hexadecimal fields. A refused text raises EConvertError; nothing else may escape.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text typed into the numeric edits. A text scanned as a number must give the value the
 // C library reads from it, and integer text StrToInt takes must scan to the same value.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary settings files: read, change one key, write, read again. The change must read
 // back, and every other byte of the file must survive: only the changed key's line may
 // differ, or one line (and at most its section's header) be added.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own arguments, separated by NUL bytes in the input. A command line is
 // either parsed or refused with a usage message.
 

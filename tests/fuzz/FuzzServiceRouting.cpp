@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's request routing and query parsing, fed what a client puts on the request
 // line: "METHOD PATH?QUERY". Besides not crashing, the results must stay in their bounds:
 // a per-monitor route names a monitor, a history query is never larger than allowed, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary monitor replies to every command of the session.
 //
 // Input: operation byte, model byte, parameter byte, then one reply per command sent, each

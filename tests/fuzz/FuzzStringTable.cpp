@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message tables: any blob is either refused as a whole when loaded or every code in it
 // can be looked up.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the session target's seeds (corpus/session/) from real exchanges: runs
 vemoswr-sim with a transcript and vemoswr-cli against it, then turns the replies each
 command line received into the target's input (operation, model, parameter, then each

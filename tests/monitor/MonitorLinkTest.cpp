@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link against the simulated monitor over the real serial layer: a device opened by
 // its path without any settings file, and every kind of failure a caller switches on.
 #include "monitor/MonitorLink.h"

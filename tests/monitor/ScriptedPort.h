@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A port for session tests that records every send and answers it from a script: each
 // send takes the next scripted answer, whose chunks reach the receive buffer from the

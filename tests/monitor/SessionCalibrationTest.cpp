@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor's own calibration step and its dialogue with the operator.
 #include "SessionFixture.h"
 

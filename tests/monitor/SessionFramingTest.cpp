@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identification, the reply wait, status words and re-alignment on reply prefixes.
 #include "SessionFixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session through the real serial layer against the simulated monitor: every model,
 // the firmware-date boundaries of the settings commands, and the monitor's faults.
 #include "SimLink.h"

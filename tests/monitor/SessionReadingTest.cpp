@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readings, the raw-mode switch, the full scale and the EEPROM words.
 #include "SessionFixture.h"
 

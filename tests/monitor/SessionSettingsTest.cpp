@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings commands: encodings, the model/firmware gates and the write sequences.
 #include "SessionFixture.h"
 

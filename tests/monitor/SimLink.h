@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The session over the real serial layer, talking to the simulated monitor on a pty:
 // port COM1 is mapped to the simulator's device in a private settings file, opened at

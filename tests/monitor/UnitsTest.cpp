@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive buffer, dates, number conversion and the model support table.
 #include "monitor/Buffer.h"
 #include "monitor/DateTime.h"

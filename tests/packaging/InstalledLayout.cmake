@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DBUILD_DIR=... -DPREFIX=... -DVERSION=... -P InstalledLayout.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${PREFIX})
@@ -18,19 +19,22 @@ foreach(file
     share/man/man1/vemoswr.1.gz share/man/man1/VemoSWR.1.gz share/man/man1/vemoswr-cli.1.gz
     share/man/man1/vemoswr-sim.1.gz share/man/man8/vemoswrd.8.gz
     share/bash-completion/completions/vemoswr-cli
-    share/doc/vemoswr/manual.html share/doc/vemoswr/copyright
+    share/doc/vemoswr/manual.html share/doc/vemoswr/LICENSE
+    share/doc/vemoswr/examples/vemoswrd.ini lib/sysusers.d/vemoswrd.conf
     share/snmp/mibs/VEMOSWR-MIB.txt)
   if(NOT EXISTS ${PREFIX}/${file})
     fail("missing ${file}")
   endif()
 endforeach()
 
-# Every program answers --version with its name and the project's version.
-foreach(program VemoSWR vemoswr-cli vemoswr-sim)
-  execute_process(COMMAND ${PREFIX}/bin/${program} --version
+# Every program answers --version with its name, the project's version and the licence.
+foreach(program bin/VemoSWR bin/vemoswr-cli bin/vemoswr-sim sbin/vemoswrd)
+  execute_process(COMMAND ${PREFIX}/${program} --version
     OUTPUT_VARIABLE out RESULT_VARIABLE status TIMEOUT 30)
-  if(NOT status EQUAL 0 OR NOT out STREQUAL "${program} ${VERSION}\n")
-    fail("bin/${program} --version: status ${status}, \"${out}\"")
+  get_filename_component(name ${program} NAME)
+  string(FIND "${out}" "${name} ${VERSION}\n" at)
+  if(NOT status EQUAL 0 OR NOT at EQUAL 0 OR NOT out MATCHES "GNU GPL version 3 or later")
+    fail("${program} --version: status ${status}, \"${out}\"")
   endif()
 endforeach()
 

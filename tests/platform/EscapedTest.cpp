@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line bytes quoted in messages: one line of printable ASCII whatever came.
 #include "platform/Escaped.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UUCP lock files and the /proc look-ups that tell who uses a terminal.
 
 #include "platform/PortLock.h"

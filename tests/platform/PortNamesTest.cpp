@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/PortNames.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,47 @@ TEST(PortNamesTest, TheSettingsFileIsNamedByTheEnvironmentLiesBesideTheProgramOr
   CreateSettingsFolder(path);
   ProfileFile(path).WriteInteger("Communication", "ComPort", 3);
   EXPECT_EQ(test::ReadFile(path), "[Communication]\nComPort=3\n");
+}
+
+TEST(PortNamesTest, SiteDefaultsLieBeneathTheUsersFileWhichAloneIsWritten) {
+  TempDir dir;
+  Environment env;
+  env.Set("XDG_CONFIG_DIRS", ("relative:" + dir / "first" + ":" + dir / "second").c_str());
+  const std::vector<std::string> sites = SiteSettingsPaths("VemoSWR.ini");
+  ASSERT_EQ(sites, (std::vector<std::string>{dir / "first/VemoSWR/VemoSWR.ini",
+                                             dir / "second/VemoSWR/VemoSWR.ini"}));
+  fs::create_directories(dir / "second/VemoSWR");
+  const std::string site =
+      "[Ports]\nCOM2=/dev/ttyUSB1\nCOM3=/dev/ttyACM0\n"
+      "[Meter]\nVisible=1\nRange=2\n[Alarms]\nHook=\"notify me\"\n";
+  WriteFile(sites[1], site);
+  WriteFile(dir / "user.ini", "[Ports]\nCOM3=/dev/ttyUSB9\n[Meter]\nRange=4\n");
+
+  EXPECT_EQ(SiteSettingsBeneath(dir / "user.ini"), std::vector<std::string>{sites[1]});
+  EXPECT_EQ(PortDevicePath(2, dir / "user.ini"), "/dev/ttyUSB1");
+  EXPECT_EQ(PortDevicePath(3, dir / "user.ini"), "/dev/ttyUSB9") << "the user's entry wins";
+  ProfileFile ini = ProgramSettings(dir / "user.ini");
+  EXPECT_TRUE(ini.ReadBool("Meter", "Visible", false));
+  EXPECT_EQ(ini.ReadInteger("Meter", "Range", 0), 4);
+  EXPECT_EQ(ini.Sections(), (std::vector<std::string>{"Ports", "Meter", "Alarms"}));
+  EXPECT_EQ(ini.ReadSectionValues("Ports").size(), 2u);
+
+  // What only repeats the site's value stays out of the user's file; a change goes in.
+  ini.BeginUpdate();
+  ini.WriteBool("Meter", "Visible", true);
+  ini.WriteString("Alarms", "Hook", "notify me");
+  ini.WriteInteger("Meter", "Range", 2);
+  ini.WriteInteger("Window", "Top", 7);
+  ini.EndUpdate();
+  EXPECT_EQ(test::ReadFile(dir / "user.ini"),
+            "[Ports]\nCOM3=/dev/ttyUSB9\n[Meter]\nRange=2\n"
+            "[Window]\nTop=7\n");
+  EXPECT_EQ(test::ReadFile(sites[1]), site);
+
+  // A portable installation keeps everything beside the program.
+  const std::string portable =
+      QCoreApplication::applicationDirPath().toStdString() + "/VemoSWR.ini";
+  EXPECT_TRUE(SiteSettingsBeneath(portable).empty());
 }
 
 // A small /sys/class/tty and /dev as the kernel lays them out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deliveries of received data that meet other readers: reads made outside the event
 // while a delivery runs, and a handler that sits in a nested event loop.
 

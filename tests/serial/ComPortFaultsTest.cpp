@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port component under faults: closing from inside handlers and while a delivery
 // waits, a GUI thread that does not answer, a device that goes away, a full receive
 // buffer, and what an idle port costs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port component's test fixture: COM7 mapped to a fresh pty whose master plays the
 // device.

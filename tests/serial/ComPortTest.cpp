@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port component against real pseudo-terminals: properties, opening and its errors,
 // sending and receiving, the avail event's rules, trace, log and triggers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dispatcher's parts on their own: rings, trigger matching, the process-wide list,
 // the GUI-thread receiver, the port probe, and a heavy two-way transfer.
 

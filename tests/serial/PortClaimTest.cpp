@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ports that another program holds, by a UUCP lock or as its terminal, are refused by
 // name of the holding process; ours is locked while open.
 

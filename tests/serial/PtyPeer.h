@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test support for the serial layer: the far end of a pseudo-terminal standing in for
 // the device, port numbers mapped to pty slaves through the settings file, and waits

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Result codes, message tables, the raise rule, trace and event log.
 vemo_add_test(serial_errors_test LABEL serial
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/SerialErrorsTest.cpp

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The port component, its dispatcher and the port probe, against real pseudo-terminals.
 add_library(serial_test_support STATIC ${CMAKE_CURRENT_LIST_DIR}/PtyPeer.cpp)
 target_link_libraries(serial_test_support PUBLIC Qt6::Core)

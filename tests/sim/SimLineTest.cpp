@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated monitor seen from the PC's end of a real pseudo-terminal: the program
 // vemoswr-sim with its link, reconnects, timing faults, hang-ups and transcript.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated monitor's protocol engine, driven in process: exact reply bytes.
 #include "sim/SimMonitor.h"
 

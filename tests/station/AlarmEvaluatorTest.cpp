@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alarm state machine under an injected clock: delay, hysteresis, acknowledging before
-// and after clearing, the transmitter unkeyed, and the link lost and found.
+// and after clearing, latching, the test alarm, off the air, persistence, the transmitter
+// unkeyed, and the link lost and found.
 #include "station/AlarmEvaluator.h"
 
 #include "monitor/VSWRMon.h"
@@ -15,7 +17,7 @@ namespace {
 
 // One step: at TimeMs, a reading (forward, reflected W, monitor flag) or another call,
 // and the events it must give as "source change" separated by ", ".
-enum class Do { Read, Fail, Tick, Ack, PollOn, PollOff };
+enum class Do { Read, Fail, Tick, Ack, PollOn, PollOff, Test };
 struct Step {
   qint64 TimeMs;
   Do Action;
@@ -45,8 +47,9 @@ std::string Describe(const std::vector<TAlarmEvent>& events) {
 }
 
 TAlarmLevels Levels(double vswr, double reflected, double forward, double keyed, double link,
-                    double delay) {
+                    double delay, unsigned latch = 0) {
   TAlarmLevels l;
+  l.Latch = latch;
   l.VSWRAbove = vswr;
   l.ReflectedAbove = reflected;
   l.ForwardBelow = forward;
@@ -92,6 +95,66 @@ const Case kCases[] = {
       {300, Do::Read, 100, 20, false, ""},
       {400, Do::Read, 100, 1, false, "reflected cleared"},
       {500, Do::Read, 100, 20, false, "reflected tripped"}},
+     true},
+    // Latched (the default): what cleared unseen stays until acknowledged.
+    {"ClearedUnacknowledgedStaysLatchedUntilAcknowledged",
+     Levels(0, 10, 0, 0, 0, 0, kLatchAll),
+     {{0, Do::Read, 100, 20, false, "reflected tripped"},
+      {100, Do::Read, 100, 1, false, "reflected cleared unacknowledged"},
+      {200, Do::Read, 100, 1, false, ""},
+      {300, Do::Ack, 0, 0, false, "reflected acknowledged"},
+      {400, Do::Ack, 0, 0, false, ""}},
+     false},
+    {"ALatchedAlarmTripsAgainAsANewAlarm",
+     Levels(0, 10, 0, 0, 0, 0, kLatchAll),
+     {{0, Do::Read, 100, 20, false, "reflected tripped"},
+      {100, Do::Read, 100, 1, false, "reflected cleared unacknowledged"},
+      {200, Do::Read, 100, 20, false, "reflected tripped"},
+      {300, Do::Ack, 0, 0, false, "reflected acknowledged"},
+      {400, Do::Read, 100, 1, false, "reflected cleared"}},
+     false},
+    {"TestAlarmSoundsUntilAcknowledgedThenClears",
+     Levels(0, 0, 0, 0, 0, 0, kLatchAll),
+     {{0, Do::Test, 0, 0, false, "test tripped"},
+      {100, Do::Test, 0, 0, false, ""},
+      {200, Do::Ack, 0, 0, false, "test acknowledged, test cleared"}},
+     false},
+    // 0 W counts as unkeyed, and still it is what the off-air alarm is for.
+    {"OffAirTripsAtZeroWattsKeyedOrNot",
+     [] {
+       TAlarmLevels l = Levels(0, 0, 80, 5, 0, 2);
+       l.OffAirBelow = 50;
+       return l;
+     }(),
+     {{0, Do::Read, 100, 1, false, ""},
+      {1000, Do::Read, 0, 0, false, ""},
+      {2999, Do::Read, 0, 0, false, ""},
+      {3000, Do::Read, 0, 0, false, "offair tripped"},
+      {4000, Do::Read, 51, 0, false, ""},  // inside the band (50..52.5)
+      {5000, Do::Read, 100, 0, false, "offair cleared unacknowledged"}},
+     false},
+    // One bad reading at key-up and one at unkey do not trip 2 of 3; two in three do.
+    {"PersistenceIgnoresOneBadReadingAtKeyUpAndUnkey",
+     [] {
+       TAlarmLevels l = Levels(2.0, 0, 0, 5, 0, 0);
+       l.TripReadings = 2;
+       l.OfReadings = 3;
+       return l;
+     }(),
+     {{0, Do::Read, 0, 0, false, ""},
+      {100, Do::Read, 100, 30, false, ""},  // key-up: VSWR 3.4 once
+      {200, Do::Read, 100, 1, false, ""},
+      {300, Do::Read, 100, 1, false, ""},
+      {400, Do::Read, 20, 8, false, ""},  // unkey: VSWR 4.4 once
+      {500, Do::Read, 0, 0, false, ""},
+      {600, Do::Read, 0, 0, false, ""},
+      {700, Do::Read, 100, 30, false, ""},
+      {800, Do::Read, 100, 30, false, "vswr tripped"}},
+     true},
+    // Without a level of its own, keyed means above 1 % of the full scale (here 6.25 W).
+    {"KeyedByDefaultAboveAShareOfTheFullScale",
+     Levels(2.0, 0, 0, kKeyedAuto, 0, 0),
+     {{0, Do::Read, 5, 4, false, ""}, {100, Do::Read, 7, 4, false, "vswr tripped"}},
      true},
     {"ClearedBeforeAcknowledgedStaysUnacknowledged",
      Levels(0, 10, 0, 0, 0, 0),
@@ -145,9 +208,12 @@ TEST_P(AlarmEvaluatorCase, GivesTheEventsOfEachStep) {
         r.Forward = s.Forward;
         r.Reflected = s.Reflected;
         r.Alarm = s.Flag;
-        events = evaluator.Reading(s.TimeMs, r);
+        events = evaluator.Reading(s.TimeMs, r, 625);
         break;
       }
+      case Do::Test:
+        events = evaluator.TestAlarm(s.TimeMs);
+        break;
       case Do::Fail:
         events = evaluator.ReadingFailed(s.TimeMs);
         break;
@@ -170,6 +236,34 @@ TEST_P(AlarmEvaluatorCase, GivesTheEventsOfEachStep) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, AlarmEvaluatorCase, ::testing::ValuesIn(kCases),
                          [](const auto& row) { return std::string(row.param.Name); });
+
+// Readings on time (each a little late, as an exchange takes) never trip the link, however
+// short "No reading for" is set; once they stop it trips after two intervals at the least.
+TEST(AlarmEvaluator, LinkLostNeverTripsBetweenReadingsThatComeOnTime) {
+  struct Row {
+    qint64 intervalMs;
+    double linkLostAfterS;
+    qint64 tripsAfterMs;
+  };
+  const Row rows[] = {{100, 1, 1000}, {1000, 1, 2000}, {10'000, 5, 20'000}};
+  for (const Row& row : rows) {
+    AlarmEvaluator evaluator(Levels(0, 0, 0, 0, row.linkLostAfterS, 0));
+    evaluator.SetPolling(true, 0, row.intervalMs);
+    TMonitorReading r;
+    r.Forward = 100;
+    qint64 t = 0;
+    for (int i = 0; i < 30; ++i) {
+      // A tick between readings, as the window's once a second.
+      EXPECT_TRUE(evaluator.Tick(t + row.intervalMs / 2).empty()) << row.intervalMs;
+      t += row.intervalMs + 45;  // the exchange's own time
+      EXPECT_TRUE(evaluator.Reading(t, r).empty()) << row.intervalMs << " at " << t;
+    }
+    EXPECT_TRUE(evaluator.Tick(t + row.tripsAfterMs - 1).empty()) << row.intervalMs;
+    const std::vector<TAlarmEvent> trip = evaluator.Tick(t + row.tripsAfterMs);
+    ASSERT_EQ(trip.size(), 1u) << row.intervalMs;
+    EXPECT_EQ(trip[0].Level, static_cast<double>(row.tripsAfterMs) / 1000) << row.intervalMs;
+  }
+}
 
 TEST(AlarmEvaluator, EventsCarryTheirTripsIdValueAndLevel) {
   AlarmEvaluator evaluator(Levels(0, 10, 0, 0, 0, 0));

@@ -1,5 +1,6 @@
-// The alarm hook run for real: its arguments and environment, the time limit, and
-// failures told once.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The alarm hook run for real: its arguments and environment, the time limit with its
+// process group, the sources kept apart, and failures told once.
 #include "station/AlarmHook.h"
 #include "station/IsoTime.h"
 
@@ -134,14 +135,47 @@ TEST(AlarmHook, EachKindOfFailureIsToldOnce) {
     ASSERT_EQ(notices.failing.size(), 1u) << row.line;
     EXPECT_THAT(notices.failing[0], HasSubstr(row.says));
   }
+}
 
-  // Too many events while the hook runs: the excess is dropped and told once.
+// A process that is gone, or dead and waiting to be reaped.
+bool Gone(pid_t pid) {
+  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t paren = stat.rfind(')');
+  return stat.empty() || (paren != std::string::npos && stat.substr(paren + 2, 1) == "Z");
+}
+
+TEST(AlarmHook, AHungHookGoesWithItsGroupAndHoldsUpNoOtherSource) {
+  TempDir dir;
+  const std::string out = dir / "out", pidFile = dir / "child";
+  const std::string script = dir / "hook.sh";
+  // A VSWR trip hangs, with a child that ignores SIGTERM; everything else just reports.
+  WriteFile(script,
+            "#!/bin/sh\n"
+            "if [ \"$VEMOSWR_ALARM_SOURCE $VEMOSWR_ALARM_STATE\" = 'vswr tripped' ]; then\n"
+            "  sh -c 'trap \"\" TERM; echo $$ > \"$0\"; while :; do sleep 1; done' " +
+                pidFile +
+                " &\n  sleep 30\nfi\n"
+                "echo \"$VEMOSWR_ALARM_SOURCE $VEMOSWR_ALARM_STATE\" >> " +
+                out + "\n");
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
   Notices notices;
-  AlarmHook slow("/bin/sleep 0.3", "", notices.Notify(), 5000);
-  for (size_t i = 0; i < AlarmHook::kMaxWaiting + 3; ++i) slow.Run(Event(AlarmChange::Tripped));
+  AlarmHook hook(script, "", notices.Notify(), 1000);
+  TAlarmEvent link = Event(AlarmChange::Tripped);
+  link.Source = AlarmSource::LinkLost;
+  hook.Run(Event(AlarmChange::Tripped));
+  hook.Run(link);
+  ASSERT_TRUE(RunEventsUntil([&] { return ReadFile(out) == "link tripped\n"; }));
+  EXPECT_TRUE(notices.failing.empty()) << "the link's hook waited for the hung one";
+  // Behind the hung hook, the VSWR's events come down to the latest.
+  hook.Run(Event(AlarmChange::Cleared));
+  hook.Run(Event(AlarmChange::Tripped));
+  hook.Run(Event(AlarmChange::Cleared));
+  ASSERT_TRUE(RunEventsUntil([&] { return !hook.Busy(); }));
+  EXPECT_EQ(ReadFile(out), "link tripped\nvswr cleared\n");
   ASSERT_EQ(notices.failing.size(), 1u);
-  EXPECT_THAT(notices.failing[0], HasSubstr("1 alarm event did not reach"));
-  EXPECT_TRUE(slow.Busy());
+  EXPECT_THAT(notices.failing[0], HasSubstr("did not finish within 1 seconds"));
+  const pid_t child = std::stoi(ReadFile(pidFile));
+  EXPECT_TRUE(RunEventsUntil([&] { return Gone(child); }, 3 * AlarmHook::kKillAfterTermMs));
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alarm log file: its lines and its header, written once. (Trouble writing is the
 // appending file's, tested with the reading log.)
 #include "station/AlarmLog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The [Alarms] section: each key, bad values, and writing back only what the user changed.
 #include "station/AlarmSettings.h"
 
@@ -34,8 +35,13 @@ TEST(AlarmSettings, ReadsEachKeyAndWarnsOncePerBadOne) {
       {"ReflectedAbove=-3", &TAlarmLevels::ReflectedAbove, 0, "ReflectedAbove"},
       {"ForwardBelow=80", &TAlarmLevels::ForwardBelow, 80, ""},
       {"ForwardBelow=nan", &TAlarmLevels::ForwardBelow, 0, "ForwardBelow"},
+      {"OffAirBelow=50", &TAlarmLevels::OffAirBelow, 50, ""},
+      {"OffAirBelow=1e9x", &TAlarmLevels::OffAirBelow, 0, "OffAirBelow"},
       {"KeyedAbove=5", &TAlarmLevels::KeyedAbove, 5, ""},
-      {"KeyedAbove=5W", &TAlarmLevels::KeyedAbove, 0, "KeyedAbove"},
+      {"KeyedAbove=auto", &TAlarmLevels::KeyedAbove, kKeyedAuto, ""},
+      // Never silently "off": a bad keyed level keeps the automatic one.
+      {"KeyedAbove=5W", &TAlarmLevels::KeyedAbove, kKeyedAuto, "KeyedAbove"},
+      {"VSWRClearBelow=1.8", &TAlarmLevels::VSWRClearBelow, 1.8, ""},
       {"LinkLostAfter=30", &TAlarmLevels::LinkLostAfter, 30, ""},
       {"LinkLostAfter=inf", &TAlarmLevels::LinkLostAfter, 0, "LinkLostAfter"},
       {"Delay=1.5", &TAlarmLevels::Delay, 1.5, ""},
@@ -53,6 +59,28 @@ TEST(AlarmSettings, ReadsEachKeyAndWarnsOncePerBadOne) {
       EXPECT_TRUE(read.Warnings.empty()) << row.line;
     }
   }
+
+  // A bad value keeps the last good one; the warning names the key and no dialog (the
+  // service reads the same keys and has none).
+  TAlarmSettings lastGood;
+  lastGood.Levels.VSWRAbove = 2.5;
+  lastGood.Levels.TripReadings = 2;
+  WriteFile(dir / "VemoSWR.ini",
+            "[Alarms]\nVSWRAbove=19.0x\nTripReadings=-1\nOfReadings=5\nLatch=vswr, link\n");
+  TAlarmSettingsRead kept = ReadAlarmSettings(ProfileFile(dir / "VemoSWR.ini"), "Alarms", lastGood);
+  EXPECT_EQ(kept.Settings.Levels.VSWRAbove, 2.5);
+  EXPECT_EQ(kept.Settings.Levels.TripReadings, 2);
+  EXPECT_EQ(kept.Settings.Levels.OfReadings, 5);
+  EXPECT_EQ(kept.Settings.Levels.Latch,
+            AlarmSourceBit(AlarmSource::VSWRAbove) | AlarmSourceBit(AlarmSource::LinkLost));
+  ASSERT_EQ(kept.Warnings.size(), 2u);
+  EXPECT_THAT(kept.Warnings[0], HasSubstr("2.5 is used"));
+  EXPECT_THAT(kept.Warnings[0], ::testing::Not(HasSubstr("Alarm Settings")));
+  WriteFile(dir / "VemoSWR.ini", "[Alarms]\nLatch=vswr,antenna\n");
+  kept = ReadAlarmSettings(ProfileFile(dir / "VemoSWR.ini"));
+  EXPECT_EQ(kept.Settings.Levels.Latch, kLatchAll);
+  ASSERT_EQ(kept.Warnings.size(), 1u);
+  EXPECT_THAT(kept.Warnings[0], HasSubstr("Latch=\"vswr,antenna\""));
 
   WriteFile(dir / "VemoSWR.ini", "[Alarms]\nSound=yes\nHook=/bin/beep -n 3\nLog=alarms.csv\n");
   const TAlarmSettingsRead read = ReadAlarmSettings(ProfileFile(dir / "VemoSWR.ini"));

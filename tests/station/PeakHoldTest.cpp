@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak hold and its linear fall, on an injected clock.
 #include "station/PeakHold.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling controller against the simulated monitor, without a window, on a fast reply
 // clock: the failure rule of continuous reading and the return of a lost device.
 #include "station/PollingController.h"
@@ -33,6 +34,12 @@ struct RecordingView : PollingView {
   void ShowContinuous(bool) override {}
   void ShowConnection() override {}
   void RunDeviceWatch(bool run) override { watching = run; }
+  void ShowRetry(const std::string& cause, qint64 waitMs) override {
+    retries.push_back({cause, waitMs});
+  }
+  void ShowRetrySucceeded() override {}
+  void RunRetryTimer(qint64) override {}
+  std::vector<std::pair<std::string, qint64>> retries;
   int readings = 0;
   int gaps = 0;
   bool watching = false;
@@ -61,7 +68,10 @@ TEST(PollingController, SilentFailuresPassThreeTimesAndTheFourthStopsWithItsMess
     }
   }
   EXPECT_FALSE(p.polling.Continuous());
-  EXPECT_EQ(p.view.failures, std::vector<std::string>{"Timeout"});
+  // The monitor's words, then the port and what to check.
+  ASSERT_EQ(p.view.failures.size(), 1u);
+  EXPECT_EQ(p.view.failures[0].rfind("Timeout\n", 0), 0u) << p.view.failures[0];
+  EXPECT_NE(p.view.failures[0].find("No answer from the monitor on "), std::string::npos);
   EXPECT_EQ(p.view.readings, 2);
   EXPECT_EQ(p.view.gaps, 4);
 }
@@ -89,6 +99,32 @@ TEST(PollingController, ALostDeviceIsWatchedForAndReadingResumesOnceItIsBack) {
   const int before = p.view.readings;
   p.polling.Tick();
   EXPECT_EQ(p.view.readings, before + 1);
+}
+
+TEST(PollingController, UnattendedAMonitorOutOfReachIsTriedAgainWithABackOffUntilItAnswers) {
+  QTemporaryDir dir;
+  const std::string link = dir.filePath("monitor").toStdString();
+  Polled p(link);
+  p.polling.SetUnattended(true);
+  p.polling.StartContinuous();  // no monitor yet: no failure raised
+  p.polling.RetryTimeout();
+  p.polling.Tick();
+  ASSERT_EQ(p.view.retries.size(), 2u);
+  EXPECT_NE(p.view.retries[0].first.find("Cannot open " + link + ": the device does not exist"),
+            std::string::npos)
+      << p.view.retries[0].first;
+  EXPECT_EQ(p.view.retries[0].second, 1000);
+  EXPECT_EQ(p.view.retries[1].second, 2000);
+  EXPECT_TRUE(p.view.failures.empty());
+  EXPECT_TRUE(p.polling.Retrying());
+  SimProcess sim;
+  sim.Start({"--noise", "0", "--link", link});
+  p.polling.RetryTimeout();
+  p.polling.Tick();
+  ASSERT_TRUE(p.polling.Continuous());
+  EXPECT_FALSE(p.polling.Retrying());
+  p.polling.Tick();
+  EXPECT_EQ(p.view.readings, 1);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reading history against brute force over the same readings: decimation, span
 // statistics, the running statistics, the archive beyond the raw window, and gaps.
 #include "station/ReadingHistory.h"

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV log: its text, header and daily files, and what it does when the file cannot
 // be written.
 #include "station/ReadingLog.h"
 
 #include "monitor/VSWRMon.h"
+#include "station/AlarmEvaluator.h"
 #include "station/IsoTime.h"
 #include "station/ReadingCsv.h"
 #include "tests/platform/TempDir.h"
@@ -28,6 +30,7 @@ namespace {
 
 using test::ReadFile;
 using test::TempDir;
+using test::WriteFile;
 using ::testing::HasSubstr;
 
 qint64 LocalMs(int year, int month, int day, int hour) {
@@ -42,7 +45,11 @@ TMonitorReading Reading(float forward, float reflected, bool alarm = false) {
   return r;
 }
 
-const std::string kHeader = std::string(kReadingCsvHeader) + "\n";
+const std::string kHeader = std::string(kReadingLogCsvHeader) + "\n";
+
+std::string LogRow(qint64 t, const TMonitorReading& reading) {
+  return ReadingLogCsvRow(t, reading, {});
+}
 
 struct Notices {
   std::vector<std::string> failing, resumed;
@@ -112,12 +119,12 @@ TEST(ReadingLog, WritesTheHeaderOnceAndEveryLineAtOnce) {
   {
     ReadingLog log(file, false);
     ASSERT_TRUE(log.Write(t, Reading(100, 1)));
-    EXPECT_EQ(ReadFile(file), kHeader + ReadingCsvRow(t, Reading(100, 1)) + "\n");
+    EXPECT_EQ(ReadFile(file), kHeader + LogRow(t, Reading(100, 1)) + "\n");
   }
   ReadingLog again(file, false);  // an existing file: appended to, no second header
   ASSERT_TRUE(again.Write(t + 500, Reading(50, 2)));
-  EXPECT_EQ(ReadFile(file), kHeader + ReadingCsvRow(t, Reading(100, 1)) + "\n" +
-                                ReadingCsvRow(t + 500, Reading(50, 2)) + "\n");
+  EXPECT_EQ(ReadFile(file),
+            kHeader + LogRow(t, Reading(100, 1)) + "\n" + LogRow(t + 500, Reading(50, 2)) + "\n");
 
   ReadingLog daily(dir / "station.CSV", true);
   ASSERT_TRUE(daily.Write(LocalMs(2024, 3, 1, 23), Reading(1, 0)));
@@ -127,6 +134,26 @@ TEST(ReadingLog, WritesTheHeaderOnceAndEveryLineAtOnce) {
     EXPECT_EQ(text.rfind(kHeader, 0), 0u) << day;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << day;
   }
+}
+
+// The program's alarms and the keying go in columns of their own at the end; a file begun
+// without them keeps the columns it has, so that what reads it goes on working.
+TEST(ReadingLog, MarksAlarmsAndKeyingButKeepsTheColumnsOfAnOlderFile) {
+  TempDir dir;
+  const qint64 t = LocalMs(2024, 3, 1, 12);
+  const TReadingMarks marks{
+      AlarmSourceBit(AlarmSource::VSWRAbove) | AlarmSourceBit(AlarmSource::OffAir), false};
+  ReadingLog log(dir / "new.csv", false);
+  ASSERT_TRUE(log.Write(t, Reading(0, 0), marks));
+  EXPECT_EQ(ReadFile(dir / "new.csv"),
+            kHeader + ReadingCsvRow(t, Reading(0, 0)) + ",vswr+offair,0\n");
+
+  // Its last line cut short (a crash): the new one still starts a line of its own.
+  const std::string begun = std::string(kReadingCsvHeader) + "\r\n2024-03-01T11:59";
+  WriteFile(dir / "old.csv", begun);
+  ReadingLog old(dir / "old.csv", false);
+  ASSERT_TRUE(old.Write(t, Reading(0, 0), marks));
+  EXPECT_EQ(ReadFile(dir / "old.csv"), begun + "\n" + ReadingCsvRow(t, Reading(0, 0)) + "\n");
 }
 
 TEST(ReadingLog, TellsOnceCountsWhatWasNotLoggedAndResumes) {
@@ -155,12 +182,12 @@ TEST(ReadingLog, TellsOnceCountsWhatWasNotLoggedAndResumes) {
   ASSERT_TRUE(log.Write(t + 3, Reading(4, 0)));
   ASSERT_EQ(notices.resumed.size(), 1u);
   EXPECT_THAT(notices.resumed[0], HasSubstr("2 readings were not logged"));
-  EXPECT_EQ(ReadFile(folder + "/log.csv"), kHeader + ReadingCsvRow(t + 3, Reading(4, 0)) + "\n");
+  EXPECT_EQ(ReadFile(folder + "/log.csv"), kHeader + LogRow(t + 3, Reading(4, 0)) + "\n");
 
   // Removed while logging: the next reading goes into a new file, with its header.
   std::filesystem::remove(folder + "/log.csv");
   ASSERT_TRUE(log.Write(t + 4, Reading(5, 0)));
-  EXPECT_EQ(ReadFile(folder + "/log.csv"), kHeader + ReadingCsvRow(t + 4, Reading(5, 0)) + "\n");
+  EXPECT_EQ(ReadFile(folder + "/log.csv"), kHeader + LogRow(t + 4, Reading(5, 0)) + "\n");
   EXPECT_EQ(notices.failing.size(), 1u);
 }
 
@@ -168,8 +195,8 @@ TEST(ReadingLog, AFullDiskLeavesNoPartialLine) {
   TempDir dir;
   const std::string file = dir / "log.csv";
   const qint64 t = LocalMs(2024, 3, 1, 12);
-  const std::string first = ReadingCsvRow(t, Reading(1, 0)) + "\n";
-  const std::string fourth = ReadingCsvRow(t + 3, Reading(4, 0)) + "\n";
+  const std::string first = LogRow(t, Reading(1, 0)) + "\n";
+  const std::string fourth = LogRow(t + 3, Reading(4, 0)) + "\n";
 
   // In a child: the file-size limit stands in for a full disk, ten bytes into line two.
   const pid_t child = fork();

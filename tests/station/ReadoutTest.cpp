@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-out of a reading: derived quantities, fallbacks, units and texts.
 #include "station/Convert.h"
 #include "station/Plausibility.h"

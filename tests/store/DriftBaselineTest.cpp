@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drift alarms against a stored history: the reference the operator set, or the median of
 // the same hour on the days before, judged by the alarm evaluator.
 #include "store/DriftBaseline.h"
@@ -30,9 +31,10 @@ TEST(DriftBaseline, TheMedianOfTheSameHourOnTheDaysBeforeServesUntilAReferenceIs
     // minutes do not count.
     const qint64 start = hour - day * 24 * kHour;
     for (int s = 0; s < 600; s += 10)
-      store.Add(start + s * 1000, Reading(day == 3 ? 400 : 100, 1), true);
-    for (int s = 0; s < 600; s += 10) store.Add(start + kHour + s * 1000, Reading(50, 1), true);
-    store.Add(start + 20 * 60'000, Reading(1, 0), false);
+      store.Add(start + s * 1000, Reading(day == 3 ? 400 : 100, 1), {0, true});
+    for (int s = 0; s < 600; s += 10)
+      store.Add(start + kHour + s * 1000, Reading(50, 1), {0, true});
+    store.Add(start + 20 * 60'000, Reading(1, 0), {0, false});
   }
   store.Flush();
   TDriftBaseline b;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored history on a real SQLite file in a scratch folder: batches, minute summaries,
 // pruning, loading after a restart, and trouble with the file.
 #include "store/HistoryStore.h"
@@ -49,25 +50,27 @@ TEST(HistoryStore, WritesFullBatchesAtOnceAndTheRestOnFlush) {
   o.FlushEveryMs = 3'600'000;
   o.BatchReadings = 10;
   HistoryStore store(path, o);
-  for (int i = 0; i < 10; ++i) store.Add(kStart + i * 100, Reading(100, 1), true);
+  for (int i = 0; i < 10; ++i) store.Add(kStart + i * 100, Reading(100, 1), {0, true});
   EXPECT_TRUE(WaitFor([&] { return Count(path, "readings") == 10; }));
-  for (int i = 10; i < 15; ++i) store.Add(kStart + i * 100, Reading(100, 1), true);
+  for (int i = 10; i < 15; ++i) store.Add(kStart + i * 100, Reading(100, 1), {0, true});
   store.Flush();
   EXPECT_EQ(Count(path, "readings"), 15);
   EXPECT_TRUE(store.Persisting());
 }
 
 TEST(HistoryStore, KeepsTheLogsFieldsAndSummarisesEachMinute) {
+  const TReadingMarks kMarks{AlarmSourceBit(AlarmSource::VSWRAbove), true};
+  const TReadingPlace kPlace{14'200'000, "20m", 90, 9};
   test::TempDir dir;
   const std::string path = dir / "m.sqlite";
   {
     HistoryStore store(path);
     // 50 W keyed without alarm for 30 s, then 80 W with the alarm for 30 s, a gap, and
     // one reading of the next minute.
-    store.Add(kStart, Reading(50, 2), true);
-    store.Add(kStart + 30'000, Reading(80, 8, true), true);
+    store.Add(kStart, Reading(50, 2), {0, true});
+    store.Add(kStart + 30'000, Reading(80, 8, true), kMarks, kPlace);
     store.AddGap(kStart + 40'000);
-    store.Add(kStart + kMinute + 5'000, Reading(10, 0), false);
+    store.Add(kStart + kMinute + 5'000, Reading(10, 0), {0, false});
     TAlarmEvent e;
     e.Source = AlarmSource::VSWRAbove;
     e.Value = 2.31;
@@ -79,9 +82,14 @@ TEST(HistoryStore, KeepsTheLogsFieldsAndSummarisesEachMinute) {
   std::vector<TStoredReading> rows;
   ForEachReading(db, 0, kStart * 2, [&](const TStoredReading& r) { rows.push_back(r); });
   ASSERT_EQ(rows.size(), 4u);
-  std::vector<std::string> want = ReadingCsvFields(kStart + 30'000, Reading(80, 8, true));
+  // Every column of the log but the time and keyed, which have columns of their own.
+  std::vector<std::string> want =
+      ReadingLogCsvFields(kStart + 30'000, Reading(80, 8, true), kMarks, &kPlace);
+  want.erase(want.begin() + 11);
   want.erase(want.begin());
   EXPECT_EQ(rows[1].Fields, want);
+  EXPECT_EQ(want[9], "vswr");
+  EXPECT_EQ(want[11], "20m");
   EXPECT_TRUE(rows[2].Gap);
   EXPECT_FALSE(rows[3].Keyed);
 
@@ -112,7 +120,7 @@ TEST(HistoryStore, MinutesSpreadOverBatchesAndRestartsAddUp) {
   for (int run = 0; run < 2; ++run) {
     HistoryStore store(path, o);
     for (int i = 0; i < 3; ++i)
-      store.Add(kStart + run * 20'000 + i * 1'000, Reading(10 + i, 0), true);
+      store.Add(kStart + run * 20'000 + i * 1'000, Reading(10 + i, 0), {0, true});
   }
   SqliteDb db(path, SqliteDb::Mode::ReadOnly);
   std::vector<TStoredMinute> minutes;
@@ -134,7 +142,7 @@ TEST(HistoryStore, PrunesPastTheRetentionTimes) {
     HistoryStore store(path, o);
     // Three days, one reading a minute.
     for (qint64 t = kStart; t <= kStart + 3 * kStoreDayMs; t += kMinute)
-      store.Add(t, Reading(5, 0), true);
+      store.Add(t, Reading(5, 0), {0, true});
   }
   SqliteDb db(path, SqliteDb::Mode::ReadOnly);
   SqliteStatement s =
@@ -161,7 +169,7 @@ TEST(HistoryStore, ARestartedHistoryHoldsTheEarlierReadingsAndMinutes) {
         continue;
       }
       before.Append(t, HistoryReadingOf(r));
-      store.Add(t, r, true);
+      store.Add(t, r, {0, true});
     }
   }
   HistoryStore reopened(path);
@@ -196,7 +204,7 @@ TEST(HistoryStore, ADamagedFileIsSetAsideAndANewOneStarted) {
   {
     HistoryStore store(path, {}, [&](bool, const std::string& m) { messages.push_back(m); });
     EXPECT_TRUE(store.Persisting());
-    store.Add(kStart, Reading(1, 0), true);
+    store.Add(kStart, Reading(1, 0), {0, true});
   }
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("damaged"), std::string::npos);
@@ -217,7 +225,7 @@ TEST(HistoryStore, AFolderThatCannotHoldTheFileIsToldOnceAndNothingHangs) {
   TStoreOptions o;
   o.BatchReadings = 1;
   HistoryStore store(dir / "file/m.sqlite", o, [&](bool f, const std::string&) { failing += f; });
-  for (int i = 0; i < 5; ++i) store.Add(kStart + i, Reading(1, 0), true);
+  for (int i = 0; i < 5; ++i) store.Add(kStart + i, Reading(1, 0), {0, true});
   store.Flush();
   EXPECT_FALSE(store.Persisting());
   EXPECT_EQ(store.NotStored(), 5);

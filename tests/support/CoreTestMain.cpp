@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the widget-free layers run inside a QCoreApplication: the serial layer's
 // notifications and the session's waits need an event loop on the main thread.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Widget tests run offscreen so they need no display.
 #include <gtest/gtest.h>
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Replies to a reading ("T") from a monitor whose full scale is 625 W, and whether each
 // is a measurement. The tool, the window and the service each take this one table through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the simulated monitor (build/bin/vemoswr-sim) for a test: start it with options,
 // get its device path, steer it, read back what it received and sent, stop or kill it.

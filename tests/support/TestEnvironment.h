@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every test program sets up before its tests: the folders of the built programs and
 // of artefacts, and a private lock folder, so that no test leaves lock files in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waits for a condition that other processes bring about, checking every 50 ms; false once
 // timeoutMs have passed without it.

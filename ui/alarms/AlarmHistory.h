@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarms of this run, one record per alarm, filled from the evaluator's events: when
 // it tripped, with what value, and when (if) it was acknowledged and cleared.

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/alarms/AlarmHistoryWindow.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -32,6 +34,8 @@ QString AlarmSourceCaption(AlarmSource source) {
       return QObject::tr("Reflected power");
     case AlarmSource::ForwardBelow:
       return QObject::tr("Forward power");
+    case AlarmSource::OffAir:
+      return QObject::tr("Off the air");
     case AlarmSource::LinkLost:
       return QObject::tr("No reading");
     case AlarmSource::ForwardDrift:
@@ -40,6 +44,8 @@ QString AlarmSourceCaption(AlarmSource source) {
       return QObject::tr("Reflected power drift");
     case AlarmSource::VSWRDrift:
       return QObject::tr("VSWR drift");
+    case AlarmSource::Test:
+      return QObject::tr("Test alarm");
   }
   return {};
 }
@@ -54,11 +60,14 @@ QString AlarmValueCaption(AlarmSource source, double value) {
       return text;
     case AlarmSource::ReflectedAbove:
     case AlarmSource::ForwardBelow:
+    case AlarmSource::OffAir:
     case AlarmSource::ForwardDrift:
     case AlarmSource::ReflectedDrift:
       return text + QStringLiteral(" W");
     case AlarmSource::LinkLost:
       return text + QStringLiteral(" s");
+    case AlarmSource::Test:
+      return QObject::tr("test");
   }
   return text;
 }
@@ -82,15 +91,25 @@ AlarmHistoryWindow::AlarmHistoryWindow(const AlarmHistory& history,
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(acknowledge_);
+  note_ = new QLabel(this);
+  note_->setObjectName(QStringLiteral("AlarmHistoryNote"));
+  note_->setWordWrap(true);
+  note_->hide();
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(note_);
   layout->addWidget(table_);
   layout->addLayout(buttons);
   resize(640, 300);
   Refresh(false);
 }
 
-void AlarmHistoryWindow::Refresh(bool sounding) {
-  acknowledge_->setEnabled(sounding);
+void AlarmHistoryWindow::SetNote(const QString& note) {
+  note_->setText(note);
+  note_->setVisible(!note.isEmpty());
+}
+
+void AlarmHistoryWindow::Refresh(bool unacknowledged) {
+  acknowledge_->setEnabled(unacknowledged);
   const auto& records = history_.Records();
   const bool atEnd = table_->rowCount() == 0 ||
                      table_->verticalScrollBar()->value() == table_->verticalScrollBar()->maximum();

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarm history window: one row per alarm of this run (time tripped, source, value,
-// time acknowledged, time cleared), newest at the bottom, and a button to acknowledge.
+// time acknowledged, time cleared), newest at the bottom, a button to acknowledge, and
+// above the table what the operator should know about the alarms' annunciation.
 
 #include <QWidget>
 
@@ -8,6 +10,7 @@
 
 #include <functional>
 
+class QLabel;
 class QPushButton;
 class QTableWidget;
 
@@ -22,8 +25,10 @@ class AlarmHistoryWindow : public QWidget {
   AlarmHistoryWindow(const AlarmHistory& history, std::function<void()> acknowledge,
                      QWidget* parent = nullptr);
 
-  // Shows the history as it is now; sounding enables the button.
-  void Refresh(bool sounding);
+  // Shows the history as it is now; an alarm not yet acknowledged enables the button.
+  void Refresh(bool unacknowledged);
+  // A lasting remark above the table ("no audio device"); empty hides it.
+  void SetNote(const QString& note);
 
   QTableWidget* Table() const { return table_; }
   QPushButton* AcknowledgeButton() const { return acknowledge_; }
@@ -32,6 +37,7 @@ class AlarmHistoryWindow : public QWidget {
   const AlarmHistory& history_;
   QTableWidget* table_ = nullptr;
   QPushButton* acknowledge_ = nullptr;
+  QLabel* note_ = nullptr;
 };
 
 // The source as the history shows it: "Monitor alarm", "VSWR", ...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plays the alarm's tone pattern over and over until stopped. Behind this interface so
 // that the window can be tested without an audio device, and so that a missing or failing

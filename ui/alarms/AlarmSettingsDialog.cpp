@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/alarms/AlarmSettingsDialog.h"
 
 #include <QCheckBox>
@@ -9,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "station/AlarmHook.h"
+#include "ui/alarms/AlarmHistoryWindow.h"
 
 namespace vemo {
 
@@ -36,11 +39,50 @@ AlarmSettingsDialog::AlarmSettingsDialog(QWidget* parent) : QDialog(parent) {
   ReflectedAbove = LevelBox(this, 100000, 1, tr(" W"), tr("Alarm when reflected power is above"));
   ForwardBelow =
       LevelBox(this, 100000, 1, tr(" W"), tr("Alarm while keyed and forward power is below this"));
+  OffAirBelow = LevelBox(this, 100000, 1, tr(" W"),
+                         tr("Alarm when forward power stays below this, keyed or not: for "
+                            "stations meant to be on the air"));
   KeyedAbove =
       LevelBox(this, 100000, 1, tr(" W"),
-               tr("The transmitter counts as keyed while forward power is above this"), false);
+               tr("The transmitter counts as keyed while forward power is above this; below "
+                  "it VSWR and forward power are not judged"),
+               false);
+  KeyedAbove->setMinimum(kKeyedAuto);
+  KeyedAbove->setSpecialValueText(tr("Auto (1 % of full scale)"));
+  const auto clearBox = [this](QDoubleSpinBox* level, const QString& suffix, bool below) {
+    auto* box = LevelBox(this, level->maximum(), level->decimals(), suffix,
+                         below ? tr("The alarm clears once the value is below this")
+                               : tr("The alarm clears once the value is above this"),
+                         false);
+    box->setSingleStep(level->singleStep());
+    box->setSpecialValueText(tr("5 % back"));
+    return box;
+  };
+  VSWRClearBelow = clearBox(VSWRAbove, {}, true);
+  ReflectedClearBelow = clearBox(ReflectedAbove, tr(" W"), true);
+  ForwardClearAbove = clearBox(ForwardBelow, tr(" W"), false);
+  OffAirClearAbove = clearBox(OffAirBelow, tr(" W"), false);
   LinkLostAfter = LevelBox(this, 3600, 0, tr(" s"),
-                           tr("Alarm when continuous polling gets no reading for this long"));
+                           tr("Alarm when continuous polling gets no reading for this long; "
+                              "never less than two polling intervals"));
+  TripReadings = new QSpinBox(this);
+  TripReadings->setRange(0, kMaxPersistReadings);
+  TripReadings->setSpecialValueText(tr("Off"));
+  TripReadings->setToolTip(
+      tr("A condition counts only once it held in this many of the last readings, so that "
+         "one bad reading at key-up or unkey does not trip"));
+  OfReadings = new QSpinBox(this);
+  OfReadings->setRange(0, kMaxPersistReadings);
+  OfReadings->setSpecialValueText(tr("as many"));
+  auto* latchRow = new QHBoxLayout;
+  for (const AlarmSource source : kAlarmSources) {
+    auto* box = new QCheckBox(AlarmSourceCaption(source), this);
+    box->setToolTip(
+        tr("An alarm that clears before it is acknowledged stays shown (amber) until it is"));
+    Latch[static_cast<int>(source)] = box;
+    latchRow->addWidget(box);
+  }
+  latchRow->addStretch();
   Delay = LevelBox(this, 3600, 1, tr(" s"),
                    tr("A condition must last this long before its alarm trips"), false);
   Sound = new QCheckBox(tr("&Sound an alarm until it is acknowledged"), this);
@@ -61,13 +103,25 @@ AlarmSettingsDialog::AlarmSettingsDialog(QWidget* parent) : QDialog(parent) {
   logRow->addWidget(Log, 1);
   logRow->addWidget(browse);
 
+  const auto pair = [this](QWidget* level, const QString& clearCaption, QWidget* clear) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(level, 1);
+    row->addWidget(new QLabel(clearCaption, this));
+    row->addWidget(clear, 1);
+    return row;
+  };
   auto* form = new QFormLayout;
-  form->addRow(tr("&VSWR above:"), VSWRAbove);
-  form->addRow(tr("&Reflected power above:"), ReflectedAbove);
-  form->addRow(tr("&Forward power below:"), ForwardBelow);
+  form->addRow(tr("&VSWR above:"), pair(VSWRAbove, tr("clears below"), VSWRClearBelow));
+  form->addRow(tr("&Reflected power above:"),
+               pair(ReflectedAbove, tr("clears below"), ReflectedClearBelow));
+  form->addRow(tr("&Forward power below:"),
+               pair(ForwardBelow, tr("clears above"), ForwardClearAbove));
+  form->addRow(tr("Off the &air below:"), pair(OffAirBelow, tr("clears above"), OffAirClearAbove));
   form->addRow(tr("&Keyed above:"), KeyedAbove);
   form->addRow(tr("No reading &for:"), LinkLostAfter);
   form->addRow(tr("&Delay:"), Delay);
+  form->addRow(tr("&Trip in:"), pair(TripReadings, tr("of the last"), OfReadings));
+  form->addRow(tr("Latch:"), latchRow);
   form->addRow(QString(), Sound);
   form->addRow(tr("&Hook command:"), Hook);
   form->addRow(tr("Alarm &log:"), logRow);
@@ -95,7 +149,16 @@ void AlarmSettingsDialog::SetSettings(const TAlarmSettings& settings) {
   VSWRAbove->setValue(l.VSWRAbove);
   ReflectedAbove->setValue(l.ReflectedAbove);
   ForwardBelow->setValue(l.ForwardBelow);
-  KeyedAbove->setValue(l.KeyedAbove);
+  OffAirBelow->setValue(l.OffAirBelow);
+  KeyedAbove->setValue(l.KeyedAbove < 0 ? kKeyedAuto : l.KeyedAbove);
+  VSWRClearBelow->setValue(l.VSWRClearBelow);
+  ReflectedClearBelow->setValue(l.ReflectedClearBelow);
+  ForwardClearAbove->setValue(l.ForwardClearAbove);
+  OffAirClearAbove->setValue(l.OffAirClearAbove);
+  TripReadings->setValue(l.TripReadings);
+  OfReadings->setValue(l.OfReadings);
+  for (const AlarmSource source : kAlarmSources)
+    Latch[static_cast<int>(source)]->setChecked(l.Latch & AlarmSourceBit(source));
   LinkLostAfter->setValue(l.LinkLostAfter);
   Delay->setValue(l.Delay);
   Sound->setChecked(settings.Sound);
@@ -115,7 +178,19 @@ TAlarmSettings AlarmSettingsDialog::Settings() const {
   l.VSWRAbove = value(VSWRAbove, l.VSWRAbove);
   l.ReflectedAbove = value(ReflectedAbove, l.ReflectedAbove);
   l.ForwardBelow = value(ForwardBelow, l.ForwardBelow);
+  l.OffAirBelow = value(OffAirBelow, l.OffAirBelow);
   l.KeyedAbove = value(KeyedAbove, l.KeyedAbove);
+  if (l.KeyedAbove < 0) l.KeyedAbove = kKeyedAuto;
+  l.VSWRClearBelow = value(VSWRClearBelow, l.VSWRClearBelow);
+  l.ReflectedClearBelow = value(ReflectedClearBelow, l.ReflectedClearBelow);
+  l.ForwardClearAbove = value(ForwardClearAbove, l.ForwardClearAbove);
+  l.OffAirClearAbove = value(OffAirClearAbove, l.OffAirClearAbove);
+  l.TripReadings = TripReadings->value();
+  l.OfReadings = OfReadings->value();
+  for (const AlarmSource source : kAlarmSources) {
+    const unsigned bit = AlarmSourceBit(source);
+    l.Latch = Latch[static_cast<int>(source)]->isChecked() ? l.Latch | bit : l.Latch & ~bit;
+  }
   l.LinkLostAfter = value(LinkLostAfter, l.LinkLostAfter);
   l.Delay = value(Delay, l.Delay);
   s.Sound = Sound->isChecked();
@@ -130,8 +205,20 @@ void AlarmSettingsDialog::accept() {
   const TAlarmSettings s = Settings();
   std::vector<std::string> args;
   std::string error;
-  if (s.Levels.VSWRAbove > 0 && s.Levels.VSWRAbove <= 1)
+  const TAlarmLevels& l = s.Levels;
+  const auto wrongSide = [](double level, double clear, bool below) {
+    return level > 0 && clear > 0 && (below ? clear >= level : clear <= level);
+  };
+  if (l.VSWRAbove > 0 && l.VSWRAbove <= 1)
     problem = tr("A VSWR is never below 1: set the VSWR level above 1, or to Off.");
+  else if (wrongSide(l.VSWRAbove, l.VSWRClearBelow, true) ||
+           wrongSide(l.ReflectedAbove, l.ReflectedClearBelow, true))
+    problem = tr("An alarm above a level must clear below that level: lower the clear level.");
+  else if (wrongSide(l.ForwardBelow, l.ForwardClearAbove, false) ||
+           wrongSide(l.OffAirBelow, l.OffAirClearAbove, false))
+    problem = tr("An alarm below a level must clear above that level: raise the clear level.");
+  else if (l.OfReadings > 0 && l.OfReadings < l.TripReadings)
+    problem = tr("The readings looked at must be at least as many as those that must trip.");
   else if (!s.Hook.empty() && !SplitCommandLine(s.Hook, args, error))
     problem = tr("The hook command cannot be run: %1").arg(QString::fromStdString(error));
   if (!problem.isEmpty()) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // View, "Alarm Settings…": the program's own alarm levels, the delay, the sound, the hook
 // and the alarm log. The monitor's own alarm stays in Monitor Options.
@@ -10,6 +11,7 @@ class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 
 namespace vemo {
 
@@ -22,14 +24,24 @@ class AlarmSettingsDialog : public QDialog {
   void SetSettings(const TAlarmSettings& settings);
   TAlarmSettings Settings() const;
 
-  // Refuses a hook that cannot be split and a VSWR level that every reading exceeds,
-  // with the reason shown in the dialog.
+  // Refuses a hook that cannot be split, a VSWR level that every reading exceeds and a
+  // clear level on the wrong side of its level, with the reason shown in the dialog.
+  // (What cannot be a number is refused as it is typed.)
   void accept() override;
 
   QDoubleSpinBox* VSWRAbove = nullptr;
   QDoubleSpinBox* ReflectedAbove = nullptr;
   QDoubleSpinBox* ForwardBelow = nullptr;
-  QDoubleSpinBox* KeyedAbove = nullptr;
+  QDoubleSpinBox* OffAirBelow = nullptr;
+  QDoubleSpinBox* KeyedAbove = nullptr;  // at its minimum: automatic
+  // Where each clears; 0 = 5 % back from its level.
+  QDoubleSpinBox* VSWRClearBelow = nullptr;
+  QDoubleSpinBox* ReflectedClearBelow = nullptr;
+  QDoubleSpinBox* ForwardClearAbove = nullptr;
+  QDoubleSpinBox* OffAirClearAbove = nullptr;
+  QSpinBox* TripReadings = nullptr;
+  QSpinBox* OfReadings = nullptr;
+  QCheckBox* Latch[kAlarmSourceCount] = {};  // by AlarmSource; none for the test alarm
   QDoubleSpinBox* LinkLostAfter = nullptr;
   QDoubleSpinBox* Delay = nullptr;
   QCheckBox* Sound = nullptr;

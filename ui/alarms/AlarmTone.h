@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarm's sound, made here rather than shipped as a file: three short beeps and a
 // pause, as signed 16-bit samples, that repeat without a click when played in a loop.

@@ -1,16 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alarm player on the default audio output: the tone pattern generated once, fed to a
 // QAudioSink from a device that reads it round and round until the sink is stopped.
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QIODevice>
-#include <QMediaDevices>
 
 #include <algorithm>
 #include <cstring>
 
 #include "ui/alarms/AlarmPlayer.h"
 #include "ui/alarms/AlarmTone.h"
+#include "ui/alarms/PcmOutput.h"
 
 namespace vemo {
 
@@ -47,38 +48,23 @@ class AudioAlarmPlayer : public AlarmPlayer {
 
   void Play() override {
     if (sink_) return;
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) {
+    const PcmOutput out = DefaultPcmOutput();
+    if (out.Problem == PcmOutput::Failure::NoDevice) {
       Tell(
           "No audio device: the alarm cannot sound. Connect or switch on a sound output; "
           "the alarm shows on the screen and in the log meanwhile.");
       return;
     }
-    QAudioFormat format;
-    format.setSampleRate(48000);
-    format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format)) {
-      // Let the device's own rate and channels decide; the samples stay 16-bit.
-      format.setSampleRate(device.preferredFormat().sampleRate());
-      format.setChannelCount(device.preferredFormat().channelCount());
-    }
-    if (!device.isFormatSupported(format) || format.sampleRate() <= 0 ||
-        format.channelCount() <= 0) {
-      Tell("The audio device \"" + device.description().toStdString() +
+    if (out.Problem == PcmOutput::Failure::NoFormat) {
+      Tell("The audio device \"" + out.Device.description().toStdString() +
            "\" cannot play the alarm tone: the alarm shows on the screen only.");
       return;
     }
-    const std::vector<int16_t> mono = AlarmTonePcm(format.sampleRate());
-    QByteArray pcm;
-    pcm.reserve(static_cast<qsizetype>(mono.size() * format.channelCount() * sizeof(int16_t)));
-    for (const int16_t sample : mono)
-      for (int c = 0; c < format.channelCount(); ++c)
-        pcm.append(reinterpret_cast<const char*>(&sample), sizeof sample);
+    QByteArray pcm = Interleaved(AlarmTonePcm(out.Format.sampleRate()), out.Format);
 
     source_ = std::make_unique<LoopingPcm>(std::move(pcm));
     source_->open(QIODevice::ReadOnly);
-    sink_ = std::make_unique<QAudioSink>(device, format);
+    sink_ = std::make_unique<QAudioSink>(out.Device, out.Format);
     QObject::connect(sink_.get(), &QAudioSink::stateChanged, sink_.get(),
                      [this](QAudio::State) { CheckSink(); });
     sink_->start(source_.get());

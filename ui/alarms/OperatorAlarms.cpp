@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/alarms/OperatorAlarms.h"
 
 #include <QApplication>
@@ -29,7 +30,10 @@ constexpr int kTrayMessageMs = 15'000;
 }  // namespace
 
 OperatorAlarms::OperatorAlarms(Host host, QObject* parent)
-    : QObject(parent), host_(std::move(host)), baseTitle_(host_.Window->windowTitle()) {
+    : QObject(parent),
+      host_(std::move(host)),
+      baseTitle_(host_.Window->windowTitle()),
+      shownTitle_(baseTitle_) {
   flash_ = new QLabel(host_.Panel->text(), host_.Panel);
   flash_->setObjectName(QStringLiteral("pnlAlarmFlash"));
   flash_->setGeometry(host_.Panel->rect());
@@ -44,7 +48,7 @@ OperatorAlarms::OperatorAlarms(Host host, QObject* parent)
   flashTimer_->setInterval(kFlashMs);
   connect(flashTimer_, &QTimer::timeout, this, [this] {
     // isHidden, not isVisible: the window itself may be hidden, and still the alarm flashes.
-    if (flash_->isHidden()) host_.PaintFlash(flash_);
+    if (flash_->isHidden()) host_.PaintFlash(flash_, AlarmLook::FlashLit);
     flash_->setVisible(flash_->isHidden());
   });
   tickTimer_ = new QTimer(this);
@@ -53,7 +57,9 @@ OperatorAlarms::OperatorAlarms(Host host, QObject* parent)
 
   acknowledgeButton_ = new QPushButton(tr("Acknowledge"));
   acknowledgeButton_->setObjectName(QStringLiteral("btnAcknowledge"));
-  acknowledgeButton_->setToolTip(tr("Silence the alarm (Ctrl+K); the record stays"));
+  acknowledgeButton_->setToolTip(
+      tr("Acknowledge the alarms (Ctrl+K): silences them and releases those that have "
+         "cleared; the record stays"));
   acknowledgeButton_->setFocusPolicy(Qt::NoFocus);
   acknowledgeButton_->hide();
   connect(acknowledgeButton_, &QPushButton::clicked, this, [this] { Acknowledge(); });
@@ -73,16 +79,21 @@ void OperatorAlarms::Configure(const TAlarmSettings& settings) {
   settings_ = settings;
   Apply(evaluator_.SetLevels(settings.Levels, host_.Now()));
   const std::string logPath = logOverride_.empty() ? settings.Log : logOverride_;
-  if (!log_ || log_->Path() != logPath)
-    log_ = std::make_unique<AlarmLog>(logPath, [this](bool, const std::string& message) {
-      Tell(QString::fromStdString(message));
+  if (!log_ || log_->Path() != logPath) {
+    Tell(QStringLiteral("log"), false, {});  // about the old file: no longer holds
+    log_ = std::make_unique<AlarmLog>(logPath, [this](bool failing, const std::string& message) {
+      Tell(QStringLiteral("log"), failing, message);
     });
+  }
+  if (settings.Hook.empty() || !hook_ || hook_->CommandLine() != settings.Hook)
+    Tell(QStringLiteral("hook"), false, {});
   if (settings.Hook.empty()) {
     hook_.reset();
   } else if (!hook_ || hook_->CommandLine() != settings.Hook) {
-    hook_ = std::make_unique<AlarmHook>(
-        settings.Hook, host_.Port(),
-        [this](bool, const std::string& message) { Tell(QString::fromStdString(message)); });
+    hook_ = std::make_unique<AlarmHook>(settings.Hook, host_.Port(),
+                                        [this](bool failing, const std::string& message) {
+                                          Tell(QStringLiteral("hook"), failing, message);
+                                        });
   }
   Present();
 }
@@ -92,8 +103,8 @@ void OperatorAlarms::SetLogPathOverride(const std::string& path) {
   Configure(settings_);
 }
 
-void OperatorAlarms::Reading(const TMonitorReading& reading) {
-  Apply(evaluator_.Reading(host_.Now(), reading));
+void OperatorAlarms::Reading(const TMonitorReading& reading, double fullScaleW) {
+  Apply(evaluator_.Reading(host_.Now(), reading, fullScaleW));
 }
 
 void OperatorAlarms::SetBaseline(const TDriftBaseline& baseline) {
@@ -104,16 +115,26 @@ void OperatorAlarms::ReadingFailed() {
   Apply(evaluator_.ReadingFailed(host_.Now()));
 }
 
-void OperatorAlarms::SetPolling(bool on) {
-  if (on)
-    tickTimer_->start();
-  else
+void OperatorAlarms::SetPolling(bool on, int intervalMs) {
+  // Said again while on (a new interval, another attempt to reach the monitor), the tick
+  // must not start over: restarted often enough it would never come.
+  if (!on)
     tickTimer_->stop();
-  Apply(evaluator_.SetPolling(on, host_.Now()));
+  else if (!tickTimer_->isActive())
+    tickTimer_->start();
+  Apply(evaluator_.SetPolling(on, host_.Now(), intervalMs));
 }
 
 void OperatorAlarms::Acknowledge() {
   Apply(evaluator_.Acknowledge(host_.Now()));
+}
+
+void OperatorAlarms::TestAlarm() {
+  Apply(evaluator_.TestAlarm(host_.Now()));
+}
+
+bool OperatorAlarms::Unacknowledged() const {
+  return evaluator_.Sounding() || evaluator_.Any(AlarmState::Latched);
 }
 
 void OperatorAlarms::Apply(const std::vector<TAlarmEvent>& events) {
@@ -125,12 +146,15 @@ void OperatorAlarms::Apply(const std::vector<TAlarmEvent>& events) {
       hook_->SetPort(host_.Port());
       hook_->Run(event);
     }
-    if (event.Change == AlarmChange::Tripped) lastTrip_ = event;
   }
   const bool tripped = std::any_of(events.begin(), events.end(), [](const TAlarmEvent& e) {
     return e.Change == AlarmChange::Tripped;
   });
-  if (tripped && Sounding() && WindowOutOfSight()) ShowTrayMessage();
+  if (tripped && Sounding()) {
+    // The urgency hint: a taskbar without a tray still shows that the window wants us.
+    if (!shutDown_) QApplication::alert(host_.Window);
+    if (WindowOutOfSight()) ShowTrayMessage();
+  }
   if (!events.empty()) Present();
 }
 
@@ -138,39 +162,90 @@ void OperatorAlarms::Present() {
   const bool sounding = Sounding();
   if (sounding && settings_.Sound) {
     if (!player_)
-      player_ =
-          MakeAlarmPlayer([this](const std::string& m) { TellOnce(QString::fromStdString(m)); });
+      player_ = MakeAlarmPlayer([this](const std::string& m) {
+        // Said once in the status line, then kept where the alarms are looked at.
+        if (historyNote_.isEmpty()) Tell(QStringLiteral("audio"), false, m);
+        historyNote_ = QString::fromStdString(m);
+        if (historyWindow_) historyWindow_->SetNote(historyNote_);
+      });
     player_->Play();
   } else if (player_) {
     player_->Stop();
   }
-  if (historyWindow_) historyWindow_->Refresh(sounding);
-  const bool changed = sounding != wasSounding_ || sounding;  // a new trip changes the text
-  if (sounding != wasSounding_) {
-    wasSounding_ = sounding;
-    acknowledgeButton_->setVisible(sounding);
-    host_.Window->setWindowTitle(sounding ? tr("ALARM - %1").arg(baseTitle_) : baseTitle_);
-    if (sounding) {
-      host_.PaintFlash(flash_);
-      flash_->show();  // lit at once: the trip must not wait half a second to show
-      flashTimer_->start();
-    } else {
-      flashTimer_->stop();
-      flash_->hide();
-      if (tray_) tray_->hide();
-    }
+  const bool active = evaluator_.ActiveSources() != 0;
+  const bool latched = evaluator_.Any(AlarmState::Latched);
+  if (historyWindow_) historyWindow_->Refresh(Unacknowledged());
+  acknowledgeButton_->setVisible(Unacknowledged());
+
+  QString title = baseTitle_;
+  if (sounding)
+    title = tr("ALARM - %1").arg(baseTitle_);
+  else if (active)
+    title = tr("ALARM (acknowledged) - %1").arg(baseTitle_);
+  else if (latched)
+    title = tr("Alarm cleared, not acknowledged - %1").arg(baseTitle_);
+  if (title != shownTitle_) {
+    shownTitle_ = title;
+    host_.Window->setWindowTitle(title);
   }
-  if (changed && host_.Changed) host_.Changed();
+
+  if (sounding && !wasSounding_) {
+    host_.PaintFlash(flash_, AlarmLook::FlashLit);
+    flash_->setText(host_.Panel->text());
+    flash_->show();  // lit at once: the trip must not wait half a second to show
+    flashTimer_->start();
+  } else if (!sounding) {
+    flashTimer_->stop();
+    if (active || latched) {
+      flash_->setText(active ? host_.Panel->text() : tr("Cleared"));
+      host_.PaintFlash(flash_, active ? AlarmLook::Active : AlarmLook::Latched);
+      flash_->show();
+    } else {
+      flash_->hide();
+    }
+    if (!active && tray_) tray_->hide();
+  }
+  wasSounding_ = sounding;
+  // The panel names every source while something is up; its own tip comes back after.
+  if (active || latched) {
+    if (!panelTip_) panelTip_ = host_.Panel->toolTip();
+    host_.Panel->setToolTip(AlarmText());
+  } else if (panelTip_) {
+    host_.Panel->setToolTip(*panelTip_);
+    panelTip_.reset();
+  }
+  if (host_.Changed) host_.Changed();
 }
 
+namespace {
+// "VSWR 3.20 > 2.00", "Off the air 0 W < 50.0 W", "No reading 21.0 s > 20.0 s".
+QString SourceState(const AlarmEvaluator& e, AlarmSource source) {
+  const QString caption = AlarmSourceCaption(source);
+  if (source == AlarmSource::Monitor || source == AlarmSource::Test) return caption;
+  const bool below = source == AlarmSource::ForwardBelow || source == AlarmSource::OffAir;
+  return QStringLiteral("%1 %2 %3 %4")
+      .arg(caption, AlarmValueCaption(source, e.LatestValue(source)),
+           below ? QStringLiteral("<") : QStringLiteral(">"),
+           AlarmValueCaption(source, e.LevelOf(source)));
+}
+}  // namespace
+
 QString OperatorAlarms::AlarmText() const {
-  if (!Sounding()) return {};
-  QString text = tr("ALARM: %1 %2")
-                     .arg(AlarmSourceCaption(lastTrip_.Source),
-                          AlarmValueCaption(lastTrip_.Source, lastTrip_.Value));
-  if (lastTrip_.Source != AlarmSource::Monitor)
-    text += tr(" (level %1)").arg(AlarmValueCaption(lastTrip_.Source, lastTrip_.Level));
-  return text + QLatin1Char('.');
+  QStringList active, latched;
+  for (int i = 0; i < kAlarmSourceCount; ++i) {
+    const auto source = static_cast<AlarmSource>(i);
+    if (evaluator_.IsActive(source))
+      active.append(SourceState(evaluator_, source));
+    else if (evaluator_.State(source) == AlarmState::Latched)
+      latched.append(AlarmSourceCaption(source));
+  }
+  QStringList parts;
+  if (!active.isEmpty())
+    parts.append((Sounding() ? tr("ALARM: %1.") : tr("ALARM (acknowledged): %1."))
+                     .arg(active.join(QStringLiteral("; "))));
+  if (!latched.isEmpty())
+    parts.append(tr("Cleared, not acknowledged: %1.").arg(latched.join(QStringLiteral(", "))));
+  return parts.join(QLatin1Char(' '));
 }
 
 bool OperatorAlarms::Flashing() const {
@@ -185,7 +260,8 @@ void OperatorAlarms::ShowHistory() {
   if (!historyWindow_)
     historyWindow_ = new AlarmHistoryWindow(
         history_, [this] { Acknowledge(); }, host_.Window);
-  historyWindow_->Refresh(Sounding());
+  historyWindow_->SetNote(historyNote_);
+  historyWindow_->Refresh(Unacknowledged());
   historyWindow_->show();
   historyWindow_->raise();
   historyWindow_->activateWindow();
@@ -205,9 +281,9 @@ bool OperatorAlarms::WindowOutOfSight() const {
 
 void OperatorAlarms::ShowTrayMessage() {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-    TellOnce(
-        tr("No system tray: an alarm cannot be announced while the window is minimised "
-           "or hidden."));
+    Tell(QStringLiteral("tray"), false,
+         "No system tray: an alarm is announced by the window's urgency hint only while the "
+         "window is minimised or hidden.");
     return;
   }
   if (!tray_) {
@@ -239,14 +315,9 @@ bool OperatorAlarms::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
-void OperatorAlarms::Tell(const QString& message) {
-  if (host_.Note) host_.Note(message);
-}
-
-void OperatorAlarms::TellOnce(const QString& message) {
-  if (std::find(told_.begin(), told_.end(), message) != told_.end()) return;
-  told_.push_back(message);
-  Tell(message);
+void OperatorAlarms::Tell(const QString& topic, bool failing, const std::string& message) {
+  // A failure holds until the part works again; news of that, or of anything else, passes.
+  if (host_.Note) host_.Note(topic, QString::fromStdString(message), !failing);
 }
 
 }  // namespace vemo

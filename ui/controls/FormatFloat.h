@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Number formatting through a picture pattern, the way the program's read-outs and numeric
 // edit controls show their values. Widget-free; "." is the decimal separator and "," the

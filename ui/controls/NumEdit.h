@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Single-line edit controls that hold a number instead of free text: TRealEdit (a real),
 // TIntegerEdit (a signed 32-bit value) and TCardinalEdit (a non-negative one). Each refuses,

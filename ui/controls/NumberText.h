@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The numeric edit controls' text-to-number conversions. Widget-free; "." is the decimal
 // separator whatever the locale.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/Aboutdlg.h"
 
 #include <QFrame>
@@ -42,7 +43,10 @@ void TdlgAbout::FormCreate() {
   ProductName->setFont(title);
   Version = NewLabel("Version", QStringLiteral("Revision: 23-Feb-2011"), Panel1);
   Copyright = NewLabel("Copyright", tr("Copyright \u00A9 The VemoSWR authors"), Panel1);
-  Comments = NewLabel("Comments", tr("All rights reserved."), Panel1);
+  Comments = NewLabel("Comments",
+                      tr("Free software under the GNU General Public License, version 3 or "
+                         "later; no warranty."),
+                      Panel1);
   Address1 = NewLabel("Address1", tr("Front-end for in-line RF power and VSWR monitors"), Panel1);
   Address2 = NewLabel("Address2", tr("Models KRFMON01 to KRFMON04 and VPMon002"), Panel1);
   Address3 = NewLabel("Address3",
@@ -50,8 +54,10 @@ void TdlgAbout::FormCreate() {
   BuildInfo =
       NewLabel("BuildInfo", tr("Built with Qt %1").arg(QLatin1String(QT_VERSION_STR)), Panel1);
   // Which of the places it may be in: the user asks for it when settings seem lost.
-  SettingsFile = NewLabel(
-      "SettingsFile", tr("Settings: %1").arg(QString::fromStdString(SettingsFilePath())), Panel1);
+  QString settings = tr("Settings: %1").arg(QString::fromStdString(SettingsFilePath()));
+  for (const std::string& site : SiteSettingsBeneath(SettingsFilePath()))
+    settings += tr(", defaults from %1").arg(QString::fromStdString(site));
+  SettingsFile = NewLabel("SettingsFile", settings, Panel1);
   SettingsFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* grid = new QGridLayout(Panel1);

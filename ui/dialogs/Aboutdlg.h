@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The about box: program icon, product name, revision, copyright, a few lines about the
 // program and the settings file in use. Create once; exec() shows it centred; OK closes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The alarm, relay and push-to-talk controls that both options dialogs carry, viewed
 // together so that filling them from the settings record and reading them back is

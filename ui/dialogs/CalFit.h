@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the calibration wizard computes, free of widgets: the calibration record and its
 // EEPROM words, the corrected powers, the two-point line fit of one channel, and the order

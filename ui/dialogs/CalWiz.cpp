@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration wizard's behaviour: activation, the page handlers, Finish and closing.
 // Its pages are laid out in CalWizLayout.cpp; what it computes lives in CalFit.
 #include "ui/dialogs/CalWiz.h"

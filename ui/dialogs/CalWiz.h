@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The calibration wizard: two known power levels per channel give the monitor's raw
 // readings a straight line, from which new calibration factors and offsets are written into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration wizard's six stacked pages and its button row.
 #include <QCheckBox>
 #include <QGridLayout>

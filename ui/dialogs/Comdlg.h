@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialog in which the user picks the serial port the monitor is attached to, from
 // "Com Port 1" to "Com Port 16".

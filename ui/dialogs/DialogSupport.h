@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program's small dialogs share: placement, the OK and Cancel buttons, the
 // numeric-edit rows, and the way a failure of a confirmed action is shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which settings the options dialog shows for a monitor model and firmware date, and the
 // VSWR alarm level list. Widget-free, so the table is checked without a screen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitor options dialog for every model but the dual-relay one: alarm enable, relay
 // sense, latching, alarm at power-up, VSWR alarm level, high and low power alarms and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options dialog of the dual-relay monitor ("KRFMON04"): one relay for the VSWR alarm,
 // a second one for the power alarms, and the gains of the two analog outputs. It sends

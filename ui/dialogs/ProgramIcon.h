@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's icon: an analog power meter with its needle in the upper part of the scale,
 // drawn at any size. The about box shows it; the main window uses it as the window icon.

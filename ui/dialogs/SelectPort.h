@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port selection dialog that the serial port component shows when it is asked to open
 // a port without a port number: it offers the ports present on this machine ("COM%d", up

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's settings forwarders: the options dialogs write confirmed settings
 // through them, and each passes its values unchanged to the monitor session.

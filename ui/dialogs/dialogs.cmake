@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Options, port and about dialogs, their layout table and send order, the program icon.
 list(APPEND DIALOGS_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Aboutdlg.cpp

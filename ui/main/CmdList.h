@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's queue of user commands. Menu handlers only queue a code; the polling
 // tick carries out one code per tick, so exchanges with the monitor never overlap.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's start-up, connection, messages and shutdown.
 #include "ui/main/Main.h"
 
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <clocale>
@@ -29,6 +31,7 @@
 #include "station/LinkMessages.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
+#include "ui/main/MainAccessibility.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
@@ -84,10 +87,13 @@ TFormMain::TFormMain(QWidget* parent)
   CreateControls();
   CreateMenu();
   CreateAlarms();
+  access_ = std::make_unique<MainAccessibility>(*this);
+  access_->CreateMenu(commandsMenu_, helpMenu_);
   // Menu shortcuts come before the keys a focused line edit would claim (Ctrl+C, Ctrl+A).
   qApp->installEventFilter(this);
   Timer1->start();
   FormCreate();
+  access_->ReadChoices();
 }
 
 TFormMain::~TFormMain() {
@@ -142,16 +148,18 @@ void TFormMain::FormCreate() {
   DisplayReading(0, 0);
   SetReadoutLook(ReadoutLook::NoReading);  // zeros, but not measured
 
+  Polling_->SetUnattended(UnattendedStartFlag());
   try {
     ConnectMonitor();
   } catch (...) {
-    ShowFailureByClass(std::current_exception());
+    // Unattended, the start of polling that follows tries again and says why in the window.
+    if (!Polling_->Unattended()) ShowFailureByClass(std::current_exception());
   }
   UpdateConnectionLabel();
 }
 
 void TFormMain::ReadSettings() {
-  const ProfileFile ini(IniFileName_);
+  const ProfileFile ini = ProgramSettings(IniFileName_);
   const TDesktopScreens screens = DesktopScreens(false);
   const int top = ini.ReadInteger("Window", "Top", 5);
   const int left = ini.ReadInteger("Window", "Left", 50);
@@ -169,7 +177,10 @@ void TFormMain::ReadSettings() {
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
   LoadAlarmSettings(ini);
-  for (const std::string& problem : ini.Problems()) AlarmNote(QString::fromStdString(problem));
+  // Each problem with the settings file stays in the status area under a topic of its own.
+  int n = 0;
+  for (const std::string& problem : ini.Problems())
+    AlarmNote(QStringLiteral("settings %1").arg(n++), QString::fromStdString(problem), false);
 }
 
 void TFormMain::ApplyInitialRange() {
@@ -193,7 +204,9 @@ void TFormMain::SetClientSize(int width, int height) {
   // The window follows its client area exactly; the user cannot resize it.
   const int menuHeight = menuBar()->heightForWidth(width) > 0 ? menuBar()->heightForWidth(width)
                                                               : menuBar()->sizeHint().height();
-  setFixedSize(width, height + menuHeight + StatusBarHeight());
+  const int status = StatusBarHeight(width);
+  if (status > 0) statusBar_->setFixedHeight(status);
+  setFixedSize(width, height + menuHeight + status);
 }
 
 void TFormMain::PlacePanels(bool meterShown) {
@@ -213,6 +226,8 @@ void TFormMain::PlacePanels(bool meterShown) {
   Panel_Peak->move(clientWidth_, Panel_Display->y());
   Panel_Peak->setVisible(PeakHoldShown());
   TestPanel->move(clientWidth_ + peakWidth, 2);
+  // Hidden, not just out of the client area: screen readers list what is not hidden.
+  TestPanel->setVisible(DiagnosticsShown());
 }
 
 int TFormMain::ClientWidth() const {
@@ -320,7 +335,7 @@ void TFormMain::FormClose() {
 
 void TFormMain::WriteSettings() {
   try {
-    ProfileFile ini(IniFileName_);
+    ProfileFile ini = ProgramSettings(IniFileName_);
     ini.BeginUpdate();
     ini.WriteInteger("Communication", "ComPort", ComObj_->ComNumber());
     ini.WriteBool("Meter", "Visible", MeterShown());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TFormMain: the program's one main window. It owns the serial port, the receive buffer,
 // the monitor session and the command queue for the whole run; shows the readings on the
@@ -28,6 +29,7 @@
 #include "station/ReadingHistory.h"
 #include "station/ReadingLog.h"
 #include "station/Statistics.h"
+#include "station/UnattendedLink.h"
 #include "store/DriftBaseline.h"
 #include "store/HistoryStore.h"
 #include "ui/dialogs/SettingsForwarders.h"
@@ -49,6 +51,7 @@ class QToolButton;
 namespace vemo {
 
 class HelpViewer;
+class MainAccessibility;
 class OperatorAlarms;
 class ProfileFile;
 class TComPort;
@@ -85,6 +88,11 @@ class TFormMain : public QMainWindow,
   // The settle pause and reply clock of windows created from now on; tests shorten the
   // pause and speed the clock up.
   static LinkTiming& LinkTimingHook();
+  // Started to poll unattended (--continuous): set before the window is created. Until
+  // the user takes over (Trigger, Comm Port), a port that cannot be opened or a monitor
+  // that does not answer shows in the window, not in a box, and is tried again with a
+  // back-off until the monitor answers; the link alarm trips meanwhile.
+  static void SetUnattendedStart(bool on);
 
   // The dialogs that the program entry creates after the main window.
   struct Dialogs {
@@ -175,15 +183,31 @@ class TFormMain : public QMainWindow,
   // Readings from the monitor with a negative power or more reflected than forward power.
   qint64 ImplausibleCount() const { return implausibleCount_; }
 
+  // --- Unattended start (MainUnattended.cpp) ---------------------------------------------
+  bool Unattended() const { return Polling_->Unattended(); }
+  // Waiting for the next attempt to reach the monitor.
+  bool Retrying() const { return Polling_->Retrying(); }
+  // The waits between attempts (tests shorten them).
+  void SetRetryBackoff(const RetryBackoff& backoff) { Polling_->SetRetryBackoff(backoff); }
+
   // --- Alarms of the program's own (MainAlarms.cpp) ---------------------------------------
   void mnuViewAlarmSettingsClick();
   void mnuViewAlarmHistoryClick();
   void mnuViewSetReferenceClick();
-  // Silences the sounding alarms; the record stays.
+  // Silences the sounding alarms and releases the latched ones; the record stays.
   void mnuCommandsAcknowledgeClick();
+  // Raises the test alarm: panel, sound, tray, log and hook, marked as a test.
+  void mnuCommandsTestAlarmClick();
   // The alarm log for this run, whatever the settings say (--alarm-log).
   void SetAlarmLogPath(const QString& path);
   OperatorAlarms& Alarms() const { return *alarms_; }
+
+  // --- Speech, tuning tone and screen readers (MainAccessibility.cpp) ---------------------
+  MainAccessibility& Access() const { return *access_; }
+  // A problem of speech or sound, for the status area.
+  void ShowAccessNote(const QString& message) {
+    AlarmNote(QStringLiteral("speech and sound"), message, true);
+  }
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
@@ -306,6 +330,7 @@ class TFormMain : public QMainWindow,
   QAction* mnuCommands_R = nullptr;
   QAction* mnuCommandsReset = nullptr;
   QAction* mnuCommandsAcknowledge = nullptr;
+  QAction* mnuCommandsTestAlarm = nullptr;
   QAction* mnuCalZero = nullptr;
   QAction* mnuCalForward = nullptr;
   QAction* mnuCalReflected = nullptr;
@@ -356,7 +381,8 @@ class TFormMain : public QMainWindow,
   // The stored history: opened and loaded into History_ at start (MainStation.cpp).
   void OpenHistoryStore();
   void UpdateStatusBar();
-  int StatusBarHeight() const;
+  // The status area's height in a window this wide; 0 while it is hidden.
+  int StatusBarHeight(int width) const;
   // The polling period after a calibration step: slower at the customary interval only.
   int IntervalAfterCalibration() const;
   qint64 NowMs() const;
@@ -390,11 +416,22 @@ class TFormMain : public QMainWindow,
   void tmrDeviceWatchTimer();
   bool AskOkCancel(const std::string& text) override;
 
+  // Unattended start (MainUnattended.cpp).
+  void ShowRetry(const std::string& cause, qint64 waitMs) override;
+  void ShowRetrySucceeded() override;
+  void RunRetryTimer(qint64 waitMs) override;
+  // The user takes over: failures are shown in boxes again.
+  void EndUnattended();
+  static bool& UnattendedStartFlag();
+
   // Alarms (MainAlarms.cpp).
   void CreateAlarms();
   void LoadAlarmSettings(const ProfileFile& ini);
-  // A message about the alarms for the status area; the latest few are kept.
-  void AlarmNote(const QString& message);
+  // "Time above VSWR" counts above the VSWR alarm's level when one is set.
+  void ApplyVSWRThreshold();
+  // A message about the alarms for the status area under a topic: a later one replaces it,
+  // an empty one removes it; a passing one goes after a while.
+  void AlarmNote(const QString& topic, const QString& message, bool passing);
   // The alarm's part of the status area: what sounds, then the messages.
   QStringList AlarmStatus() const;
   // The status text of the reading log alone.
@@ -469,10 +506,19 @@ class TFormMain : public QMainWindow,
   std::unique_ptr<HistoryStore> Store_;
   QString storeProblem_;
   DriftBaselineCache baseline_;      // what the stored history last said; empty while all is well
-  QStatusBar* statusBar_ = nullptr;  // only while logging
+  QStatusBar* statusBar_ = nullptr;  // once there is something to say
+  QLabel* lblStatus_ = nullptr;      // its text, wrapped
+  bool statusShown_ = false;
   int pollingIntervalMs_ = kDefaultPollingIntervalMs;
+  QTimer* tmrRetry = nullptr;  // the wait before the next attempt of an unattended start
   std::unique_ptr<OperatorAlarms> alarms_;
-  QStringList alarmNotes_;
+  std::unique_ptr<MainAccessibility> access_;
+  QMenu* commandsMenu_ = nullptr;  // the speech and tone commands join these
+  QMenu* helpMenu_ = nullptr;
+  struct AlarmNoteEntry {
+    QString Topic, Text;
+  };
+  QList<AlarmNoteEntry> alarmNotes_;
 
   int tickDepth_ = 0;
   bool closePending_ = false;  // the window is to close once the running tick ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls and menu, laid out at fixed positions like the designed form:
 // the digital panel, the meter panel and, to their right, the diagnostics panel.
 #include <QAction>
@@ -280,6 +281,7 @@ void TFormMain::CreateMenu() {
   mnuViewDiagnostics = checkItem(view, tr("&Diagnostics"), &TFormMain::mnuViewDiagnosticsClick);
 
   QMenu* commands = menuBar()->addMenu(tr("&Commands"));
+  commandsMenu_ = commands;
   mnuCommands_T = item(commands, tr("&T - Trigger"), &TFormMain::mnuCommands_TClick,
                        QKeySequence(tr("Ctrl+T")));
   mnuCommands_R = checkItem(commands, tr("&C - Continuous"), &TFormMain::mnuCommands_RClick,
@@ -289,6 +291,9 @@ void TFormMain::CreateMenu() {
   mnuCommandsAcknowledge =
       item(commands, tr("Ac&knowledge Alarm"), &TFormMain::mnuCommandsAcknowledgeClick,
            QKeySequence(tr("Ctrl+K")));
+  // The alarm is acknowledged from whichever of the program's windows is in front.
+  mnuCommandsAcknowledge->setShortcutContext(Qt::ApplicationShortcut);
+  mnuCommandsTestAlarm = item(commands, tr("T&est Alarm"), &TFormMain::mnuCommandsTestAlarmClick);
   commands->addSeparator();
   QMenu* calibration = commands->addMenu(tr("Ca&libration"));
   mnuCalZero = item(calibration, tr("&Zero Offset"), &TFormMain::N0CalibrateZeroOffset1Click);
@@ -301,6 +306,7 @@ void TFormMain::CreateMenu() {
       item(calibration, tr("Calibration &Wizard..."), &TFormMain::mnuCommandsCalWizardClick);
 
   QMenu* help = menuBar()->addMenu(tr("&Help"));
+  helpMenu_ = help;
   mnuHelpContents = item(help, tr("&Help"), &TFormMain::mnuHelpClick, QKeySequence(Qt::Key_F1));
   mnuHelpAbout = item(help, tr("&About Pwr Monitor Software..."), &TFormMain::mnuHelpAboutClick);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs the menu commands show: monitor options, port and about.
 #include "monitor/ModelSupport.h"
 #include "monitor/MonitorSettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-outs, the dial and its range list, and showing or hiding the meter.
 #include <QAction>
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include "station/Plausibility.h"
 #include "station/Readout.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainAccessibility.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
@@ -45,6 +47,7 @@ void TFormMain::ShowReadout(double forward, double reflected, Implausibility why
   editDBm1->setText(QString::fromStdString(readout.DBmText));
   editDBM->setText(QString::fromStdString(readout.DBmText));
   SetReadoutLook(why == Implausibility::None ? ReadoutLook::Reading : ReadoutLook::Implausible);
+  if (access_) access_->Shown(forward, reflected, readout, why == Implausibility::None);
   if (why != implausibility_) {
     implausibility_ = why;
     UpdateStatusBar();
@@ -82,6 +85,11 @@ void TFormMain::SetReadoutLook(ReadoutLook look) {
     edit->setStyleSheet(styleSheet);
     edit->setToolTip(hint);
   }
+  // The peak greys with the others once readings stop: it, too, no longer follows the
+  // monitor. (An implausible reading leaves it alone: it was never part of the peak.)
+  const bool stopped = look == ReadoutLook::Stale || look == ReadoutLook::NoReading;
+  Edit_PEP->setStyleSheet(ReadoutStyleSheet(stopped));
+  Edit_PEP->setToolTip(stopped ? hint : tr("Peak forward power, held and then falling"));
 }
 
 void TFormMain::UpdateMeterPosition(int32_t p) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's windows, created the way the program entry has always created them: the
 // main window first, then the dialogs (hidden until a command shows one modally), all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu commands: exit, the port and options dialogs, help and about, the settings
 // forwarders, and the precedence of the menu's shortcuts over the focused control's keys.
 #include <QAction>
@@ -29,6 +30,7 @@ void TFormMain::mnuFileExitClick() {
 }
 
 void TFormMain::mnuViewCommPortClick() {
+  EndUnattended();  // the user takes over the port
   QueueCommand(cmdCommPort);
 }
 void TFormMain::Options1Click() {

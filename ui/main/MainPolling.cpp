@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling tick, the command handlers it runs, the user's polling controls and the
 // port's data-available handler.
 #include <QAction>
@@ -166,8 +167,9 @@ void TFormMain::TakeReading() {
 
 void TFormMain::StartContinuous() {
   try {
+    // Unattended, a monitor out of reach is tried again later, and polling counts as on.
     Polling_->StartContinuous();
-    alarms_->SetPolling(true);
+    alarms_->SetPolling(true, pollingIntervalMs_);
   } catch (...) {
     spdbtnContinuous->setChecked(false);
     ShowFailureByClass(std::current_exception());
@@ -186,7 +188,7 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   Polling_->SetContinuous(false);
   SetRS232Active(false);
   // The operator is busy at the monitor: no reading is missed meanwhile.
-  if (wasContinuous) alarms_->SetPolling(false);
+  if (wasContinuous) alarms_->SetPolling(false, pollingIntervalMs_);
   try {
     Polling_->EnsureConnected();
     Monitor_->DoCalibration(step, *this);
@@ -195,7 +197,7 @@ void TFormMain::RunCalibrationStep(uint8_t step) {
   }
   if (wasContinuous) {
     Polling_->SetContinuous(true);
-    alarms_->SetPolling(true);
+    alarms_->SetPolling(true, pollingIntervalMs_);
     Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
@@ -206,7 +208,7 @@ void TFormMain::ShowCalWizard() {
   Polling_->SetContinuous(false);
   SetRS232Active(false);
   // The operator is busy at the monitor: no reading is missed meanwhile.
-  if (wasContinuous) alarms_->SetPolling(false);
+  if (wasContinuous) alarms_->SetPolling(false, pollingIntervalMs_);
   try {
     if (dialogs_.CalWizard && !closePending_) dialogs_.CalWizard->Execute(*Monitor_);
   } catch (...) {
@@ -214,7 +216,7 @@ void TFormMain::ShowCalWizard() {
   }
   if (wasContinuous) {
     Polling_->SetContinuous(true);
-    alarms_->SetPolling(true);
+    alarms_->SetPolling(true, pollingIntervalMs_);
     Timer1->setInterval(IntervalAfterCalibration());
     Timer1->start();
   }
@@ -243,7 +245,8 @@ void TFormMain::QueueCommand(uint8_t code) {
 
 void TFormMain::mnuCommands_TClick() {
   Polling_->StopWatchingForDevice();  // the user takes over: polling is not to resume by itself
-  alarms_->SetPolling(false);
+  EndUnattended();
+  alarms_->SetPolling(false, pollingIntervalMs_);
   if (Polling_->Continuous()) {
     Polling_->StopContinuous();
     return;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window keeps of its readings beyond the latest one: the peak (PEP read-out and
 // the dial's peak marker), the CSV log of readings, and the polling interval.
 #include <QAction>
@@ -52,22 +53,29 @@ qint64 TFormMain::NowMs() const {
 
 void TFormMain::RecordReading(const TMonitorReading& reading) {
   const qint64 now = NowMs();
+  const double fullScale = Monitor_->FullScale();
   if (JudgeReading(reading) != Implausibility::None) {
     // No measurement: the history, statistics, peak and alarms see no reading; only the
-    // log and the stored history keep it, flagged.
+    // log and the stored history keep it, flagged (and not keyed: nothing in it can be
+    // judged).
     NoteGap(now);
-    if (Store_) Store_->Add(now, reading, false);
+    const TReadingMarks marks{alarms_->Evaluator().ActiveSources(), false};
+    if (Store_) Store_->Add(now, reading, marks);
     if (Log_) {
-      Log_->Write(now, reading);
+      Log_->Write(now, reading, marks);
       UpdateStatusBar();
     }
     return;
   }
-  const THistoryReading kept = HistoryReadingOf(reading);
-  History_.Append(now, kept);
+  // The alarms first: a trip reaches the operator before anything is recorded. The drift
+  // alarms judge against what the stored history says of this hour.
   if (Store_) alarms_->SetBaseline(baseline_.At(*Store_, now));
-  if (Store_) Store_->Add(now, reading, Keyed(alarms_->Settings().Levels, reading.Forward));
-  alarms_->Reading(reading);
+  alarms_->Reading(reading, fullScale);
+  THistoryReading kept = HistoryReadingOf(reading);
+  kept.Keyed = IsKeyed(alarms_->Settings().Levels, reading.Forward, fullScale);
+  kept.Sources = static_cast<quint16>(alarms_->Evaluator().ActiveSources());
+  History_.Append(now, kept);
+  if (Store_) Store_->Add(now, reading, {kept.Sources, kept.Keyed});
   Stats_.Add(now, kept);
   if (trendWindow_) {
     trendWindow_->SetFullScale(Monitor_->FullScale());
@@ -76,7 +84,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   Peak_.Add(now, reading.Forward);
   ShowPeak();
   if (Log_) {
-    Log_->Write(now, reading);
+    Log_->Write(now, reading, {kept.Sources, kept.Keyed});
     UpdateStatusBar();
   }
 }
@@ -294,7 +302,8 @@ QString TFormMain::StatusText() const {
   QStringList parts = AlarmStatus();
   // What sounds comes first, then the log and the implausible readings, then the alarms'
   // messages.
-  qsizetype at = alarms_ && alarms_->Sounding() ? std::min<qsizetype>(1, parts.size()) : 0;
+  const bool alarmUp = alarms_ && !alarms_->AlarmText().isEmpty();
+  qsizetype at = alarmUp ? std::min<qsizetype>(1, parts.size()) : 0;
   for (const QString& part : {LogStatusText(), storeProblem_, ImplausibleStatusText()})
     if (!part.isEmpty()) parts.insert(at++, part);
   return parts.join(QStringLiteral("  "));
@@ -319,8 +328,17 @@ QString TFormMain::LogStatusText() const {
   return tr("Logging readings to %1.").arg(name);
 }
 
-int TFormMain::StatusBarHeight() const {
-  return statusBar_ && !statusBar_->isHidden() ? statusBar_->sizeHint().height() : 0;
+int TFormMain::StatusBarHeight(int width) const {
+  if (!statusBar_ || statusBar_->isHidden()) return 0;
+  // The text wraps onto as many lines as it needs beside the button: the window grows by
+  // them rather than cutting a message short or laying the bar over the panels.
+  const QPushButton* button = alarms_->AcknowledgeButton();
+  const bool withButton = !button->isHidden();
+  const int margins = 16;
+  const int textWidth =
+      std::max(40, width - margins - (withButton ? button->sizeHint().width() + 8 : 0));
+  const int text = lblStatus_->heightForWidth(textWidth);
+  return std::max(text, withButton ? button->sizeHint().height() : 0) + 6;
 }
 
 void TFormMain::UpdateStatusBar() {
@@ -331,17 +349,21 @@ void TFormMain::UpdateStatusBar() {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("StatusBar"));
     statusBar_->setSizeGripEnabled(false);
+    lblStatus_ = new QLabel(statusBar_);
+    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus_->setWordWrap(true);
+    lblStatus_->setTextFormat(Qt::PlainText);
+    statusBar_->addWidget(lblStatus_, 1);
     statusBar_->addPermanentWidget(alarms_->AcknowledgeButton());
     setStatusBar(statusBar_);
   }
   const QString text = StatusText();
-  if (statusBar_->currentMessage() != text) {
-    statusBar_->showMessage(text);
-    statusBar_->setToolTip(text);  // the window is narrow: the whole text on hovering
-  }
-  if (statusBar_->isHidden() == shown) {
-    statusBar_->setVisible(shown);
-    PlacePanels(MeterShown());  // the window grows or shrinks by the status line
+  if (lblStatus_->text() != text) lblStatus_->setText(text);
+  statusBar_->setVisible(shown);
+  // The height follows the text and the button; the window grows or shrinks with it.
+  if (StatusBarHeight(width()) != statusBar_->height() || shown != statusShown_) {
+    statusShown_ = shown;
+    PlacePanels(MeterShown());
   }
 }
 
@@ -351,6 +373,8 @@ void TFormMain::SetPollingInterval(int ms) {
   if (!IsPollingInterval(ms)) return;
   pollingIntervalMs_ = ms;
   Timer1->setInterval(ms);
+  // The link alarm never trips between two readings that come on time.
+  if (alarms_ && (Continuous() || Retrying())) alarms_->SetPolling(true, ms);
   for (QAction* action : mnuViewInterval->actions())
     action->setChecked(action->data().toInt() == ms);
 }

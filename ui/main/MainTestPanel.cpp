@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnostics panel: a simulation that drives the read-outs and the dial without a
 // monitor, and the diagnostic counters.
 #include <QLineEdit>

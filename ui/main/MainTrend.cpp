@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trend window: View, "Trend", and its place, size and span in the settings file.
 #include <QAction>
 #include <QTimer>
@@ -8,6 +9,7 @@
 #include "monitor/VSWRMon.h"
 #include "platform/Clock.h"
 #include "platform/ProfileFile.h"
+#include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/trend/TrendWindow.h"
@@ -53,6 +55,8 @@ void TFormMain::ShowTrend() {
     trendWindow_->SetSpanMs(trendSpanMs_);
     if (Monitor_) trendWindow_->SetFullScale(Monitor_->FullScale());
     connect(trendWindow_, &TrendWindow::Closed, this, [this] { mnuViewTrend->setChecked(false); });
+    connect(trendWindow_, &TrendWindow::Acknowledge, this, [this] { alarms_->Acknowledge(); });
+    trendWindow_->SetUnacknowledged(alarms_->Unacknowledged());
     if (!trendGeometry_.isNull()) {
       const TDesktopScreens screens = DesktopScreens(true);
       const QRect& screen = screens.Primary;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Assertion failures of the dial unit. The message carries the unit name and the source
 // line, decorated as "<text> (DCDial, line <n>)", so a failure report points at the check.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TDCDial: an integer value, Position, shown as a pointer on a round dial (dsDial) or a
 // half-round gauge (dsGauge). The scale is decorated by three owned lists of elements placed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Integer geometry of the dial: whole-degree trigonometry from two 91-entry tables scaled
 // by 256, a subtractive square root, and circle outlines rasterised for one octant and

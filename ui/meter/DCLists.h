@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dial's scale elements (label sets, coloured ranges, tick sets) and the three owned,
 // ordered lists that hold them. Every element is placed in position units, so one list

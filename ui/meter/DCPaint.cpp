@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting of TDCDial: the face, ranges, tick sets, label sets and marker, the full paint
 // into the dial's images, and the partial repaint that moves the pointer.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A typed binary stream for the dial's element lists: every value is preceded by a one-byte
 // tag naming its type, lists are bracketed by start and end markers, and integers take the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's forward-power meter: one TDCDial laid out as a 150-degree gauge with two
 // tick sets, one label set and a black and a red band, switched between fourteen full-scale

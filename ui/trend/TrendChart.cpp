@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/trend/TrendChart.h"
 
 #include <QMouseEvent>
@@ -48,6 +49,8 @@ QString CursorFor(const std::vector<TSummary>& columns, const std::pair<qint64, 
 TrendChart::TrendChart(const ReadingHistory& history, const Clock& clock, QWidget* parent)
     : QWidget(parent), history_(history), clock_(clock), unit_(DisplayUnitFor(0)) {
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName(tr("Trend chart"));
   setMinimumSize(360, 160);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -71,6 +74,45 @@ QColor TrendChart::VSWRColor() {
 }
 QColor TrendChart::AlarmShade() {
   return QColor(255, 218, 218);
+}
+QColor TrendChart::OffColor() {
+  return QColor(170, 170, 170);
+}
+
+QColor TrendChart::SourceShade(AlarmSource source) {
+  switch (source) {
+    // A drift shows as the level alarm of its quantity.
+    case AlarmSource::VSWRAbove:
+    case AlarmSource::VSWRDrift:
+      return QColor(255, 196, 196);
+    case AlarmSource::ReflectedAbove:
+    case AlarmSource::ReflectedDrift:
+      return QColor(255, 222, 180);
+    case AlarmSource::Monitor:
+      return AlarmShade();
+    case AlarmSource::OffAir:
+      return QColor(226, 212, 255);
+    case AlarmSource::ForwardBelow:
+    case AlarmSource::ForwardDrift:
+      return QColor(206, 224, 255);
+    case AlarmSource::LinkLost:
+      return QColor(226, 226, 226);
+    case AlarmSource::Test:
+      return QColor(212, 240, 212);
+  }
+  return AlarmShade();
+}
+
+QColor TrendChart::ShadeOf(const TSummary& s) {
+  // The order in which they matter to the transmitter.
+  static constexpr AlarmSource kOrder[] = {AlarmSource::VSWRAbove,      AlarmSource::ReflectedAbove,
+                                           AlarmSource::Monitor,        AlarmSource::OffAir,
+                                           AlarmSource::ForwardBelow,   AlarmSource::VSWRDrift,
+                                           AlarmSource::ReflectedDrift, AlarmSource::ForwardDrift,
+                                           AlarmSource::LinkLost,       AlarmSource::Test};
+  for (const AlarmSource source : kOrder)
+    if (s.Sources & AlarmSourceBit(source)) return SourceShade(source);
+  return s.Alarm ? AlarmShade() : QColor();
 }
 
 qint64 TrendChart::NowMs() const {
@@ -114,6 +156,9 @@ void TrendChart::SetCursorAt(QPoint point) {
   hasCursor_ = inside;
   cursor_ = point;
   update();
+  // What a screen reader reads for the chart: the cursor's read-out.
+  const QString readout = CursorReadout();
+  if (accessibleDescription() != readout) setAccessibleDescription(readout);
 }
 
 QString TrendChart::CursorReadout() const {
@@ -145,15 +190,17 @@ void TrendChart::DrawSeries(QPainter& p, const QRect& plot, double top, bool vsw
   };
   for (size_t c = 0; c < columns_.size(); ++c) {
     const TSummary& s = columns_[c];
-    if (!s.HasData()) {
-      if (s.Gaps) flush();
+    // The VSWR counts keyed readings only; with the transmitter off its line breaks.
+    const qint64 count = vswr ? s.Keyed : s.Count;
+    if (count == 0) {
+      if (s.Gaps || (vswr && s.HasData())) flush();
       continue;
     }
     const TValueRange& r = s.*range;
     const int x = plot.left() + static_cast<int>(c);
     const int yMin = y(r.Min), yMax = y(r.Max);
     if (yMin > yMax + 1) p.fillRect(x, yMax, 1, yMin - yMax + 1, band);
-    const QPoint mean(x, y(r.Sum / static_cast<double>(s.Count)));
+    const QPoint mean(x, y(r.Sum / static_cast<double>(count)));
     // A column holding a gap stands alone: no line leads into or out of it.
     if (s.Gaps) flush();
     line.push_back(mean);
@@ -185,27 +232,37 @@ void TrendChart::paintEvent(QPaintEvent*) {
   const double powerTop = PowerAxisTop(maxPower * unit_.Scale);
   const double vswrTop = VSWRAxisTop(maxVSWR);
 
-  bool holding = false;
+  // The alarm runs, in the colour of the alarm that matters most in each column; a
+  // reading's alarm holds like its line.
+  QColor held;
+  QColor run;
   int runStart = -1;
-  for (int c = 0; c <= static_cast<int>(columns_.size()); ++c) {
-    bool shade = false;
-    if (c < static_cast<int>(columns_.size())) {
+  const int n = static_cast<int>(columns_.size());
+  for (int c = 0; c <= n; ++c) {
+    QColor shade;
+    if (c < n) {
       const TSummary& s = columns_[c];
       if (s.HasData()) {
-        shade = s.Alarm;
-        holding = s.Alarm && !s.Gaps;
+        shade = ShadeOf(s);
+        held = s.Gaps ? QColor() : shade;
       } else if (s.Gaps) {
-        holding = false;
-      } else {
-        shade = holding && c < lastData;
+        held = QColor();
+      } else if (c < lastData) {
+        shade = held;
       }
     }
-    if (shade && runStart < 0) runStart = c;
-    if (!shade && runStart >= 0) {
-      p.fillRect(plot.left() + runStart, plot.top(), c - runStart, plot.height(), AlarmShade());
+    if (runStart >= 0 && shade != run) {
+      p.fillRect(plot.left() + runStart, plot.top(), c - runStart, plot.height(), run);
       runStart = -1;
     }
+    if (shade.isValid() && runStart < 0) {
+      runStart = c;
+      run = shade;
+    }
   }
+  // Readings with the transmitter off: a grey strip along the foot of the plot.
+  for (int c = 0; c < n; ++c)
+    if (columns_[c].Off()) p.fillRect(plot.left() + c, plot.bottom() - 4, 1, 5, OffColor());
 
   // Grid and axes.
   const QColor grid(225, 225, 225);
@@ -268,6 +325,7 @@ void TrendChart::paintEvent(QPaintEvent*) {
     key(tr("Forward"), ForwardColor());
     key(tr("Reflected"), ReflectedColor());
     key(tr("VSWR"), VSWRColor());
+    key(tr("Off"), OffColor());
     if (!view_.Follow()) {
       p.setPen(text);
       p.drawText(strip, Qt::AlignRight | Qt::AlignVCenter, tr("Paused"));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The trend chart: forward and reflected power on one power axis (left, in the read-outs'
 // unit) and VSWR on its own axis (right) against wall-clock time. Each repaint asks the
@@ -10,6 +11,7 @@
 
 #include <vector>
 
+#include "station/AlarmEvaluator.h"
 #include "station/Readout.h"
 #include "station/Summary.h"
 #include "ui/trend/TrendView.h"
@@ -52,7 +54,12 @@ class TrendChart : public QWidget {
   static QColor ForwardColor();
   static QColor ReflectedColor();
   static QColor VSWRColor();
-  static QColor AlarmShade();
+  static QColor AlarmShade();  // the monitor's own alarm flag
+  static QColor OffColor();    // readings with the transmitter unkeyed
+  // The shade of the times a program alarm of this source was active.
+  static QColor SourceShade(AlarmSource source);
+  // The shade of a column: its most important alarm; invalid for none.
+  static QColor ShadeOf(const TSummary& s);
 
  Q_SIGNALS:
   // The user scrolled, zoomed or paused following.
@@ -65,6 +72,9 @@ class TrendChart : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  // Keyboard use (TrendChartKeys.cpp): cursor, scrolling and span without a mouse.
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   void DrawSeries(QPainter& p, const QRect& plot, double top, bool vswr,

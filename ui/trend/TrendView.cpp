@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/trend/TrendView.h"
 
 #include <QDateTime>
@@ -141,6 +142,10 @@ QString CursorText(qint64 timeMs, const TSummary& column, const TDisplayUnit& un
   const QString time =
       QDateTime::fromMSecsSinceEpoch(timeMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   if (!column.HasData()) return time + QStringLiteral("   no reading");
+  // Unkeyed readings have no VSWR worth showing.
+  const QString vswr = column.Keyed
+                           ? WithRange("%.2f", column.VSWR, column.MeanVSWR(), column.Keyed, 1)
+                           : QStringLiteral("off");
   return QStringLiteral("%1   Forward %2 %3   Reflected %4 %3   VSWR %5")
       .arg(time,
            WithRange(unit.ForwardFormat, column.Forward, column.MeanForward(), column.Count,
@@ -148,7 +153,7 @@ QString CursorText(qint64 timeMs, const TSummary& column, const TDisplayUnit& un
            QString::fromLatin1(unit.Unit),
            WithRange(unit.ReflectedFormat, column.Reflected, column.MeanReflected(), column.Count,
                      unit.Scale),
-           WithRange("%.2f", column.VSWR, column.MeanVSWR(), column.Count, 1));
+           vswr);
 }
 
 }  // namespace vemo

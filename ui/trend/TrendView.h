@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the trend window computes without a screen: the visible span with its scrolling,
 // zoom and following, the ticks of the time axis, the ranges of the power and VSWR axes,

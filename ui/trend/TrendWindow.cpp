@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/trend/TrendWindow.h"
 
 #include <QCloseEvent>
@@ -72,12 +73,17 @@ TrendWindow::TrendWindow(const ReadingHistory& history, RunningStatistics& stats
   btnExportPng = new QPushButton(tr("Export PNG..."), this);
   btnExportCsv = new QPushButton(tr("Export CSV..."), this);
   scrollTime = new QScrollBar(Qt::Horizontal, this);
+  // The window may be the one in front when an alarm trips.
+  btnAcknowledge = new QPushButton(tr("Acknowledge"), this);
+  btnAcknowledge->setToolTip(tr("Acknowledge the alarms (Ctrl+K)"));
+  btnAcknowledge->hide();
 
   auto* top = new QHBoxLayout;
   top->addWidget(new QLabel(tr("Span:"), this));
   top->addWidget(cmboSpan);
   top->addWidget(btnFollow);
   top->addStretch(1);
+  top->addWidget(btnAcknowledge);
   top->addWidget(btnExportPng);
   top->addWidget(btnExportCsv);
 
@@ -108,6 +114,7 @@ TrendWindow::TrendWindow(const ReadingHistory& history, RunningStatistics& stats
   connect(btnReset, &QPushButton::clicked, this, &TrendWindow::ResetClick);
   connect(btnExportPng, &QPushButton::clicked, this, &TrendWindow::ExportPngClick);
   connect(btnExportCsv, &QPushButton::clicked, this, &TrendWindow::ExportCsvClick);
+  connect(btnAcknowledge, &QPushButton::clicked, this, &TrendWindow::Acknowledge);
 
   resize(760, 480);
   SetSpanMs(kTrendSpansMs[1]);
@@ -128,7 +135,8 @@ void TrendWindow::CreateStatistics(QGridLayout* grid) {
       grid->addWidget(statsCells_[r][c], r + 1, c + 1);
     }
   }
-  grid->addWidget(new QLabel(tr("Time above VSWR %1").arg(kTrendVSWRThreshold), this), 4, 0, 1, 2);
+  lblTimeAboveCaption_ = new QLabel(this);
+  grid->addWidget(lblTimeAboveCaption_, 4, 0, 1, 2);
   lblTimeAbove_ = new QLabel(this);
   lblTimeAbove_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   grid->addWidget(lblTimeAbove_, 4, 2);
@@ -203,11 +211,18 @@ void TrendWindow::UpdateStatistics() {
     const bool power = r < 2;
     const QString suffix = power ? QStringLiteral(" ") + QString::fromLatin1(unit.Unit) : QString();
     const double values[] = {ranges[r]->Min, ranges[r]->Max, means[r]};
+    // The VSWR of an unkeyed transmitter means nothing: those readings are not in it.
+    const bool has = power ? s.HasData() : s.Keyed > 0;
     for (int c = 0; c < 3; ++c)
-      statsCells_[r][c]->setText(s.HasData() ? Value(formats[r], values[c] * scales[r]) + suffix
-                                             : QStringLiteral("-"));
+      statsCells_[r][c]->setText(has ? Value(formats[r], values[c] * scales[r]) + suffix
+                                     : QStringLiteral("-"));
   }
+  lblTimeAboveCaption_->setText(tr("Time above VSWR %1").arg(stats_.Threshold()));
   lblTimeAbove_->setText(Duration(stats_.TimeAboveMs(chart_->NowMs())));
+}
+
+void TrendWindow::SetUnacknowledged(bool waiting) {
+  btnAcknowledge->setVisible(waiting);
 }
 
 void TrendWindow::ResetClick() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The trend window: the chart with its span, Follow and scroll bar, the statistics since
 // the last reset with their Reset button, and export of the visible span as PNG or CSV.
@@ -56,6 +57,8 @@ class TrendWindow : public QWidget {
   void ExportPngClick();
   void ExportCsvClick();
   void ResetClick();
+  // An alarm waits to be acknowledged: the Acknowledge button shows.
+  void SetUnacknowledged(bool waiting);
 
   QComboBox* cmboSpan = nullptr;
   QToolButton* btnFollow = nullptr;
@@ -63,10 +66,13 @@ class TrendWindow : public QWidget {
   QPushButton* btnReset = nullptr;
   QPushButton* btnExportPng = nullptr;
   QPushButton* btnExportCsv = nullptr;
+  QPushButton* btnAcknowledge = nullptr;
 
  Q_SIGNALS:
   // The user closed the window.
   void Closed();
+  // The user acknowledged the alarms from here.
+  void Acknowledge();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -84,6 +90,7 @@ class TrendWindow : public QWidget {
   RunningStatistics& stats_;
   TrendChart* chart_ = nullptr;
   QLabel* statsCells_[3][3] = {};
+  QLabel* lblTimeAboveCaption_ = nullptr;
   QLabel* lblTimeAbove_ = nullptr;
   QLabel* lblStatus_ = nullptr;
   bool updatingControls_ = false;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The discovery configs a home-automation controller reads to create a monitor's entities
 // by itself: sensors for forward power, reflected power, VSWR and return loss, and a

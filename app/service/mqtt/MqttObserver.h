@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Feeds the service's monitors to an MqttPublisher, as one more observer of each poller.
 //

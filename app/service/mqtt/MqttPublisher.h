@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Publishes monitors to an MQTT broker:
 //   TopicPrefix/NAME/state         the caller's reading JSON, not retained, dropped while

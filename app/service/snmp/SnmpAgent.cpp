@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/snmp/SnmpAgent.h"
 
 #include "app/service/ServiceLog.h"

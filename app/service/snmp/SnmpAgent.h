@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The service's SNMP agent: an AgentX subagent of the system's snmpd that serves the
 // monitor table (see SnmpTable.h and VEMOSWR-MIB) read-only and sends its notifications

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the SNMP agent reads of the service's monitors, and how it hears of their changes:
 // the one place that knows the pollers' interface.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/snmp/SnmpTable.h"
 
 #include "station/Readout.h"
@@ -5,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace vemo::service {
 
@@ -24,6 +26,8 @@ std::int32_t AlarmStateCode(AlarmState state) {
       return 2;
     case AlarmState::Acknowledged:
       return 3;
+    case AlarmState::Latched:
+      return 4;
   }
   return 1;
 }
@@ -59,8 +63,16 @@ std::vector<SnmpCell> MonitorCells(const std::vector<SnmpMonitor>& rows) {
     }
     integer(kColStatus, m.Status);
     integer(kColLinkUp, m.Up ? 1 : 2);  // TruthValue
-    for (std::uint32_t s = 0; s < kAlarmSourceCount; ++s)
-      integer(kColAlarmMonitor + s, AlarmStateCode(m.Alarms[s]));
+    // The test alarm has no column: it tests the chain, not the station.
+    static constexpr std::pair<AlarmSource, std::uint32_t> kAlarmColumns[] = {
+        {AlarmSource::Monitor, kColAlarmMonitor},
+        {AlarmSource::VSWRAbove, kColAlarmVswr},
+        {AlarmSource::ReflectedAbove, kColAlarmReflected},
+        {AlarmSource::ForwardBelow, kColAlarmForward},
+        {AlarmSource::LinkLost, kColAlarmLink},
+        {AlarmSource::OffAir, kColAlarmOffAir}};
+    for (const auto& [source, column] : kAlarmColumns)
+      integer(column, AlarmStateCode(m.Alarms[static_cast<std::size_t>(source)]));
     if (m.ReadingAgeMs)
       integer(kColReadingAge, ScaledInteger(std::max<qint64>(0, *m.ReadingAgeMs), 0.01), true);
   }

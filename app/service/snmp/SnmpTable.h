@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitors as the SNMP agent serves them: plain rows in, the cells of the monitor table
 // out, in the order a walk visits them, and the look-ups of a get and a get-next. No
@@ -45,8 +46,13 @@ enum SnmpColumn : std::uint32_t {
   kColReturnLoss,
   kColStatus,
   kColLinkUp,
-  kColAlarmMonitor,  // then one column per alarm source, in the order of kAlarmSources
-  kColReadingAge = kColAlarmMonitor + kAlarmSourceCount,
+  kColAlarmMonitor,
+  kColAlarmVswr,
+  kColAlarmReflected,
+  kColAlarmForward,
+  kColAlarmLink,
+  kColReadingAge,
+  kColAlarmOffAir,  // added after the reading age: earlier columns keep their numbers
 };
 
 struct SnmpCell {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's formatting of snapshots, without a server: the exposition text, label
 // escaping, non-finite numbers, exact timestamps, what stays while a monitor is down, and
 // the history text against the document form it replaces.

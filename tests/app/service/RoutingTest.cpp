@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's request routing, query parsing and command line, without a socket.
 #include "app/service/MonitorPoller.h"
 #include "app/service/Routing.h"
@@ -5,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -198,6 +200,39 @@ TEST(ServiceOptions, WithoutConfigTheDefaultFileIsReadIfItExists) {
   const ServiceOptions named = ParseServiceOptions({"--config", other});
   ASSERT_EQ(named.monitors.size(), 1u);
   EXPECT_EQ(named.monitors[0].Name.toStdString(), "rx");
+}
+
+TEST(ServiceOptions, ComNumbersMapThroughTheConfigurationsOwnPorts) {
+  QTemporaryDir dir;
+  qputenv("VEMOSWR_INI", "/nonexistent/VemoSWR.ini");  // no map of the user's
+  const std::string ini = dir.filePath("vemoswrd.ini").toStdString();
+  std::ofstream(ini) << "[Ports]\ncom3=/dev/ttyUSB0\n[Monitor tx]\nDevice=3\n";
+  const ServiceOptions o =
+      ParseServiceOptions({"--config", ini, "--monitor", "rx=5", "--monitor", "aux=/dev/ttyACM0"});
+  std::map<std::string, std::string> paths;
+  for (const MonitorConfig& m : o.monitors) paths[m.Name.toStdString()] = DevicePath(o, m.Device);
+  EXPECT_EQ(paths, (std::map<std::string, std::string>{
+                       {"tx", "/dev/ttyUSB0"}, {"rx", "/dev/ttyS4"}, {"aux", "/dev/ttyACM0"}}));
+  for (const char* bad : {"COM=/dev/a", "COM0=/dev/a", "Port3=/dev/a", "COM3=ttyUSB0"}) {
+    std::ofstream(ini) << "[Ports]\n" << bad << "\n[Monitor tx]\nDevice=3\n";
+    EXPECT_THROW(ParseServiceOptions({"--config", ini}), UsageError) << bad;
+  }
+  qunsetenv("VEMOSWR_INI");
+}
+
+TEST(ServiceOptions, WithoutAFileOfItsOwnTheServiceReadsTheSystemsConfiguration) {
+  QTemporaryDir home;
+  const QByteArray oldHome = qgetenv("HOME");
+  qputenv("HOME", home.path().toUtf8());
+  qunsetenv("XDG_CONFIG_HOME");
+  qunsetenv("VEMOSWRD_INI");
+  EXPECT_EQ(DefaultConfigPath(), "/etc/vemoswrd/vemoswrd.ini");
+  QDir(home.path()).mkpath(".config/VemoSWR");
+  std::ofstream(home.filePath(".config/VemoSWR/vemoswrd.ini").toStdString()) << "[Monitor a/b]\n";
+  EXPECT_EQ(DefaultConfigPath(), home.filePath(".config/VemoSWR/vemoswrd.ini").toStdString());
+  EXPECT_THROW(ParseServiceOptions({}), UsageError);
+  EXPECT_TRUE(ParseServiceOptions({"--version"}).version) << "whatever the file holds";
+  qputenv("HOME", oldHome);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswrd run as a station runs it: several simulated monitors on ptys, the service on a
 // free loopback port, and the real tools that consume it (promtool, Prometheus, a
 // headless browser), each stopped at the end.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The service's unit as systemd reads it: systemd-analyze finds no unknown key or value
 # in it, and it asks for what the service does (notify and watchdog, the handle limit, no
 # restart after a configuration error).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One history record per alarm, whatever order its events come in.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated tone pattern: the right length, beeps where they belong, and silent at both
 // ends so that playing it in a loop does not click.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Answers each modal window (message box or dialog) that a call under test opens, so that
 // the call returns, and remembers what the last one showed. A window counts again each time

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration line fit, the record's EEPROM words and the wizard's page order.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor's own three-step calibration as the operator runs it from the main window's
 // "Calibration" menu: the queued step, its prompts and answers, the error-and-retry loop,
 // and continuous polling suspended during the step and resumed afterwards at 750 ms.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration wizard driven like an operator would, against the simulated monitor
 // through the real serial layer. The simulator's converters count zero + watts x counts /
 // calibration power (16 % of its full scale forward, 1.6 % reflected), so with its full

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checks a shown dialog's own controls (those with an object name) for clipping and
 // overlap at the fonts of the platform the tests run on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options dialogs end to end: settings read from the simulated monitor through the real
 // session and port, shown, changed through the dialog's controls, and sent back; the
 // simulator's transcript shows the exact commands the monitor received.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port dialog, the port selection dialog and the about box; the port dialogs against
 // real pseudo-terminals mapped to port numbers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Settings forwarders that record each call as text, e.g. "SetPushToTalk(1, 0.94)", and can
 // be told to fail at one of them.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The calibration wizard: its line fit without a screen, and the dialog against the
 # simulated monitor through the real serial layer.
 vemo_add_test(calfit_tests LABEL calwiz

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Options, port and about dialogs.
 vemo_add_test(dialogs_layout_tests LABEL dialogs
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/OptionsLayoutTest.cpp

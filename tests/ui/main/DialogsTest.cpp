@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs the menu opens from the polling tick: monitor options (single- and
 // dual-relay), the port dialog and the calibration wizard.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window shows: units and formats by full scale, the dial and its range list,
 // the meter toggle, the diagnostics panel and the help window.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window against the simulated monitor, through the real serial layer: each test
 // gets its own settings file (VEMOSWR_INI), its own simulator mapped to a COM number,

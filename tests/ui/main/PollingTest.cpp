@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling tick against the simulated monitor: single and continuous readings, the
 // failure rules, the command queue, alarm reset, raw mode, calibration steps, shortcuts
 // and closing while an exchange runs.
@@ -100,7 +101,12 @@ TEST_F(PollingTest, ThreeFailuresPassSilentlyAndTheFourthStopsWithItsMessage) {
   f.mnuCommands_R->trigger();
   ASSERT_TRUE(WaitUntil([&] { return f.Continuous(); }));
   ASSERT_TRUE(WaitUntil([&] { return !f.Continuous(); }, std::chrono::seconds(25)));
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Timeout"});
+  ASSERT_EQ(MessageTexts().size(), 1u);
+  // The monitor's words, then the port, its device and what to check.
+  EXPECT_EQ(MessageTexts()[0].rfind(
+                "Timeout\nNo answer from the monitor on COM1 (" + sim.DevicePath() + ") ", 0),
+            0u)
+      << MessageTexts()[0];
   EXPECT_EQ(countAtMessage, std::vector<int32_t>{4});
   EXPECT_TRUE(f.ReadoutsStale());
   EXPECT_FALSE(f.spdbtnContinuous->isChecked());
@@ -111,7 +117,8 @@ TEST_F(PollingTest, ThreeFailuresPassSilentlyAndTheFourthStopsWithItsMessage) {
   f.mnuCommands_R->trigger();
   ASSERT_TRUE(WaitUntil([&] { return f.Continuous(); }));
   ASSERT_TRUE(WaitUntil([&] { return !f.Continuous(); }, std::chrono::seconds(8)));
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Timeout", "Timeout"}));
+  ASSERT_EQ(MessageTexts().size(), 2u);
+  EXPECT_EQ(MessageTexts()[1], MessageTexts()[0]);
   EXPECT_EQ(countAtMessage.back(), 5);
   EXPECT_EQ(CountCommand("I"), 1u);
 }
@@ -122,9 +129,15 @@ TEST_F(PollingTest, ReadoutsAreGreyAfterAFailedReadingUntilTheNextGoodOne) {
   SimProcess second;
   ProfileFile(iniPath).WriteString("Ports", "COM2", second.Start({"--noise", "0"}));
   TFormMain& f = Open();
-  const QList<QLineEdit*> readouts = {
-      f.Edit_Forward_Power, f.Edit_Reverse_Power,    f.Edit_VSWR, f.Edit_Return_Loss,
-      f.Edit_Rho,           f.Edit_Transmited_Power, f.editDBM,   f.editDBm1};
+  const QList<QLineEdit*> readouts = {f.Edit_Forward_Power,
+                                      f.Edit_Reverse_Power,
+                                      f.Edit_VSWR,
+                                      f.Edit_Return_Loss,
+                                      f.Edit_Rho,
+                                      f.Edit_Transmited_Power,
+                                      f.editDBM,
+                                      f.editDBm1,
+                                      f.Edit_PEP};  // the peak greys with the others
   const auto expectColour = [&](bool stale, const char* when) {
     for (QLineEdit* edit : readouts) {
       edit->ensurePolished();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up from the settings file, connecting, and what closing writes back.
 #include <QAction>
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak hold, the reading log and the polling interval of the main window, against the
 // simulated monitor through the real serial layer.
 #include <QAction>
@@ -184,9 +185,9 @@ TEST_F(StationTest, LoggingWritesHeaderAndRowsAndGoesOnAcrossAPortChange) {
   ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() == before + 1; }));
 
   const QStringList lines = Lines(path);
-  EXPECT_EQ(lines[0], QString::fromLatin1(kReadingCsvHeader));
-  EXPECT_EQ(lines.count(QString::fromLatin1(kReadingCsvHeader)), 1);
-  for (const QString& row : lines.mid(1)) EXPECT_EQ(row.count(','), 9) << row.toStdString();
+  EXPECT_EQ(lines[0], QString::fromLatin1(kReadingLogCsvHeader));
+  EXPECT_EQ(lines.count(QString::fromLatin1(kReadingLogCsvHeader)), 1);
+  for (const QString& row : lines.mid(1)) EXPECT_EQ(row.count(','), 11) << row.toStdString();
   EXPECT_TRUE(messages.empty());
 
   f.mnuFileLog->trigger();  // stops logging
@@ -210,14 +211,14 @@ TEST_F(StationTest, UnwritableLogIsOneStatusMessageWithACountAndPollingGoesOn) {
   ASSERT_TRUE(WaitUntil([&] { return f.Log()->NotLogged() >= 3; }));
   EXPECT_TRUE(f.Continuous());
   EXPECT_TRUE(messages.empty()) << "no box holds up polling";
-  const QString failing = f.statusBar()->currentMessage();
+  const QString failing = f.StatusText();
   EXPECT_TRUE(failing.startsWith("Readings are not being logged: ")) << failing.toStdString();
   EXPECT_NE(failing.indexOf(QString("not logged so far: %1.").arg(f.Log()->NotLogged())), -1)
       << failing.toStdString();
 
   ASSERT_TRUE(QDir().mkpath(folder));
   ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 2; }));
-  EXPECT_TRUE(f.statusBar()->currentMessage().contains("again;")) << "and how many were lost";
+  EXPECT_TRUE(f.StatusText().contains("again;")) << "and how many were lost";
   f.mnuCommands_T->trigger();
 }
 

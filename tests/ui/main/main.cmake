@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 vemo_add_test(ui_main_cmdlist LABEL main SOURCES CmdListTest.cpp LIBS ui_main)
 
 add_library(vemo_test_main_window STATIC MainWindowFixture.cpp)
@@ -21,3 +22,9 @@ set_tests_properties(main.ScreenshotUnderXvfb PROPERTIES LABELS main TIMEOUT 120
 add_test(NAME reliability.UnplugReplug
   COMMAND ${PROJECT_SOURCE_DIR}/bench/reliability/unplug.sh ${CMAKE_BINARY_DIR} 5 2)
 set_tests_properties(reliability.UnplugReplug PROPERTIES LABELS reliability TIMEOUT 180)
+
+# The real program read through the accessibility bus, as a screen reader reads it.
+add_test(NAME main.AccessibilityThroughAtSpi
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/accessibility.sh ${CMAKE_BINARY_DIR}/bin)
+set_tests_properties(main.AccessibilityThroughAtSpi PROPERTIES LABELS main TIMEOUT 150
+  SKIP_RETURN_CODE 77)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the real program under Xvfb against the simulated monitor, in continuous polling,
 # and saves a picture of its main window with the meter: screenshot.sh BIN_DIR ARTIFACT_DIR.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Properties, setter rules, position arithmetic, input and failures of the dial control.
 #include <gtest/gtest.h>
 

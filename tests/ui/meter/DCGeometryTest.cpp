@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Integer trigonometry, the first-octant staircase, arcs and polar points of the dial.
 #include <gtest/gtest.h>
 

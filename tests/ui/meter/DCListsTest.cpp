@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ownership, notifications, assignment and streaming of the dial's element lists.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the dial draws: the program's 287 x 120 power meter on several scales, the pointer's
 // partial repaint against a full one, and the face, border and tick styles of a round dial.
 #include <gtest/gtest.h>

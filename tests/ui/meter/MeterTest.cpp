@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The forward-power meter: its layout, the fourteen scales and AutoRange's choices.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart and window offscreen, on hours of readings with a gap, an alarm period and a
 // spike; one picture is kept in the artifacts folder for a person to look at.
 #include <gtest/gtest.h>

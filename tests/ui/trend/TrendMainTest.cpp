@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trend window in the main window against the simulated monitor.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A service stand-in that a test can SIGKILL: publishes one monitor to the broker on
 // loopback port argv[1], online, with a reading every 100 ms.
 #include "app/service/mqtt/MqttPublisher.h"

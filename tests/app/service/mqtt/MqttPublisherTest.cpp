@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The publisher against a real broker on loopback, read back by a real subscriber.
 #include "app/service/mqtt/MqttPublisher.h"
 #include "tests/app/service/mqtt/MqttTestKit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real broker and a subscriber for the publisher's tests, on loopback only.
 //

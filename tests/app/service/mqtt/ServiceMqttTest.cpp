@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswrd publishing simulated monitors to a real broker on loopback, read back by a real
 // subscriber: what a home-automation controller sees of the service, alive and dead.
 #include "app/service/mqtt/MqttDiscovery.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswrd as a subagent of a real snmpd, both started here on loopback with their own
 // configuration: what a network operations centre reads with snmpwalk and receives with
 // snmptrapd, compared with what the simulated monitors measure.

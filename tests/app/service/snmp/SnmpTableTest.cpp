@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor table as a walk and a get see it, without an agent.
 #include "app/service/snmp/SnmpTable.h"
 
@@ -31,20 +32,11 @@ TEST(SnmpTable, ReadingsOfAMonitorThatIsUpAndNoneOfOneThatIsDown) {
     std::uint32_t column, row;
     std::optional<std::int32_t> value;
   } rows[] = {
-      {kColForward, 1, 100000},
-      {kColReflected, 1, 4000},
-      {kColVswr, 1, 150},
-      {kColReturnLoss, 1, -1398},
-      {kColStatus, 1, 3},
-      {kColLinkUp, 1, 1},
-      {kColAlarmMonitor + 1, 1, 2},
-      {kColReadingAge, 1, 5},
-      {kColForward, 2, std::nullopt},
-      {kColVswr, 2, std::nullopt},
-      {kColLinkUp, 2, 2},
-      {kColReadingAge, 2, std::nullopt},
-      {kColAlarmMonitor + 4, 2, 1},
-      {kColReadingAge + 1, 1, std::nullopt},
+      {kColForward, 1, 100000},    {kColReflected, 1, 4000}, {kColVswr, 1, 150},
+      {kColReturnLoss, 1, -1398},  {kColStatus, 1, 3},       {kColLinkUp, 1, 1},
+      {kColAlarmVswr, 1, 2},       {kColReadingAge, 1, 5},   {kColForward, 2, std::nullopt},
+      {kColVswr, 2, std::nullopt}, {kColLinkUp, 2, 2},       {kColReadingAge, 2, std::nullopt},
+      {kColAlarmLink, 2, 1},       {kColAlarmOffAir, 2, 1},  {kColAlarmOffAir + 1, 1, std::nullopt},
   };
   for (const Row& r : rows) {
     const std::uint32_t at[] = {r.column, r.row};
@@ -70,8 +62,9 @@ TEST(SnmpTable, GetNextWalksColumnByColumnFromAnyPlace) {
       {{kColName, 1, 7}, {{kColName, 2}}},
       {{kColModel, 99}, {{kColFirmware, 1}}},
       {{kColForward, 1}, {{kColForward, 3}}},  // the down monitor has no forward cell
-      {{kColReadingAge, 3}, std::nullopt},
-      {{kColReadingAge + 1}, std::nullopt},
+      {{kColReadingAge, 3}, {{kColAlarmOffAir, 1}}},
+      {{kColAlarmOffAir, 3}, std::nullopt},
+      {{kColAlarmOffAir + 1}, std::nullopt},
       {{UINT32_MAX, UINT32_MAX}, std::nullopt},
   };
   for (const Row& r : rows) {
