@@ -50,7 +50,9 @@ std::string Joined(const std::vector<std::string>& fields, size_t count) {
   return row;
 }
 
-std::vector<std::string> ColumnsOf(const std::string& header) {
+}  // namespace
+
+std::vector<std::string> CsvHeaderColumns(const std::string& header) {
   std::vector<std::string> columns;
   for (size_t from = 0;;) {
     const size_t comma = header.find(',', from);
@@ -60,15 +62,13 @@ std::vector<std::string> ColumnsOf(const std::string& header) {
   }
 }
 
-}  // namespace
-
 std::string ReadingCsvRow(qint64 timeMs, const TMonitorReading& reading) {
   const std::vector<std::string> fields = ReadingCsvFields(timeMs, reading);
   return Joined(fields, fields.size());
 }
 
 std::vector<std::string> ReadingLogCsvColumns() {
-  return ColumnsOf(std::string(kReadingLogCsvHeader) + kReadingCsvRigColumns);
+  return CsvHeaderColumns(std::string(kReadingLogCsvHeader) + kReadingCsvRigColumns);
 }
 
 std::vector<std::string> ReadingLogCsvFields(qint64 timeMs, const TMonitorReading& reading,
@@ -95,7 +95,7 @@ std::vector<std::string> ReadingLogCsvFields(qint64 timeMs, const TMonitorReadin
 std::string ReadingLogCsvRow(qint64 timeMs, const TMonitorReading& reading,
                              const TReadingMarks& marks) {
   // The log's own columns: the rig's follow only where a rig is known.
-  static const size_t kLogColumns = ColumnsOf(kReadingLogCsvHeader).size();
+  static const size_t kLogColumns = CsvHeaderColumns(kReadingLogCsvHeader).size();
   return Joined(ReadingLogCsvFields(timeMs, reading, marks), kLogColumns);
 }
 

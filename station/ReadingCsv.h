@@ -47,6 +47,9 @@ struct TReadingPlace {
 // The fields kReadingCsvRigColumns names, each with its leading comma.
 std::string ReadingCsvRigFields(const TReadingPlace& place);
 
+// The names in a header line such as kReadingCsvHeader, in order.
+std::vector<std::string> CsvHeaderColumns(const std::string& header);
+
 // The log's columns as the stored history keeps them: kReadingLogCsvHeader's, then
 // kReadingCsvRigColumns'. The stored history keeps every field but the time under its
 // column's name, so a column added here is stored too.

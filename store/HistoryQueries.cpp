@@ -175,6 +175,8 @@ void ForEachMinute(SqliteDb& db, qint64 fromMs, qint64 toMs,
     m = {};
     m.StartMs = s.Int(0);
     m.Summary.Count = s.Int(1);
+    // The VSWR's sum covers every reading of the minute, as the writer summed it.
+    m.Summary.Keyed = m.Summary.Count;
     m.Summary.Gaps = s.Int(2);
     for (int q = 0; q < 3; ++q) ReadRange(s, 3 + q * 3, m.Summary.*kRanges[q]);
     m.AlarmMs = s.Int(12);

@@ -76,16 +76,6 @@ class Table {
   std::vector<size_t> widths_;
 };
 
-std::vector<std::string> Split(const std::string& header) {
-  std::vector<std::string> fields;
-  for (size_t from = 0;;) {
-    const size_t comma = header.find(',', from);
-    fields.push_back(header.substr(from, comma - from));
-    if (comma == std::string::npos) return fields;
-    from = comma + 1;
-  }
-}
-
 void WriteSummary(Table& table, const TStoredMinute& m) {
   const TSummary& s = m.Summary;
   std::vector<std::string> row = {IsoTime(m.StartMs), std::to_string(s.Count),
@@ -132,7 +122,7 @@ int ExportHistory(const THistoryExport& e, std::FILE* out, std::FILE* err) {
       });
       return 0;
     }
-    table.Row(Split(kSummaryHeader));
+    table.Row(CsvHeaderColumns(kSummaryHeader));
     TStoredMinute bucket;
     qint64 bucketEnd = 0;
     bool any = false;

@@ -77,11 +77,12 @@ TEST(DriftAlarm, ForwardPower15dBBelowTheReferenceTrips) {
     alarms.Reading(t += 1000, Reading(row.forward, row.reflected));
     EXPECT_EQ(alarms.State(row.source), row.want) << row.forward << " W, " << row.reflected << " W";
   }
-  // Without a baseline the drift sources are off and clear.
+  // Without a baseline the drift sources are off and clear; unacknowledged, they stay
+  // latched as any other alarm.
   ASSERT_TRUE(store.Read([&](SqliteDb& db) { StoreReference(db, {}); }));
   cache.Invalidate();
   alarms.SetBaseline(cache.At(store, t), t);
-  EXPECT_EQ(alarms.State(AlarmSource::ForwardDrift), AlarmState::Normal);
+  EXPECT_EQ(alarms.State(AlarmSource::ForwardDrift), AlarmState::Latched);
 }
 
 }  // namespace
