@@ -15,6 +15,7 @@
 
 #include "station/AlarmHook.h"
 #include "ui/alarms/AlarmHistoryWindow.h"
+#include "ui/controls/AccessibleWindow.h"
 
 namespace vemo {
 
@@ -227,6 +228,11 @@ void AlarmSettingsDialog::accept() {
     return;
   }
   QDialog::accept();
+}
+
+void AlarmSettingsDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  MakeAccessible(this);
 }
 
 }  // namespace vemo

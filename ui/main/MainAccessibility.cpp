@@ -8,15 +8,12 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -28,6 +25,7 @@
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/main/Main.h"
+#include "ui/main/ShortcutTable.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/DCDialAccessible.h"
 
@@ -332,29 +330,7 @@ void MainAccessibility::AlarmsChanged() {
 }
 
 void MainAccessibility::ShowShortcuts() {
-  QDialog dialog(&form_);
-  dialog.setWindowTitle(tr("Keyboard Shortcuts"));
-  auto* table = new QTableWidget(0, 2, &dialog);
-  table->setAccessibleName(tr("Keyboard shortcuts"));
-  table->setHorizontalHeaderLabels({tr("Command"), tr("Keys")});
-  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table->verticalHeader()->hide();
-  for (const QAction* action : form_.actions()) {
-    if (action->shortcut().isEmpty()) continue;
-    const int row = table->rowCount();
-    table->insertRow(row);
-    table->setItem(row, 0, new QTableWidgetItem(action->text().remove(u'&')));
-    table->setItem(row, 1,
-                   new QTableWidgetItem(action->shortcut().toString(QKeySequence::NativeText)));
-  }
-  table->resizeColumnsToContents();
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(table);
-  layout->addWidget(buttons);
-  dialog.resize(420, 420);
-  dialog.exec();
+  NewShortcutsDialog(&form_, ShortcutRows(*form_.menuBar()))->exec();
 }
 
 void MainAccessibility::Say(const QString& text) {

@@ -21,6 +21,7 @@
 
 #include "station/ReadingHistory.h"
 #include "station/Readout.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/trend/TrendChart.h"
 #include "ui/trend/TrendExport.h"
 
@@ -293,6 +294,7 @@ void TrendWindow::showEvent(QShowEvent* event) {
   // Nothing was updated while hidden.
   UpdateStatistics();
   UpdateControls();
+  MakeAccessible(this);
 }
 
 }  // namespace vemo

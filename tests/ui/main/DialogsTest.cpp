@@ -5,18 +5,25 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 
+#include "monitor/DateTime.h"
 #include "platform/HelpViewer.h"
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
+#include "ui/alarms/AlarmHistoryWindow.h"
+#include "ui/alarms/AlarmSettingsDialog.h"
+#include "ui/alarms/OperatorAlarms.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/dialogs/Aboutdlg.h"
 #include "ui/dialogs/CalWiz.h"
@@ -24,6 +31,8 @@
 #include "ui/dialogs/OptnsDlg.h"
 #include "ui/dialogs/OptnsDlgDualRelay.h"
 #include "ui/dialogs/SelectPort.h"
+#include "ui/main/ShortcutTable.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo::test {
 namespace {
@@ -195,6 +204,82 @@ TEST_F(DialogsTest, EveryDialogShowsItsWholeCaption) {
     EXPECT_GE(dialog->width(), metrics.horizontalAdvance(dialog->windowTitle()) + 64)
         << dialog->windowTitle().toStdString();
   }
+}
+
+// The controls Tab visits in window, in the order it visits them, from the top left one.
+QList<QWidget*> TabChain(QWidget* window) {
+  const auto insideControl = [window](const QWidget* w) {
+    for (const QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+      if ((p->focusPolicy() & Qt::TabFocus) && !qobject_cast<const QGroupBox*>(p)) return true;
+    return false;
+  };
+  QList<QWidget*> chain;
+  for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
+    if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() &&
+        !insideControl(w))
+      chain.append(w);
+  const auto topLeft = std::min_element(chain.begin(), chain.end(), [&](QWidget* a, QWidget* b) {
+    const QPoint pa = a->mapTo(window, QPoint()), pb = b->mapTo(window, QPoint());
+    return std::pair(pa.y(), pa.x()) < std::pair(pb.y(), pb.x());
+  });
+  std::rotate(chain.begin(), topLeft, chain.end());
+  return chain;
+}
+
+// Every control a screen reader reaches has a name of its own, and Tab never jumps back
+// left in a row or up and to the left.
+void ExpectNamedInReadingOrder(QWidget* window, const std::string& what) {
+  window->show();
+  QCoreApplication::processEvents();
+  const QList<QWidget*> chain = TabChain(window);
+  EXPECT_GE(chain.size(), 1) << what;
+  QStringList names;
+  for (QWidget* w : chain) {
+    QString name = AccessibleNameOf(w);
+    // A screen reader says a combo box's description where no label is related to it.
+    if (name.isEmpty() && qobject_cast<QComboBox*>(w)) name = w->accessibleDescription();
+    EXPECT_FALSE(name.isEmpty()) << what << ": " << w->metaObject()->className() << " "
+                                 << w->objectName().toStdString();
+    EXPECT_FALSE(names.contains(name)) << what << ": two controls read as " << name.toStdString();
+    names.append(name);
+  }
+  for (qsizetype i = 1; i < chain.size(); ++i) {
+    const QRect a(chain[i - 1]->mapTo(window, QPoint()), chain[i - 1]->size());
+    const QRect b(chain[i]->mapTo(window, QPoint()), chain[i]->size());
+    const bool sameRow = (a.center().y() >= b.top() && a.center().y() <= b.bottom()) ||
+                         (b.center().y() >= a.top() && b.center().y() <= a.bottom());
+    const bool back =
+        sameRow ? b.center().x() < a.center().x() : b.bottom() < a.top() && b.left() <= a.left();
+    EXPECT_FALSE(back) << what << ": Tab goes from " << names[i - 1].toStdString() << " back to "
+                       << names[i].toStdString();
+  }
+  window->hide();
+}
+
+TEST_F(DialogsTest, EveryWindowNamesItsControlsAndTabsInReadingOrder) {
+  StartSim();
+  TFormMain& f = OpenWithDialogs();
+  TdlgOptions& options = *appForms->dlgOptions;
+  const std::pair<const char*, TDateTime> monitors[] = {
+      {"KRFMON01", EncodeDate(1999, 1, 1)},   {"KRFMON02", EncodeDate(2012, 6, 1)},
+      {"VPMon002", EncodeDate(2000, 10, 18)}, {"VPMon002", EncodeDate(2000, 10, 19)},
+      {"VPMon002", EncodeDate(2002, 5, 14)},  {"KRFMON03", EncodeDate(2003, 11, 19)},
+      {"KRFMON03", EncodeDate(2003, 11, 20)}, {"KRFMON03", EncodeDate(2010, 1, 8)}};
+  for (const auto& [model, date] : monitors) {
+    options.SetDeviceEnabled(true, model, date);
+    ExpectNamedInReadingOrder(&options, std::string("options for ") + model);
+  }
+  appForms->dlgOptionsDualRelay->SetDeviceEnabled(true, "KRFMON04", EncodeDate(2012, 1, 1));
+  TComSelectForm selectPort(std::vector<int>{1, 2});
+  AlarmSettingsDialog alarmSettings(&f);
+  f.Alarms().ShowHistory();
+  f.mnuViewTrend->trigger();
+  const std::unique_ptr<QDialog> shortcuts = NewShortcutsDialog(&f, ShortcutRows(*f.menuBar()));
+  for (QWidget* window : std::initializer_list<QWidget*>{
+           appForms->dlgOptionsDualRelay.get(), appForms->dlgComm.get(), appForms->dlgAbout.get(),
+           appForms->dlgCalWizard.get(), &selectPort, &alarmSettings, f.Alarms().HistoryWindow(),
+           f.Trend(), shortcuts.get()})
+    ExpectNamedInReadingOrder(window, window->metaObject()->className());
 }
 
 TEST_F(DialogsTest, CalibrationWizardSuspendsContinuousPollingAndItResumesSlower) {
