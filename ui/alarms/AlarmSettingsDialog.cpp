@@ -119,7 +119,7 @@ AlarmSettingsDialog::AlarmSettingsDialog(QWidget* parent) : QDialog(parent) {
                pair(ForwardBelow, tr("clears above"), ForwardClearAbove));
   form->addRow(tr("Off the &air below:"), pair(OffAirBelow, tr("clears above"), OffAirClearAbove));
   form->addRow(tr("&Keyed above:"), KeyedAbove);
-  form->addRow(tr("No reading &for:"), LinkLostAfter);
+  form->addRow(tr("&No reading for:"), LinkLostAfter);
   form->addRow(tr("&Delay:"), Delay);
   form->addRow(tr("&Trip in:"), pair(TripReadings, tr("of the last"), OfReadings));
   form->addRow(tr("Latch:"), latchRow);

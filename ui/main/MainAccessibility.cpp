@@ -189,7 +189,7 @@ void MainAccessibility::CreateMenu(QMenu* menu, QMenu* help) {
   };
   menu->addSeparator();
   actSpeak = add(tr("&Speak"), QKeySequence(Qt::Key_F5), [this] { SpeakReading(); });
-  QMenu* every = menu->addMenu(tr("Speak &Every"));
+  QMenu* every = menu->addMenu(tr("Speak E&very"));
   actSpeakEvery = new QActionGroup(this);
   QAction* off = every->addAction(tr("&Off"));
   off->setData(0);
@@ -200,8 +200,8 @@ void MainAccessibility::CreateMenu(QMenu* menu, QMenu* help) {
     actSpeakEvery->addAction(a);
   }
   for (QAction* a : actSpeakEvery->actions()) a->setCheckable(true);
-  actSpeakChanges = add(tr("Speak &Changes"), {}, [this] { SaveChoices(); });
-  actSpeakAlarms = add(tr("Speak A&larms"), {}, [this] { SaveChoices(); });
+  actSpeakChanges = add(tr("Speak C&hanges"), {}, [this] { SaveChoices(); });
+  actSpeakAlarms = add(tr("Speak Ala&rms"), {}, [this] { SaveChoices(); });
   actTuningTone = add(tr("T&uning Tone"), QKeySequence(Qt::Key_F6), [this] { ToggleTuningTone(); });
   actMorse = add(tr("VSWR in &Morse"), QKeySequence(Qt::Key_F7), [this] { SendMorse(); });
   for (QAction* a : {actSpeakChanges, actSpeakAlarms, actTuningTone}) a->setCheckable(true);

@@ -266,7 +266,7 @@ void TFormMain::CreateMenu() {
   QMenu* view = menuBar()->addMenu(tr("&View"));
   mnuViewMeter = checkItem(view, tr("Display &Meter"), &TFormMain::mnuViewMeterClick);
   CreatePeakHoldMenu(view);
-  mnuViewTrend = checkItem(view, tr("&Trend"), &TFormMain::mnuViewTrendClick);
+  mnuViewTrend = checkItem(view, tr("T&rend"), &TFormMain::mnuViewTrendClick);
   view->addSeparator();
   mnuViewCommPort = item(view, tr("Comm &Port"), &TFormMain::mnuViewCommPortClick);
   mnuViewOptions = item(view, tr("Monitor &Options"), &TFormMain::Options1Click);

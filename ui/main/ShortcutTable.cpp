@@ -36,13 +36,8 @@ void AddMenu(const QMenu& menu, const QString& path, const QString& keys,
     // Without an underlined letter the arrow keys reach the item.
     const QString through =
         keys + QStringLiteral(", ") + (key.isEmpty() ? QObject::tr("arrow keys") : key);
-    if (const QMenu* sub = action->menu()) {
-      AddMenu(*sub, here, through, rows);
-      continue;
-    }
-    rows.append({here, action->shortcut().isEmpty()
-                           ? through
-                           : action->shortcut().toString(QKeySequence::NativeText)});
+    rows.append({here, action->shortcut().toString(QKeySequence::NativeText), through});
+    if (const QMenu* sub = action->menu()) AddMenu(*sub, here, through, rows);
   }
 }
 
@@ -58,16 +53,19 @@ QList<ShortcutRow> ShortcutRows(const QMenuBar& bar) {
             rows);
   }
   const ShortcutRow fixed[] = {
-      {QObject::tr("Menu bar"), QObject::tr("F10")},
-      {QObject::tr("Dialogs: next or previous control"), QObject::tr("Tab, Shift+Tab")},
-      {QObject::tr("Dialogs: accept or cancel"), QObject::tr("Enter, Escape")},
+      {QObject::tr("Menu bar"), QObject::tr("F10"), {}},
+      {QObject::tr("Dialogs: next or previous control"), QObject::tr("Tab, Shift+Tab"), {}},
+      {QObject::tr("Dialogs: accept or cancel"), QObject::tr("Enter, Escape"), {}},
       {QObject::tr("Trend chart: move the cursor (Ctrl: ten times as far)"),
-       QObject::tr("Left, Right")},
+       QObject::tr("Left, Right"),
+       {}},
       {QObject::tr("Trend chart: scroll back or forward by a span"),
-       QObject::tr("Page Up, Page Down")},
+       QObject::tr("Page Up, Page Down"),
+       {}},
       {QObject::tr("Trend chart: the oldest readings, or the newest and follow"),
-       QObject::tr("Home, End")},
-      {QObject::tr("Trend chart: shorter or longer span"), QObject::tr("Plus, Minus")},
+       QObject::tr("Home, End"),
+       {}},
+      {QObject::tr("Trend chart: shorter or longer span"), QObject::tr("Plus, Minus"), {}},
   };
   for (const ShortcutRow& row : fixed) rows.append(row);
   return rows;
@@ -76,15 +74,17 @@ QList<ShortcutRow> ShortcutRows(const QMenuBar& bar) {
 std::unique_ptr<QDialog> NewShortcutsDialog(QWidget* parent, const QList<ShortcutRow>& rows) {
   auto dialog = std::make_unique<QDialog>(parent);
   dialog->setWindowTitle(QObject::tr("Keyboard Shortcuts"));
-  auto* table = new QTableWidget(static_cast<int>(rows.size()), 2, dialog.get());
+  auto* table = new QTableWidget(static_cast<int>(rows.size()), 3, dialog.get());
   table->setAccessibleName(QObject::tr("Keyboard shortcuts"));
-  table->setHorizontalHeaderLabels({QObject::tr("Command"), QObject::tr("Keys")});
+  table->setHorizontalHeaderLabels(
+      {QObject::tr("Command"), QObject::tr("Shortcut"), QObject::tr("Through the menus")});
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->verticalHeader()->hide();
   for (int row = 0; row < table->rowCount(); ++row) {
     table->setItem(row, 0, new QTableWidgetItem(rows[row].Command));
-    table->setItem(row, 1, new QTableWidgetItem(rows[row].Keys));
+    table->setItem(row, 1, new QTableWidgetItem(rows[row].Shortcut));
+    table->setItem(row, 2, new QTableWidgetItem(rows[row].MenuKeys));
   }
   table->resizeColumnsToContents();
   table->horizontalHeader()->setStretchLastSection(true);
@@ -93,7 +93,7 @@ std::unique_ptr<QDialog> NewShortcutsDialog(QWidget* parent, const QList<Shortcu
   auto* layout = new QVBoxLayout(dialog.get());
   layout->addWidget(table);
   layout->addWidget(buttons);
-  dialog->resize(560, 480);
+  dialog->resize(640, 480);
   return dialog;
 }
 

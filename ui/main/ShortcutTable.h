@@ -15,12 +15,13 @@ class QWidget;
 namespace vemo {
 
 struct ShortcutRow {
-  QString Command;  // "View > Trend", or what the keys do where no menu holds it
-  QString Keys;     // "F5", or the way through the menus: "Alt+V, T"
+  QString Command;   // "View > Trend", or what the keys do where no menu holds it
+  QString Shortcut;  // "F5"; empty for none
+  QString MenuKeys;  // the way through the menus: "Alt+V, R"; empty outside the menus
 };
 
-// Every command of bar by its menu path, with its shortcut or, where it has none, its
-// menu's and its own access keys; then the keys of the trend chart and of the dialogs.
+// Every command and submenu of bar by its menu path, with its shortcut and the access
+// keys that reach it through the menus; then the keys of the trend chart and the dialogs.
 QList<ShortcutRow> ShortcutRows(const QMenuBar& bar);
 
 // The rows as a read-only table with a Close button.

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs the menu opens from the polling tick: monitor options (single- and
 // dual-relay), the port dialog and the calibration wizard.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -243,6 +245,17 @@ void ExpectNamedInReadingOrder(QWidget* window, const std::string& what) {
     EXPECT_FALSE(names.contains(name)) << what << ": two controls read as " << name.toStdString();
     names.append(name);
   }
+  QHash<QKeySequence, QString> mnemonics;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    const auto* label = qobject_cast<QLabel*>(w);
+    const auto* button = qobject_cast<QAbstractButton*>(w);
+    const QString text = label && label->buddy() ? label->text() : button ? button->text() : "";
+    const QKeySequence key = QKeySequence::mnemonic(text);
+    if (key.isEmpty() || !w->isVisible()) continue;
+    EXPECT_FALSE(mnemonics.contains(key)) << what << ": " << text.toStdString() << " and "
+                                          << mnemonics[key].toStdString() << " share a mnemonic";
+    mnemonics.insert(key, text);
+  }
   for (qsizetype i = 1; i < chain.size(); ++i) {
     const QRect a(chain[i - 1]->mapTo(window, QPoint()), chain[i - 1]->size());
     const QRect b(chain[i]->mapTo(window, QPoint()), chain[i]->size());
@@ -280,6 +293,43 @@ TEST_F(DialogsTest, EveryWindowNamesItsControlsAndTabsInReadingOrder) {
            appForms->dlgCalWizard.get(), &selectPort, &alarmSettings, f.Alarms().HistoryWindow(),
            f.Trend(), shortcuts.get()})
     ExpectNamedInReadingOrder(window, window->metaObject()->className());
+}
+
+TEST_F(DialogsTest, HelpAndTheManualGiveTheKeysOfEveryCommand) {
+  StartSim();
+  TFormMain& f = Open();
+  const QList<ShortcutRow> rows = ShortcutRows(*f.menuBar());
+  const auto keysOf = [&rows](const QString& command) {
+    for (const ShortcutRow& row : rows)
+      if (row.Command == command) return row.Shortcut + " | " + row.MenuKeys;
+    return QStringLiteral("(not listed)");
+  };
+  EXPECT_EQ(keysOf("View > Trend"), " | Alt+V, R");
+  EXPECT_EQ(keysOf("Commands > Speak"), "F5 | Alt+C, S");
+  EXPECT_EQ(keysOf("Commands > Speak Every > 10 Seconds"), " | Alt+C, V, arrow keys");
+  EXPECT_EQ(keysOf("Help > Keyboard Shortcuts"), " | Alt+H, K");
+
+  QFile manual(QStringLiteral(":/help/VemoSWR.html"));
+  ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(manual.readAll());
+  for (const ShortcutRow& row : rows) {
+    // A submenu's choices (the intervals, the hold times) share its row.
+    QStringList path = row.Command.split(QStringLiteral(" > "));
+    bool listed = path.size() < 2;
+    for (; !listed && path.size() >= 2; path.removeLast())
+      listed = html.contains(QStringLiteral("<td>") + path.join(QStringLiteral(" &gt; ")) +
+                             QStringLiteral("</td>"));
+    EXPECT_TRUE(listed) << "the manual's table lacks " << row.Command.toStdString();
+  }
+  // Two items of one menu with one underlined letter: the letter only moves between them.
+  QHash<QString, QString> byKeys;
+  for (const ShortcutRow& row : rows) {
+    if (row.MenuKeys.isEmpty() || row.MenuKeys.endsWith(QStringLiteral("arrow keys"))) continue;
+    EXPECT_FALSE(byKeys.contains(row.MenuKeys))
+        << row.Command.toStdString() << " and " << byKeys[row.MenuKeys].toStdString() << " share "
+        << row.MenuKeys.toStdString();
+    byKeys.insert(row.MenuKeys, row.Command);
+  }
 }
 
 TEST_F(DialogsTest, CalibrationWizardSuspendsContinuousPollingAndItResumesSlower) {
