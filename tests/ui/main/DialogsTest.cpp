@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs the menu opens from the polling tick: monitor options (single- and
-// dual-relay), the port dialog and the calibration wizard.
+// dual-relay), the port dialog and the calibration wizard; and what every dialog and window
+// offers a screen reader and the keyboard.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
