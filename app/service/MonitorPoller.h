@@ -20,6 +20,8 @@
 #include "station/AlarmEvaluator.h"
 #include "station/Plausibility.h"
 #include "station/ReadingHistory.h"
+#include "store/DriftBaseline.h"
+#include "store/HistoryStore.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -38,6 +40,7 @@ struct MonitorConfig {
   QString Name;
   QString Device;          // as the user gave it: a port number or a device path
   std::string DevicePath;  // the device opened: a path as given, or a port number's device
+  std::string HistoryDb;   // the database of its history; empty: none
   int IntervalMs = 500;
   TAlarmLevels Alarms;  // the program's own alarms for this monitor
 };
@@ -99,6 +102,8 @@ class MonitorPoller : public QObject {
   MonitorLink link_;
   mutable std::mutex historyLock_;
   ReadingHistory history_;
+  std::unique_ptr<HistoryStore> store_;
+  DriftBaselineCache baseline_;
   AlarmEvaluator alarms_;
   QTimer timer_;
   QTimer alarmTick_;

@@ -140,6 +140,7 @@ void TFormMain::FormCreate() {
 
   IniFileName_ = SettingsFilePath();
   ReadSettings();
+  OpenHistoryStore();
   PlacePanels(MeterShown());
 
   InitMeter(*dcMeter);
