@@ -109,30 +109,61 @@ Place PlaceOf(QWidget* w) {
   return place;
 }
 
-// The label a sighted user reads as the control's caption: before it in its row, else
-// after it (unless the row has a form label), else above it.
+// The label before the item at index of layout (in its row, or above it in a grid).
+QLabel* LabelBefore(QLayout* layout, int index, const QWidget* control) {
+  if (auto* form = qobject_cast<QFormLayout*>(layout)) {
+    int row = 0;
+    QFormLayout::ItemRole role{};
+    form->getItemPosition(index, &row, &role);
+    return role == QFormLayout::FieldRole
+               ? UsableLabel(WidgetAt(form->itemAt(row, QFormLayout::LabelRole)), control)
+               : nullptr;
+  }
+  if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(index, &row, &column, &rows, &columns);
+    for (const auto& [r, c] : {std::pair{row, column - 1}, std::pair{row - 1, column}})
+      if (r >= 0 && c >= 0)
+        if (QLabel* label = UsableLabel(WidgetAt(grid->itemAtPosition(r, c)), control))
+          return label;
+    return nullptr;
+  }
+  return index > 0 ? UsableLabel(WidgetAt(layout->itemAt(index - 1)), control) : nullptr;
+}
+
+// The label a sighted user reads as the control's caption: before it in its row or above
+// it; for the first control of a row within a grid or form, the row's own caption there;
+// else the label after it.
 QLabel* LabelBeside(QWidget* w, const Place& place) {
   QLayout* layout = place.layout;
   if (!layout) return nullptr;
-  if (auto* form = qobject_cast<QFormLayout*>(layout))
-    return UsableLabel(form->labelForField(w), w);
+  if (QLabel* label = LabelBefore(layout, place.index, w)) return label;
+  auto* outer = qobject_cast<QLayout*>(layout->parent());
+  if (place.index == 0 && outer)
+    if (QLabel* label = LabelBefore(outer, outer->indexOf(layout), w)) return label;
+  const auto* box = qobject_cast<QBoxLayout*>(layout);
+  if (box &&
+      (box->direction() == QBoxLayout::LeftToRight || box->direction() == QBoxLayout::RightToLeft))
+    return UsableLabel(WidgetAt(box->itemAt(place.index + 1)), w);
   if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
     int row = 0, column = 0, rows = 0, columns = 0;
     grid->getItemPosition(place.index, &row, &column, &rows, &columns);
-    for (const auto& [r, c] :
-         {std::pair{row, column - 1}, std::pair{row, column + columns}, std::pair{row - 1, column}})
-      if (r >= 0 && c >= 0)
-        if (QLabel* label = UsableLabel(WidgetAt(grid->itemAtPosition(r, c)), w)) return label;
-    return nullptr;
-  }
-  if (auto* box = qobject_cast<QBoxLayout*>(layout)) {
-    if (QLabel* label = UsableLabel(WidgetAt(box->itemAt(place.index - 1)), w)) return label;
-    const bool row =
-        box->direction() == QBoxLayout::LeftToRight || box->direction() == QBoxLayout::RightToLeft;
-    if (place.index == 0 && place.rowLabel) return UsableLabel(place.rowLabel, w);
-    if (row && !place.rowLabel) return UsableLabel(WidgetAt(box->itemAt(place.index + 1)), w);
+    return UsableLabel(WidgetAt(grid->itemAtPosition(row, column + columns)), w);
   }
   return nullptr;
+}
+
+// A unit written last in the row of an entry whose caption stands elsewhere
+// ("Full Scale Power" [ ] W); a label with a control after it is that control's caption.
+QString UnitAfter(QWidget* w, const Place& place, const QLabel* caption) {
+  const auto* box = qobject_cast<QBoxLayout*>(place.layout);
+  if (!box || box->direction() != QBoxLayout::LeftToRight) return {};
+  const QLabel* unit = UsableLabel(WidgetAt(box->itemAt(place.index + 1)), w);
+  for (int i = place.index + 2; i < box->count(); ++i)
+    if (WidgetAt(box->itemAt(i))) return {};
+  return unit && unit != caption && unit->buddy() != w
+             ? QStringLiteral(", ") + Stripped(unit->text())
+             : QString();
 }
 
 // Gives w its caption: as its buddy when Qt can find it there (a label among its
@@ -184,9 +215,13 @@ void MakeAccessible(QWidget* window) {
     }
     const QString own = AccessibleNameOf(w);
     if (!own.isEmpty()) {
-      if (!prefix.isEmpty()) w->setAccessibleName(prefix + own);
+      const QString unit = UnitAfter(w, place, nullptr);
+      if (!prefix.isEmpty() || !unit.isEmpty()) w->setAccessibleName(prefix + own + unit);
     } else if (QLabel* label = LabelBeside(w, place)) {
-      NameAfter(w, label, label == place.rowLabel ? QString() : prefix);
+      if (const QString unit = UnitAfter(w, place, label); !unit.isEmpty())
+        w->setAccessibleName(Stripped(label->text()) + unit);
+      else
+        NameAfter(w, label, label == place.rowLabel ? QString() : prefix);
     } else if (QGroupBox* group = GroupOf(w, window)) {
       w->setAccessibleName(Stripped(group->title()));
     }

@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -294,6 +296,12 @@ TEST_F(DialogsTest, EveryWindowNamesItsControlsAndTabsInReadingOrder) {
            appForms->dlgCalWizard.get(), &selectPort, &alarmSettings, f.Alarms().HistoryWindow(),
            f.Trend(), shortcuts.get()})
     ExpectNamedInReadingOrder(window, window->metaObject()->className());
+  // Names that need the context around a label.
+  EXPECT_EQ(AccessibleNameOf(options.cardedHiPower), "High Power Alarm, % of Full Scale");
+  EXPECT_EQ(AccessibleNameOf(alarmSettings.VSWRClearBelow), "VSWR above, clears below");
+  EXPECT_EQ(AccessibleNameOf(alarmSettings.Latch[0]), "Latch, Monitor alarm");
+  EXPECT_EQ(AccessibleNameOf(appForms->dlgCalWizard->findChild<QWidget*>("realedFSPower")),
+            "Full Scale Power, W");
 }
 
 TEST_F(DialogsTest, HelpAndTheManualGiveTheKeysOfEveryCommand) {
