@@ -37,8 +37,11 @@ constexpr char kSection[] = "Station";
 constexpr int kPeakRefreshMs = 100;
 
 QString HoldTimeText(qint64 holdMs) {
-  return holdMs == PeakHold::kInfinite ? QObject::tr("&Infinite")
-                                       : QObject::tr("&%1 s").arg(holdMs / 1000);
+  if (holdMs == PeakHold::kInfinite) return QObject::tr("&Infinite");
+  // The last digit is the access key: "1&0 s" beside "&1 s".
+  QString seconds = QString::number(holdMs / 1000);
+  seconds.insert(seconds.size() - 1, u'&');
+  return QObject::tr("%1 s").arg(seconds);
 }
 
 QString IntervalText(int ms) {
@@ -111,7 +114,7 @@ void TFormMain::CreateLogMenu(QMenu* file) {
 }
 
 void TFormMain::CreatePeakHoldMenu(QMenu* view) {
-  mnuViewPeakHold = view->addAction(tr("&Peak Hold"));
+  mnuViewPeakHold = view->addAction(tr("Pea&k Hold"));
   mnuViewPeakHold->setCheckable(true);
   connect(mnuViewPeakHold, &QAction::triggered, this, [this] {
     mnuViewPeakHold->setChecked(!mnuViewPeakHold->isChecked());

@@ -16,6 +16,7 @@ add_library(ui_main STATIC
   MainTestPanel.cpp
   MainTrend.cpp
   MainUnattended.cpp
+  ShortcutTable.cpp
   WindowPlacement.cpp
 )
 target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})
