@@ -132,14 +132,14 @@ class MonitorLink : public QObject {
   void ResetBufferEmptyCount() { bufferEmptyCount_ = 0; }
 
  private:
+  void EndUse();
+  void RunUnusedWork();
+
   LinkTiming timing_;
   TComPort port_;
   TBuffer buffer_;
   TVSWR_Monitor monitor_;
   MonitorExchanges exchanges_;
-  void EndUse();
-  void RunUnusedWork();
-
   std::array<uint8_t, 4096> staging_{};
   int useDepth_ = 0;
   std::vector<std::function<void()>> unusedWork_;
