@@ -40,17 +40,17 @@ std::string ReadingLogCsvRow(qint64 timeMs, const TMonitorReading& reading,
   return ReadingCsvRow(timeMs, reading) + ',' + alarms + ',' + (marks.Keyed ? '1' : '0');
 }
 
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + '"';
+}
+
 std::string ReadingCsvRigFields(const TReadingPlace& place) {
-  const std::string& b = place.Band;
   // A band named by the user may hold a comma or a quote.
-  std::string band = b;
-  if (b.find_first_of(",\"") != std::string::npos) {
-    band = "\"";
-    for (const char c : b) band += c == '"' ? std::string("\"\"") : std::string(1, c);
-    band += '"';
-  }
   return ',' + (place.FrequencyHz > 0 ? FormatNumber("%.0f", place.FrequencyHz) : std::string()) +
-         ',' + band + ',' + FormatNumber("%.6g", place.ForwardRaw) + ',' +
+         ',' + CsvField(place.Band) + ',' + FormatNumber("%.6g", place.ForwardRaw) + ',' +
          FormatNumber("%.6g", place.ReflectedRaw);
 }
 

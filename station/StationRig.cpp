@@ -5,6 +5,8 @@
 #include "rig/RigctldUnkey.h"
 #include "rig/WsjtxListener.h"
 #include "station/AlarmSettings.h"
+#include "station/IsoTime.h"
+#include "station/ReadingCsv.h"
 #include "station/Readout.h"
 
 #include <charconv>
@@ -139,6 +141,7 @@ void StationRig::SetBandSettings(TBandSettings bands, const TAlarmLevels& global
   std::lock_guard lock(mutex_);
   bandSettings_ = std::move(bands);
   global_ = global;
+  band_.reset();
 }
 
 StationRig::Placed StationRig::Place(std::int64_t nowMs, const TMonitorReading& raw) {
@@ -208,6 +211,16 @@ void StationRig::Observe(const TRigState& state) {
   std::vector<TInterlockEvent> events;
   if (interlock_) events = interlock_->Keyed(state.Keyed, state.TimeMs);
   if (changed_) changed_(state, std::move(events));
+}
+
+std::string InterlockLogRow(const TInterlockEvent& e) {
+  return IsoTime(e.TimeMs) + ',' + InterlockChangeName(e.Change) + ',' + CsvField(e.Reason);
+}
+
+std::string InterlockLogPath(const std::string& alarmLog) {
+  const size_t slash = alarmLog.rfind('/');
+  return (slash == std::string::npos ? std::string() : alarmLog.substr(0, slash + 1)) +
+         "VemoSWR-interlock.csv";
 }
 
 std::string FrequencyText(std::optional<double> hz, const std::string& band) {

@@ -79,14 +79,15 @@ class StationRig {
   // "rigctld at 127.0.0.1:4532", "WSJT-X at 2237".
   std::string Description() const;
 
-  // The band table and the global levels it falls back to, as the alarm settings change.
+  // The band table and the global levels it falls back to, as the alarm settings change;
+  // the next reading gives its band's levels anew.
   void SetBandSettings(TBandSettings bands, const TAlarmLevels& global);
 
   struct Placed {
     TCorrectedReading Corrected;
     std::optional<double> FrequencyHz;
     std::string Band;  // empty: none known
-    // The band changed: the alarms now judge with Levels.
+    // The band (or the band table) changed: the alarms now judge with Levels.
     bool BandChanged = false;
     TAlarmLevels Levels;
   };
@@ -127,8 +128,14 @@ class StationRig {
   mutable std::mutex mutex_;
   TBandSettings bandSettings_;
   TAlarmLevels global_;
-  std::string band_;
+  std::optional<std::string> band_;  // none: the next reading's band counts as changed
 };
+
+// The interlock's log: one line per trip, re-unkey, release or failure.
+inline constexpr char kInterlockLogHeader[] = "time,event,reason";
+std::string InterlockLogRow(const TInterlockEvent& event);
+// "VemoSWR-interlock.csv" beside the alarm log.
+std::string InterlockLogPath(const std::string& alarmLog);
 
 // Where a reading was taken, for the status area and messages:
 // "14.074 MHz, 20m", "7.150 MHz" (outside every band), "" when none is known.

@@ -24,6 +24,7 @@
 #include "station/Readout.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainRig.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
 #include "ui/trend/TrendWindow.h"
@@ -58,7 +59,8 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
     // log keeps it, flagged (and not keyed: nothing in it can be judged).
     RecordGap();
     if (Log_) {
-      Log_->Write(now, reading, {static_cast<quint8>(alarms_->Evaluator().ActiveSources()), false});
+      Log_->Write(now, reading, {static_cast<quint8>(alarms_->Evaluator().ActiveSources()), false},
+                  rig_->LastPlace());
       UpdateStatusBar();
     }
     return;
@@ -77,7 +79,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   Peak_.Add(now, reading.Forward);
   ShowPeak();
   if (Log_) {
-    Log_->Write(now, reading, {kept.Sources, kept.Keyed});
+    Log_->Write(now, reading, {kept.Sources, kept.Keyed}, rig_->LastPlace());
     UpdateStatusBar();
   }
 }
@@ -257,7 +259,8 @@ void TFormMain::StartLogging(const QString& path, bool daily) {
   logProblem_.clear();
   Log_ = std::make_unique<ReadingLog>(
       path.toStdString(), daily,
-      [this](bool failing, const std::string& message) { LogNotify(failing, message); });
+      [this](bool failing, const std::string& message) { LogNotify(failing, message); },
+      rig_->LogsPlace());
   mnuFileLog->setChecked(true);
   mnuFileLogDaily->setChecked(daily);
   UpdateStatusBar();
