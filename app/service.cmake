@@ -6,7 +6,6 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 set(CMAKE_AUTORCC ON)
 add_library(vemoswrd_core STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/service/FailureText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/GuardedTcpServer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/HttpService.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/Metrics.cpp

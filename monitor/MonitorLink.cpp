@@ -47,6 +47,8 @@ LinkFailure ClassifyFailure(const std::exception& e, bool deviceLost, const std:
                                                               : LinkFailure::NoDevice;
   }
   if (dynamic_cast<const ESerialException*>(&e)) return LinkFailure::Port;
+  // The system refused what the port needs (a descriptor, an event): not the monitor's fault.
+  if (dynamic_cast<const std::system_error*>(&e)) return LinkFailure::Port;
   return LinkFailure::Protocol;
 }
 

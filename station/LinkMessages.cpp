@@ -5,12 +5,32 @@
 #include "platform/Escaped.h"
 #include "serial/SerialErrors.h"
 
+#include <system_error>
+
 namespace vemo {
 
 namespace {
 
 // The line settings every monitor runs at, for a user checking the other end.
 constexpr const char* kLineSettings = "9600 baud, 8 data bits, no parity, 1 stop bit";
+
+// The serial layer's texts start with an internal name ("ie_Open - device already open"):
+// the words after it are the user's.
+std::string WithoutCodeName(std::string text) {
+  if (text.starts_with("ie_")) {
+    const size_t dash = text.find(" - ");
+    if (dash != std::string::npos) text.erase(0, dash + 3);
+  }
+  return text;
+}
+
+bool OutOfFileHandles(const std::exception& e) {
+  if (const auto* io = dynamic_cast<const EInOutError*>(&e))
+    return io->errorCode() == -ecTooManyOpenFiles;  // EInOutError keeps the magnitude
+  const auto* system = dynamic_cast<const std::system_error*>(&e);
+  return system && (system->code() == std::errc::too_many_files_open ||
+                    system->code() == std::errc::too_many_files_open_in_system);
+}
 
 }  // namespace
 
@@ -53,6 +73,11 @@ std::string LinkFailureMessage(LinkFailure kind, const std::string& name,
 
 std::string LinkFailureMessage(const std::exception& e, bool opening, bool deviceLost,
                                const std::string& name, const std::string& path) {
+  // Many monitors on one service can use up its descriptors: say which limit to raise.
+  if (OutOfFileHandles(e))
+    return "Cannot open " + name +
+           ": out of file handles. Raise the limit (LimitNOFILE= in the service's unit, ulimit "
+           "-n in a shell) or poll fewer monitors.";
   LinkFailure kind = ClassifyFailure(e, deviceLost, path);
   // A port found closed while in use has lost its device.
   if (!opening && dynamic_cast<const ECommNotOpen*>(&e)) kind = LinkFailure::DeviceLost;
@@ -63,7 +88,8 @@ std::string LinkFailureMessage(const std::exception& e, bool opening, bool devic
     else if (kind == LinkFailure::Permission)
       detail = e.what();
     else
-      detail = "serial error " + std::to_string(-serial->ErrorCode()) + ": " + Escaped(e.what());
+      detail = "serial error " + std::to_string(-serial->ErrorCode()) + ": " +
+               Escaped(WithoutCodeName(e.what()));
   } else {
     detail = Escaped(e.what());
   }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/service/MonitorPoller.h"
 
-#include "app/service/FailureText.h"
 #include "app/service/ServiceLog.h"
 #include "monitor/DateTime.h"
 #include "platform/Escaped.h"
 #include "station/AlarmLog.h"
+#include "station/LinkMessages.h"
 #include "station/Readout.h"
 
 #include <QCoreApplication>
@@ -172,7 +172,7 @@ void MonitorPoller::Connect() {
   try {
     link_.Open();
   } catch (const std::exception& e) {
-    ReadingFailed(e, true);
+    ReadingFailed(e, true, true);
     return;
   }
   link_.Buffer().Clear();
@@ -275,10 +275,14 @@ void MonitorPoller::TakeReading() {
   timer_.start(std::max<int>(0, config_.IntervalMs - static_cast<int>(started.elapsed())));
 }
 
-void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp) {
+void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp, bool opening) {
   const qint64 now = NowMs();
   const ErrorKind kind = ErrorKindOf(link_.Classify(e));
-  const std::string message = FailureText(e, config_.Device.toStdString());
+  bool byNumber = false;
+  const int portNumber = config_.Device.toInt(&byNumber);
+  const std::string path = link_.Port().EffectiveDevicePath();
+  const std::string message = LinkFailureMessage(e, opening, link_.DeviceLost(),
+                                                 LinkName(portNumber, path, byNumber), path);
   ++state_.Errors[static_cast<size_t>(kind)];
   ++failuresInARow_;
   if (message != state_.LastError || giveUp)

@@ -79,7 +79,7 @@ class MonitorPoller : public QObject {
   void Identify();
   void Tick();
   void TakeReading();
-  void ReadingFailed(const std::exception& e, bool giveUp);
+  void ReadingFailed(const std::exception& e, bool giveUp, bool opening = false);
   void GiveUp();
   void SetUp(bool up);
   // Tells the observers of events; withSnapshot: and publishes the alarms' new states.

@@ -2,12 +2,16 @@
 // The waits between attempts to reach a monitor, and what the operator reads meanwhile.
 #include "station/UnattendedLink.h"
 
+#include "station/LinkMessages.h"
+
 #include "monitor/VSWRMon.h"
 #include "serial/SerialErrors.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 namespace vemo {
@@ -48,6 +52,31 @@ TEST(LinkFailureText, NamesPortDeviceCauseAndWhatToDo) {
   for (const Row& row : rows)
     EXPECT_EQ(LinkFailureText("COM2 (/dev/ttyUSB0)", "/dev/ttyUSB0", true, row.exists, row.failure),
               row.says);
+}
+
+// Failures the service meets beside the window's: a process out of descriptors (as the serial
+// layer and as the system report it) and a serial error, without the layer's internal names.
+TEST(LinkFailureMessage, SaysWhichLimitToRaiseAndKeepsInternalNamesOut) {
+  struct Row {
+    std::function<void()> raise;
+    const char* says;
+  };
+  const Row rows[] = {
+      {[] { CheckException(ecTooManyOpenFiles); }, "out of file handles. Raise the limit"},
+      {[] { throw std::system_error(EMFILE, std::generic_category(), "eventfd"); },
+       "out of file handles. Raise the limit"},
+      {[] { CheckException(ecHardware); }, "Input/output error on /dev/ttyS0 (serial error 2005"},
+  };
+  for (const Row& row : rows) {
+    try {
+      row.raise();
+      ADD_FAILURE() << row.says;
+    } catch (const std::exception& e) {
+      const std::string text = LinkFailureMessage(e, false, false, "/dev/ttyS0", "/dev/ttyS0");
+      EXPECT_NE(text.find(row.says), std::string::npos) << text;
+      EXPECT_EQ(text.find("ie_"), std::string::npos) << text;
+    }
+  }
 }
 
 }  // namespace

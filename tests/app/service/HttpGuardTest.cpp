@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service's HTTP interface in this process, on a loopback port, against raw clients:
 // how it reads requests, and how it holds up against clients that open too much.
-#include "app/service/FailureText.h"
 #include "app/service/HttpService.h"
 #include "app/service/MonitorPoller.h"
 #include "app/service/RequestScreen.h"
@@ -101,33 +100,6 @@ TEST(ServiceLog, FloodsOfAlikeEventsAreHeldBackAndCounted) {
   EXPECT_EQ(limiter.Admit("evicted", "closed d", 3'000), "closed d");
   EXPECT_EQ(limiter.Admit("token", "refused e", 61'000),
             "refused e (and 2 more like it in the 61 s before)");
-}
-
-TEST(FailureText, SaysWhatHappenedToWhichDeviceWithoutInternalNames) {
-  struct Row {
-    std::function<void()> raise;
-    const char* device;
-    const char* says;
-  };
-  const Row rows[] = {
-      {[] { CheckException(ecBadId); }, "/dev/ttyUSB7", "/dev/ttyUSB7 does not exist"},
-      {[] { RaiseWithDetail(ecAlreadyOpen, "held by process 42"); }, "3",
-       "another program is using COM3 (held by process 42)"},
-      {[] { CheckException(ecTooManyOpenFiles); }, "/dev/ttyS0", "out of file handles"},
-      {[] { throw std::system_error(EMFILE, std::generic_category(), "eventfd"); }, "1",
-       "out of file handles"},
-      {[] { CheckException(ecHardware); }, "/dev/ttyS0", "serial error 2005 on /dev/ttyS0"},
-  };
-  for (const Row& r : rows) {
-    try {
-      r.raise();
-      ADD_FAILURE() << r.says;
-    } catch (const std::exception& e) {
-      const std::string text = FailureText(e, r.device);
-      EXPECT_NE(text.find(r.says), std::string::npos) << text;
-      EXPECT_EQ(text.find("ie_"), std::string::npos) << text;
-    }
-  }
 }
 
 // A service without monitors but one, never started: what is tested is the HTTP side.

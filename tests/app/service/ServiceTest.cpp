@@ -407,7 +407,7 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   EXPECT_TRUE(log.contains("has only 13 characters")) << log.toStdString();
   EXPECT_TRUE(log.contains("chmod o-rwx")) << log.toStdString();
   const QString gone = service.Monitor("gone")["last_error"].toString();
-  EXPECT_TRUE(gone.contains("/nonexistent/ttyVEMO does not exist")) << gone.toStdString();
+  EXPECT_TRUE(gone.contains("Cannot open /nonexistent/ttyVEMO: the device does not exist")) << gone.toStdString();
   EXPECT_FALSE(log.contains("ie_")) << log.toStdString();
 
   const QByteArray reset = "/api/v1/monitors/tx/reset-alarm";
