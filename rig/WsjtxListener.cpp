@@ -18,12 +18,6 @@
 namespace vemo {
 namespace {
 
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
 [[noreturn]] void Refuse(const std::string& address, const std::string& why) {
   throw RigError("Cannot listen for WSJT-X at \"" + address + "\": " + why, false);
 }
@@ -119,7 +113,7 @@ void WsjtxListener::Run() {
       ++refused_;
       continue;
     }
-    heardMs_ = NowMs();
+    heardMs_ = EpochMs();
     if (parsed.What != TWsjtxParse::Status) continue;
     state_.TimeMs = heardMs_;
     state_.FrequencyHz = static_cast<double>(parsed.Message.DialHz);

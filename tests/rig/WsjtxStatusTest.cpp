@@ -108,11 +108,7 @@ TEST(WsjtxListener, HearsStatusOnLoopbackAndRefusesGarbage) {
   };
   send(Bytes{1, 2, 3});
   send(Status(14074000, true));
-  const auto now = [] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-  };
+  const auto now = [] { return EpochMs(); };
   for (int i = 0; i < 200 && !listener.FrequencyAt(now()); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ::close(sender);
