@@ -30,13 +30,14 @@ bool ParseWatts(const std::string& text, double& watts) {
 
 }  // namespace
 
-TRigSettings ReadRigSettings(const ProfileFile& file, std::vector<std::string>& warnings) {
+TRigSettings ReadRigSettings(const ProfileFile& file, std::vector<std::string>& warnings,
+                             const std::string& section) {
   TRigSettings s;
   const auto warn = [&](const char* key, const std::string& value, const char* means) {
-    warnings.push_back(std::string("[Rig] ") + key + "=\"" + value + "\" is not " + means +
+    warnings.push_back("[" + section + "] " + key + "=\"" + value + "\" is not " + means +
                        "; the default is used");
   };
-  const auto text = [&](const char* key) { return file.ReadString(kSection, key, ""); };
+  const auto text = [&](const char* key) { return file.ReadString(section, key, ""); };
   const auto integer = [&](const char* key, int low, int high, int& out, const char* means) {
     const std::string v = text(key);
     if (v.empty()) return;

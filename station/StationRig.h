@@ -56,7 +56,9 @@ struct TRigSettings {
 };
 
 // One warning per bad key (which keeps its default).
-TRigSettings ReadRigSettings(const ProfileFile& file, std::vector<std::string>& warnings);
+// section: the service's "Rig NAME" of a monitor.
+TRigSettings ReadRigSettings(const ProfileFile& file, std::vector<std::string>& warnings,
+                             const std::string& section = "Rig");
 void WriteRigSettings(ProfileFile& file, const TRigSettings& settings);
 // Raises RigError when the settings name no usable rig.
 TRigTarget RigTargetOf(const TRigSettings& settings);
