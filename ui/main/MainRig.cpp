@@ -208,10 +208,11 @@ void MainRig::ShowStatus() {
     text =
         tr("Rig: %1").arg(QString::fromStdString(FrequencyText(place_.FrequencyHz, place_.Band)));
     if (corrected_) text += tr(", corrected");
+    text += '.';
   } else {
     const TRigState state = station_->State(form_.NowMs());
-    text = state.Connected ? tr("Rig: %1").arg(QString::fromStdString(station_->Description()))
-                           : tr("Rig not reached (%1): %2")
+    text = state.Connected ? tr("Rig: %1.").arg(QString::fromStdString(station_->Description()))
+                           : tr("Rig not reached (%1): %2.")
                                  .arg(QString::fromStdString(station_->Description()),
                                       QString::fromStdString(state.Error));
   }

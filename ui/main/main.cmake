@@ -30,4 +30,8 @@ qt_add_resources(ui_main "manual"
   FILES ${PROJECT_SOURCE_DIR}/docs/manual.html
         ${PROJECT_SOURCE_DIR}/docs/alarm-active.png
         ${PROJECT_SOURCE_DIR}/docs/alarm-acknowledged.png
-        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png)
+        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png
+        ${PROJECT_SOURCE_DIR}/docs/rig-dialog.png
+        ${PROJECT_SOURCE_DIR}/docs/rig-inhibited.png
+        ${PROJECT_SOURCE_DIR}/docs/sweep-dialog.png
+        ${PROJECT_SOURCE_DIR}/docs/sweep-20m.png)

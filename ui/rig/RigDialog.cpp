@@ -71,7 +71,7 @@ RigDialog::RigDialog(QWidget* parent) : QDialog(parent) {
     this->*b.Box = new QCheckBox(names[n++], this);
     boxes->addWidget(this->*b.Box);
   }
-  form->addRow(tr("Alarms that &unkey:"), boxes);
+  form->addRow(tr("Alarms that unkey:"), boxes);
   SafePower = new QDoubleSpinBox(this);
   SafePower->setRange(0, 100000);
   SafePower->setSpecialValueText(tr("leave the power"));

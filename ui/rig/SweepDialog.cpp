@@ -37,6 +37,7 @@ std::int64_t Hz(const QDoubleSpinBox* khz) {
 
 SweepDialog::SweepDialog(Host host, QWidget* parent) : QDialog(parent), host_(std::move(host)) {
   setWindowTitle(tr("SWR Sweep"));
+  resize(800, 720);  // room for the plot's legend
   auto* layout = new QVBoxLayout(this);
   auto* fields = new QFormLayout;
   layout->addLayout(fields);

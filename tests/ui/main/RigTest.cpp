@@ -2,6 +2,8 @@
 // The rig in the main window, against Hamlib's dummy rig behind rigctld and the simulated
 // monitor: the transmit interlock, and a sweep from its dialog.
 #include <QAction>
+#include <QCoreApplication>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QSpinBox>
@@ -10,11 +12,20 @@
 #include "tests/support/RigctldProcess.h"
 #include "tests/ui/main/MainWindowFixture.h"
 #include "ui/main/MainRig.h"
+#include "ui/rig/RigDialog.h"
 #include "ui/rig/SweepDialog.h"
 #include "ui/rig/SweepPlot.h"
 
 namespace vemo::test {
 namespace {
+
+// The pictures of the manual, in build/artifacts.
+void SaveForManual(QWidget& widget, const char* name) {
+  const QString artifacts = qEnvironmentVariable(
+      "VEMO_ARTIFACT_DIR", QCoreApplication::applicationDirPath() + "/../artifacts");
+  QDir().mkpath(artifacts);
+  EXPECT_TRUE(widget.grab().save(artifacts + '/' + name));
+}
 
 class RigTest : public MainWindowTest {
  protected:
@@ -45,6 +56,10 @@ TEST_F(RigTest, AnAlarmAtTheBandsLevelUnkeysAndHoldsTheRigUntilAcknowledged) {
   ASSERT_TRUE(WaitUntil([&] { return rig.Inhibited(); }));
   EXPECT_FALSE(rigctld.Ptt());
   EXPECT_TRUE(f.StatusText().contains("TX INHIBITED – acknowledge to release"));
+  SaveForManual(f, "rig-inhibited.png");
+  RigDialog settings(&f);
+  settings.SetSettings(rig.Station()->Settings());
+  SaveForManual(settings, "rig-dialog.png");
   const QString logPath =
       QString::fromStdString(iniPath).section('/', 0, -2) + "/VemoSWR-interlock.csv";
   const auto logText = [&] {
@@ -102,6 +117,7 @@ TEST_F(RigTest, TheSweepDialogFindsTheResonanceAndEscapeStopsItUnkeyedAndRestore
   EXPECT_NEAR(best->FrequencyHz, 14175000, 50000);
   EXPECT_EQ(rigctld.Frequency(), 14074000);
   EXPECT_FALSE(rigctld.Ptt());
+  SaveForManual(*sweep, "sweep-dialog.png");
 
   sweep->DwellMs->setValue(10000);
   ASSERT_TRUE(sweep->Start());
