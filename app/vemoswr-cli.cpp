@@ -10,6 +10,7 @@
 #include "platform/PortNames.h"
 #include "platform/SettingsPath.h"
 #include "platform/Version.h"
+#include "station/IsoTime.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -58,6 +59,10 @@ int main(int argc, char** argv) {
   }
 
   if (options.command == Command::Ports) return finished(ListPorts(stdout));
+  if (options.command == Command::History) {
+    vemo::SetIsoTimesInUtc(options.utc);
+    return finished(ExportHistory(options.history, stdout, stderr));
+  }
 
   const auto fail = [](const std::string& message) {
     std::fflush(stdout);

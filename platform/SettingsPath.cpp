@@ -87,6 +87,14 @@ std::string SettingsFilePath() {
   return SettingsFilePath("VemoSWR.ini", "VEMOSWR_INI");
 }
 
+std::string DataFolderPath() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const std::filesystem::path home =
+      xdg != nullptr && *xdg == '/' ? std::filesystem::path(xdg)
+                                    : std::filesystem::path(HomeDirectory()) / ".local" / "share";
+  return (home / "VemoSWR").string();
+}
+
 void CreateSettingsFolder(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   std::error_code ec;

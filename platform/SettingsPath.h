@@ -17,6 +17,10 @@ std::string SettingsFilePath(const std::string& fileName, const char* envName);
 // The program's own file: SettingsFilePath("VemoSWR.ini", "VEMOSWR_INI").
 std::string SettingsFilePath();
 
+// Where the program keeps its data (the stored history): $XDG_DATA_HOME/VemoSWR, with
+// ~/.local/share when XDG_DATA_HOME is unset or not absolute. May not exist yet.
+std::string DataFolderPath();
+
 // Site-wide defaults for fileName: VemoSWR/fileName in each folder of $XDG_CONFIG_DIRS, most
 // important first (/etc/xdg when it is unset or empty; relative folders are ignored). The
 // files need not exist.

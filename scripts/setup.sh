@@ -14,6 +14,7 @@ VEMO_PACKAGES=(
   qt6-httpserver-dev qt6-websockets-dev prometheus chromium
   libmosquitto-dev mosquitto libsystemd-dev python3-jinja2
   libsnmp-dev snmpd snmp snmptrapd smitools
+  libsqlite3-dev sqlite3
   dpkg-dev file desktop-file-utils
   clang libfuzzer-14-dev
   libhamlib-dev libhamlib-utils

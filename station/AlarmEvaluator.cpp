@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 namespace vemo {
@@ -24,6 +25,12 @@ const char* AlarmSourceName(AlarmSource source) {
       return "offair";
     case AlarmSource::LinkLost:
       return "link";
+    case AlarmSource::ForwardDrift:
+      return "forward_drift";
+    case AlarmSource::ReflectedDrift:
+      return "reflected_drift";
+    case AlarmSource::VSWRDrift:
+      return "vswr_drift";
     case AlarmSource::Test:
       return "test";
   }
@@ -97,6 +104,15 @@ double AlarmEvaluator::LevelOf(AlarmSource source) const {
       return levels_.OffAirBelow;
     case AlarmSource::LinkLost:
       return levels_.LinkLostAfter > 0 ? LinkLostAfter() : 0;
+    // The drift levels follow the baseline: forward N dB down, the others a factor up.
+    case AlarmSource::ForwardDrift:
+      return levels_.ForwardDropDb > 0
+                 ? baseline_.Forward * std::pow(10.0, -levels_.ForwardDropDb / 10)
+                 : 0;
+    case AlarmSource::ReflectedDrift:
+      return baseline_.Reflected * levels_.ReflectedRiseFactor;
+    case AlarmSource::VSWRDrift:
+      return baseline_.VSWR * levels_.VSWRRiseFactor;
   }
   return 0;
 }
@@ -112,6 +128,15 @@ std::vector<TAlarmEvent> AlarmEvaluator::SetLevels(const TAlarmLevels& levels, q
     const bool off = source == AlarmSource::Monitor ? !levels_.MonitorFlag : LevelOf(source) <= 0;
     if (off) Clear(source, 0, nowMs, events, false);
   }
+  return events;
+}
+
+std::vector<TAlarmEvent> AlarmEvaluator::SetBaseline(const TDriftBaseline& baseline, qint64 nowMs) {
+  baseline_ = baseline;
+  std::vector<TAlarmEvent> events;
+  for (const AlarmSource source :
+       {AlarmSource::ForwardDrift, AlarmSource::ReflectedDrift, AlarmSource::VSWRDrift})
+    if (LevelOf(source) <= 0) Clear(source, 0, nowMs, events);
   return events;
 }
 
@@ -173,6 +198,25 @@ std::vector<TAlarmEvent> AlarmEvaluator::Reading(qint64 nowMs, const TMonitorRea
   // Off the air is judged keyed or not: 0 W is exactly what it is there to catch.
   judge(AlarmSource::OffAir, below(forward, l.OffAirBelow, ClearLevel(l, AlarmSource::OffAir)),
         forward);
+
+  // Drift is judged only keyed, as the VSWR: unkeyed there is nothing to compare. Each
+  // clears kAlarmHysteresis back from its level.
+  const auto keyedOnly = [&](double level, Verdict verdict) {
+    return level > 0 && !keyed ? Verdict::Hold : verdict;
+  };
+  const double forwardDrift = LevelOf(AlarmSource::ForwardDrift);
+  judge(
+      AlarmSource::ForwardDrift,
+      keyedOnly(forwardDrift, below(forward, forwardDrift, forwardDrift * (1 + kAlarmHysteresis))),
+      forward);
+  const double reflectedDrift = LevelOf(AlarmSource::ReflectedDrift);
+  judge(AlarmSource::ReflectedDrift,
+        keyedOnly(reflectedDrift, above(reading.Reflected, reflectedDrift,
+                                        reflectedDrift * (1 - kAlarmHysteresis))),
+        reading.Reflected);
+  const double vswrDrift = LevelOf(AlarmSource::VSWRDrift);
+  judge(AlarmSource::VSWRDrift,
+        keyedOnly(vswrDrift, above(vswr, vswrDrift, vswrDrift * (1 - kAlarmHysteresis))), vswr);
   return events;
 }
 

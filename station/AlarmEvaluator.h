@@ -3,7 +3,9 @@
 // The program's own alarms, judged from the readings of one monitor: the monitor's alarm
 // flag, VSWR above a level, reflected power above a level, forward power below a level
 // while the transmitter is keyed, forward power below a level whatever the keying (the
-// carrier is off the air), and a link that gives no reading.
+// carrier is off the air), a link that gives no reading, and drift: forward power some dB
+// below its baseline, reflected power or VSWR some factor above theirs (the baseline comes
+// from the stored history; see SetBaseline).
 //
 // The states follow the control-room convention: a trip makes a source active and
 // unacknowledged (it sounds and flashes); acknowledged while still active it stays active,
@@ -27,15 +29,28 @@ namespace vemo {
 
 struct TMonitorReading;
 
-enum class AlarmSource { Monitor, VSWRAbove, ReflectedAbove, ForwardBelow, OffAir, LinkLost, Test };
-constexpr int kAlarmSourceCount = 7;
+enum class AlarmSource {
+  Monitor,
+  VSWRAbove,
+  ReflectedAbove,
+  ForwardBelow,
+  OffAir,
+  LinkLost,
+  ForwardDrift,
+  ReflectedDrift,
+  VSWRDrift,
+  Test
+};
+constexpr int kAlarmSourceCount = 10;
 // The sources judged from the readings; the test alarm only comes when asked for.
 constexpr std::array<AlarmSource, kAlarmSourceCount - 1> kAlarmSources = {
-    AlarmSource::Monitor,      AlarmSource::VSWRAbove, AlarmSource::ReflectedAbove,
-    AlarmSource::ForwardBelow, AlarmSource::OffAir,    AlarmSource::LinkLost};
+    AlarmSource::Monitor,      AlarmSource::VSWRAbove,      AlarmSource::ReflectedAbove,
+    AlarmSource::ForwardBelow, AlarmSource::OffAir,         AlarmSource::LinkLost,
+    AlarmSource::ForwardDrift, AlarmSource::ReflectedDrift, AlarmSource::VSWRDrift};
 
 // Short, stable name: in the alarm log, the hook's environment and metric labels
-// ("monitor", "vswr", "reflected", "forward", "offair", "link", "test").
+// ("monitor", "vswr", "reflected", "forward", "offair", "link", "forward_drift",
+// "reflected_drift", "vswr_drift", "test").
 const char* AlarmSourceName(AlarmSource source);
 // The source of a short name; false for an unknown name.
 bool AlarmSourceOfName(const char* name, AlarmSource& source);
@@ -91,7 +106,19 @@ struct TAlarmLevels {
   // (OfReadings below TripReadings counts as TripReadings); 0 = every reading counts.
   int TripReadings = 0;
   int OfReadings = 0;
-  unsigned Latch = kLatchAll;  // AlarmSourceBit of the sources that latch
+  unsigned Latch = kLatchAll;      // AlarmSourceBit of the sources that latch
+  double ForwardDropDb = 0;        // dB below the forward baseline, while keyed
+  double ReflectedRiseFactor = 0;  // times the reflected baseline, while keyed
+  double VSWRRiseFactor = 0;       // times the VSWR baseline, while keyed
+};
+
+// What the drift alarms judge against: the usual forward and reflected power and VSWR of
+// this monitor while keyed (0: not known, the source stays quiet).
+struct TDriftBaseline {
+  double Forward = 0;    // W
+  double Reflected = 0;  // W
+  double VSWR = 0;
+  bool operator==(const TDriftBaseline&) const = default;
 };
 
 // A level alarm clears by default once its value is this fraction of the level back past
@@ -114,6 +141,10 @@ class AlarmEvaluator {
   // reading (an active alarm stays until then).
   std::vector<TAlarmEvent> SetLevels(const TAlarmLevels& levels, qint64 nowMs);
   const TAlarmLevels& Levels() const { return levels_; }
+  // A new baseline for the drift alarms; a drift source without one clears, the others are
+  // judged against it from the next reading on.
+  std::vector<TAlarmEvent> SetBaseline(const TDriftBaseline& baseline, qint64 nowMs);
+  const TDriftBaseline& Baseline() const { return baseline_; }
 
   // fullScaleW: the monitor's full scale, for the automatic keyed level (0 = unknown:
   // keyed above 0 W).
@@ -177,6 +208,7 @@ class AlarmEvaluator {
   void JudgeLink(qint64 nowMs, std::vector<TAlarmEvent>& events);
 
   TAlarmLevels levels_;
+  TDriftBaseline baseline_;
   std::array<Slot, kAlarmSourceCount> slots_{};
   std::uint64_t nextId_ = 1;
   bool polling_ = false;

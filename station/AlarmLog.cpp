@@ -11,10 +11,13 @@ const char* const kAlarmCsvHeader = "time,source,event,value,level";
 std::string AlarmValueText(AlarmSource source, double value) {
   switch (source) {
     case AlarmSource::VSWRAbove:
+    case AlarmSource::VSWRDrift:
       return FormatNumber("%.2f", value);
     case AlarmSource::ReflectedAbove:
     case AlarmSource::ForwardBelow:
     case AlarmSource::OffAir:
+    case AlarmSource::ForwardDrift:
+    case AlarmSource::ReflectedDrift:
       return FormatNumber("%.6g", value);
     case AlarmSource::LinkLost:
       return FormatNumber("%.1f", value);

@@ -35,6 +35,9 @@ constexpr NumberKey kNumberKeys[] = {
     {"ReflectedClearBelow", &TAlarmLevels::ReflectedClearBelow, 0, "0 or more watts"},
     {"ForwardClearAbove", &TAlarmLevels::ForwardClearAbove, 0, "0 or more watts"},
     {"OffAirClearAbove", &TAlarmLevels::OffAirClearAbove, 0, "0 or more watts"},
+    {"ForwardDropDb", &TAlarmLevels::ForwardDropDb, 0, "0 or more dB"},
+    {"ReflectedRiseFactor", &TAlarmLevels::ReflectedRiseFactor, 1, "0 or a factor above 1"},
+    {"VSWRRiseFactor", &TAlarmLevels::VSWRRiseFactor, 1, "0 or a factor above 1"},
 };
 
 struct CountKey {

@@ -2,7 +2,9 @@
 #pragma once
 // The operator's alarm settings, section [Alarms] of the settings file:
 //   VSWRAbove, ReflectedAbove (W), ForwardBelow (W), OffAirBelow (W), LinkLostAfter (s),
-//   Delay (s): numbers with "." for decimals, whatever the locale; 0 or missing = off;
+//   Delay (s), ForwardDropDb (dB below the baseline), ReflectedRiseFactor and
+//   VSWRRiseFactor (times the baseline): numbers with "." for decimals, whatever the
+//   locale; 0 or missing = off;
 //   KeyedAbove (W, or "auto" for a share of the full scale, the default);
 //   VSWRClearBelow, ReflectedClearBelow, ForwardClearAbove, OffAirClearAbove: where each
 //   clears (0 or missing: 5 % back from its level);

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <string>
+#include <vector>
 
 namespace vemo {
 
@@ -48,5 +49,18 @@ std::string CsvField(const std::string& text);
 
 // The fields kReadingCsvRigColumns names, each with its leading comma.
 std::string ReadingCsvRigFields(const TReadingPlace& place);
+
+// The names in a header line such as kReadingCsvHeader, in order.
+std::vector<std::string> CsvHeaderColumns(const std::string& header);
+
+// The log's columns as the stored history keeps them: kReadingLogCsvHeader's, then
+// kReadingCsvRigColumns'. The stored history keeps every field but the time under its
+// column's name, so a column added here is stored too.
+std::vector<std::string> ReadingLogCsvColumns();
+// One field per column of ReadingLogCsvColumns, as the log writes it but unquoted; without
+// a place the rig's fields are empty.
+std::vector<std::string> ReadingLogCsvFields(qint64 timeMs, const TMonitorReading& reading,
+                                             const TReadingMarks& marks,
+                                             const TReadingPlace* place = nullptr);
 
 }  // namespace vemo

@@ -40,6 +40,15 @@ void ReadingHistory::AppendGap(qint64 timeMs) {
   Store(timeMs, nullptr);
 }
 
+void ReadingHistory::AppendMinute(const TArchiveMinute& minute) {
+  if (!summaries_.empty() || (!archive_.empty() && minute.StartMs <= archive_.back().StartMs))
+    return;
+  archive_.push_back(minute);
+  newestMs_ = minute.StartMs;
+  lastIsReading_ = false;
+  rawFromMs_ = minute.StartMs + kMinuteMs;
+}
+
 void ReadingHistory::Store(qint64 timeMs, const THistoryReading* reading) {
   if (!Empty()) timeMs = std::max(timeMs, newestMs_);
   newestMs_ = timeMs;

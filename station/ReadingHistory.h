@@ -64,6 +64,10 @@ class ReadingHistory {
   // nothing; the stored times catch up once the clock has passed the old newest time.
   void Append(qint64 timeMs, const THistoryReading& reading);
   void AppendGap(qint64 timeMs);
+  // An archive minute of an earlier run, without its raw readings (loading a stored
+  // history): taken only while no raw reading is held and after the newest minute. The
+  // raw readings appended next are complete from the following minute on.
+  void AppendMinute(const TArchiveMinute& minute);
 
   // The first time of column i of `columns` equal columns over [fromMs, toMs); column i
   // covers [ColumnStart(i), ColumnStart(i + 1)).
@@ -102,7 +106,7 @@ class ReadingHistory {
     qint64 TimeMs;
     float Forward, Reflected, VSWR;
     quint8 Flags;
-    quint8 Sources;
+    quint16 Sources;
   };
   static THistoryReading ReadingOf(const Sample& s);
   using Block = std::array<Sample, kBlockSize>;

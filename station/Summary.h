@@ -19,7 +19,7 @@ struct THistoryReading {
   // Unkeyed (forward below the keyed level), the VSWR says nothing: it is left out of the
   // VSWR's range and mean, and the chart draws it as "off".
   bool Keyed = true;
-  quint8 Sources = 0;  // AlarmSourceBit of the program's alarms active at the reading
+  quint16 Sources = 0;  // AlarmSourceBit of the program's alarms active at the reading
 };
 
 // Minimum, maximum and sum of one quantity. Sums are kept in double: the mean of a
@@ -43,11 +43,11 @@ struct TValueRange {
 };
 
 struct TSummary {
-  qint64 Count = 0;    // readings
-  qint64 Keyed = 0;    // readings with the transmitter keyed: VSWR covers these only
-  qint64 Gaps = 0;     // failed or missing readings
-  bool Alarm = false;  // some reading had the alarm on
-  quint8 Sources = 0;  // the program's alarms active at some reading
+  qint64 Count = 0;     // readings
+  qint64 Keyed = 0;     // readings with the transmitter keyed: VSWR covers these only
+  qint64 Gaps = 0;      // failed or missing readings
+  bool Alarm = false;   // some reading had the alarm on
+  quint16 Sources = 0;  // the program's alarms active at some reading
   TValueRange Forward, Reflected, VSWR;
 
   bool HasData() const { return Count > 0; }

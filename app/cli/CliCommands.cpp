@@ -380,6 +380,8 @@ int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const
       return 0;
     case Command::Ports:  // needs no monitor line; listed here for completeness
       return ListPorts(io.out);
+    case Command::History:  // likewise
+      return ExportHistory(o.history, io.out, io.err);
     case Command::Calibrate: {
       TerminalPrompt prompt(io.in, io.out);
       m.DoCalibration(static_cast<uint8_t>(o.calibrationStep), prompt);

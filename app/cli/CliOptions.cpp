@@ -4,6 +4,8 @@
 #include "monitor/VSWRMon.h"
 #include "platform/PortNames.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -67,6 +69,16 @@ const char* const kCliUsage =
     "                             another program has it (free, in use, locked) and what\n"
     "                             the system knows of it (by-id name, USB vendor:product,\n"
     "                             maker, product, serial number); opens nothing\n"
+    "  history DB [--from TIME] [--to TIME] [--summary minute|hour|day] [--csv] [--utc]\n"
+    "                             a stored history (NAME.sqlite in the program's or the\n"
+    "                             service's data folder): the readings in the columns of\n"
+    "                             \"read --csv\" and keyed (0/1), or with --summary per\n"
+    "                             minute, hour or day: readings, gaps, minimum, mean and\n"
+    "                             maximum of forward, reflected and VSWR, seconds in alarm\n"
+    "                             and keyed. TIME: 2026-12-08, 2026-12-08T06:00 (local\n"
+    "                             time), ...Z or ...+01:00, now, or back from now: -90s,\n"
+    "                             -30m, -12h, -7d; default everything up to now; opens no\n"
+    "                             port\n"
     "\n"
     "Options also take their value after '=' (--port=N, --device=PATH).\n"
     "\n"
@@ -76,6 +88,30 @@ const char* const kCliUsage =
     "Exit status: 0 success, 1 failure (message on standard error), 2 usage error,\n"
     "3 an alarm with \"read --exit-on-alarm\"; 129, 130 or 143 when SIGHUP, SIGINT or\n"
     "SIGTERM ends \"read -n COUNT\" before COUNT readings.\n";
+
+// With the command line, so that its parsing links nothing of the store.
+std::optional<qint64> ParseHistoryTime(const std::string& text, qint64 nowMs) {
+  if (text == "now") return nowMs;
+  if (text.size() >= 3 && text[0] == '-') {
+    long long n = 0;
+    const char* last = text.data() + text.size() - 1;
+    const auto [end, error] = std::from_chars(text.data() + 1, last, n);
+    static const std::pair<char, qint64> kUnits[] = {
+        {'s', 1000}, {'m', 60'000}, {'h', 3'600'000}, {'d', 86'400'000}};
+    for (const auto& [unit, ms] : kUnits)
+      if (*last == unit && error == std::errc() && end == last && n <= 100LL * 365 * 86'400)
+        return nowMs - n * ms;
+    return std::nullopt;
+  }
+  const QString q = QString::fromStdString(text);
+  QDateTime t = QDateTime::fromString(q, Qt::ISODateWithMs);
+  if (!t.isValid()) {
+    const QDate day = QDate::fromString(q, Qt::ISODate);
+    if (day.isValid()) t = day.startOfDay();
+  }
+  if (!t.isValid()) return std::nullopt;
+  return t.toMSecsSinceEpoch();
+}
 
 namespace {
 
@@ -326,6 +362,43 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
       o.calibrationStep = 2;
     else
       throw UsageError("calibrate: '" + rest[0] + "' is not zero, forward or reflected");
+  } else if (name == "history") {
+    o.command = Command::History;
+    if (portGiven || !o.device.empty()) throw UsageError("history takes no --port or --device");
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (size_t k = 0; k < rest.size(); ++k) {
+      const size_t eq = rest[k].find('=');
+      const std::string a = rest[k].substr(0, eq);
+      const auto value = [&]() -> std::string {
+        return eq == std::string::npos ? Next(rest, k) : rest[k].substr(eq + 1);
+      };
+      if (a == "--from" || a == "--to") {
+        const std::string text = value();
+        const std::optional<qint64> t = ParseHistoryTime(text, now);
+        if (!t) throw UsageError(a + ": '" + text + "' is no time (2026-12-08T06:00, now, -7d)");
+        (a == "--from" ? o.history.FromMs : o.history.ToMs) = t;
+      } else if (a == "--summary") {
+        const std::string text = value();
+        if (text == "minute")
+          o.history.Summary = HistorySummary::Minute;
+        else if (text == "hour")
+          o.history.Summary = HistorySummary::Hour;
+        else if (text == "day")
+          o.history.Summary = HistorySummary::Day;
+        else
+          throw UsageError("--summary: '" + text + "' is not minute, hour or day");
+      } else if (a == "--csv" || a == "--utc") {
+        if (eq != std::string::npos) throw UsageError(a + " takes no value");
+        (a == "--csv" ? o.history.Csv : o.utc) = true;
+      } else if (a.rfind("-", 0) != 0 && o.history.Database.empty()) {
+        o.history.Database = rest[k];
+      } else {
+        throw UsageError("history: unknown argument " + rest[k]);
+      }
+    }
+    if (o.history.Database.empty()) throw UsageError("history needs the database DB");
+    if (o.history.FromMs && o.history.ToMs && *o.history.FromMs >= *o.history.ToMs)
+      throw UsageError("history: --from must lie before --to");
   } else if (name == "ports") {
     o.command = Command::Ports;
     noArguments();

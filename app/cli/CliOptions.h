@@ -2,6 +2,7 @@
 #pragma once
 // The command line of vemoswr-cli.
 
+#include "app/cli/HistoryExport.h"
 #include "station/AlarmEvaluator.h"
 
 #include <map>
@@ -30,7 +31,8 @@ enum class Command {
   ResetAlarm,
   Calibrate,
   Ports,
-  Sweep
+  Sweep,
+  History
 };
 
 struct CliOptions {
@@ -74,6 +76,9 @@ struct CliOptions {
 
   // calibrate: 0 zero, 1 forward, 2 reflected
   int calibrationStep = 0;
+
+  // history (the times resolved against the clock when parsed)
+  THistoryExport history;
 };
 
 // Raises UsageError with a message for the user.

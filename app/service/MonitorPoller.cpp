@@ -7,6 +7,7 @@
 #include "station/AlarmLog.h"
 #include "station/LinkMessages.h"
 #include "station/Readout.h"
+#include "store/Sqlite.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -104,6 +105,15 @@ MonitorPoller::MonitorPoller(MonitorConfig config, LinkTiming timing, QObject* p
   state_.IntervalMs = config_.IntervalMs;
   snapshot_ = std::make_shared<const MonitorSnapshot>(state_);
   link_.SetDevice(0, config_.DevicePath);
+  if (!config_.HistoryDb.empty()) {
+    store_ = std::make_unique<HistoryStore>(
+        config_.HistoryDb, TStoreOptions{},
+        // On the writer thread: the log takes whole lines from any thread.
+        [name = config_.Name.toStdString()](bool failing, const std::string& message) {
+          LogLine(failing ? "error" : "warning", "monitor=" + name + " history=\"" + message + '"');
+        });
+    store_->LoadInto(history_, NowMs());
+  }
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &MonitorPoller::Tick);
   connect(&alarmTick_, &QTimer::timeout, this, [this] { Publish(alarms_.Tick(NowMs())); });
@@ -155,6 +165,20 @@ std::shared_ptr<const MonitorSnapshot> MonitorPoller::Snapshot() const {
 
 std::vector<TSummary> MonitorPoller::HistoryColumns(qint64 fromMs, qint64 toMs, int columns) const {
   std::vector<TSummary> out;
+  {
+    std::lock_guard lock(historyLock_);
+    // Spans older than the history held come from the stored minutes.
+    if (!store_ || (!history_.Empty() && fromMs >= history_.OldestMs())) {
+      history_.Decimate(fromMs, toMs, columns, out);
+      return out;
+    }
+  }
+  try {
+    if (store_->Read([&](SqliteDb& db) { DecimateStored(db, fromMs, toMs, columns, out); }))
+      return out;
+  } catch (const StoreError&) {
+    // A file that cannot be read answers as if it held nothing older.
+  }
   std::lock_guard lock(historyLock_);
   history_.Decimate(fromMs, toMs, columns, out);
   return out;
@@ -284,12 +308,26 @@ void MonitorPoller::TakeReading() {
       state_.ReadingTimeMs = now;
     }
     SetUp(true);
+    if (store_) {
+      const TDriftBaseline& baseline = baseline_.At(*store_, now);
+      if (!(baseline == alarms_.Baseline())) Publish(alarms_.SetBaseline(baseline, now), false);
+    }
     const std::vector<TAlarmEvent> judged = why == Implausibility::None
                                                 ? alarms_.Reading(now, reading, state_.FullScale)
                                                 : alarms_.ReadingFailed(now);
     events.insert(events.end(), judged.begin(), judged.end());
-    // The unkey goes before anything is published or logged.
+    // The unkey goes before anything is stored, published or logged.
     if (rig_) Interlocked(rig_->OnAlarms(events));
+    // Stored as the window's log keeps it: with the alarms active then, and not keyed when
+    // nothing in it can be judged.
+    if (store_)
+      store_->Add(now, reading,
+                  {alarms_.ActiveSources(),
+                   why == Implausibility::None &&
+                       IsKeyed(alarms_.Levels(), reading.Forward, state_.FullScale)},
+                  rig_ ? std::optional<TReadingPlace>({state_.FrequencyHz.value_or(0), state_.Band,
+                                                       raw.Forward, raw.Reflected})
+                       : std::nullopt);
     PublishSnapshot();
     Publish(events, false);
   } catch (const std::exception& e) {
@@ -321,6 +359,7 @@ void MonitorPoller::ReadingFailed(const std::exception& e, bool giveUp, bool ope
   if (state_.Phase == MonitorPhase::Polling) {
     std::lock_guard lock(historyLock_);
     history_.AppendGap(now);
+    if (store_) store_->AddGap(now);
   }
   SetUp(false);
   Publish(alarms_.ReadingFailed(now));
@@ -373,6 +412,7 @@ void MonitorPoller::Publish(const std::vector<TAlarmEvent>& events, bool withSna
     Log(e.Change == AlarmChange::Tripped ? "warning" : "info",
         std::string("alarm source=") + AlarmSourceName(e.Source) +
             " event=" + AlarmChangeName(e.Change) + " value=" + AlarmValueText(e.Source, e.Value));
+    if (store_) store_->AddEvent(e);
     const QString name = config_.Name;
     Tell([name, e](MonitorObserver& o) { o.OnAlarm(name, e); });
   }

@@ -21,6 +21,8 @@
 #include "station/Plausibility.h"
 #include "station/ReadingHistory.h"
 #include "station/StationRig.h"
+#include "store/DriftBaseline.h"
+#include "store/HistoryStore.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -39,6 +41,7 @@ struct MonitorConfig {
   QString Name;
   QString Device;          // as the user gave it: a port number or a device path
   std::string DevicePath;  // the device opened: a path as given, or a port number's device
+  std::string HistoryDb;   // the database of its history; empty: none
   int IntervalMs = 500;
   TAlarmLevels Alarms;  // the program's own alarms for this monitor
   TRigSettings Rig;     // [Rig NAME]: the rig this monitor sits behind, if any
@@ -108,6 +111,8 @@ class MonitorPoller : public QObject {
   MonitorLink link_;
   mutable std::mutex historyLock_;
   ReadingHistory history_;
+  std::unique_ptr<HistoryStore> store_;
+  DriftBaselineCache baseline_;
   AlarmEvaluator alarms_;
   QTimer timer_;
   QTimer alarmTick_;

@@ -24,6 +24,8 @@
 #include "station/AlarmEvaluator.h"
 #include "station/ReadingHistory.h"
 
+#include "station/Summary.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 namespace vemo::service {
@@ -21,6 +22,7 @@ const char* const kServiceUsage =
     R"(Usage: vemoswrd [--config FILE] [--listen ADDR:PORT] [--monitor NAME=DEVICE]...
                 [--interval MS] [--mqtt URL [--mqtt-ca FILE] [--mqtt-id-prefix ID]]
                 [--token-file FILE] [--agentx SOCKET [--snmp-enterprise N]]
+                [--data-dir DIR]
        vemoswrd --help | --version
 
 Polls one or more power/VSWR monitors and serves them over HTTP: Prometheus metrics
@@ -59,6 +61,9 @@ Options:
                        reserved for documentation; see the manual)
   --token-file FILE    bearer token for the control requests (POST reset-alarm and
                        acknowledge); without it the service is read-only
+  --data-dir DIR       keep each monitor's history in DIR/NAME.sqlite (default: the
+                       folder systemd gives as $STATE_DIRECTORY, else
+                       /var/lib/vemoswrd); "none" keeps no history on disk
   --help, --version
 
 Configuration file (INI; the command line overrides it; a value runs to the end of
@@ -70,6 +75,7 @@ its line, so comments go on lines of their own, starting with ';' or '#'):
   Mqtt=mqtt://broker.local
   MqttCa=/etc/vemoswrd/ca.pem
   MqttIdPrefix=vemoswr_studio1
+  DataDir=/var/lib/vemoswrd
   AgentX=unix:/var/agentx/master
   SnmpEnterprise=32473
   ; COM numbers of this file and of --monitor, as VemoSWR.ini maps them
@@ -251,6 +257,7 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   });
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
   o.mqttIdPrefix = file.ReadString("Service", "MqttIdPrefix", o.mqttIdPrefix);
+  o.dataDir = file.ReadString("Service", "DataDir", o.dataDir);
   ReadChecked(file, "Service", "AgentX", "unix:PATH or tcp:HOST:PORT",
               [&](const std::string& agentx) {
                 if (!agentx.empty()) CheckAgentX(agentx);
@@ -360,8 +367,9 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       continue;
     }
     static const std::vector<std::string> withValue = {
-        "--config",  "--listen",         "--monitor",    "--interval", "--mqtt",
-        "--mqtt-ca", "--mqtt-id-prefix", "--token-file", "--agentx",   "--snmp-enterprise"};
+        "--config", "--listen",          "--monitor",        "--interval",
+        "--mqtt",   "--mqtt-ca",         "--mqtt-id-prefix", "--token-file",
+        "--agentx", "--snmp-enterprise", "--data-dir"};
     if (std::find(withValue.begin(), withValue.end(), a) == withValue.end())
       throw UsageError("Unknown option \"" + a + "\".");
     if (i + 1 >= args.size()) throw UsageError("Option " + a + " needs a value.");
@@ -382,6 +390,8 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
       o.snmpEnterprise = ParseEnterprise(v);
     } else if (a == "--token-file") {
       o.tokenFile = v;
+    } else if (a == "--data-dir") {
+      o.dataDir = v;
     } else if (a == "--monitor") {
       const size_t eq = v.find('=');
       if (eq == std::string::npos)
@@ -410,8 +420,16 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
     }
     AddMonitor(o, std::move(config));
   }
-  for (MonitorConfig& m : o.monitors)
+  if (o.dataDir.empty()) {
+    const char* state = std::getenv("STATE_DIRECTORY");  // systemd's StateDirectory=
+    o.dataDir = state != nullptr && *state == '/'
+                    ? std::string(state).substr(0, std::string(state).find(':'))
+                    : "/var/lib/vemoswrd";
+  }
+  for (MonitorConfig& m : o.monitors) {
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
+    if (o.dataDir != "none") m.HistoryDb = o.dataDir + "/" + m.Name.toStdString() + ".sqlite";
+  }
   if (!o.mqttUrl.empty()) CheckMqtt(o.mqttUrl);
   if (!o.mqttIdPrefix.empty()) CheckIdPrefix(o.mqttIdPrefix);
   if (!o.agentx.empty()) CheckAgentX(o.agentx);

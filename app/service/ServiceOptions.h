@@ -35,6 +35,7 @@ struct ServiceOptions {
   // The MIB's root under enterprises: IANA's number for documentation until a station
   // sets its own.
   unsigned snmpEnterprise = 32473;
+  std::string dataDir;               // the monitors' history databases; "none" for no history
   std::map<int, std::string> ports;  // the configuration's [Ports]: COM number -> device path
   // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;

@@ -13,6 +13,8 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0; }
 alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
 hz=$(getconf CLK_TCK)
+# The program's stored history goes with the scratch folder.
+export XDG_DATA_HOME="$top/data"
 
 # start_sim DIR [options...]: the simulator behind DIR/sim-port, steered by lines written
 # to file descriptor 7; its transcript is DIR/transcript.jsonl, its answers DIR/sim.out.

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vemoswr-cli run as a user runs it, against the simulated monitor on a pty.
+#include "monitor/VSWRMon.h"
+#include "store/HistoryStore.h"
 #include "tests/support/ReadingReplies.h"
 #include "tests/support/RigctldProcess.h"
 #include "tests/support/SimProcess.h"
@@ -370,6 +372,51 @@ TEST_F(CliTest, PortNumbersResolveThroughTheSettingsFile) {
   r = Plain({"--port", "4", "identify"});  // nothing there
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, HasSubstr("vemoswr-cli: "));
+}
+
+// Two hours at one reading every 10 s: 100 W keyed, then 50 W unkeyed; the summaries and
+// the readings come back in the columns the help names, a file that is none says so.
+TEST_F(CliTest, HistoryExportsReadingsAndSummariesOfAStoredHistory) {
+  const std::string db = dir.filePath("tx.sqlite").toStdString();
+  constexpr qint64 kStart = 1'700'002'800'000;  // 2023-11-14T23:00:00Z
+  {
+    HistoryStore store(db);
+    for (int i = 0; i < 720; ++i) {
+      TMonitorReading r;
+      r.Forward = i < 360 ? 100 : 50;
+      r.Reflected = 1;
+      store.Add(kStart + i * 10'000LL, r, {0, i < 360});
+    }
+  }
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> want;  // the first lines
+    size_t lines;
+  };
+  const Case cases[] = {
+      {{"--summary", "hour", "--csv", "--utc"},
+       {"time,readings,gaps,forward_min_w,forward_mean_w,forward_max_w,reflected_min_w,"
+        "reflected_mean_w,reflected_max_w,vswr_min,vswr_mean,vswr_max,alarm_s,keyed_s",
+        "2023-11-14T23:00:00.000Z,360,0,100,100,100,1,1,1,1.22222,1.22222,1.22222,0,3600"},
+       3},
+      {{"--from", "2023-11-15T00:59:50Z", "--csv", "--utc"},
+       {"time,forward_w,reflected_w,vswr,return_loss_db,rho,transmitted_pct,dbm,alarm,"
+        "implausible,alarms,keyed,frequency_hz,band,forward_raw_w,reflected_raw_w",
+        "2023-11-15T00:59:50.000Z,50,1,1.33,-16.99,0.14,98.00,47.0,0,0,,0,,,,"},
+       2},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"history", db};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = Plain(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), c.lines) << r.out;
+    for (size_t i = 0; i < c.want.size(); ++i) EXPECT_EQ(lines[i], c.want[i]);
+  }
+  const Result bad = Plain({"history", Ini().toStdString()});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_THAT(bad.err, HasSubstr("cannot read the history"));
 }
 
 TEST_F(CliTest, FailuresEndWithStatusOneAndTheMessage) {

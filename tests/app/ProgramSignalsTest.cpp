@@ -42,6 +42,7 @@ TEST(ProgramSignals, StopSignalsEndTheProgramAsExitDoesWhilePollingOrIdle) {
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VEMOSWR_INI", ini);
+    env.insert("XDG_DATA_HOME", dir.path());
     env.insert("QT_QPA_PLATFORM", "offscreen");
     QProcess program;
     program.setProcessEnvironment(env);

@@ -38,6 +38,12 @@ QString AlarmSourceCaption(AlarmSource source) {
       return QObject::tr("Off the air");
     case AlarmSource::LinkLost:
       return QObject::tr("No reading");
+    case AlarmSource::ForwardDrift:
+      return QObject::tr("Forward power drift");
+    case AlarmSource::ReflectedDrift:
+      return QObject::tr("Reflected power drift");
+    case AlarmSource::VSWRDrift:
+      return QObject::tr("VSWR drift");
     case AlarmSource::Test:
       return QObject::tr("Test alarm");
   }
@@ -50,10 +56,13 @@ QString AlarmValueCaption(AlarmSource source, double value) {
     case AlarmSource::Monitor:
       return value != 0 ? QObject::tr("on") : QObject::tr("off");
     case AlarmSource::VSWRAbove:
+    case AlarmSource::VSWRDrift:
       return text;
     case AlarmSource::ReflectedAbove:
     case AlarmSource::ForwardBelow:
     case AlarmSource::OffAir:
+    case AlarmSource::ForwardDrift:
+    case AlarmSource::ReflectedDrift:
       return text + QStringLiteral(" W");
     case AlarmSource::LinkLost:
       return text + QStringLiteral(" s");

@@ -111,6 +111,10 @@ void OperatorAlarms::Reading(const TMonitorReading& reading, double fullScaleW) 
   Apply(evaluator_.Reading(host_.Now(), reading, fullScaleW));
 }
 
+void OperatorAlarms::SetBaseline(const TDriftBaseline& baseline) {
+  if (!(baseline == evaluator_.Baseline())) Apply(evaluator_.SetBaseline(baseline, host_.Now()));
+}
+
 void OperatorAlarms::ReadingFailed() {
   Apply(evaluator_.ReadingFailed(host_.Now()));
 }
@@ -143,6 +147,7 @@ void OperatorAlarms::Apply(const std::vector<TAlarmEvent>& events) {
   for (const TAlarmEvent& event : events) {
     history_.Add(event);
     if (log_) log_->Write(event);
+    if (host_.Event) host_.Event(event);
     if (hook_) {
       hook_->SetPort(host_.Port());
       hook_->Run(event);

@@ -65,6 +65,8 @@ class OperatorAlarms : public QObject {
     std::function<void(const std::vector<TAlarmEvent>&)> First;
     // The operator acknowledged, whether or not an alarm was waiting for it.
     std::function<void()> Acknowledged;
+    // Every event as it happens, after the log (optional: the stored history).
+    std::function<void(const TAlarmEvent&)> Event;
   };
 
   explicit OperatorAlarms(Host host, QObject* parent = nullptr);
@@ -82,6 +84,8 @@ class OperatorAlarms : public QObject {
   // fullScaleW: the monitor's full scale, for the automatic keyed level.
   void Reading(const TMonitorReading& reading, double fullScaleW);
   void ReadingFailed();
+  // The drift alarms' baseline (see AlarmEvaluator::SetBaseline).
+  void SetBaseline(const TDriftBaseline& baseline);
   // Continuous polling on or off as the operator (or a suspension for calibration) sets
   // it, at intervalMs; polling that gave up after failures stays on: the link is lost.
   void SetPolling(bool on, int intervalMs);

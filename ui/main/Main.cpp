@@ -143,6 +143,7 @@ void TFormMain::FormCreate() {
 
   IniFileName_ = SettingsFilePath();
   ReadSettings();
+  OpenHistoryStore();
   PlacePanels(MeterShown());
 
   InitMeter(*dcMeter);

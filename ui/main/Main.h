@@ -30,6 +30,8 @@
 #include "station/ReadingLog.h"
 #include "station/Statistics.h"
 #include "station/UnattendedLink.h"
+#include "store/DriftBaseline.h"
+#include "store/HistoryStore.h"
 #include "ui/dialogs/SettingsForwarders.h"
 #include "ui/main/CmdList.h"
 
@@ -192,6 +194,7 @@ class TFormMain : public QMainWindow,
   // --- Alarms of the program's own (MainAlarms.cpp) ---------------------------------------
   void mnuViewAlarmSettingsClick();
   void mnuViewAlarmHistoryClick();
+  void mnuViewSetReferenceClick();
   // Silences the sounding alarms and releases the latched ones; the record stays.
   void mnuCommandsAcknowledgeClick();
   // Raises the test alarm: panel, sound, tray, log and hook, marked as a test.
@@ -326,6 +329,7 @@ class TFormMain : public QMainWindow,
   QAction* mnuViewTrend = nullptr;
   QAction* mnuViewAlarmSettings = nullptr;
   QAction* mnuViewAlarmHistory = nullptr;
+  QAction* mnuViewSetReference = nullptr;
   QAction* mnuCommands_T = nullptr;
   QAction* mnuCommands_R = nullptr;
   QAction* mnuCommandsReset = nullptr;
@@ -379,6 +383,8 @@ class TFormMain : public QMainWindow,
   void RecordReading(const TMonitorReading& reading);
   void ShowPeak();
   void LogNotify(bool failing, const std::string& message);
+  // The stored history: opened and loaded into History_ at start (MainStation.cpp).
+  void OpenHistoryStore();
   void UpdateStatusBar();
   // The status area's height in a window this wide; 0 while it is hidden.
   int StatusBarHeight(int width) const;
@@ -398,6 +404,8 @@ class TFormMain : public QMainWindow,
   void ShowStale() override;
   // Every failed reading goes to the history as a gap.
   void RecordGap() override;
+  // A gap in what the window keeps (history, statistics, alarms), not in the stored history.
+  void NoteGap(qint64 now);
   void ShowFailure(const std::string& text) override;
   void ShowLineActive(bool active) override;
   void ShowContinuous(bool on) override;
@@ -483,7 +491,9 @@ class TFormMain : public QMainWindow,
   int clientHeightNoMeter_ = 0;    // Panel_Display height + 4
   int clientHeightWithMeter_ = 0;  // both panels + 6
 
-  ReadingHistory History_;
+  // A year of minutes, as long as the stored history keeps them, so that the trend can
+  // show months after a restart.
+  ReadingHistory History_{THistoryOptions{24 * 3600'000LL, TStoreOptions{}.SummaryKeepMs, 30'000}};
   RunningStatistics Stats_;
   TrendWindow* trendWindow_ = nullptr;
   QRect trendGeometry_;  // as stored; null when the settings hold none
@@ -498,6 +508,9 @@ class TFormMain : public QMainWindow,
   std::unique_ptr<ReadingLog> Log_;
   QString logPath_;  // kept while not logging, offered the next time
   QString logProblem_;
+  std::unique_ptr<HistoryStore> Store_;
+  QString storeProblem_;
+  DriftBaselineCache baseline_;      // what the stored history last said; empty while all is well
   QStatusBar* statusBar_ = nullptr;  // once there is something to say
   QLabel* lblStatus_ = nullptr;      // its text, wrapped
   bool statusShown_ = false;

@@ -9,6 +9,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/SettingsPath.h"
 #include "serial/ComPort.h"
+#include "store/Sqlite.h"
 #include "ui/alarms/AlarmSettingsDialog.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
@@ -61,6 +62,9 @@ void TFormMain::CreateAlarms() {
   host.Acknowledged = [this] {
     if (rig_) rig_->Acknowledged();
   };
+  host.Event = [this](const TAlarmEvent& event) {
+    if (Store_) Store_->AddEvent(event);
+  };
   alarms_ = std::make_unique<OperatorAlarms>(host);
 }
 
@@ -102,6 +106,32 @@ void TFormMain::mnuViewAlarmSettingsClick() {
     ShowMessage(tr("The alarm settings apply until the program ends but could not be saved: %1")
                     .arg(QString::fromUtf8(e.what())));
   }
+}
+
+void TFormMain::mnuViewSetReferenceClick() {
+  const qint64 now = NowMs();
+  const TSummary last = History_.Statistics(now - 60'000, now + 1, 0).Summary;
+  if (!Store_ || !last.HasData() || !(last.MeanForward() > 0)) {
+    ShowMessage(
+        tr("There is no reading with forward power in the last minute to take as the "
+           "reference. Key the transmitter, poll for a minute and try again."));
+    return;
+  }
+  const TDriftBaseline reference{last.MeanForward(), last.MeanReflected(), last.MeanVSWR()};
+  try {
+    if (!Store_->Read([&](SqliteDb& db) { StoreReference(db, reference); }))
+      throw StoreError(0, Store_->Path() + " cannot be opened");
+  } catch (const StoreError& e) {
+    ShowMessage(tr("The reference could not be stored: %1").arg(QString::fromUtf8(e.what())));
+    return;
+  }
+  baseline_.Invalidate();
+  AlarmNote(QStringLiteral("drift reference"),
+            tr("Drift reference set: forward %1 W, reflected %2 W, VSWR %3.")
+                .arg(reference.Forward, 0, 'g', 4)
+                .arg(reference.Reflected, 0, 'g', 4)
+                .arg(reference.VSWR, 0, 'f', 2),
+            true);
 }
 
 void TFormMain::mnuViewAlarmHistoryClick() {

@@ -272,6 +272,10 @@ void TFormMain::CreateMenu() {
   mnuViewOptions = item(view, tr("Monitor &Options"), &TFormMain::Options1Click);
   mnuViewAlarmSettings = item(view, tr("&Alarm Settings…"), &TFormMain::mnuViewAlarmSettingsClick);
   mnuViewAlarmHistory = item(view, tr("Alarm &History"), &TFormMain::mnuViewAlarmHistoryClick);
+  mnuViewSetReference = item(view, tr("Set &reference"), &TFormMain::mnuViewSetReferenceClick);
+  mnuViewSetReference->setToolTip(
+      tr("The last minute's forward and reflected power and VSWR become the baseline of the "
+         "drift alarms"));
   CreateIntervalMenu(view);
   view->addSeparator();
   mnuViewDiagnostics = checkItem(view, tr("&Diagnostics"), &TFormMain::mnuViewDiagnosticsClick);

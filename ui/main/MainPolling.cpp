@@ -114,6 +114,11 @@ void TFormMain::ShowStale() {
 
 void TFormMain::RecordGap() {
   const qint64 now = NowMs();
+  if (Store_) Store_->AddGap(now);
+  NoteGap(now);
+}
+
+void TFormMain::NoteGap(qint64 now) {
   History_.AppendGap(now);
   Stats_.AddGap(now);
   alarms_->ReadingFailed();

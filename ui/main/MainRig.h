@@ -51,6 +51,9 @@ class MainRig : public QObject {
   TMonitorReading Place(const TMonitorReading& raw);
   // Where the latest placed reading was taken; none without a rig.
   const TReadingPlace* LastPlace() const { return station_ ? &place_ : nullptr; }
+  std::optional<TReadingPlace> StoredPlace() const {
+    return station_ ? std::optional(place_) : std::nullopt;
+  }
   // New files of the reading log get the place's columns.
   bool LogsPlace() const { return station_ != nullptr; }
 

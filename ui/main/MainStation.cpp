@@ -19,6 +19,7 @@
 
 #include "monitor/VSWRMon.h"
 #include "platform/ProfileFile.h"
+#include "platform/SettingsPath.h"
 #include "station/IsoTime.h"
 #include "station/Plausibility.h"
 #include "station/Readout.h"
@@ -56,21 +57,26 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   const double fullScale = Monitor_->FullScale();
   if (JudgeReading(reading) != Implausibility::None) {
     // No measurement: the history, statistics, peak and alarms see no reading; only the
-    // log keeps it, flagged (and not keyed: nothing in it can be judged).
-    RecordGap();
+    // log and the stored history keep it, flagged (and not keyed: nothing in it can be
+    // judged).
+    NoteGap(now);
+    const TReadingMarks marks{alarms_->Evaluator().ActiveSources(), false};
+    if (Store_) Store_->Add(now, reading, marks, rig_->StoredPlace());
     if (Log_) {
-      Log_->Write(now, reading, {static_cast<quint8>(alarms_->Evaluator().ActiveSources()), false},
-                  rig_->LastPlace());
+      Log_->Write(now, reading, marks, rig_->LastPlace());
       UpdateStatusBar();
     }
     return;
   }
-  // The alarms first: a trip reaches the operator before anything is recorded.
+  // The alarms first: a trip reaches the operator before anything is recorded. The drift
+  // alarms judge against what the stored history says of this hour.
+  if (Store_) alarms_->SetBaseline(baseline_.At(*Store_, now));
   alarms_->Reading(reading, fullScale);
   THistoryReading kept = HistoryReadingOf(reading);
   kept.Keyed = IsKeyed(alarms_->Settings().Levels, reading.Forward, fullScale);
-  kept.Sources = static_cast<quint8>(alarms_->Evaluator().ActiveSources());
+  kept.Sources = static_cast<quint16>(alarms_->Evaluator().ActiveSources());
   History_.Append(now, kept);
+  if (Store_) Store_->Add(now, reading, {kept.Sources, kept.Keyed}, rig_->StoredPlace());
   Stats_.Add(now, kept);
   if (trendWindow_) {
     trendWindow_->SetFullScale(Monitor_->FullScale());
@@ -273,6 +279,22 @@ void TFormMain::StopLogging() {
   UpdateStatusBar();
 }
 
+void TFormMain::OpenHistoryStore() {
+  const std::string path = DataFolderPath() + "/VemoSWR.sqlite";
+  // Told on the writer thread: the window takes it on its own.
+  Store_ = std::make_unique<HistoryStore>(
+      path, TStoreOptions{}, [this](bool failing, const std::string& message) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, failing, text = QString::fromStdString(message)] {
+              storeProblem_ = failing || text.contains(QLatin1String("damaged")) ? text : QString();
+              UpdateStatusBar();
+            },
+            Qt::QueuedConnection);
+      });
+  Store_->LoadInto(History_, NowMs());
+}
+
 void TFormMain::LogNotify(bool, const std::string& message) {
   // Either what went wrong or that logging goes on again, with how much was lost.
   logProblem_ = QString::fromStdString(message);
@@ -284,7 +306,7 @@ QString TFormMain::StatusText() const {
   // messages.
   const bool alarmUp = alarms_ && !alarms_->AlarmText().isEmpty();
   qsizetype at = alarmUp ? std::min<qsizetype>(1, parts.size()) : 0;
-  for (const QString& part : {LogStatusText(), ImplausibleStatusText()})
+  for (const QString& part : {LogStatusText(), storeProblem_, ImplausibleStatusText()})
     if (!part.isEmpty()) parts.insert(at++, part);
   return parts.join(QStringLiteral("  "));
 }
@@ -322,7 +344,7 @@ int TFormMain::StatusBarHeight(int width) const {
 }
 
 void TFormMain::UpdateStatusBar() {
-  const bool shown = Log_ != nullptr || implausibleCount_ > 0 ||
+  const bool shown = Log_ != nullptr || implausibleCount_ > 0 || !storeProblem_.isEmpty() ||
                      implausibility_ != Implausibility::None || !AlarmStatus().isEmpty();
   if (!shown && !statusBar_) return;  // nothing to say yet: the window stays as designed
   if (!statusBar_) {

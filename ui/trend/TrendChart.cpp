@@ -81,15 +81,19 @@ QColor TrendChart::OffColor() {
 
 QColor TrendChart::SourceShade(AlarmSource source) {
   switch (source) {
+    // A drift shows as the level alarm of its quantity.
     case AlarmSource::VSWRAbove:
+    case AlarmSource::VSWRDrift:
       return QColor(255, 196, 196);
     case AlarmSource::ReflectedAbove:
+    case AlarmSource::ReflectedDrift:
       return QColor(255, 222, 180);
     case AlarmSource::Monitor:
       return AlarmShade();
     case AlarmSource::OffAir:
       return QColor(226, 212, 255);
     case AlarmSource::ForwardBelow:
+    case AlarmSource::ForwardDrift:
       return QColor(206, 224, 255);
     case AlarmSource::LinkLost:
       return QColor(226, 226, 226);
@@ -101,10 +105,11 @@ QColor TrendChart::SourceShade(AlarmSource source) {
 
 QColor TrendChart::ShadeOf(const TSummary& s) {
   // The order in which they matter to the transmitter.
-  static constexpr AlarmSource kOrder[] = {AlarmSource::VSWRAbove,    AlarmSource::ReflectedAbove,
-                                           AlarmSource::Monitor,      AlarmSource::OffAir,
-                                           AlarmSource::ForwardBelow, AlarmSource::LinkLost,
-                                           AlarmSource::Test};
+  static constexpr AlarmSource kOrder[] = {AlarmSource::VSWRAbove,      AlarmSource::ReflectedAbove,
+                                           AlarmSource::Monitor,        AlarmSource::OffAir,
+                                           AlarmSource::ForwardBelow,   AlarmSource::VSWRDrift,
+                                           AlarmSource::ReflectedDrift, AlarmSource::ForwardDrift,
+                                           AlarmSource::LinkLost,       AlarmSource::Test};
   for (const AlarmSource source : kOrder)
     if (s.Sources & AlarmSourceBit(source)) return SourceShade(source);
   return s.Alarm ? AlarmShade() : QColor();

@@ -125,6 +125,7 @@ class Service {
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VEMOSWRD_INI", "/nonexistent/vemoswrd.ini");  // no user configuration
+    env.insert("STATE_DIRECTORY", data_.path());              // the histories, unless --data-dir
     for (const auto& [key, value] : extra) env.insert(key, value);
     process_.setProcessEnvironment(env);
     if (lowFileLimit_)
@@ -167,6 +168,7 @@ class Service {
     process_.waitForReadyRead(10);
     log_ += process_.readAllStandardError();
   }
+  QTemporaryDir data_;
   QProcess process_;
   QByteArray log_;
   quint16 port_ = 0;
@@ -427,7 +429,7 @@ TEST_F(ServiceTest, ARigGivesFrequencyAndBandAndItsInterlockShowsUntilAcknowledg
 
 // Started as systemd starts it (notification socket, watchdog, a low soft limit of file
 // handles), with a short token that everyone may read and a device that is not there.
-TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuickly) {
+TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedSigtermStopsAndTheHistoryStays) {
   SimProcess sim;
   sim.Start(SimArgs(Link("tx")));
   QFile token(dir_.filePath("token"));
@@ -437,9 +439,11 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   token.setPermissions(token.permissions() | QFileDevice::ReadOther);
   NotifySocket notify(dir_.filePath("notify"));
   Service service;
+  QElapsedTimer sinceStart;
+  sinceStart.start();
   service.LowFileLimit();
   service.Start({"--monitor", "tx=" + Link("tx"), "--monitor", "gone=/nonexistent/ttyVEMO",
-                 "--token-file", token.fileName()},
+                 "--token-file", token.fileName(), "--data-dir", dir_.path()},
                 {{"NOTIFY_SOCKET", dir_.filePath("notify")}, {"WATCHDOG_USEC", "400000"}});
   ASSERT_TRUE(WaitUntil([&] { return Up(service, "tx"); }, 5000));
   EXPECT_TRUE(WaitUntil([&] { return notify.Count("READY=1") == 1; }, 2000));
@@ -490,6 +494,7 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
       WaitUntil([&] { return service.Value("vemoswr_readings_total", "tx") > readings + 1; }, 3000))
       << "polling stalled";
 
+  const double before = *service.Value("vemoswr_readings_total", "tx");
   QElapsedTimer stop;
   stop.start();
   ::kill(static_cast<pid_t>(service.Process().processId()), SIGTERM);
@@ -500,6 +505,22 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedAndSigtermStopsQuic
   EXPECT_EQ(service.Process().exitCode(), 0);
   EXPECT_TRUE(service.Log().contains("info stopped")) << service.Log().toStdString();
   EXPECT_EQ(notify.Count("STOPPING=1"), 1);
+
+  // Started again, the service answers for the readings of the first run before it has
+  // taken one of its own (it waits a second before the first).
+  Service again;
+  again.Start({"--monitor", "tx=" + Link("tx"), "--data-dir", dir_.path()});
+  const QJsonArray points =
+      QJsonDocument::fromJson(Http(again.Port(), "GET",
+                                   "/api/v1/monitors/tx/history?since=-" +
+                                       QByteArray::number(sinceStart.elapsed() + 1000) +
+                                       "&step=1000")
+                                  .body)
+          .object()["points"]
+          .toArray();
+  double stored = 0;
+  for (const QJsonValue& p : points) stored += p["count"].toDouble();
+  EXPECT_GE(stored, before);
 }
 
 // A real Prometheus scrapes the service, and every panel of the Grafana dashboard asks it

@@ -54,6 +54,7 @@ void MainWindowTest::SetUp() {
   ASSERT_TRUE(dir.isValid());
   iniPath = dir.filePath(QStringLiteral("VemoSWR.ini")).toStdString();
   qputenv("VEMOSWR_INI", QByteArray::fromStdString(iniPath));
+  qputenv("XDG_DATA_HOME", dir.path().toUtf8());  // the stored history
   SetAlarmPlayerFactory(
       [this](AlarmPlayer::Problem) { return std::make_unique<RecordingPlayer>(player); });
   // The simulator answers at once: the window's tests need no second-long settle pause.
