@@ -129,15 +129,17 @@ TMonitorReading MainRig::Place(const TMonitorReading& raw) {
     std::lock_guard lock(readingMutex_);
     ++readingCount_;
     latest_ = {p.Corrected.Reading.Forward, p.Corrected.Reading.Reflected};
+    readingLimitMs_ = std::max(3000, 4 * form_.PollingInterval());
   }
   readingCame_.notify_all();
   ShowStatus();
   return p.Corrected.Reading;
 }
 
-std::optional<TSweepReading> MainRig::NextReading(SweepControl& control, int limitMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+std::optional<TSweepReading> MainRig::NextReading(SweepControl& control) {
   std::unique_lock lock(readingMutex_);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(readingLimitMs_);
   const std::uint64_t before = readingCount_;
   while (readingCount_ == before) {
     if (control.Aborted() || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
@@ -252,10 +254,7 @@ void MainRig::ShowSweep() {
     if (place_.FrequencyHz > 0) host.CurrentHz = place_.FrequencyHz;
     host.PowerLimitW = station_->Settings().SweepPowerLimitW;
     host.Monitor = QString::fromStdString(form_.Monitor() ? form_.Monitor()->ModelId() : "");
-    // A meter that gives nothing for this long is lost: a few intervals, at least 3 s.
-    host.Read = [this](SweepControl& control) {
-      return NextReading(control, std::max(3000, 4 * form_.PollingInterval()));
-    };
+    host.Read = [this](SweepControl& control) { return NextReading(control); };
     host.Starting = [this] {
       if (!form_.Continuous()) form_.mnuCommands_RClick();
     };

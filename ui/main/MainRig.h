@@ -69,8 +69,8 @@ class MainRig : public QObject {
   bool Inhibited() const { return station_ && station_->Latched(); }
   SweepDialog* Sweep() const { return sweep_; }
   // A fresh reading for the sweep: the first one placed after the call, none when the
-  // meter gives none within limitMs or control is aborted. Any thread but the window's.
-  std::optional<TSweepReading> NextReading(SweepControl& control, int limitMs);
+  // meter gives none in time or control is aborted. Any thread but the window's.
+  std::optional<TSweepReading> NextReading(SweepControl& control);
 
   QAction* actRig = nullptr;
   QAction* actTestInterlock = nullptr;
@@ -95,6 +95,9 @@ class MainRig : public QObject {
   std::condition_variable readingCame_;
   std::uint64_t readingCount_ = 0;
   TSweepReading latest_;
+  // How long a sweep waits for a reading before the meter counts as lost: a few polling
+  // intervals, at least 3 s; kept here since the sweep's thread may not ask the window.
+  int readingLimitMs_ = 3000;
 };
 
 }  // namespace vemo
