@@ -866,6 +866,19 @@ TEST_F(CliRigTest, AnInterruptedSweepLeavesTheRigUnkeyedAndRestored) {
   EXPECT_EQ(rigctld.Frequency(), 7074000);
 }
 
+TEST_F(CliRigTest, AnAlarmEndsTheSweepUnkeyedAndRestored) {
+  StartSim({"--resonance", "14175000", "--bandwidth", "100000", "--rig", rigctld.Address()});
+  // Far off resonance at the first step: VSWR well above 1.5.
+  const Result r = Cli({"sweep", "--rig", rigctld.Address(), "--from", "14000000", "--to",
+                        "14350000", "--step", "10000", "--dwell", "100", "--vswr-above", "1.5"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("alarm source=vswr event=tripped"));
+  EXPECT_THAT(r.err, HasSubstr("Sweep stopped: Alarm: "));
+  EXPECT_LE(Lines(r.out).size(), 2u);
+  EXPECT_FALSE(rigctld.Ptt());
+  EXPECT_EQ(rigctld.Frequency(), 7074000);
+}
+
 TEST_F(CliRigTest, ReadingsCarryFrequencyBandAndCorrectionAndTheBandsLevelUnkeysTheRig) {
   rigctld.Rigctl({"F", "14074000"});
   rigctld.Rigctl({"M", "CW", "500"});

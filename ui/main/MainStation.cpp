@@ -25,6 +25,7 @@
 #include "station/Readout.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainRig.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
 #include "ui/trend/TrendWindow.h"
@@ -63,9 +64,9 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
     // judged).
     NoteGap(now);
     const TReadingMarks marks{alarms_->Evaluator().ActiveSources(), false};
-    if (Store_) Store_->Add(now, reading, marks);
+    if (Store_) Store_->Add(now, reading, marks, rig_->StoredPlace());
     if (Log_) {
-      Log_->Write(now, reading, marks);
+      Log_->Write(now, reading, marks, rig_->LastPlace());
       UpdateStatusBar();
     }
     return;
@@ -78,7 +79,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   kept.Keyed = IsKeyed(alarms_->Settings().Levels, reading.Forward, fullScale);
   kept.Sources = static_cast<quint16>(alarms_->Evaluator().ActiveSources());
   History_.Append(now, kept);
-  if (Store_) Store_->Add(now, reading, {kept.Sources, kept.Keyed});
+  if (Store_) Store_->Add(now, reading, {kept.Sources, kept.Keyed}, rig_->StoredPlace());
   Stats_.Add(now, kept);
   if (trendWindow_) {
     trendWindow_->SetFullScale(Monitor_->FullScale());
@@ -87,7 +88,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   Peak_.Add(now, reading.Forward);
   ShowPeak();
   if (Log_) {
-    Log_->Write(now, reading, {kept.Sources, kept.Keyed});
+    Log_->Write(now, reading, {kept.Sources, kept.Keyed}, rig_->LastPlace());
     UpdateStatusBar();
   }
 }
@@ -267,7 +268,8 @@ void TFormMain::StartLogging(const QString& path, bool daily) {
   logProblem_.clear();
   Log_ = std::make_unique<ReadingLog>(
       path.toStdString(), daily,
-      [this](bool failing, const std::string& message) { LogNotify(failing, message); });
+      [this](bool failing, const std::string& message) { LogNotify(failing, message); },
+      rig_->LogsPlace());
   mnuFileLog->setChecked(true);
   mnuFileLogDaily->setChecked(daily);
   UpdateStatusBar();

@@ -11,6 +11,7 @@ add_library(ui_main STATIC
   MainForms.cpp
   MainMenu.cpp
   MainPolling.cpp
+  MainRig.cpp
   MainStation.cpp
   MainStyle.cpp
   MainTestPanel.cpp
@@ -21,7 +22,7 @@ add_library(ui_main STATIC
 )
 target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ui_main PUBLIC
-  store station ui_access ui_alarms ui_trend ui_meter ui_dialogs ui_controls monitor serial platform platform_gui Qt6::Widgets)
+  store station ui_access ui_alarms ui_rig ui_trend ui_meter ui_dialogs ui_controls monitor serial platform platform_gui Qt6::Widgets)
 set_source_files_properties(${PROJECT_SOURCE_DIR}/docs/manual.html
   PROPERTIES QT_RESOURCE_ALIAS VemoSWR.html)
 qt_add_resources(ui_main "manual"
@@ -30,4 +31,8 @@ qt_add_resources(ui_main "manual"
   FILES ${PROJECT_SOURCE_DIR}/docs/manual.html
         ${PROJECT_SOURCE_DIR}/docs/alarm-active.png
         ${PROJECT_SOURCE_DIR}/docs/alarm-acknowledged.png
-        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png)
+        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png
+        ${PROJECT_SOURCE_DIR}/docs/rig-dialog.png
+        ${PROJECT_SOURCE_DIR}/docs/rig-inhibited.png
+        ${PROJECT_SOURCE_DIR}/docs/sweep-dialog.png
+        ${PROJECT_SOURCE_DIR}/docs/sweep-20m.png)
