@@ -31,6 +31,8 @@ TEST(ServiceRouting, PathsAndMethodsPickTheirRoutes) {
       {"GET", "/api/v1/monitors", RouteKind::MonitorList, ""},
       {"GET", "/api/v1/monitors/tx", RouteKind::Monitor, "tx"},
       {"GET", "/api/v1/monitors/tx%202/history", RouteKind::History, "tx 2"},
+      {"GET", "/api/v1/monitors/tx/report", RouteKind::Report, "tx"},
+      {"POST", "/api/v1/monitors/tx/report", RouteKind::MethodNotAllowed, ""},
       {"GET", "/api/v1/monitors/tx/stream", RouteKind::Stream, "tx"},
       {"GET", "/api/v1/stream", RouteKind::StreamAll, ""},
       {"POST", "/api/v1/monitors/tx/reset-alarm", RouteKind::ResetAlarm, "tx"},
