@@ -32,6 +32,7 @@ const char* const kCliUsage =
     "                             times in local time with their UTC offset, --utc: in UTC\n"
     "    alarm options: --vswr-above VSWR, --reflected-above WATTS, --forward-below WATTS\n"
     "                   (while keyed: forward power above --keyed-above WATTS, default 0),\n"
+    "                   --off-air-below WATTS (keyed or not: a carrier that must stay on),\n"
     "                   --delay SECONDS (a condition must last this long), --exit-on-alarm\n"
     "                             with any of them, alarms (these and the monitor's own)\n"
     "                             are printed on standard error as they trip, are\n"
@@ -231,6 +232,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         {"--vswr-above", &TAlarmLevels::VSWRAbove, 1},
         {"--reflected-above", &TAlarmLevels::ReflectedAbove, 0},
         {"--forward-below", &TAlarmLevels::ForwardBelow, 0},
+        {"--off-air-below", &TAlarmLevels::OffAirBelow, 0},
         {"--keyed-above", &TAlarmLevels::KeyedAbove, 0},
         {"--delay", &TAlarmLevels::Delay, 0},
     };

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """vemoswrd under load: 32 simulated monitors at 2 readings/s each, /metrics fetched 50 times
-a second, for MINUTES minutes. Prints the service's CPU use, its resident memory over time,
-the readings it managed and the /metrics latency (p50/p99/max). Loopback only; every
-process it starts is stopped at the end.
+a second, for MINUTES minutes. Prints the service's CPU use idle (polling only, 20 s) and
+under load, its resident memory over time, the readings it managed (in all, and the share
+of its schedule that the slowest monitor kept) and the /metrics latency (p50/p99/max).
+Loopback only; every process it starts is stopped at the end.
 
 usage: bench/service/service_bench.py [BUILD_DIR] [MINUTES]   (defaults: build 10)
+       VEMO_BENCH_MONITORS=256 VEMO_BENCH_RATE=500 for the scale run
 """
 import http.client
 import os
@@ -21,7 +23,8 @@ BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
 MINUTES = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
 MONITORS = int(os.environ.get("VEMO_BENCH_MONITORS", "32"))
 INTERVAL_MS = 500
-REQUESTS_PER_S = 50
+REQUESTS_PER_S = int(os.environ.get("VEMO_BENCH_RATE", "50"))
+IDLE_SECONDS = 20
 TICK = os.sysconf("SC_CLK_TCK")
 
 
@@ -59,8 +62,9 @@ def readings_total(port):
     conn.close()
     text = body.decode()
     up = len(re.findall(r'^vemoswr_up\{[^}]*\} 1$', text, re.M))
-    total = sum(float(v) for v in re.findall(r"^vemoswr_readings_total\{[^}]*\} (\S+)$", text, re.M))
-    return up, total
+    per_monitor = {m: float(v) for m, v in
+                   re.findall(r'^vemoswr_readings_total\{[^}]*monitor="([^"]*)"[^}]*\} (\S+)$', text, re.M)}
+    return up, sum(per_monitor.values()), per_monitor
 
 
 def load(port, seconds, latencies, stop):
@@ -122,12 +126,15 @@ def main():
         while readings_total(port)[0] < MONITORS and time.monotonic() < deadline:
             time.sleep(0.2)
         time.sleep(2)
+        idle0 = cpu_seconds(service.pid)
+        time.sleep(IDLE_SECONDS)
+        idle_cpu = (cpu_seconds(service.pid) - idle0) / IDLE_SECONDS
 
         seconds = MINUTES * 60
         latencies, stop = [], threading.Event()
         loader = threading.Thread(target=load, args=(port, seconds, latencies, stop))
         cpu0, wall0 = cpu_seconds(service.pid), time.monotonic()
-        up0, total0 = readings_total(port)
+        up0, total0, each0 = readings_total(port)
         rss = []
         loader.start()
         while time.monotonic() - wall0 < seconds:
@@ -137,16 +144,20 @@ def main():
         loader.join()
         wall = time.monotonic() - wall0
         cpu = cpu_seconds(service.pid) - cpu0
-        up1, total1 = readings_total(port)
+        up1, total1, each1 = readings_total(port)
+        scheduled = wall * 1000 / INTERVAL_MS
+        shares = sorted((each1.get(m, 0) - each0.get(m, 0)) / scheduled for m in each0)
         rss.append((wall, rss_kib(service.pid)))
         latencies.sort()
         pct = lambda q: latencies[min(len(latencies) - 1, int(q * len(latencies)))] * 1000
 
         print(f"duration {wall:.0f} s, {MONITORS} monitors at {INTERVAL_MS} ms, "
               f"/metrics at {REQUESTS_PER_S}/s")
-        print(f"CPU of vemoswrd: {100 * cpu / wall:.2f} % of one core")
+        print(f"CPU of vemoswrd: idle {100 * idle_cpu:.2f} %, under load {100 * cpu / wall:.2f} % of one core")
         print(f"readings: {(total1 - total0) / wall:.1f}/s "
-              f"(target {MONITORS * 1000 / INTERVAL_MS:.0f}/s), monitors up {up1}/{MONITORS}")
+              f"(target {MONITORS * 1000 / INTERVAL_MS:.0f}/s), monitors up {up1}/{MONITORS}, "
+              f"slowest monitor at {100 * shares[0]:.1f} % of its schedule, "
+              f"{sum(x < 0.95 for x in shares)} below 95 %")
         print(f"RSS: start {rss[0][1]} KiB, end {rss[-1][1]} KiB, max {max(r for _, r in rss)} KiB")
         print("RSS over time (s: KiB): " + ", ".join(f"{t:.0f}: {r}" for t, r in rss))
         print(f"/metrics: {len(latencies)} requests, p50 {pct(0.5):.2f} ms, p99 {pct(0.99):.2f} ms, "

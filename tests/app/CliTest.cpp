@@ -563,6 +563,11 @@ TEST_F(CliTest, ReadPrintsAlarmEventsAndEndsWithStatusThreeOnTheFirst) {
   const QRegularExpression event(
       R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d alarm source=vswr event=tripped value=2\.06 level=2\n$)");
   EXPECT_TRUE(event.match(QString::fromStdString(r.err)).hasMatch()) << r.err;
+
+  // A carrier that must stay on trips below its level keyed or not.
+  r = Cli({"read", "-i", "0.05", "--off-air-below", "150", "--exit-on-alarm"});
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("alarm source=offair event=tripped value=100 level=150")) << r.err;
 }
 
 TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {

@@ -34,7 +34,7 @@ std::int32_t AlarmStateCode(AlarmState state) {
 
 std::vector<SnmpCell> MonitorCells(const std::vector<SnmpMonitor>& rows) {
   std::vector<SnmpCell> cells;
-  cells.reserve(rows.size() * kColReadingAge);
+  cells.reserve(rows.size() * kColLast);
   for (std::uint32_t i = 0; i < rows.size(); ++i) {
     const SnmpMonitor& m = rows[i];
     const std::uint32_t row = i + 1;
@@ -70,7 +70,10 @@ std::vector<SnmpCell> MonitorCells(const std::vector<SnmpMonitor>& rows) {
         {AlarmSource::ReflectedAbove, kColAlarmReflected},
         {AlarmSource::ForwardBelow, kColAlarmForward},
         {AlarmSource::LinkLost, kColAlarmLink},
-        {AlarmSource::OffAir, kColAlarmOffAir}};
+        {AlarmSource::OffAir, kColAlarmOffAir},
+        {AlarmSource::ForwardDrift, kColAlarmForwardDrift},
+        {AlarmSource::ReflectedDrift, kColAlarmReflectedDrift},
+        {AlarmSource::VSWRDrift, kColAlarmVswrDrift}};
     for (const auto& [source, column] : kAlarmColumns)
       integer(column, AlarmStateCode(m.Alarms[static_cast<std::size_t>(source)]));
     if (m.ReadingAgeMs)

@@ -53,6 +53,10 @@ enum SnmpColumn : std::uint32_t {
   kColAlarmLink,
   kColReadingAge,
   kColAlarmOffAir,  // added after the reading age: earlier columns keep their numbers
+  kColAlarmForwardDrift,
+  kColAlarmReflectedDrift,
+  kColAlarmVswrDrift,
+  kColLast = kColAlarmVswrDrift,
 };
 
 struct SnmpCell {

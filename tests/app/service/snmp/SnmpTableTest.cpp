@@ -32,11 +32,12 @@ TEST(SnmpTable, ReadingsOfAMonitorThatIsUpAndNoneOfOneThatIsDown) {
     std::uint32_t column, row;
     std::optional<std::int32_t> value;
   } rows[] = {
-      {kColForward, 1, 100000},    {kColReflected, 1, 4000}, {kColVswr, 1, 150},
-      {kColReturnLoss, 1, -1398},  {kColStatus, 1, 3},       {kColLinkUp, 1, 1},
-      {kColAlarmVswr, 1, 2},       {kColReadingAge, 1, 5},   {kColForward, 2, std::nullopt},
-      {kColVswr, 2, std::nullopt}, {kColLinkUp, 2, 2},       {kColReadingAge, 2, std::nullopt},
-      {kColAlarmLink, 2, 1},       {kColAlarmOffAir, 2, 1},  {kColAlarmOffAir + 1, 1, std::nullopt},
+      {kColForward, 1, 100000},        {kColReflected, 1, 4000}, {kColVswr, 1, 150},
+      {kColReturnLoss, 1, -1398},      {kColStatus, 1, 3},       {kColLinkUp, 1, 1},
+      {kColAlarmVswr, 1, 2},           {kColReadingAge, 1, 5},   {kColForward, 2, std::nullopt},
+      {kColVswr, 2, std::nullopt},     {kColLinkUp, 2, 2},       {kColReadingAge, 2, std::nullopt},
+      {kColAlarmLink, 2, 1},           {kColAlarmOffAir, 2, 1},  {kColAlarmVswrDrift, 2, 1},
+      {kColLast + 1, 1, std::nullopt},
   };
   for (const Row& r : rows) {
     const std::uint32_t at[] = {r.column, r.row};
@@ -63,8 +64,9 @@ TEST(SnmpTable, GetNextWalksColumnByColumnFromAnyPlace) {
       {{kColModel, 99}, {{kColFirmware, 1}}},
       {{kColForward, 1}, {{kColForward, 3}}},  // the down monitor has no forward cell
       {{kColReadingAge, 3}, {{kColAlarmOffAir, 1}}},
-      {{kColAlarmOffAir, 3}, std::nullopt},
-      {{kColAlarmOffAir + 1}, std::nullopt},
+      {{kColAlarmOffAir, 3}, {{kColAlarmForwardDrift, 1}}},
+      {{kColLast, 3}, std::nullopt},
+      {{kColLast + 1}, std::nullopt},
       {{UINT32_MAX, UINT32_MAX}, std::nullopt},
   };
   for (const Row& r : rows) {
