@@ -211,6 +211,7 @@ class TFormMain : public QMainWindow,
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
+  void mnuFileReportClick();  // MainReport.cpp
   void mnuViewCommPortClick();
   void Options1Click();
   void mnuViewDiagnosticsClick();
@@ -315,6 +316,7 @@ class TFormMain : public QMainWindow,
   QAction* mnuFileLogDaily = nullptr;
   QAction* mnuFileTimesUtc = nullptr;
   QAction* mnuFileExit = nullptr;
+  QAction* mnuFileReport = nullptr;
   QAction* mnuViewPeakHold = nullptr;
   QActionGroup* mnuViewPeakHoldTime = nullptr;  // data: the hold time in ms
   QActionGroup* mnuViewInterval = nullptr;      // data: the interval in ms
