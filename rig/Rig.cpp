@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstring>
 #include <mutex>
+#include <tuple>
 
 namespace vemo {
 namespace {
@@ -58,6 +59,23 @@ std::string HamlibText(int status) {
 }
 
 }  // namespace
+
+std::vector<TRigModel> RigModels() {
+  SetUpHamlib();
+  std::vector<TRigModel> models;
+  rig_list_foreach(
+      [](const rig_caps* caps, void* out) {
+        static_cast<std::vector<TRigModel>*>(out)->push_back(
+            {static_cast<int>(caps->rig_model), caps->mfg_name ? caps->mfg_name : "",
+             caps->model_name ? caps->model_name : ""});
+        return 1;  // go on
+      },
+      &models);
+  std::sort(models.begin(), models.end(), [](const TRigModel& a, const TRigModel& b) {
+    return std::tie(a.Maker, a.Name, a.Model) < std::tie(b.Maker, b.Name, b.Model);
+  });
+  return models;
+}
 
 TRigTarget RigctldTarget(const std::string& hostPort) {
   const size_t colon = hostPort.rfind(':');

@@ -40,6 +40,13 @@ struct TRigTarget {
   bool operator==(const TRigTarget&) const = default;
 };
 
+struct TRigModel {
+  int Model = 0;
+  std::string Maker, Name;
+};
+// Every rig model Hamlib knows, by maker and name.
+std::vector<TRigModel> RigModels();
+
 // "HOST:PORT" as the tool and the service take it; raises RigError on anything else.
 TRigTarget RigctldTarget(const std::string& hostPort);
 

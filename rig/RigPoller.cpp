@@ -4,13 +4,14 @@
 #include <algorithm>
 
 namespace vemo {
-namespace {
 
-std::int64_t NowMs() {
+std::int64_t EpochMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
+
+namespace {
 
 constexpr std::chrono::milliseconds kLongestBackOff{30000};
 
@@ -74,7 +75,7 @@ void RigPoller::Run() {
     TRigState next;
     try {
       next.FrequencyHz = rig_->Frequency();
-      next.TimeMs = NowMs();
+      next.TimeMs = EpochMs();
       next.Connected = true;
       // A rig without one of these still gives its frequency.
       try {
@@ -93,7 +94,7 @@ void RigPoller::Run() {
     } catch (const RigError& e) {
       next = TRigState{};
       next.Error = e.what();
-      next.TimeMs = NowMs();
+      next.TimeMs = EpochMs();
       wait = backOff;
       backOff = std::min(backOff * 2, kLongestBackOff);
     }

@@ -20,6 +20,9 @@
 
 namespace vemo {
 
+// Milliseconds since the epoch, as the rig's states are stamped.
+std::int64_t EpochMs();
+
 struct TRigState {
   bool Connected = false;
   std::string Error;        // why not connected; empty while connected

@@ -99,15 +99,17 @@ std::string ReadingLogCsvRow(qint64 timeMs, const TMonitorReading& reading,
   return Joined(ReadingLogCsvFields(timeMs, reading, marks), kLogColumns);
 }
 
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + '"';
+}
+
 std::string ReadingCsvRigFields(const TReadingPlace& place) {
   std::array<std::string, 4> fields = RigFields(place);
   // A band named by the user may hold a comma or a quote.
-  const std::string& b = place.Band;
-  if (b.find_first_of(",\"") != std::string::npos) {
-    std::string band = "\"";
-    for (const char c : b) band += c == '"' ? std::string("\"\"") : std::string(1, c);
-    fields[1] = band + '"';
-  }
+  fields[1] = CsvField(place.Band);
   std::string text;
   for (const std::string& field : fields) text += ',' + field;
   return text;

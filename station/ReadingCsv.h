@@ -44,6 +44,9 @@ struct TReadingPlace {
   float ForwardRaw = 0;    // the monitor's own values, before the band's correction
   float ReflectedRaw = 0;
 };
+// text as one CSV field: quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text);
+
 // The fields kReadingCsvRigColumns names, each with its leading comma.
 std::string ReadingCsvRigFields(const TReadingPlace& place);
 

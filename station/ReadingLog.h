@@ -2,7 +2,9 @@
 #pragma once
 // The CSV log of readings: one line per reading, written straight to the file (nothing
 // waits in a buffer), the header once at the top of a new or empty file. A file begun
-// without the columns `alarms` and `keyed` goes on without them. Optionally one
+// without the columns `alarms` and `keyed` goes on without them; with a rig, a new file
+// also gets the reading's place (kReadingCsvRigColumns), and a file begun with them keeps
+// them (empty where the rig gave nothing). Optionally one
 // file per local day: "name.csv" becomes "name-YYYY-MM-DD.csv".
 //
 // A reading that cannot be written (folder removed, disk full, file cannot be opened) is
@@ -27,12 +29,15 @@ class ReadingLog {
   // failing is true when logging stops, false when it resumes.
   using Notify = AppendingFile::Notify;
 
-  ReadingLog(std::string path, bool daily, Notify notify = {});
+  // rig: new files get the columns of the reading's place.
+  ReadingLog(std::string path, bool daily, Notify notify = {}, bool rig = false);
   ReadingLog(const ReadingLog&) = delete;
   ReadingLog& operator=(const ReadingLog&) = delete;
 
   // Appends the reading taken at timeMs (ms since the epoch); false if it was not logged.
-  bool Write(qint64 timeMs, const TMonitorReading& reading, const TReadingMarks& marks = {});
+  // place: where it was taken, and the monitor's own values; none without a rig.
+  bool Write(qint64 timeMs, const TMonitorReading& reading, const TReadingMarks& marks = {},
+             const TReadingPlace* place = nullptr);
 
   // The file a reading taken at timeMs goes to.
   std::string FileFor(qint64 timeMs) const;

@@ -96,21 +96,6 @@ void PrintTuning(const CliStreams& io, TuningTracker& tracker, double& best,
   std::fflush(io.out);
 }
 
-// Prints the events on standard error; true when one of them is a trip.
-bool PrintAlarms(const CliStreams& io, const std::vector<TAlarmEvent>& events) {
-  bool tripped = false;
-  for (const TAlarmEvent& e : events) {
-    const std::string level =
-        e.Source == AlarmSource::Monitor ? "" : " level=" + FormatNumber("%.6g", e.Level);
-    std::fprintf(io.err, "%s alarm source=%s event=%s value=%s%s\n", IsoTime(e.TimeMs).c_str(),
-                 AlarmSourceName(e.Source), AlarmEventText(e).c_str(),
-                 AlarmValueText(e.Source, e.Value).c_str(), level.c_str());
-    tripped = tripped || e.Change == AlarmChange::Tripped;
-  }
-  std::fflush(io.err);
-  return tripped;
-}
-
 // Counts the readings no monitor can measure and says how many there were when reading
 // ends, however it ends: a cable or converter fault shows as a pattern, not one line.
 class ImplausibleCount {
@@ -342,6 +327,20 @@ void WriteSettings(TVSWR_Monitor& m, const CliOptions& o, const CliStreams& io) 
 }
 
 }  // namespace
+
+bool PrintAlarms(const CliStreams& io, const std::vector<TAlarmEvent>& events) {
+  bool tripped = false;
+  for (const TAlarmEvent& e : events) {
+    const std::string level =
+        e.Source == AlarmSource::Monitor ? "" : " level=" + FormatNumber("%.6g", e.Level);
+    std::fprintf(io.err, "%s alarm source=%s event=%s value=%s%s\n", IsoTime(e.TimeMs).c_str(),
+                 AlarmSourceName(e.Source), AlarmEventText(e).c_str(),
+                 AlarmValueText(e.Source, e.Value).c_str(), level.c_str());
+    tripped = tripped || e.Change == AlarmChange::Tripped;
+  }
+  std::fflush(io.err);
+  return tripped;
+}
 
 int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const CliStreams& io) {
   TVSWR_Monitor& m = link.Monitor();

@@ -4,8 +4,10 @@
 
 #include "app/cli/CliOptions.h"
 #include "monitor/MonitorLink.h"
+#include "station/AlarmEvaluator.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace vemo::cli {
 
@@ -19,5 +21,8 @@ struct CliStreams {
 // err and counted; any other failure raises.
 int RunCliCommand(const CliOptions& options, MonitorLink& link, bool identified,
                   const CliStreams& io);
+
+// Prints alarm events on err; true when one of them is a trip.
+bool PrintAlarms(const CliStreams& io, const std::vector<TAlarmEvent>& events);
 
 }  // namespace vemo::cli

@@ -50,11 +50,13 @@ const char* const kCliUsage =
     "                             new best; \"unkeyed\" without forward power. On a\n"
     "                             terminal the line is rewritten in place\n"
     "  sweep --rig HOST:PORT --from HZ --to HZ --step HZ [--dwell MS] [--power W]\n"
-    "        [--power-limit W]    steps the rig across the range, keyed, and prints CSV:\n"
+    "        [--power-limit W] [ALARM OPTIONS]\n"
+    "                             steps the rig across the range, keyed, and prints CSV:\n"
     "                             frequency_hz,forward_w,reflected_w,vswr; dwell 100 to\n"
     "                             10000 ms per step (300); --power above --power-limit\n"
     "                             (10 W) is refused; the rig's frequency, mode, power and\n"
-    "                             PTT are restored at the end, also on an interrupt\n"
+    "                             PTT are restored at the end, also on an interrupt;\n"
+    "                             an alarm of the alarm options ends it at once\n"
     "  settings                   every setting as key=value, one a line\n"
     "  set KEY=VALUE ...          writes settings (Booleans 0/1); keys as \"settings\" prints\n"
     "  fullscale [WATTS]          prints the full scale in watts; with WATTS stores it first\n"
@@ -177,6 +179,37 @@ double ParseSetting(const std::string& key, const std::string& value) {
   throw UsageError("unknown setting '" + key + "'");
 }
 
+// The alarm options, each with the field it sets and its lowest value above 0.
+struct AlarmOption {
+  const char* name;
+  double TAlarmLevels::*field;
+  double above;
+};
+
+const AlarmOption* FindAlarmOption(const std::string& name) {
+  static const AlarmOption kAlarmOptions[] = {
+      {"--vswr-above", &TAlarmLevels::VSWRAbove, 1},
+      {"--reflected-above", &TAlarmLevels::ReflectedAbove, 0},
+      {"--forward-below", &TAlarmLevels::ForwardBelow, 0},
+      {"--off-air-below", &TAlarmLevels::OffAirBelow, 0},
+      {"--keyed-above", &TAlarmLevels::KeyedAbove, 0},
+      {"--delay", &TAlarmLevels::Delay, 0},
+  };
+  for (const AlarmOption& option : kAlarmOptions)
+    if (name == option.name) return &option;
+  return nullptr;
+}
+
+void SetAlarmLevel(CliOptions& o, const AlarmOption& alarm, const std::string& text) {
+  const std::string a = alarm.name;
+  const double level = ParseReal(a, text, 0, a == "--delay" ? 86400 : 1e30);
+  if (level > 0 && level <= alarm.above)
+    throw UsageError(a + ": '" + Written(level) + "' must be 0 (off) or above " +
+                     Written(alarm.above));
+  o.alarmLevels.*alarm.field = level;
+  o.alarms = true;
+}
+
 }  // namespace
 
 CliOptions ParseCliOptions(const std::vector<std::string>& args) {
@@ -222,28 +255,13 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
     noArguments();
   } else if (name == "read" || name == "tune") {
     o.command = name == "read" ? Command::Read : Command::Tune;
-    // The alarm options, each with the field it sets and its lowest value above 0.
-    struct AlarmOption {
-      const char* name;
-      double TAlarmLevels::*field;
-      double above;
-    };
-    static const AlarmOption kAlarmOptions[] = {
-        {"--vswr-above", &TAlarmLevels::VSWRAbove, 1},
-        {"--reflected-above", &TAlarmLevels::ReflectedAbove, 0},
-        {"--forward-below", &TAlarmLevels::ForwardBelow, 0},
-        {"--off-air-below", &TAlarmLevels::OffAirBelow, 0},
-        {"--keyed-above", &TAlarmLevels::KeyedAbove, 0},
-        {"--delay", &TAlarmLevels::Delay, 0},
-    };
     for (size_t k = 0; k < rest.size(); ++k) {
       const size_t eq = rest[k].find('=');
       const std::string a = rest[k].substr(0, eq);
       const auto value = [&]() -> std::string {
         return eq == std::string::npos ? Next(rest, k) : rest[k].substr(eq + 1);
       };
-      const auto alarm = std::find_if(std::begin(kAlarmOptions), std::end(kAlarmOptions),
-                                      [&](const AlarmOption& option) { return a == option.name; });
+      const AlarmOption* alarm = FindAlarmOption(a);
       if (a.rfind("--", 0) != 0 && eq != std::string::npos)
         throw UsageError(name + ": unknown argument " + rest[k]);
       if (a == "-n") {
@@ -266,13 +284,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         o.interlock = true;
       } else if (a == "--safe-power") {
         o.safePowerWatts = ParseReal(a, value(), 0, 1e6);
-      } else if (alarm != std::end(kAlarmOptions)) {
-        const double level = ParseReal(a, value(), 0, a == "--delay" ? 86400 : 1e30);
-        if (level > 0 && level <= alarm->above)
-          throw UsageError(a + ": '" + Written(level) + "' must be 0 (off) or above " +
-                           Written(alarm->above));
-        o.alarmLevels.*alarm->field = level;
-        o.alarms = true;
+      } else if (alarm) {
+        SetAlarmLevel(o, *alarm, value());
       } else {
         throw UsageError(name + ": unknown argument " + rest[k]);
       }
@@ -307,6 +320,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
         o.powerWatts = ParseReal(a, value(), 0.001, 1e6);
       else if (a == "--power-limit")
         o.powerLimitWatts = ParseReal(a, value(), 0.001, 1e6);
+      else if (const AlarmOption* alarm = FindAlarmOption(a))
+        SetAlarmLevel(o, *alarm, value());
       else
         throw UsageError("sweep: unknown argument " + rest[k]);
     }

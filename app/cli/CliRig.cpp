@@ -27,29 +27,17 @@ std::string Hertz(double hz) {
 ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
   std::vector<std::string> warnings;
   const ProfileFile settings(SettingsFilePath());
-  bands_ = BandPlan::Read(settings, warnings);
-  globalLevels_ = o.alarmLevels;
-  bandSettings_ = ReadBandSettings(settings, globalLevels_, warnings);
+  BandPlan bands = BandPlan::Read(settings, warnings);
+  TBandSettings bandSettings = ReadBandSettings(settings, o.alarmLevels, warnings);
   for (const std::string& w : warnings) std::fprintf(io.err, "%s\n", w.c_str());
-  const TRigTarget target = RigctldTarget(o.rig);
-  if (o.interlock) {
-    // A connection of its own, so that an unkey never waits behind a poll.
-    unkey_ = std::make_unique<RigctldUnkey>(target);
-    std::function<void()> safePower;
-    if (o.safePowerWatts) {
-      power_ = std::make_unique<Rig>(target);
-      safePower = [this, watts = *o.safePowerWatts] {
-        const std::optional<double> fraction = power_->FractionForWatts(watts);
-        if (!fraction)
-          throw RigError("the " + power_->Description() + " cannot set its power in watts", false);
-        // Never up: a rig already below the safe level stays there.
-        const std::optional<double> now = power_->Power();
-        if (!now || *now > *fraction) power_->SetPower(*fraction);
-      };
-    }
-    interlock_ = std::make_unique<Interlock>([this] { unkey_->Unkey(); }, safePower);
-  }
-  const auto observe = [this](const TRigState& state) {
+  TRigSettings rig;
+  rig.Model = kRigctldModel;
+  rig.Host = o.rig;
+  rig.IntervalMs = static_cast<int>(kRigInterval.count());
+  // Every alarm the tool is given unkeys the rig.
+  rig.Interlock = o.interlock ? kLatchAll : 0;
+  rig.SafePowerW = o.safePowerWatts.value_or(0);
+  const auto observe = [this](const TRigState& state, const std::vector<TInterlockEvent>& events) {
     // Said once per change: the readings go on without a frequency meanwhile.
     if (state.Connected != connected_) {
       connected_ = state.Connected;
@@ -57,30 +45,27 @@ ReadRig::ReadRig(const CliOptions& o, const CliStreams& io) : io_(io) {
                    state.Connected ? "connected" : ("lost: " + state.Error).c_str());
       std::fflush(io_.err);
     }
-    if (interlock_) Print(interlock_->Keyed(state.Keyed, state.TimeMs));
+    Print(events);
   };
-  poller_ = std::make_unique<RigPoller>(std::make_shared<Rig>(target), kRigInterval, observe);
+  rig_ = std::make_unique<StationRig>(rig, std::move(bands), observe);
+  rig_->SetBandSettings(std::move(bandSettings), o.alarmLevels);
   // The first reading then has the rig's frequency, unless the rig is slow to answer.
-  poller_->WaitForFirstPoll(std::chrono::seconds(2));
+  rig_->WaitForFirstPoll(std::chrono::seconds(2));
 }
 
 ReadRig::Placed ReadRig::Place(qint64 nowMs, const TMonitorReading& raw, bool csv,
                                AlarmEvaluator* alarms, std::vector<TAlarmEvent>& events) {
-  const std::optional<double> hz = poller_->FrequencyAt(nowMs);
-  const TBand* band = hz ? bands_.Find(std::llround(*hz)) : nullptr;
-  const std::string f = hz ? Hertz(*hz) : "";
-  const std::string b = band ? band->Name : "";
-  if (alarms && b != band_) {
-    const auto changed = alarms->SetLevels(LevelsForBand(bandSettings_, globalLevels_, b), nowMs);
-    events.insert(events.end(), changed.begin(), changed.end());
-  }
-  band_ = b;
-  const TCorrectedReading c = CorrectForBand(bandSettings_, b, raw);
+  const StationRig::Placed p =
+      alarms ? rig_->Place(nowMs, raw, *alarms, events) : rig_->Place(nowMs, raw);
+  const TCorrectedReading& c = p.Corrected;
+  const std::string f = p.FrequencyHz ? Hertz(*p.FrequencyHz) : "";
   Placed placed{c.Reading, {}};
   if (csv) {
-    placed.Columns = ReadingCsvRigFields({hz.value_or(0), b, c.ForwardRaw, c.ReflectedRaw});
+    placed.Columns =
+        ReadingCsvRigFields({p.FrequencyHz.value_or(0), p.Band, c.ForwardRaw, c.ReflectedRaw});
   } else {
-    placed.Columns = " frequency=" + (f.empty() ? "none" : f) + " band=" + (b.empty() ? "none" : b);
+    placed.Columns =
+        " frequency=" + (f.empty() ? "none" : f) + " band=" + (p.Band.empty() ? "none" : p.Band);
     if (c.Corrected)
       placed.Columns += " corrected forward_raw=" + FormatNumber("%.6g", c.ForwardRaw) +
                         " reflected_raw=" + FormatNumber("%.6g", c.ReflectedRaw);
@@ -89,10 +74,7 @@ ReadRig::Placed ReadRig::Place(qint64 nowMs, const TMonitorReading& raw, bool cs
 }
 
 void ReadRig::OnAlarms(const std::vector<TAlarmEvent>& events) {
-  if (!interlock_) return;
-  for (const TAlarmEvent& e : events)
-    if (e.Change == AlarmChange::Tripped)
-      Print(interlock_->Trip(AlarmSourceName(e.Source), e.TimeMs));
+  Print(rig_->OnAlarms(events));
 }
 
 void ReadRig::Print(const std::vector<TInterlockEvent>& events) {
@@ -119,6 +101,7 @@ int Sweep(const CliOptions& o, const std::function<TMonitorReading()>& take, con
                      false);
   }
   Interrupt interrupt;
+  AlarmEvaluator alarms(o.alarmLevels);
   SweepControl control;
   control.WaitWith([&](int ms) {
     interrupt.Wait(std::chrono::milliseconds(ms));
@@ -130,6 +113,14 @@ int Sweep(const CliOptions& o, const std::function<TMonitorReading()>& take, con
       [&]() -> std::optional<TSweepReading> {
         try {
           const TMonitorReading r = take();
+          if (o.alarms) {
+            // The sweep ends at the step that trips; RunSweep unkeys before it restores.
+            const auto events = alarms.Reading(QDateTime::currentMSecsSinceEpoch(), r);
+            PrintAlarms(io, events);
+            for (const TAlarmEvent& e : events)
+              if (e.Change == AlarmChange::Tripped)
+                control.Abort(std::string("Alarm: ") + AlarmSourceName(e.Source));
+          }
           return TSweepReading{r.Forward, r.Reflected};
         } catch (const std::exception& e) {
           std::fprintf(io.err, "%s\n", e.what());

@@ -5,12 +5,8 @@
 
 #include "app/cli/CliCommands.h"
 #include "monitor/VSWRMon.h"
-#include "rig/BandPlan.h"
-#include "rig/Interlock.h"
-#include "rig/RigPoller.h"
-#include "rig/RigctldUnkey.h"
 #include "station/AlarmEvaluator.h"
-#include "station/BandSettings.h"
+#include "station/StationRig.h"
 
 #include <functional>
 #include <memory>
@@ -41,18 +37,12 @@ class ReadRig {
   void Print(const std::vector<TInterlockEvent>& events);
 
   const CliStreams& io_;
-  BandPlan bands_;
-  TBandSettings bandSettings_;
-  TAlarmLevels globalLevels_;
-  std::string band_;
   bool connected_ = true;  // so that a rig never reached is reported too
-  std::unique_ptr<RigctldUnkey> unkey_;
-  std::unique_ptr<Rig> power_;  // for the safe power, apart from the polls
-  std::unique_ptr<Interlock> interlock_;
-  std::unique_ptr<RigPoller> poller_;
+  std::unique_ptr<StationRig> rig_;
 };
 
-// The sweep command; take gives one reading of the monitor.
+// The sweep command; take gives one reading of the monitor. With the tool's alarm options,
+// an alarm ends the sweep (and unkeys the rig) at once.
 int Sweep(const CliOptions& o, const std::function<TMonitorReading()>& take, const CliStreams& io);
 
 }  // namespace vemo::cli

@@ -108,6 +108,18 @@ QByteArray MetricsText(const std::vector<const MonitorSnapshot*>& monitors, qint
   value("vemoswr_alarm", "1 when the monitor's own alarm flag is set.",
         [](S s) { return s.Reading->Alarm ? 1.0 : 0.0; });
   value("vemoswr_full_scale_watts", "Full scale of the monitor.", [](S s) { return s.FullScale; });
+  // One series per monitor whatever the band: the band is the frequency's.
+  Emit(out, {"vemoswr_frequency_hertz", "gauge", "The rig's frequency at the latest reading."},
+       monitors, [&](S s, L m, QByteArray& b) {
+         if (up(s) && s.Reading && s.FrequencyHz)
+           Sample(b, "vemoswr_frequency_hertz", m, *s.FrequencyHz);
+       });
+  Emit(out,
+       {"vemoswr_interlock_latched", "gauge",
+        "1 while the transmit interlock holds the rig unkeyed until acknowledged."},
+       monitors, [&](S s, L m, QByteArray& b) {
+         if (s.InterlockEnabled) Sample(b, "vemoswr_interlock_latched", m, s.InterlockLatched);
+       });
   // The program's alarms matter most while the monitor is down: the link alarm says so.
   Emit(out,
        {"vemoswr_program_alarm", "gauge",

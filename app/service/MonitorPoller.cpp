@@ -117,6 +117,28 @@ MonitorPoller::MonitorPoller(MonitorConfig config, LinkTiming timing, QObject* p
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &MonitorPoller::Tick);
   connect(&alarmTick_, &QTimer::timeout, this, [this] { Publish(alarms_.Tick(NowMs())); });
+  if (!config_.Rig.Any()) return;
+  state_.Rig = true;
+  try {
+    rig_ = std::make_unique<StationRig>(
+        config_.Rig, config_.Bands,
+        [this](const TRigState& rig, std::vector<TInterlockEvent> events) {
+          // From the rig's poll thread to the poller's.
+          QMetaObject::invokeMethod(this, [this, rig, events] {
+            if (rig.Connected != state_.RigConnected)
+              Log(rig.Connected ? "info" : "warning",
+                  rig.Connected ? "rig connected" : "rig lost: " + rig.Error);
+            state_.RigConnected = rig.Connected;
+            Interlocked(events);
+            PublishSnapshot();
+          });
+        });
+    rig_->SetBandSettings({}, config_.Alarms);
+    state_.InterlockEnabled = rig_->HasInterlock();
+  } catch (const std::exception& e) {
+    Log("error", std::string("rig: ") + e.what());
+  }
+  snapshot_ = std::make_shared<const MonitorSnapshot>(state_);
 }
 
 MonitorPoller::~MonitorPoller() = default;
@@ -262,8 +284,10 @@ void MonitorPoller::TakeReading() {
       timer_.start(kAfterResetMs);
       return;
     }
-    const TMonitorReading reading = link_.Read();
+    const TMonitorReading raw = link_.Read();
     const qint64 now = NowMs();
+    std::vector<TAlarmEvent> events;
+    const TMonitorReading reading = PlaceOnRig(now, raw, events);
     failuresInARow_ = 0;
     attempts_ = 0;
     state_.LastError.clear();
@@ -288,16 +312,22 @@ void MonitorPoller::TakeReading() {
       const TDriftBaseline& baseline = baseline_.At(*store_, now);
       if (!(baseline == alarms_.Baseline())) Publish(alarms_.SetBaseline(baseline, now), false);
     }
-    const std::vector<TAlarmEvent> events = why == Implausibility::None
+    const std::vector<TAlarmEvent> judged = why == Implausibility::None
                                                 ? alarms_.Reading(now, reading, state_.FullScale)
                                                 : alarms_.ReadingFailed(now);
+    events.insert(events.end(), judged.begin(), judged.end());
+    // The unkey goes before anything is stored, published or logged.
+    if (rig_) Interlocked(rig_->OnAlarms(events));
     // Stored as the window's log keeps it: with the alarms active then, and not keyed when
     // nothing in it can be judged.
     if (store_)
       store_->Add(now, reading,
                   {alarms_.ActiveSources(),
                    why == Implausibility::None &&
-                       IsKeyed(alarms_.Levels(), reading.Forward, state_.FullScale)});
+                       IsKeyed(alarms_.Levels(), reading.Forward, state_.FullScale)},
+                  rig_ ? std::optional<TReadingPlace>({state_.FrequencyHz.value_or(0), state_.Band,
+                                                       raw.Forward, raw.Reflected})
+                       : std::nullopt);
     PublishSnapshot();
     Publish(events, false);
   } catch (const std::exception& e) {
@@ -396,8 +426,29 @@ bool MonitorPoller::RequestAlarmReset() {
   return true;
 }
 
+TMonitorReading MonitorPoller::PlaceOnRig(qint64 nowMs, const TMonitorReading& raw,
+                                          std::vector<TAlarmEvent>& events) {
+  if (!rig_) return raw;
+  const StationRig::Placed placed = rig_->Place(nowMs, raw, alarms_, events);
+  state_.FrequencyHz = placed.FrequencyHz;
+  state_.Band = placed.Band;
+  return placed.Corrected.Reading;
+}
+
+void MonitorPoller::Interlocked(const std::vector<TInterlockEvent>& events) {
+  for (const TInterlockEvent& e : events)
+    Log(e.Change == InterlockChange::Released ? "info" : "warning",
+        std::string("interlock event=") + InterlockChangeName(e.Change) + " reason=\"" + e.Reason +
+            '"');
+  state_.InterlockLatched = rig_ && rig_->Latched();
+}
+
 void MonitorPoller::Acknowledge() {
-  const auto acknowledge = [this] { Publish(alarms_.Acknowledge(NowMs())); };
+  const auto acknowledge = [this] {
+    if (rig_) Interlocked(rig_->Acknowledge(NowMs()));
+    Publish(alarms_.Acknowledge(NowMs()));
+    if (rig_) PublishSnapshot();  // the release, with or without alarms to acknowledge
+  };
   if (QThread::currentThread() == thread())
     acknowledge();
   else

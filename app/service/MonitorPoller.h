@@ -20,6 +20,7 @@
 #include "station/AlarmEvaluator.h"
 #include "station/Plausibility.h"
 #include "station/ReadingHistory.h"
+#include "station/StationRig.h"
 #include "store/DriftBaseline.h"
 #include "store/HistoryStore.h"
 
@@ -43,6 +44,8 @@ struct MonitorConfig {
   std::string HistoryDb;   // the database of its history; empty: none
   int IntervalMs = 500;
   TAlarmLevels Alarms;  // the program's own alarms for this monitor
+  TRigSettings Rig;     // [Rig NAME]: the rig this monitor sits behind, if any
+  BandPlan Bands;
 };
 
 class MonitorPoller : public QObject {
@@ -71,7 +74,8 @@ class MonitorPoller : public QObject {
   // Resets the monitor's latched alarm before the next reading; false while the monitor
   // is not being polled. Any thread.
   bool RequestAlarmReset();
-  // Acknowledges the program's active alarms. Any thread; done when it returns.
+  // Acknowledges the program's active alarms, and releases the interlock. Any thread; done
+  // when it returns.
   void Acknowledge();
 
   // The back-off before the n-th attempt in a row (n >= 1): 1 s doubling to 30 s.
@@ -91,6 +95,11 @@ class MonitorPoller : public QObject {
   // Counts an implausible reading, or ends a run of them; logs both once per run.
   void NoteImplausible(qint64 nowMs, const TMonitorReading& reading, Implausibility why);
   void Log(const char* level, const std::string& text) const;
+  // On a rig: the reading placed on its band and corrected; band levels go to the alarms.
+  TMonitorReading PlaceOnRig(qint64 nowMs, const TMonitorReading& raw,
+                             std::vector<TAlarmEvent>& events);
+  // Logs what the interlock did and keeps its state for the next snapshot.
+  void Interlocked(const std::vector<TInterlockEvent>& events);
   // Runs f on the creating thread for each observer.
   template <typename F>
   void Tell(F f);
@@ -110,6 +119,7 @@ class MonitorPoller : public QObject {
   QElapsedTimer deferredSince_;  // invalid unless a suspect exchange is waiting its turn
   QPointer<QObject> observerContext_;
   std::vector<MonitorObserver*> observers_;
+  std::unique_ptr<StationRig> rig_;
   int attempts_ = 0;
   int failuresInARow_ = 0;
   long implausibleInARow_ = 0;

@@ -52,6 +52,14 @@ struct MonitorSnapshot {
   qint64 RetryInMs = 0;  // while waiting
   std::array<AlarmState, kAlarmSourceCount> Alarms{};
   bool Sounding = false;
+  // With a rig ([Rig NAME]): where the latest reading was taken (none: not known), whether
+  // the rig answers, and the transmit interlock.
+  bool Rig = false;
+  std::optional<double> FrequencyHz;
+  std::string Band;
+  bool RigConnected = false;
+  bool InterlockEnabled = false;
+  bool InterlockLatched = false;
 
   // Up at nowMs: the latest reading succeeded and is at most kFreshIntervals old.
   bool Up(qint64 nowMs) const {

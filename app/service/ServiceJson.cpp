@@ -56,6 +56,10 @@ QJsonObject MonitorObject(const MonitorSnapshot& s, qint64 nowMs) {
     reading["alarm"] = s.Reading->Alarm;
     // Implausible readings since leave it in place: its age tells how old it is.
     reading["age_ms"] = static_cast<double>(std::max<qint64>(0, nowMs - s.ReadingTimeMs));
+    if (s.Rig) {
+      reading["frequency_hz"] = s.FrequencyHz ? QJsonValue(*s.FrequencyHz) : QJsonValue();
+      reading["band"] = s.Band.empty() ? QJsonValue() : QString::fromStdString(s.Band);
+    }
     o["reading"] = reading;
   } else {
     o["reading"] = QJsonValue::Null;
@@ -84,6 +88,12 @@ QJsonObject MonitorObject(const MonitorSnapshot& s, qint64 nowMs) {
     alarms[AlarmSourceName(source)] = StateName(s.Alarm(source));
   o["alarms"] = alarms;
   o["sounding"] = s.Sounding;
+  if (s.Rig) {
+    QJsonObject rig;
+    rig["connected"] = s.RigConnected;
+    rig["interlock"] = !s.InterlockEnabled ? "off" : s.InterlockLatched ? "latched" : "armed";
+    o["rig"] = rig;
+  }
   return o;
 }
 

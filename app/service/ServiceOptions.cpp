@@ -97,6 +97,13 @@ its line, so comments go on lines of their own, starting with ';' or '#'):
   ; optional: this monitor's own levels instead of [Alarms]
   [Alarms tx]
   VSWRAbove=1.8
+  ; optional: the rig this monitor sits behind, keys as [Rig] in VemoSWR.ini
+  ; (Model=2 and Host for a rigctld; Interval; Interlock: the alarms that unkey it;
+  ; SafePower; Wsjtx); its band plan is [Bands] of this file
+  [Rig tx]
+  Model=2
+  Host=127.0.0.1:4532
+  Interlock=vswr,reflected
 
 A value runs to the end of its line: comments go on lines of their own, starting
 with ';'. A value that cannot be read stops the service with status 2 and a message
@@ -183,6 +190,23 @@ void CheckNoTrailingComments(const ProfileFile& file) {
   for (const std::string& section : file.Sections())
     for (const auto& [key, value] : file.ReadSectionValues(section))
       if (HasTrailingComment(value)) throw UsageError(file.Problem(section, key, {}));
+}
+
+// The rig a monitor sits behind; a bad value or a rig that names no target stops the start.
+void ReadRig(const ProfileFile& file, const std::string& section, MonitorConfig& config) {
+  if (file.ReadSectionValues(section).empty()) return;
+  std::vector<std::string> warnings;
+  config.Rig = ReadRigSettings(file, warnings, section);
+  config.Bands = BandPlan::Read(file, warnings);
+  if (!warnings.empty())
+    throw UsageError(AbsoluteFilePath(file.FileName()) + ": " + warnings.front());
+  if (config.Rig.Model != 0) {
+    try {
+      RigTargetOf(config.Rig);
+    } catch (const std::exception& e) {
+      throw UsageError(AbsoluteFilePath(file.FileName()) + ", [" + section + "]: " + e.what());
+    }
+  }
 }
 
 // The value of key, checked by parse; a refusal names the file, line, section and key.
@@ -279,6 +303,7 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
     config.Alarms = file.ReadSectionValues("Alarms " + name).empty()
                         ? o.alarms
                         : AlarmLevels(file, "Alarms " + name);
+    ReadRig(file, "Rig " + name, config);
     AddMonitor(o, std::move(config));
   }
 }
@@ -393,6 +418,10 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
                                     [&](const MonitorConfig& m) { return m.Name == config.Name; });
     config.Alarms = known != o.monitors.end() ? known->Alarms : o.alarms;
     config.IntervalMs = known != o.monitors.end() ? known->IntervalMs : 0;
+    if (known != o.monitors.end()) {
+      config.Rig = known->Rig;
+      config.Bands = known->Bands;
+    }
     AddMonitor(o, std::move(config));
   }
   if (o.dataDir.empty()) {

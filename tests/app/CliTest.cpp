@@ -657,6 +657,54 @@ TEST_F(CliTest, CountedReadingCutShortBySignalExitsWithTheSignalsStatusAndLetsTh
   }
 }
 
+TEST_F(CliTest, TuneBarFollowsTheVSWRRingsAtEachNewBestAndRestsWhileUnkeyed) {
+  StartSim({"--forward", "100", "--reflected", "1"});
+  QProcess process;
+  StartCli(process, {"--device", device, "tune", "-i", "0.05"}, Ini());
+  // The first line that starts with prefix (the readings before it still show the old
+  // state); empty after ten seconds.
+  const auto lineStarting = [&process](const std::string& prefix) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 10000) {
+      if (!process.canReadLine() && !process.waitForReadyRead(200)) continue;
+      while (process.canReadLine()) {
+        const std::string line = process.readLine().toStdString();
+        if (line.rfind(prefix, 0) == 0) return line;
+      }
+    }
+    return std::string();
+  };
+  const auto bar = [](const std::string& line) {
+    return std::count(line.begin(), line.end(), '#');
+  };
+  const struct {
+    double forward, reflected;
+    const char* line;  // how it starts
+    bool bell;
+  } steps[] = {{100, 1, "vswr=1.22 [", false},
+               {100, 0.25, "vswr=1.11 [", true},
+               {100, 4, "vswr=1.50 [", false},
+               {0, 0, "unkeyed", false},
+               {100, 1, "vswr=1.22 [", false}};
+  std::vector<std::string> lines;
+  for (const auto& step : steps) {
+    // No reading between the two may key up with reflected power of the step before.
+    if (step.forward > 0) sim.SetReflected(step.reflected);
+    sim.SetForward(step.forward);
+    sim.SetReflected(step.reflected);
+    lines.push_back(lineStarting(step.line));
+    ASSERT_FALSE(lines.back().empty()) << step.line;
+    EXPECT_EQ(lines.back().find('\a') != std::string::npos, step.bell) << lines.back();
+  }
+  EXPECT_GT(bar(lines[1]), bar(lines[0]));
+  EXPECT_LT(bar(lines[2]), bar(lines[0]));
+  EXPECT_THAT(lines[2], HasSubstr("best=1.11"));
+  EXPECT_THAT(lines[4], HasSubstr("best=1.22")) << "a new key-up starts a new search";
+  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  EXPECT_EQ(Finish(process, 8000).status, 0);
+}
+
 TEST_F(CliTest, ReadingGoesOnAfterAFailureButStopsAtTheFourthInARow) {
   StartSim({"--garbage-numbers"});
   QElapsedTimer elapsed;
@@ -827,6 +875,19 @@ TEST_F(CliRigTest, AnInterruptedSweepLeavesTheRigUnkeyedAndRestored) {
   ::kill(static_cast<pid_t>(process.processId()), SIGINT);
   const Result r = Finish(process, 8000);
   EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_FALSE(rigctld.Ptt());
+  EXPECT_EQ(rigctld.Frequency(), 7074000);
+}
+
+TEST_F(CliRigTest, AnAlarmEndsTheSweepUnkeyedAndRestored) {
+  StartSim({"--resonance", "14175000", "--bandwidth", "100000", "--rig", rigctld.Address()});
+  // Far off resonance at the first step: VSWR well above 1.5.
+  const Result r = Cli({"sweep", "--rig", rigctld.Address(), "--from", "14000000", "--to",
+                        "14350000", "--step", "10000", "--dwell", "100", "--vswr-above", "1.5"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("alarm source=vswr event=tripped"));
+  EXPECT_THAT(r.err, HasSubstr("Sweep stopped: Alarm: "));
+  EXPECT_LE(Lines(r.out).size(), 2u);
   EXPECT_FALSE(rigctld.Ptt());
   EXPECT_EQ(rigctld.Frequency(), 7074000);
 }

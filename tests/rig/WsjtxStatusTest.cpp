@@ -1,8 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rig/WsjtxStatus.h"
 
+#include "rig/WsjtxListener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace vemo {
@@ -75,6 +84,38 @@ TEST(WsjtxStatus, StatusMessagesGiveFrequencyModeAndTransmitAndBadOnesAreRefused
       changed(good.size() - 6, 2),  // "transmitting" is no Boolean
   };
   for (const Bytes& b : bad) EXPECT_EQ(ParseWsjtxMessage(b).What, TWsjtxParse::Invalid);
+}
+
+// Over real loopback UDP: a status sets the frequency, garbage is counted and changes
+// nothing, and an address that is no port is refused.
+TEST(WsjtxListener, HearsStatusOnLoopbackAndRefusesGarbage) {
+  EXPECT_THROW(WsjtxListener("12a"), RigError);
+  EXPECT_THROW(WsjtxListener("no.such.host:2237"), RigError);
+  // A free port: bind one, let it go, listen there.
+  const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof at;
+  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+  ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&at), &size), 0);
+  ::close(probe);
+  WsjtxListener listener(std::to_string(ntohs(at.sin_port)));
+  EXPECT_FALSE(listener.FrequencyAt(0));
+  const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+  const auto send = [&](const Bytes& b) {
+    ::sendto(sender, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&at), sizeof at);
+  };
+  send(Bytes{1, 2, 3});
+  send(Status(14074000, true));
+  const auto now = [] { return EpochMs(); };
+  for (int i = 0; i < 200 && !listener.FrequencyAt(now()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ::close(sender);
+  ASSERT_EQ(listener.FrequencyAt(now()).value_or(0), 14074000);
+  EXPECT_TRUE(listener.State(now()).Keyed);
+  EXPECT_EQ(listener.Refused(), 1u);
+  EXPECT_FALSE(listener.FrequencyAt(now() + kWsjtxSilenceMs + 1)) << "WSJT-X fell silent";
 }
 
 }  // namespace

@@ -156,6 +156,24 @@ TEST(ReadingLog, MarksAlarmsAndKeyingButKeepsTheColumnsOfAnOlderFile) {
   EXPECT_EQ(ReadFile(dir / "old.csv"), begun + "\n" + ReadingCsvRow(t, Reading(0, 0)) + "\n");
 }
 
+// With a rig a new file ends in the reading's place; a file begun without those columns
+// keeps its own, and one begun with them keeps them when the rig is gone.
+TEST(ReadingLog, ARigAddsThePlaceToNewFilesOnly) {
+  TempDir dir;
+  const qint64 t = LocalMs(2024, 3, 1, 12);
+  const TReadingPlace place{14074000, "20m", 90, 4};
+  const std::string row = ReadingCsvRow(t, Reading(100, 5)) + ",,1";
+  WriteFile(dir / "old.csv", kHeader);
+  ReadingLog(dir / "old.csv", false, {}, true).Write(t, Reading(100, 5), {}, &place);
+  EXPECT_EQ(ReadFile(dir / "old.csv"), kHeader + row + "\n");
+
+  ReadingLog(dir / "rig.csv", false, {}, true).Write(t, Reading(100, 5), {}, &place);
+  ReadingLog(dir / "rig.csv", false).Write(t, Reading(100, 5));
+  EXPECT_EQ(ReadFile(dir / "rig.csv"), std::string(kReadingLogCsvHeader) + kReadingCsvRigColumns +
+                                           "\n" + row + ",14074000,20m,90,4\n" + row +
+                                           ",,,100,5\n");
+}
+
 TEST(ReadingLog, TellsOnceCountsWhatWasNotLoggedAndResumes) {
   TempDir dir;
   const qint64 t = LocalMs(2024, 3, 1, 12);

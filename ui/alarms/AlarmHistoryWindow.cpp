@@ -12,6 +12,7 @@
 
 #include "station/AlarmLog.h"
 #include "ui/alarms/AlarmHistory.h"
+#include "ui/controls/AccessibleWindow.h"
 
 namespace vemo {
 
@@ -79,6 +80,7 @@ AlarmHistoryWindow::AlarmHistoryWindow(const AlarmHistory& history,
   setWindowTitle(tr("Alarm History"));
   table_ = new QTableWidget(0, kColumns, this);
   table_->setObjectName(QStringLiteral("AlarmHistoryTable"));
+  table_->setAccessibleName(tr("Alarm history"));
   table_->setHorizontalHeaderLabels(
       {tr("Tripped"), tr("Source"), tr("Value"), tr("Acknowledged"), tr("Cleared")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -129,6 +131,11 @@ void AlarmHistoryWindow::Refresh(bool unacknowledged) {
   }
   table_->resizeColumnsToContents();
   if (atEnd) table_->scrollToBottom();  // follow new alarms unless the user scrolled back
+}
+
+void AlarmHistoryWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  MakeAccessible(this);
 }
 
 }  // namespace vemo

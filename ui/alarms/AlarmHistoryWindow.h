@@ -33,6 +33,9 @@ class AlarmHistoryWindow : public QWidget {
   QTableWidget* Table() const { return table_; }
   QPushButton* AcknowledgeButton() const { return acknowledge_; }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   const AlarmHistory& history_;
   QTableWidget* table_ = nullptr;

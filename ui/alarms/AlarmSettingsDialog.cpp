@@ -15,6 +15,7 @@
 
 #include "station/AlarmHook.h"
 #include "ui/alarms/AlarmHistoryWindow.h"
+#include "ui/controls/AccessibleWindow.h"
 
 namespace vemo {
 
@@ -118,7 +119,7 @@ AlarmSettingsDialog::AlarmSettingsDialog(QWidget* parent) : QDialog(parent) {
                pair(ForwardBelow, tr("clears above"), ForwardClearAbove));
   form->addRow(tr("Off the &air below:"), pair(OffAirBelow, tr("clears above"), OffAirClearAbove));
   form->addRow(tr("&Keyed above:"), KeyedAbove);
-  form->addRow(tr("No reading &for:"), LinkLostAfter);
+  form->addRow(tr("&No reading for:"), LinkLostAfter);
   form->addRow(tr("&Delay:"), Delay);
   form->addRow(tr("&Trip in:"), pair(TripReadings, tr("of the last"), OfReadings));
   form->addRow(tr("Latch:"), latchRow);
@@ -227,6 +228,11 @@ void AlarmSettingsDialog::accept() {
     return;
   }
   QDialog::accept();
+}
+
+void AlarmSettingsDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  MakeAccessible(this);
 }
 
 }  // namespace vemo

@@ -49,6 +49,9 @@ class AlarmSettingsDialog : public QDialog {
   QLineEdit* Log = nullptr;
   QLabel* Problem = nullptr;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   TAlarmSettings shown_;  // keeps what the dialog does not edit (the monitor's flag)
 };

@@ -103,6 +103,10 @@ void OperatorAlarms::SetLogPathOverride(const std::string& path) {
   Configure(settings_);
 }
 
+void OperatorAlarms::SetBandLevels(const TAlarmLevels& levels) {
+  Apply(evaluator_.SetLevels(levels, host_.Now()));
+}
+
 void OperatorAlarms::Reading(const TMonitorReading& reading, double fullScaleW) {
   Apply(evaluator_.Reading(host_.Now(), reading, fullScaleW));
 }
@@ -126,6 +130,7 @@ void OperatorAlarms::SetPolling(bool on, int intervalMs) {
 }
 
 void OperatorAlarms::Acknowledge() {
+  if (host_.Acknowledged) host_.Acknowledged();
   Apply(evaluator_.Acknowledge(host_.Now()));
 }
 
@@ -138,6 +143,7 @@ bool OperatorAlarms::Unacknowledged() const {
 }
 
 void OperatorAlarms::Apply(const std::vector<TAlarmEvent>& events) {
+  if (host_.First && !events.empty()) host_.First(events);
   for (const TAlarmEvent& event : events) {
     history_.Add(event);
     if (log_) log_->Write(event);

@@ -60,6 +60,11 @@ class OperatorAlarms : public QObject {
     std::function<void(QLabel* flash, AlarmLook look)> PaintFlash;
     // Sounding started or stopped, or the alarm text changed.
     std::function<void()> Changed;
+    // Given every batch of events before anything else is done about them (history, log,
+    // hook, sound, repaint): the transmit interlock unkeys here.
+    std::function<void(const std::vector<TAlarmEvent>&)> First;
+    // The operator acknowledged, whether or not an alarm was waiting for it.
+    std::function<void()> Acknowledged;
     // Every event as it happens, after the log (optional: the stored history).
     std::function<void(const TAlarmEvent&)> Event;
   };
@@ -73,6 +78,9 @@ class OperatorAlarms : public QObject {
   // The alarm log for this run, whatever the settings say.
   void SetLogPathOverride(const std::string& path);
 
+  // The levels of the band the next readings are taken on ([Alarms BAND]), until the next
+  // call or Configure.
+  void SetBandLevels(const TAlarmLevels& levels);
   // fullScaleW: the monitor's full scale, for the automatic keyed level.
   void Reading(const TMonitorReading& reading, double fullScaleW);
   void ReadingFailed();

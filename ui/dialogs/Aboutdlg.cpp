@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "platform/SettingsPath.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/dialogs/DialogSupport.h"
 #include "ui/dialogs/ProgramIcon.h"
 
@@ -88,6 +89,7 @@ void TdlgAbout::FormCreate() {
 
 void TdlgAbout::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  MakeAccessible(this);
   CenterOnScreen(this);
 }
 

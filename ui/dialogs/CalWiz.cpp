@@ -13,6 +13,7 @@
 #include "monitor/VSWRMon.h"
 #include "platform/Escaped.h"
 #include "platform/Exception.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/controls/NumEdit.h"
 
 namespace vemo {
@@ -306,6 +307,13 @@ void TdlgCalWizard::ShowPage(int page) {
   pageIndex_ = page;
   pages_->setCurrentIndex(page);
   UpdateButtons();
+  // Tab goes through the page on show, then the buttons.
+  if (isVisible()) MakeAccessible(this);
+}
+
+void TdlgCalWizard::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  MakeAccessible(this);
 }
 
 void TdlgCalWizard::UpdateButtons() {

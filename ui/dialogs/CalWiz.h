@@ -50,6 +50,9 @@ class TdlgCalWizard : public QDialog {
 
   void done(int result) override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   // Channel index into the per-channel working values.
   static constexpr size_t kFwd = 0;

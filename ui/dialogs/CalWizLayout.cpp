@@ -28,9 +28,11 @@ QWidget* Page(QStackedWidget* pages, const char* name) {
   return page;
 }
 
-// The eight factor and offset boxes only display.
-TCardinalEdit* DisplayBox(QWidget* parent, const char* name) {
+// The eight factor and offset boxes only display. They stand in a table under row and
+// column captions, so a screen reader, which finds no single label, gets both.
+TCardinalEdit* DisplayBox(QWidget* parent, const char* name, const QString& spoken) {
   auto* box = Named(new TCardinalEdit(parent), name);
+  box->setAccessibleName(spoken);
   box->setReadOnly(true);
   box->setFocusPolicy(Qt::NoFocus);
   return box;
@@ -74,10 +76,14 @@ void TdlgCalWizard::FormCreate() {
                              "btnUpdateFSPower");
     realedFreqFactor = Named(new TRealEdit(pnlCurrentValues), "realedFreqFactor");
     realedFreqFactor->SetFormatString(QStringLiteral("0.00"));
-    cardedOldFwdCal = DisplayBox(pnlCurrentValues, "cardedOldFwdCal");
-    cardedOldReflCal = DisplayBox(pnlCurrentValues, "cardedOldReflCal");
-    cardedOldFwdOffset = DisplayBox(pnlCurrentValues, "cardedOldFwdOffset");
-    cardedOldReflOffset = DisplayBox(pnlCurrentValues, "cardedOldReflOffset");
+    cardedOldFwdCal = DisplayBox(pnlCurrentValues, "cardedOldFwdCal",
+                                 QStringLiteral("Forward channel cal factor"));
+    cardedOldReflCal = DisplayBox(pnlCurrentValues, "cardedOldReflCal",
+                                  QStringLiteral("Reflected channel cal factor"));
+    cardedOldFwdOffset = DisplayBox(pnlCurrentValues, "cardedOldFwdOffset",
+                                    QStringLiteral("Forward channel offset"));
+    cardedOldReflOffset = DisplayBox(pnlCurrentValues, "cardedOldReflOffset",
+                                     QStringLiteral("Reflected channel offset"));
 
     auto* fsLabel = new QLabel(QStringLiteral("Full Scale Power"), pnlCurrentValues);
     fsLabel->setBuddy(realedFSPower);
@@ -131,10 +137,14 @@ void TdlgCalWizard::FormCreate() {
   PnlFinish = Page(pages_, "PnlFinish");
   {
     auto* grid = new QGridLayout(PnlFinish);
-    cardedNewFwdCal = DisplayBox(PnlFinish, "cardedNewFwdCal");
-    cardedNewReflCal = DisplayBox(PnlFinish, "cardedNewReflCal");
-    cardedNewFwdOffset = DisplayBox(PnlFinish, "cardedNewFwdOffset");
-    cardedNewReflOffset = DisplayBox(PnlFinish, "cardedNewReflOffset");
+    cardedNewFwdCal =
+        DisplayBox(PnlFinish, "cardedNewFwdCal", QStringLiteral("New forward channel cal factor"));
+    cardedNewReflCal = DisplayBox(PnlFinish, "cardedNewReflCal",
+                                  QStringLiteral("New reflected channel cal factor"));
+    cardedNewFwdOffset =
+        DisplayBox(PnlFinish, "cardedNewFwdOffset", QStringLiteral("New forward channel offset"));
+    cardedNewReflOffset = DisplayBox(PnlFinish, "cardedNewReflOffset",
+                                     QStringLiteral("New reflected channel offset"));
     btnResetCal =
         Named(new QPushButton(QStringLiteral("Reset Cal Factors"), PnlFinish), "btnResetCal");
     grid->addWidget(new QLabel(QStringLiteral("Forward/Reflected Channel Cal Factors"), PnlFinish),

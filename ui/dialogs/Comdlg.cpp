@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "serial/ComPort.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/dialogs/DialogSupport.h"
 
 namespace vemo {
@@ -64,6 +65,7 @@ void TdlgComm::OKBtnClick() {
 
 void TdlgComm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  MakeAccessible(this);
   CenterOnScreen(this);
   OKBtn->setFocus();
 }

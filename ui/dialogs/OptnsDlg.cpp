@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/Escaped.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/dialogs/DialogSupport.h"
 #include "ui/dialogs/OptionsSending.h"
@@ -227,6 +228,7 @@ void TdlgOptions::done(int result) {
 
 void TdlgOptions::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  MakeAccessible(this);
   CenterOnScreen(this);
 }
 

@@ -11,6 +11,7 @@
 
 #include "monitor/ModelSupport.h"
 #include "platform/Exception.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/controls/NumberText.h"
 #include "ui/dialogs/DialogSupport.h"
@@ -205,6 +206,7 @@ void TdlgOptionsDualRelay::accept() {
 
 void TdlgOptionsDualRelay::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  MakeAccessible(this);
   CenterOnScreen(this);
 }
 

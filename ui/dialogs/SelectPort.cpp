@@ -14,6 +14,7 @@
 #include "platform/PortNames.h"
 #include "serial/ComPort.h"
 #include "serial/PortProbe.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/dialogs/DialogSupport.h"
 
 namespace vemo {
@@ -42,6 +43,9 @@ void TComSelectForm::FormCreate(const std::vector<int>& portNumbers) {
 
   PortsComboBox = new QComboBox(this);
   PortsComboBox->setObjectName("PortsComboBox");
+  // The request stands in the frame above, where no label relation reaches: a screen
+  // reader gets it as the list's description.
+  PortsComboBox->setAccessibleDescription(Label2->text());
   std::map<int, SerialDeviceInfo> known;
   for (const SerialDeviceInfo& device : ListSerialDevices())
     if (device.portNumber > 0) known.emplace(device.portNumber, device);
@@ -97,6 +101,7 @@ int TComSelectForm::SelectedPort() const {
 
 void TComSelectForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  MakeAccessible(this);
   CenterOnScreen(this);
 }
 

@@ -32,6 +32,7 @@
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/MainAccessibility.h"
+#include "ui/main/MainRig.h"
 #include "ui/main/WindowPlacement.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/Meter.h"
@@ -89,6 +90,8 @@ TFormMain::TFormMain(QWidget* parent)
   CreateAlarms();
   access_ = std::make_unique<MainAccessibility>(*this);
   access_->CreateMenu(commandsMenu_, helpMenu_);
+  rig_ = std::make_unique<MainRig>(*this);
+  rig_->CreateMenu(commandsMenu_);
   // Menu shortcuts come before the keys a focused line edit would claim (Ctrl+C, Ctrl+A).
   qApp->installEventFilter(this);
   Timer1->start();
@@ -177,6 +180,7 @@ void TFormMain::ReadSettings() {
   cmboRangeList->setCurrentIndex(range >= 0 && range <= kAutoRangeIndex ? range : -1);
   ReadStationSettings(ini);
   LoadAlarmSettings(ini);
+  rig_->ReadSettings(ini);
   // Each problem with the settings file stays in the status area under a topic of its own.
   int n = 0;
   for (const std::string& problem : ini.Problems())
@@ -318,6 +322,7 @@ void TFormMain::FormClose() {
   Timer2->stop();
   tmrDeviceWatch->stop();
   tmrPeak->stop();
+  rig_->Shutdown();
   alarms_->Shutdown();
   WriteSettings();
   // A window of the main window's goes with it.

@@ -52,6 +52,7 @@ namespace vemo {
 
 class HelpViewer;
 class MainAccessibility;
+class MainRig;
 class OperatorAlarms;
 class ProfileFile;
 class TComPort;
@@ -209,6 +210,9 @@ class TFormMain : public QMainWindow,
     AlarmNote(QStringLiteral("speech and sound"), message, true);
   }
 
+  // --- The rig beside the monitor (MainRig.cpp) -------------------------------------------
+  MainRig& RigControl() const { return *rig_; }
+
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
   void mnuFileReportClick();  // MainReport.cpp
@@ -351,6 +355,7 @@ class TFormMain : public QMainWindow,
 
  private:
   class TickScope;
+  friend class MainRig;
 
   // Start-up (Main.cpp, MainControls.cpp).
   void FormCreate();
@@ -515,6 +520,7 @@ class TFormMain : public QMainWindow,
   QTimer* tmrRetry = nullptr;  // the wait before the next attempt of an unattended start
   std::unique_ptr<OperatorAlarms> alarms_;
   std::unique_ptr<MainAccessibility> access_;
+  std::unique_ptr<MainRig> rig_;
   QMenu* commandsMenu_ = nullptr;  // the speech and tone commands join these
   QMenu* helpMenu_ = nullptr;
   struct AlarmNoteEntry {

@@ -8,15 +8,12 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -28,6 +25,7 @@
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/main/Main.h"
+#include "ui/main/ShortcutTable.h"
 #include "ui/meter/DCDial.h"
 #include "ui/meter/DCDialAccessible.h"
 
@@ -191,7 +189,7 @@ void MainAccessibility::CreateMenu(QMenu* menu, QMenu* help) {
   };
   menu->addSeparator();
   actSpeak = add(tr("&Speak"), QKeySequence(Qt::Key_F5), [this] { SpeakReading(); });
-  QMenu* every = menu->addMenu(tr("Speak &Every"));
+  QMenu* every = menu->addMenu(tr("Speak E&very"));
   actSpeakEvery = new QActionGroup(this);
   QAction* off = every->addAction(tr("&Off"));
   off->setData(0);
@@ -202,8 +200,8 @@ void MainAccessibility::CreateMenu(QMenu* menu, QMenu* help) {
     actSpeakEvery->addAction(a);
   }
   for (QAction* a : actSpeakEvery->actions()) a->setCheckable(true);
-  actSpeakChanges = add(tr("Speak &Changes"), {}, [this] { SaveChoices(); });
-  actSpeakAlarms = add(tr("Speak A&larms"), {}, [this] { SaveChoices(); });
+  actSpeakChanges = add(tr("Speak C&hanges"), {}, [this] { SaveChoices(); });
+  actSpeakAlarms = add(tr("Speak Ala&rms"), {}, [this] { SaveChoices(); });
   actTuningTone = add(tr("T&uning Tone"), QKeySequence(Qt::Key_F6), [this] { ToggleTuningTone(); });
   actMorse = add(tr("VSWR in &Morse"), QKeySequence(Qt::Key_F7), [this] { SendMorse(); });
   for (QAction* a : {actSpeakChanges, actSpeakAlarms, actTuningTone}) a->setCheckable(true);
@@ -332,29 +330,7 @@ void MainAccessibility::AlarmsChanged() {
 }
 
 void MainAccessibility::ShowShortcuts() {
-  QDialog dialog(&form_);
-  dialog.setWindowTitle(tr("Keyboard Shortcuts"));
-  auto* table = new QTableWidget(0, 2, &dialog);
-  table->setAccessibleName(tr("Keyboard shortcuts"));
-  table->setHorizontalHeaderLabels({tr("Command"), tr("Keys")});
-  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table->verticalHeader()->hide();
-  for (const QAction* action : form_.actions()) {
-    if (action->shortcut().isEmpty()) continue;
-    const int row = table->rowCount();
-    table->insertRow(row);
-    table->setItem(row, 0, new QTableWidgetItem(action->text().remove(u'&')));
-    table->setItem(row, 1,
-                   new QTableWidgetItem(action->shortcut().toString(QKeySequence::NativeText)));
-  }
-  table->resizeColumnsToContents();
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(table);
-  layout->addWidget(buttons);
-  dialog.resize(420, 420);
-  dialog.exec();
+  NewShortcutsDialog(&form_, ShortcutRows(*form_.menuBar()))->exec();
 }
 
 void MainAccessibility::Say(const QString& text) {

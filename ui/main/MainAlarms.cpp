@@ -14,6 +14,7 @@
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
 #include "ui/main/MainAccessibility.h"
+#include "ui/main/MainRig.h"
 #include "ui/main/MainStyle.h"
 #include "ui/trend/TrendWindow.h"
 
@@ -55,6 +56,12 @@ void TFormMain::CreateAlarms() {
     if (trendWindow_) trendWindow_->SetUnacknowledged(alarms_->Unacknowledged());
     if (access_) access_->AlarmsChanged();
   };
+  host.First = [this](const std::vector<TAlarmEvent>& events) {
+    if (rig_) rig_->AlarmEvents(events);
+  };
+  host.Acknowledged = [this] {
+    if (rig_) rig_->Acknowledged();
+  };
   host.Event = [this](const TAlarmEvent& event) {
     if (Store_) Store_->AddEvent(event);
   };
@@ -87,6 +94,7 @@ void TFormMain::mnuViewAlarmSettingsClick() {
   if (dialog.exec() != QDialog::Accepted) return;
   const TAlarmSettings chosen = dialog.Settings();
   alarms_->Configure(chosen);
+  rig_->AlarmLevelsChanged();
   ApplyVSWRThreshold();
   // The settings were looked at and confirmed: the warnings about the file no longer hold.
   alarmNotes_.removeIf([](const AlarmNoteEntry& n) { return n.Topic == kSettingsTopic; });

@@ -267,13 +267,13 @@ void TFormMain::CreateMenu() {
   QMenu* view = menuBar()->addMenu(tr("&View"));
   mnuViewMeter = checkItem(view, tr("Display &Meter"), &TFormMain::mnuViewMeterClick);
   CreatePeakHoldMenu(view);
-  mnuViewTrend = checkItem(view, tr("&Trend"), &TFormMain::mnuViewTrendClick);
+  mnuViewTrend = checkItem(view, tr("T&rend"), &TFormMain::mnuViewTrendClick);
   view->addSeparator();
   mnuViewCommPort = item(view, tr("Comm &Port"), &TFormMain::mnuViewCommPortClick);
   mnuViewOptions = item(view, tr("Monitor &Options"), &TFormMain::Options1Click);
   mnuViewAlarmSettings = item(view, tr("&Alarm Settings…"), &TFormMain::mnuViewAlarmSettingsClick);
   mnuViewAlarmHistory = item(view, tr("Alarm &History"), &TFormMain::mnuViewAlarmHistoryClick);
-  mnuViewSetReference = item(view, tr("Set &reference"), &TFormMain::mnuViewSetReferenceClick);
+  mnuViewSetReference = item(view, tr("&Set reference"), &TFormMain::mnuViewSetReferenceClick);
   mnuViewSetReference->setToolTip(
       tr("The last minute's forward and reflected power and VSWR become the baseline of the "
          "drift alarms"));

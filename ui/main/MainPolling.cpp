@@ -16,6 +16,7 @@
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/dialogs/CalWiz.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainRig.h"
 #include "ui/main/MainStyle.h"
 #include "ui/trend/TrendWindow.h"
 
@@ -101,8 +102,10 @@ void TFormMain::RunCommand(uint8_t code) {
 void TFormMain::ShowReading(const TMonitorReading& reading) {
   SetAlarmIndicator(reading.Alarm);
   if (JudgeReading(reading) != Implausibility::None) ++implausibleCount_;
-  DisplayReading(reading);
-  RecordReading(reading);
+  // On a rig: where it was taken, corrected for the band.
+  const TMonitorReading placed = rig_->Place(reading);
+  DisplayReading(placed);
+  RecordReading(placed);
 }
 
 void TFormMain::ShowStale() {

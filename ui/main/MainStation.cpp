@@ -25,6 +25,7 @@
 #include "station/Readout.h"
 #include "ui/alarms/OperatorAlarms.h"
 #include "ui/main/Main.h"
+#include "ui/main/MainRig.h"
 #include "ui/main/MainStyle.h"
 #include "ui/meter/DCDial.h"
 #include "ui/trend/TrendWindow.h"
@@ -37,8 +38,11 @@ constexpr char kSection[] = "Station";
 constexpr int kPeakRefreshMs = 100;
 
 QString HoldTimeText(qint64 holdMs) {
-  return holdMs == PeakHold::kInfinite ? QObject::tr("&Infinite")
-                                       : QObject::tr("&%1 s").arg(holdMs / 1000);
+  if (holdMs == PeakHold::kInfinite) return QObject::tr("&Infinite");
+  // The last digit is the access key: "1&0 s" beside "&1 s".
+  QString seconds = QString::number(holdMs / 1000);
+  seconds.insert(seconds.size() - 1, u'&');
+  return QObject::tr("%1 s").arg(seconds);
 }
 
 QString IntervalText(int ms) {
@@ -60,9 +64,9 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
     // judged).
     NoteGap(now);
     const TReadingMarks marks{alarms_->Evaluator().ActiveSources(), false};
-    if (Store_) Store_->Add(now, reading, marks);
+    if (Store_) Store_->Add(now, reading, marks, rig_->StoredPlace());
     if (Log_) {
-      Log_->Write(now, reading, marks);
+      Log_->Write(now, reading, marks, rig_->LastPlace());
       UpdateStatusBar();
     }
     return;
@@ -75,7 +79,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   kept.Keyed = IsKeyed(alarms_->Settings().Levels, reading.Forward, fullScale);
   kept.Sources = static_cast<quint16>(alarms_->Evaluator().ActiveSources());
   History_.Append(now, kept);
-  if (Store_) Store_->Add(now, reading, {kept.Sources, kept.Keyed});
+  if (Store_) Store_->Add(now, reading, {kept.Sources, kept.Keyed}, rig_->StoredPlace());
   Stats_.Add(now, kept);
   if (trendWindow_) {
     trendWindow_->SetFullScale(Monitor_->FullScale());
@@ -84,7 +88,7 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   Peak_.Add(now, reading.Forward);
   ShowPeak();
   if (Log_) {
-    Log_->Write(now, reading, {kept.Sources, kept.Keyed});
+    Log_->Write(now, reading, {kept.Sources, kept.Keyed}, rig_->LastPlace());
     UpdateStatusBar();
   }
 }
@@ -111,7 +115,7 @@ void TFormMain::CreateLogMenu(QMenu* file) {
 }
 
 void TFormMain::CreatePeakHoldMenu(QMenu* view) {
-  mnuViewPeakHold = view->addAction(tr("&Peak Hold"));
+  mnuViewPeakHold = view->addAction(tr("Pea&k Hold"));
   mnuViewPeakHold->setCheckable(true);
   connect(mnuViewPeakHold, &QAction::triggered, this, [this] {
     mnuViewPeakHold->setChecked(!mnuViewPeakHold->isChecked());
@@ -264,7 +268,8 @@ void TFormMain::StartLogging(const QString& path, bool daily) {
   logProblem_.clear();
   Log_ = std::make_unique<ReadingLog>(
       path.toStdString(), daily,
-      [this](bool failing, const std::string& message) { LogNotify(failing, message); });
+      [this](bool failing, const std::string& message) { LogNotify(failing, message); },
+      rig_->LogsPlace());
   mnuFileLog->setChecked(true);
   mnuFileLogDaily->setChecked(daily);
   UpdateStatusBar();

@@ -12,16 +12,18 @@ add_library(ui_main STATIC
   MainMenu.cpp
   MainPolling.cpp
   MainReport.cpp
+  MainRig.cpp
   MainStation.cpp
   MainStyle.cpp
   MainTestPanel.cpp
   MainTrend.cpp
   MainUnattended.cpp
+  ShortcutTable.cpp
   WindowPlacement.cpp
 )
 target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ui_main PUBLIC
-  ui_report store station ui_access ui_alarms ui_trend ui_meter ui_dialogs ui_controls monitor serial platform platform_gui Qt6::Widgets)
+  ui_report store station ui_access ui_alarms ui_rig ui_trend ui_meter ui_dialogs ui_controls monitor serial platform platform_gui Qt6::Widgets)
 set_source_files_properties(${PROJECT_SOURCE_DIR}/docs/manual.html
   PROPERTIES QT_RESOURCE_ALIAS VemoSWR.html)
 qt_add_resources(ui_main "manual"
@@ -30,4 +32,8 @@ qt_add_resources(ui_main "manual"
   FILES ${PROJECT_SOURCE_DIR}/docs/manual.html
         ${PROJECT_SOURCE_DIR}/docs/alarm-active.png
         ${PROJECT_SOURCE_DIR}/docs/alarm-acknowledged.png
-        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png)
+        ${PROJECT_SOURCE_DIR}/docs/alarm-latched.png
+        ${PROJECT_SOURCE_DIR}/docs/rig-dialog.png
+        ${PROJECT_SOURCE_DIR}/docs/rig-inhibited.png
+        ${PROJECT_SOURCE_DIR}/docs/sweep-dialog.png
+        ${PROJECT_SOURCE_DIR}/docs/sweep-20m.png)

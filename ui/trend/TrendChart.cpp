@@ -159,6 +159,7 @@ void TrendChart::SetCursorAt(QPoint point) {
   // What a screen reader reads for the chart: the cursor's read-out.
   const QString readout = CursorReadout();
   if (accessibleDescription() != readout) setAccessibleDescription(readout);
+  Q_EMIT CursorMoved();
 }
 
 QString TrendChart::CursorReadout() const {
@@ -376,6 +377,7 @@ void TrendChart::wheelEvent(QWheelEvent* event) {
 void TrendChart::leaveEvent(QEvent* event) {
   hasCursor_ = false;
   update();
+  Q_EMIT CursorMoved();
   QWidget::leaveEvent(event);
 }
 

@@ -64,6 +64,8 @@ class TrendChart : public QWidget {
  Q_SIGNALS:
   // The user scrolled, zoomed or paused following.
   void ViewChanged();
+  // The cursor moved, appeared or went.
+  void CursorMoved();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

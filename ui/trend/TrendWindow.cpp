@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -21,6 +22,7 @@
 
 #include "station/ReadingHistory.h"
 #include "station/Readout.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/trend/TrendChart.h"
 #include "ui/trend/TrendExport.h"
 
@@ -50,6 +52,21 @@ QString SpanText(qint64 ms) {
   if (ms >= 3'600'000) return QObject::tr("%1 h").arg(static_cast<double>(ms) / 3.6e6, 0, 'g', 3);
   if (ms >= 60'000) return QObject::tr("%1 min").arg(static_cast<double>(ms) / 6e4, 0, 'g', 3);
   return QObject::tr("%1 s").arg(static_cast<double>(ms) / 1e3, 0, 'g', 3);
+}
+
+// A value that reads like a label but that Tab reaches and a screen reader reads with
+// its name.
+QLineEdit* NewReadOnlyField(const QString& name, QWidget* parent) {
+  auto* field = new QLineEdit(parent);
+  field->setReadOnly(true);
+  field->setFrame(false);
+  // As tall as the labels beside it, so that the window keeps its smallest size.
+  field->setMaximumHeight(field->fontMetrics().height() + 2);
+  field->setAccessibleName(name);
+  QPalette palette = field->palette();
+  palette.setColor(QPalette::Base, Qt::transparent);
+  field->setPalette(palette);
+  return field;
 }
 
 }  // namespace
@@ -92,10 +109,18 @@ TrendWindow::TrendWindow(const ReadingHistory& history, RunningStatistics& stats
   CreateStatistics(grid);
   lblStatus_ = new QLabel(this);
   lblStatus_->setWordWrap(true);
+  edtCursor_ = NewReadOnlyField(tr("Cursor read-out"), this);
+  edtCursor_->setPlaceholderText(tr("Point at the chart, or Tab to it and use the arrow keys"));
+  auto* cursorRow = new QHBoxLayout;
+  cursorRow->addWidget(new QLabel(tr("Cursor:"), this));
+  cursorRow->addWidget(edtCursor_, 1);
+  auto* side = new QVBoxLayout;
+  side->addLayout(cursorRow);
+  side->addWidget(lblStatus_, 1);
 
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(box);
-  bottom->addWidget(lblStatus_, 1);
+  bottom->addLayout(side, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
@@ -111,6 +136,7 @@ TrendWindow::TrendWindow(const ReadingHistory& history, RunningStatistics& stats
   });
   connect(scrollTime, &QScrollBar::valueChanged, this, &TrendWindow::ScrollBarMoved);
   connect(chart_, &TrendChart::ViewChanged, this, &TrendWindow::UpdateControls);
+  connect(chart_, &TrendChart::CursorMoved, this, &TrendWindow::UpdateCursor);
   connect(btnReset, &QPushButton::clicked, this, &TrendWindow::ResetClick);
   connect(btnExportPng, &QPushButton::clicked, this, &TrendWindow::ExportPngClick);
   connect(btnExportCsv, &QPushButton::clicked, this, &TrendWindow::ExportCsvClick);
@@ -129,7 +155,8 @@ void TrendWindow::CreateStatistics(QGridLayout* grid) {
   for (int r = 0; r < 3; ++r) {
     grid->addWidget(new QLabel(rows[r], this), r + 1, 0);
     for (int c = 0; c < 3; ++c) {
-      statsCells_[r][c] = new QLabel(this);
+      statsCells_[r][c] =
+          NewReadOnlyField(rows[r] + QStringLiteral(" ") + columns[c].toLower(), this);
       statsCells_[r][c]->setMinimumWidth(64);
       statsCells_[r][c]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       grid->addWidget(statsCells_[r][c], r + 1, c + 1);
@@ -137,9 +164,9 @@ void TrendWindow::CreateStatistics(QGridLayout* grid) {
   }
   lblTimeAboveCaption_ = new QLabel(this);
   grid->addWidget(lblTimeAboveCaption_, 4, 0, 1, 2);
-  lblTimeAbove_ = new QLabel(this);
-  lblTimeAbove_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  grid->addWidget(lblTimeAbove_, 4, 2);
+  edtTimeAbove_ = NewReadOnlyField(QString(), this);
+  edtTimeAbove_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  grid->addWidget(edtTimeAbove_, 4, 2);
   btnReset = new QPushButton(tr("Reset"), this);
   grid->addWidget(btnReset, 4, 3);
 }
@@ -189,6 +216,15 @@ void TrendWindow::UpdateControls() {
   scrollTime->setSingleStep(std::max(1, scrollTime->pageStep() / 10));
   scrollTime->setValue(static_cast<int>(std::clamp<qint64>((from - oldest) / 1000, 0, last)));
   updatingControls_ = false;
+  // The same point of the chart now stands for another time.
+  UpdateCursor();
+}
+
+void TrendWindow::UpdateCursor() {
+  const QString readout = chart_->CursorReadout();
+  if (edtCursor_->text() == readout) return;
+  edtCursor_->setText(readout);
+  edtCursor_->setCursorPosition(0);  // the time first, where the read-out is too long
 }
 
 void TrendWindow::ScrollBarMoved(int value) {
@@ -217,8 +253,11 @@ void TrendWindow::UpdateStatistics() {
       statsCells_[r][c]->setText(has ? Value(formats[r], values[c] * scales[r]) + suffix
                                      : QStringLiteral("-"));
   }
-  lblTimeAboveCaption_->setText(tr("Time above VSWR %1").arg(stats_.Threshold()));
-  lblTimeAbove_->setText(Duration(stats_.TimeAboveMs(chart_->NowMs())));
+  const QString caption = tr("Time above VSWR %1").arg(stats_.Threshold());
+  lblTimeAboveCaption_->setText(caption);
+  // Named afresh only when the threshold changed: each new name is an event to announce.
+  if (edtTimeAbove_->accessibleName() != caption) edtTimeAbove_->setAccessibleName(caption);
+  edtTimeAbove_->setText(Duration(stats_.TimeAboveMs(chart_->NowMs())));
 }
 
 void TrendWindow::SetUnacknowledged(bool waiting) {
@@ -293,6 +332,7 @@ void TrendWindow::showEvent(QShowEvent* event) {
   // Nothing was updated while hidden.
   UpdateStatistics();
   UpdateControls();
+  MakeAccessible(this);
 }
 
 }  // namespace vemo

@@ -12,6 +12,7 @@
 class QComboBox;
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QScrollBar;
 class QToolButton;
@@ -60,6 +61,13 @@ class TrendWindow : public QWidget {
   // An alarm waits to be acknowledged: the Acknowledge button shows.
   void SetUnacknowledged(bool waiting);
 
+  // The text summary, for screen readers and the keyboard: each statistic by row
+  // (forward, reflected, VSWR) and column (minimum, maximum, mean), the time above the
+  // VSWR threshold, and the cursor's read-out. Read-only fields in the tab chain.
+  QLineEdit* Statistic(int row, int column) const { return statsCells_[row][column]; }
+  QLineEdit* TimeAbove() const { return edtTimeAbove_; }
+  QLineEdit* CursorField() const { return edtCursor_; }
+
   QComboBox* cmboSpan = nullptr;
   QToolButton* btnFollow = nullptr;
   QScrollBar* scrollTime = nullptr;
@@ -82,6 +90,7 @@ class TrendWindow : public QWidget {
   void CreateStatistics(QGridLayout* grid);
   void UpdateStatistics();
   void UpdateControls();
+  void UpdateCursor();
   void SpanChosen(int index);
   void ScrollBarMoved(int value);
   QString SaveFileName(const QString& caption, const QString& extension, const QString& filter);
@@ -89,9 +98,10 @@ class TrendWindow : public QWidget {
   const ReadingHistory& history_;
   RunningStatistics& stats_;
   TrendChart* chart_ = nullptr;
-  QLabel* statsCells_[3][3] = {};
+  QLineEdit* statsCells_[3][3] = {};
   QLabel* lblTimeAboveCaption_ = nullptr;
-  QLabel* lblTimeAbove_ = nullptr;
+  QLineEdit* edtTimeAbove_ = nullptr;
+  QLineEdit* edtCursor_ = nullptr;
   QLabel* lblStatus_ = nullptr;
   bool updatingControls_ = false;
 };

@@ -39,6 +39,8 @@ QByteArray MqttStateOf(const QJsonObject& monitor) {
   for (const QJsonValue& alarm : monitor.value("alarms").toObject())
     programAlarm = programAlarm || alarm.toString() != "normal";
   state["program_alarm"] = programAlarm;
+  if (monitor.contains("rig"))
+    state["interlock"] = monitor.value("rig").toObject().value("interlock");
   return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
 

@@ -3,6 +3,7 @@
 // free loopback port, and the real tools that consume it (promtool, Prometheus, a
 // headless browser), each stopped at the end.
 #include "tests/support/ReadingReplies.h"
+#include "tests/support/RigctldProcess.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/WaitUntil.h"
 
@@ -383,6 +384,47 @@ TEST_F(ServiceTest, ImplausibleReadingsAreFlaggedCountedAndNotPublished) {
   const QString log = QString::fromUtf8(service.Log());
   EXPECT_EQ(log.count("implausible reading ("), 1) << log.toStdString();
   EXPECT_EQ(log.count("plausible readings again"), 1) << log.toStdString();
+}
+
+// A monitor behind a rig: its readings carry the rig's frequency and band, and an alarm
+// unkeys the rig and holds it until acknowledged, in the API, the metrics and the log.
+TEST_F(ServiceTest, ARigGivesFrequencyAndBandAndItsInterlockShowsUntilAcknowledged) {
+  RigctldProcess rigctld;
+  rigctld.Start();
+  rigctld.Rigctl({"F", "14074000"});
+  rigctld.Rigctl({"T", "1"});
+  SimProcess sim;
+  sim.Start(SimArgs(Link("tx")));  // VSWR 1.5
+  QFile token(dir_.filePath("token"));
+  ASSERT_TRUE(token.open(QIODevice::WriteOnly));
+  token.write("correct-horse\n");
+  token.close();
+  QFile config(dir_.filePath("vemoswrd.ini"));
+  ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+  config.write(("[Monitor tx]\nDevice=" + Link("tx") + "\nInterval=100\n[Alarms tx]\n" +
+                "VSWRAbove=1.2\n[Rig tx]\nModel=2\nHost=" +
+                QString::fromStdString(rigctld.Address()) + "\nInterval=100\nInterlock=vswr\n")
+                   .toUtf8());
+  config.close();
+  Service service;
+  service.Start({"--config", config.fileName(), "--token-file", token.fileName()});
+  ASSERT_TRUE(
+      WaitUntil([&] { return service.Value("vemoswr_interlock_latched", "tx") == 1.0; }, 8000))
+      << service.Log().toStdString();
+  EXPECT_FALSE(rigctld.Ptt());
+  EXPECT_EQ(service.Value("vemoswr_frequency_hertz", "tx"), 14074000);
+  QJsonObject tx = service.Monitor("tx");
+  EXPECT_EQ(tx["reading"].toObject()["frequency_hz"].toDouble(), 14074000);
+  EXPECT_EQ(tx["reading"].toObject()["band"].toString(), "20m");
+  EXPECT_EQ(tx["rig"].toObject()["interlock"].toString(), "latched");
+  EXPECT_TRUE(service.Log().contains("interlock event=tripped reason=\"vswr\""));
+
+  EXPECT_EQ(Http(service.Port(), "POST", "/api/v1/monitors/tx/acknowledge",
+                 "Authorization: Bearer correct-horse\r\n")
+                .status,
+            200);
+  EXPECT_EQ(service.Monitor("tx")["rig"].toObject()["interlock"].toString(), "armed");
+  EXPECT_EQ(service.Value("vemoswr_interlock_latched", "tx"), 0.0);
 }
 
 // Started as systemd starts it (notification socket, watchdog, a low soft limit of file

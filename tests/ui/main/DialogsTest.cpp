@@ -1,22 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs the menu opens from the polling tick: monitor options (single- and
-// dual-relay), the port dialog and the calibration wizard.
+// dual-relay), the port dialog and the calibration wizard; and what every dialog and window
+// offers a screen reader and the keyboard.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 
+#include "monitor/DateTime.h"
 #include "platform/HelpViewer.h"
 #include "platform/ProfileFile.h"
 #include "serial/ComPort.h"
 #include "tests/ui/main/MainWindowFixture.h"
+#include "ui/alarms/AlarmHistoryWindow.h"
+#include "ui/alarms/AlarmSettingsDialog.h"
+#include "ui/alarms/OperatorAlarms.h"
+#include "ui/controls/AccessibleWindow.h"
 #include "ui/controls/NumEdit.h"
 #include "ui/dialogs/Aboutdlg.h"
 #include "ui/dialogs/CalWiz.h"
@@ -24,6 +36,8 @@
 #include "ui/dialogs/OptnsDlg.h"
 #include "ui/dialogs/OptnsDlgDualRelay.h"
 #include "ui/dialogs/SelectPort.h"
+#include "ui/main/ShortcutTable.h"
+#include "ui/trend/TrendWindow.h"
 
 namespace vemo::test {
 namespace {
@@ -194,6 +208,136 @@ TEST_F(DialogsTest, EveryDialogShowsItsWholeCaption) {
     // The caption, and at least a close button beside it.
     EXPECT_GE(dialog->width(), metrics.horizontalAdvance(dialog->windowTitle()) + 64)
         << dialog->windowTitle().toStdString();
+  }
+}
+
+// The controls Tab visits in window, in the order it visits them, from the top left one.
+QList<QWidget*> TabChain(QWidget* window) {
+  const auto insideControl = [window](const QWidget* w) {
+    for (const QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+      if ((p->focusPolicy() & Qt::TabFocus) && !qobject_cast<const QGroupBox*>(p)) return true;
+    return false;
+  };
+  QList<QWidget*> chain;
+  for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
+    if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() &&
+        !insideControl(w))
+      chain.append(w);
+  const auto topLeft = std::min_element(chain.begin(), chain.end(), [&](QWidget* a, QWidget* b) {
+    const QPoint pa = a->mapTo(window, QPoint()), pb = b->mapTo(window, QPoint());
+    return std::pair(pa.y(), pa.x()) < std::pair(pb.y(), pb.x());
+  });
+  std::rotate(chain.begin(), topLeft, chain.end());
+  return chain;
+}
+
+// Every control a screen reader reaches has a name of its own, and Tab never jumps back
+// left in a row or up and to the left.
+void ExpectNamedInReadingOrder(QWidget* window, const std::string& what) {
+  window->show();
+  QCoreApplication::processEvents();
+  const QList<QWidget*> chain = TabChain(window);
+  EXPECT_GE(chain.size(), 1) << what;
+  QStringList names;
+  for (QWidget* w : chain) {
+    QString name = AccessibleNameOf(w);
+    // A screen reader says a combo box's description where no label is related to it.
+    if (name.isEmpty() && qobject_cast<QComboBox*>(w)) name = w->accessibleDescription();
+    EXPECT_FALSE(name.isEmpty()) << what << ": " << w->metaObject()->className() << " "
+                                 << w->objectName().toStdString();
+    EXPECT_FALSE(names.contains(name)) << what << ": two controls read as " << name.toStdString();
+    names.append(name);
+  }
+  QHash<QKeySequence, QString> mnemonics;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    const auto* label = qobject_cast<QLabel*>(w);
+    const auto* button = qobject_cast<QAbstractButton*>(w);
+    const QString text = label && label->buddy() ? label->text() : button ? button->text() : "";
+    const QKeySequence key = QKeySequence::mnemonic(text);
+    if (key.isEmpty() || !w->isVisible()) continue;
+    EXPECT_FALSE(mnemonics.contains(key)) << what << ": " << text.toStdString() << " and "
+                                          << mnemonics[key].toStdString() << " share a mnemonic";
+    mnemonics.insert(key, text);
+  }
+  for (qsizetype i = 1; i < chain.size(); ++i) {
+    const QRect a(chain[i - 1]->mapTo(window, QPoint()), chain[i - 1]->size());
+    const QRect b(chain[i]->mapTo(window, QPoint()), chain[i]->size());
+    const bool sameRow = (a.center().y() >= b.top() && a.center().y() <= b.bottom()) ||
+                         (b.center().y() >= a.top() && b.center().y() <= a.bottom());
+    const bool back =
+        sameRow ? b.center().x() < a.center().x() : b.bottom() < a.top() && b.left() <= a.left();
+    EXPECT_FALSE(back) << what << ": Tab goes from " << names[i - 1].toStdString() << " back to "
+                       << names[i].toStdString();
+  }
+  window->hide();
+}
+
+TEST_F(DialogsTest, EveryWindowNamesItsControlsAndTabsInReadingOrder) {
+  StartSim();
+  TFormMain& f = OpenWithDialogs();
+  TdlgOptions& options = *appForms->dlgOptions;
+  const std::pair<const char*, TDateTime> monitors[] = {
+      {"KRFMON01", EncodeDate(1999, 1, 1)},   {"KRFMON02", EncodeDate(2012, 6, 1)},
+      {"VPMon002", EncodeDate(2000, 10, 18)}, {"VPMon002", EncodeDate(2000, 10, 19)},
+      {"VPMon002", EncodeDate(2002, 5, 14)},  {"KRFMON03", EncodeDate(2003, 11, 19)},
+      {"KRFMON03", EncodeDate(2003, 11, 20)}, {"KRFMON03", EncodeDate(2010, 1, 8)}};
+  for (const auto& [model, date] : monitors) {
+    options.SetDeviceEnabled(true, model, date);
+    ExpectNamedInReadingOrder(&options, std::string("options for ") + model);
+  }
+  appForms->dlgOptionsDualRelay->SetDeviceEnabled(true, "KRFMON04", EncodeDate(2012, 1, 1));
+  TComSelectForm selectPort(std::vector<int>{1, 2});
+  AlarmSettingsDialog alarmSettings(&f);
+  f.Alarms().ShowHistory();
+  f.mnuViewTrend->trigger();
+  const std::unique_ptr<QDialog> shortcuts = NewShortcutsDialog(&f, ShortcutRows(*f.menuBar()));
+  for (QWidget* window : std::initializer_list<QWidget*>{
+           appForms->dlgOptionsDualRelay.get(), appForms->dlgComm.get(), appForms->dlgAbout.get(),
+           appForms->dlgCalWizard.get(), &selectPort, &alarmSettings, f.Alarms().HistoryWindow(),
+           f.Trend(), shortcuts.get()})
+    ExpectNamedInReadingOrder(window, window->metaObject()->className());
+  // Names that need the context around a label.
+  EXPECT_EQ(AccessibleNameOf(options.cardedHiPower), "High Power Alarm, % of Full Scale");
+  EXPECT_EQ(AccessibleNameOf(alarmSettings.VSWRClearBelow), "VSWR above, clears below");
+  EXPECT_EQ(AccessibleNameOf(alarmSettings.Latch[0]), "Latch, Monitor alarm");
+  EXPECT_EQ(AccessibleNameOf(appForms->dlgCalWizard->findChild<QWidget*>("realedFSPower")),
+            "Full Scale Power, W");
+}
+
+TEST_F(DialogsTest, HelpAndTheManualGiveTheKeysOfEveryCommand) {
+  StartSim();
+  TFormMain& f = Open();
+  const QList<ShortcutRow> rows = ShortcutRows(*f.menuBar());
+  const auto keysOf = [&rows](const QString& command) {
+    for (const ShortcutRow& row : rows)
+      if (row.Command == command) return row.Shortcut + " | " + row.MenuKeys;
+    return QStringLiteral("(not listed)");
+  };
+  EXPECT_EQ(keysOf("View > Trend"), " | Alt+V, R");
+  EXPECT_EQ(keysOf("Commands > Speak"), "F5 | Alt+C, S");
+  EXPECT_EQ(keysOf("Commands > Speak Every > 10 Seconds"), " | Alt+C, V, arrow keys");
+  EXPECT_EQ(keysOf("Help > Keyboard Shortcuts"), " | Alt+H, K");
+
+  QFile manual(QStringLiteral(":/help/VemoSWR.html"));
+  ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(manual.readAll());
+  for (const ShortcutRow& row : rows) {
+    // A submenu's choices (the intervals, the hold times) share its row.
+    QStringList path = row.Command.split(QStringLiteral(" > "));
+    bool listed = path.size() < 2;
+    for (; !listed && path.size() >= 2; path.removeLast())
+      listed = html.contains(QStringLiteral("<td>") + path.join(QStringLiteral(" &gt; ")) +
+                             QStringLiteral("</td>"));
+    EXPECT_TRUE(listed) << "the manual's table lacks " << row.Command.toStdString();
+  }
+  // Two items of one menu with one underlined letter: the letter only moves between them.
+  QHash<QString, QString> byKeys;
+  for (const ShortcutRow& row : rows) {
+    if (row.MenuKeys.isEmpty() || row.MenuKeys.endsWith(QStringLiteral("arrow keys"))) continue;
+    EXPECT_FALSE(byKeys.contains(row.MenuKeys))
+        << row.Command.toStdString() << " and " << byKeys[row.MenuKeys].toStdString() << " share "
+        << row.MenuKeys.toStdString();
+    byKeys.insert(row.MenuKeys, row.Command);
   }
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Reads the running program through AT-SPI as a screen reader does: the read-outs' names
-and values, the dial's value, the alarm's announcement, and no hidden control."""
+and values, the dial's value, the alarm's announcement, and no hidden control; then opens
+the trend window through its menu item and reads its controls' names and the summary."""
 import re
 import sys
 import time
@@ -12,6 +13,7 @@ from gi.repository import GLib
 DEADLINE = time.monotonic() + 60
 events = []
 problems = []
+trend_asked = []
 
 
 def walk(obj, depth=0):
@@ -54,7 +56,61 @@ def check():
              and announced())
     if not ready:
         return time.monotonic() < DEADLINE or finish(report(objects, dial, alarm))
-    return finish(report(objects, dial, alarm))
+    if not trend_asked:
+        problems.extend(report(objects, dial, alarm))
+        item = next((o for o in objects if o.name == "Trend"
+                     and o.getRole() in (pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_CHECK_MENU_ITEM)),
+                    None)
+        if item is None:
+            return finish("no menu item Trend")
+        item.queryAction().doAction(0)
+        trend_asked.append(True)
+        return True
+    trend = next((o for o in app if o is not None and o.name == "Trend"), None)
+    fields = {o.name: o for o in walk(trend)} if trend else {}
+    if "Cursor read-out" not in fields or "W" not in text_of(fields.get("Forward minimum")):
+        return time.monotonic() < DEADLINE or finish(report_trend(trend))
+    return finish(report_trend(trend))
+
+
+def text_of(o):
+    return o.queryText().getText(0, -1) if o is not None else ""
+
+
+def label_of(o):
+    """The name a screen reader says: the object's own, or its label's (a combo box's)."""
+    if o.getRole() != pyatspi.ROLE_COMBO_BOX:
+        return o.name
+    for relation in o.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            return relation.getTarget(0).name
+    return ""
+
+
+def report_trend(trend):
+    if trend is None:
+        return ["the trend window did not open"]
+    found = []
+    objects = list(walk(trend))
+    controls = [o for o in objects
+                if o.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_PUSH_BUTTON,
+                                   pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_COMBO_BOX,
+                                   pyatspi.ROLE_CHECK_BOX)
+                and o.getState().contains(pyatspi.STATE_SHOWING)]
+    unnamed = [o.getRoleName() for o in controls if not label_of(o)]
+    if unnamed:
+        found.append("trend window: unnamed controls: %s" % unnamed)
+    names = [label_of(o) for o in controls]
+    for name in ["Forward minimum", "Reflected maximum", "VSWR mean", "Cursor read-out",
+                 "Reset", "Span:"]:
+        if name not in names:
+            found.append("trend window: no control named %r among %s" % (name, names))
+    fields = {o.name: o for o in objects}
+    for name, unit in [("Forward minimum", " W"), ("VSWR mean", "")]:
+        o = fields.get(name)
+        if o is not None and (not text_of(o).endswith(unit) or text_of(o) in ("", "-")):
+            found.append("trend window: %s reads %r" % (name, text_of(o)))
+    return found
 
 
 def announced():
@@ -117,5 +173,5 @@ pyatspi.Registry.start()
 for p in problems:
     print("accessibility:", p, file=sys.stderr)
 if not problems:
-    print("The main window reads as it should through AT-SPI.")
+    print("The main window and the trend window read as they should through AT-SPI.")
 sys.exit(1 if problems else 0)

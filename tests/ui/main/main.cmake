@@ -28,3 +28,4 @@ add_test(NAME main.AccessibilityThroughAtSpi
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/accessibility.sh ${CMAKE_BINARY_DIR}/bin)
 set_tests_properties(main.AccessibilityThroughAtSpi PROPERTIES LABELS main TIMEOUT 150
   SKIP_RETURN_CODE 77)
+vemo_add_test(ui_main_rig LABEL main GUI SOURCES RigTest.cpp LIBS vemo_test_main_window vemo_test_rigctld)

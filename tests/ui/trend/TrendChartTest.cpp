@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -191,6 +193,43 @@ TEST(TrendWindow, ExportsTheVisibleSpanAndSaysWhenItCannotWrite) {
   window.Chart()->SetCursorAt(
       {window.Chart()->XOf(s.t0 + 4 * kHour + 10 * kMin), window.Chart()->PlotRect().center().y()});
   EXPECT_TRUE(window.grab().save(ArtifactDir() + "/trend-window.png"));
+}
+
+TEST(TrendWindow, SummaryNamesEachStatisticAndFollowsTheCursorMovedByKeys) {
+  Scene s;
+  TrendWindow window(s.history, s.stats, s.clock);
+  window.resize(900, 560);
+  window.SetFullScale(625);
+  window.show();
+  const struct {
+    int row, column;
+    const char* name;
+    bool watts;
+  } cells[] = {{0, 0, "Forward minimum", true},
+               {1, 1, "Reflected maximum", true},
+               {2, 2, "VSWR mean", false}};
+  for (const auto& c : cells) {
+    const QLineEdit* field = window.Statistic(c.row, c.column);
+    EXPECT_EQ(field->accessibleName(), c.name);
+    EXPECT_TRUE(field->isReadOnly());
+    EXPECT_EQ(field->text().endsWith(" W"), c.watts) << field->text().toStdString();
+  }
+  EXPECT_EQ(window.TimeAbove()->accessibleName(), "Time above VSWR 2");
+  EXPECT_EQ(window.TimeAbove()->text(), "0:30:00")
+      << "the alarm's half hour, 30 W reflected of 100 W";
+
+  EXPECT_TRUE(window.CursorField()->text().isEmpty());
+  TrendChart* chart = window.Chart();
+  const auto press = [chart](Qt::Key key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(chart, &event);
+  };
+  press(Qt::Key_Left);
+  const QString newest = window.CursorField()->text();
+  EXPECT_TRUE(newest.contains("Forward")) << newest.toStdString();
+  press(Qt::Key_PageUp);
+  EXPECT_NE(window.CursorField()->text(), newest) << "a span back, the cursor reads older times";
+  EXPECT_EQ(window.CursorField()->text(), chart->CursorReadout());
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ TEST_F(TrendMainTest, WindowReopensWithItsPlaceSizeAndSpanAndStaysOnScreen) {
   TFormMain& f = Open();
   f.mnuViewTrend->trigger();
   f.Trend()->move(40, 30);
-  f.Trend()->resize(520, 380);
+  f.Trend()->resize(520, 420);
   f.Trend()->SetSpanMs(kTrendSpansMs[2]);
   CloseWindow();
   ProfileFile ini(iniPath);
@@ -53,7 +53,7 @@ TEST_F(TrendMainTest, WindowReopensWithItsPlaceSizeAndSpanAndStaysOnScreen) {
   TFormMain& g = Open();
   ASSERT_TRUE(WaitUntil([&] { return g.Trend() && g.Trend()->isVisible(); }));
   EXPECT_EQ(g.Trend()->pos(), QPoint(40, 30));
-  EXPECT_EQ(g.Trend()->size(), QSize(520, 380));
+  EXPECT_EQ(g.Trend()->size(), QSize(520, 420));
   EXPECT_EQ(g.Trend()->SpanMs(), kTrendSpansMs[2]);
   EXPECT_TRUE(g.mnuViewTrend->isChecked());
   g.mnuViewTrend->trigger();
