@@ -47,7 +47,7 @@ void GatherRaw(SqliteDb& db, const TReportPeriod& p, const TAlarmLevels& levels,
       "FROM readings WHERE time_ms >= ? AND time_ms < ? ORDER BY time_ms, rowid");
   s.Bind(1, p.StartMs);
   s.Bind(2, p.EndMs);
-  f.AboveLimitMs = levels.VSWRAbove > 0 ? std::optional<qint64>(0) : std::nullopt;
+  if (levels.VSWRAbove > 0) f.AboveLimitMs = 0;
   // The latest reading, counted up to the next entry.
   bool held = false;
   qint64 heldMs = 0;
@@ -82,12 +82,17 @@ void GatherRaw(SqliteDb& db, const TReportPeriod& p, const TAlarmLevels& levels,
 
 void GatherMinutes(SqliteDb& db, const TReportPeriod& p, TReportFigures& f) {
   ForEachMinute(db, p.StartMs, p.EndMs, [&](const TStoredMinute& m) {
-    f.Summary.Merge(m.Summary);
+    TSummary s = m.Summary;
+    // A minute's VSWR covers all its readings; one never keyed says nothing of the match.
+    if (m.KeyedMs == 0) {
+      s.VSWR = {};
+      s.Keyed = 0;
+    }
+    f.Summary.Merge(s);
     f.KeyedMs += m.KeyedMs;
+    f.OnAirMs += m.KeyedMs;  // the summaries know keyed time only
     if (m.Summary.HasData()) f.CoveredMs += kMinuteMs;
   });
-  // The summaries know keyed time only.
-  f.OnAirMs = f.KeyedMs;
 }
 
 void GatherAlarms(SqliteDb& db, const TReportPeriod& p, TReportFigures& f) {
@@ -176,15 +181,21 @@ TReportFigures GatherReport(SqliteDb& db, const TReportPeriod& period, const TAl
   TReportFigures f;
   const std::optional<qint64> firstRaw =
       FirstTime(db, "SELECT min(time_ms) FROM readings WHERE time_ms >= ? AND time_ms < ?", period);
-  const std::optional<qint64> firstMinute = FirstTime(
-      db, "SELECT min(start_ms) FROM minutes WHERE start_ms >= ? AND start_ms < ?", period);
-  // Raw readings are pruned sooner than the summaries: use them only where they reach as
-  // far back as the summaries do.
-  f.FromRaw = firstRaw && (!firstMinute || *firstRaw < *firstMinute + kMinuteMs);
-  if (f.FromRaw)
-    GatherRaw(db, period, levels, f);
-  else
-    GatherMinutes(db, period, f);
+  // The summaries up to the first raw reading's minute, the readings from there on: the
+  // minute summarises those same readings.
+  const qint64 rawFrom = firstRaw ? *firstRaw - *firstRaw % kMinuteMs : period.EndMs;
+  if (rawFrom > period.StartMs) {
+    TReportPeriod head = period;
+    head.EndMs = rawFrom;
+    GatherMinutes(db, head, f);
+    if (f.Summary.HasData() || f.Summary.Gaps > 0) f.SummariesUntilMs = rawFrom;
+  }
+  if (firstRaw) {
+    TReportPeriod tail = period;
+    tail.StartMs = std::max(rawFrom, period.StartMs);
+    GatherRaw(db, tail, levels, f);
+  }
+  f.FromRaw = firstRaw && !f.SummariesUntilMs;
   GatherAlarms(db, period, f);
   DecimateStored(db, period.StartMs, period.EndMs,
                  period.Span == ReportSpan::Day ? kDayColumns : kWeekColumns, f.Trend);

@@ -5,8 +5,8 @@
 // and a small trend picture. The same report for the window, the service and the tool.
 //
 // Periods are local days or ISO weeks in a given time zone, so a day with a change of
-// daylight saving time has 23 or 25 hours. Figures come from the raw readings where those
-// cover the period (exact), otherwise from the per-minute summaries.
+// daylight saving time has 23 or 25 hours. Figures come from the raw readings where they
+// are still kept (exact), before that from the per-minute summaries.
 
 #include "station/AlarmEvaluator.h"
 #include "station/Summary.h"
@@ -52,14 +52,18 @@ struct TReportAlarm {
 };
 
 struct TReportFigures {
-  bool FromRaw = false;  // else from the per-minute summaries
+  bool FromRaw = false;  // wholly from the raw readings
+  // The raw readings are pruned sooner than the summaries: up to this time (a whole
+  // minute) the figures come from the summaries, which know keyed time only.
+  std::optional<qint64> SummariesUntilMs;
   TSummary Summary;      // the readings of the period
   qint64 CoveredMs = 0;  // with readings
   qint64 OnAirMs = 0;    // forward at or above the off-air level (keyed without that level)
   qint64 KeyedMs = 0;
-  std::optional<qint64> AboveLimitMs;  // VSWR above its limit while keyed; none: unknown
-  std::vector<TReportAlarm> Alarms;    // those active at some time of the period
-  std::vector<TSummary> Trend;         // one column per picture column
+  // VSWR above its limit while keyed, counted where there are raw readings; none: unknown.
+  std::optional<qint64> AboveLimitMs;
+  std::vector<TReportAlarm> Alarms;  // those active at some time of the period
+  std::vector<TSummary> Trend;       // one column per picture column
 
   bool HasData() const { return Summary.HasData(); }
 };

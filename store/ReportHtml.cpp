@@ -170,7 +170,7 @@ QString FiguresTable(const TReportFigures& f, const TReportPeriod& p, const TAla
   QString t = QStringLiteral("<table class=\"figures\">\n");
   t += Row(QStringLiteral("Time with readings"),
            DurationText(f.CoveredMs) + Percent(f.CoveredMs, span));
-  t += Row(levels.OffAirBelow > 0 && f.FromRaw
+  t += Row(levels.OffAirBelow > 0 && !f.SummariesUntilMs
                ? QStringLiteral("On the air (forward at least %1)").arg(Watts(levels.OffAirBelow))
                : QStringLiteral("On the air (keyed)"),
            DurationText(f.OnAirMs) + Percent(f.OnAirMs, span));
@@ -178,8 +178,7 @@ QString FiguresTable(const TReportFigures& f, const TReportPeriod& p, const TAla
   t += Row(QStringLiteral("Forward power min / mean / max"),
            QStringLiteral("%1 / %2 / %3")
                .arg(Watts(s.Forward.Min), Watts(s.MeanForward()), Watts(s.Forward.Max)));
-  t += Row(QStringLiteral("VSWR min / mean / max") +
-               (f.FromRaw ? QStringLiteral(" (while keyed)") : QString()),
+  t += Row(QStringLiteral("VSWR min / mean / max (while keyed)"),
            s.VSWR.Min <= s.VSWR.Max
                ? QStringLiteral("%1 / %2 / %3")
                      .arg(Number(s.VSWR.Min, 2), Number(s.MeanVSWR(), 2), Number(s.VSWR.Max, 2))
@@ -189,6 +188,9 @@ QString FiguresTable(const TReportFigures& f, const TReportPeriod& p, const TAla
     above = QStringLiteral("no VSWR limit is set");
   else if (!f.AboveLimitMs)
     above = QStringLiteral("not known: the single readings are no longer kept");
+  else if (f.SummariesUntilMs)
+    above = QStringLiteral("%1 from %2 on (before, not known)")
+                .arg(DurationText(*f.AboveLimitMs), LocalTime(*f.SummariesUntilMs, p.Zone));
   else
     above = DurationText(*f.AboveLimitMs) + Percent(*f.AboveLimitMs, span);
   t += Row(levels.VSWRAbove > 0 ? QStringLiteral("VSWR above %1").arg(Number(levels.VSWRAbove, 2))
@@ -235,10 +237,11 @@ TReport RenderReport(const QString& monitor, const TReportPeriod& p, const TAlar
     html += QStringLiteral("<p><strong>No readings were stored for this period.</strong></p>\n");
   } else {
     html += FiguresTable(f, p, levels);
-    if (!f.FromRaw)
+    if (f.SummariesUntilMs)
       html += QStringLiteral(
-          "<p class=\"note\">From the per-minute summaries: the single readings of this period "
-          "are no longer kept.</p>\n");
+                  "<p class=\"note\">Up to %1 from the per-minute summaries: the single "
+                  "readings of that time are no longer kept.</p>\n")
+                  .arg(LocalTime(*f.SummariesUntilMs, p.Zone));
     const double forwardTop = ForwardScaleTop(f), vswrTop = VSWRScaleTop(f, levels.VSWRAbove);
     r.Picture = DrawTrend(f, forwardTop, vswrTop, levels.VSWRAbove);
     QByteArray png;

@@ -104,13 +104,25 @@ TEST_F(ReportOfADay, CountsTimesFromTheReadingsAndPairsAlarms) {
     EXPECT_TRUE(html.contains(QLatin1String(text))) << text;
 }
 
-TEST_F(ReportOfADay, FallsBackToTheMinutesOnceTheReadingsArePruned) {
-  SqliteDb(path_, SqliteDb::Mode::ReadWrite).Exec("DELETE FROM readings");
-  const TReportFigures f = Gather();
+TEST_F(ReportOfADay, TakesTheMinutesWhereTheReadingsArePruned) {
+  // The first half hour pruned: its minutes stand in, the readings count after it.
+  SqliteDb(path_, SqliteDb::Mode::ReadWrite)
+      .Exec("DELETE FROM readings WHERE time_ms < " + std::to_string(Local("2026-06-10T06:30:00")));
+  TReportFigures f = Gather();
   EXPECT_FALSE(f.FromRaw);
+  EXPECT_EQ(f.SummariesUntilMs, Local("2026-06-10T06:30:00"));
+  EXPECT_EQ(f.KeyedMs, 3600'000);
+  EXPECT_EQ(f.AboveLimitMs, 1800'000);
+  EXPECT_EQ(f.Summary.Count, 540);
+  EXPECT_NEAR(f.Summary.MeanVSWR(), 2.25, 1e-3);
+
+  SqliteDb(path_, SqliteDb::Mode::ReadWrite).Exec("DELETE FROM readings");
+  f = Gather();
   EXPECT_EQ(f.KeyedMs, 3600'000);
   EXPECT_FALSE(f.AboveLimitMs);
   EXPECT_EQ(f.Summary.Count, 540);
+  // The unkeyed minutes' VSWR stays out, as the readings' does.
+  EXPECT_NEAR(f.Summary.MeanVSWR(), 2.25, 1e-3);
 }
 
 TEST(Report, DaysOfAChangeOfTimeHave23Or25Hours) {
