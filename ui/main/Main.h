@@ -55,6 +55,7 @@ class MainAccessibility;
 class MainRig;
 class OperatorAlarms;
 class ProfileFile;
+struct TReportPeriod;
 class TComPort;
 class TDCDial;
 class TRealEdit;
@@ -216,6 +217,9 @@ class TFormMain : public QMainWindow,
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
   void mnuFileReportClick();  // MainReport.cpp
+  // The report of period from the stored history, saved at path (PDF by a ".pdf" ending);
+  // what fails is shown as a message.
+  void SaveReportAs(const TReportPeriod& period, const QString& path);
   void mnuViewCommPortClick();
   void Options1Click();
   void mnuViewDiagnosticsClick();

@@ -15,26 +15,33 @@
 
 namespace vemo {
 
+namespace {
+// The program watches one monitor; its history is VemoSWR.sqlite.
+const QString kReportName = QStringLiteral("VemoSWR");
+}  // namespace
+
 void TFormMain::mnuFileReportClick() {
   ReportDialog dialog(QDate::currentDate(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   const TReportPeriod period = dialog.Period();
-  // The program watches one monitor; its history is VemoSWR.sqlite.
-  const QString name = QStringLiteral("VemoSWR");
   const QString pdfFilter = tr("PDF (*.pdf)");
   QString filter;
   QString path = QFileDialog::getSaveFileName(
-      this, tr("Save Report"), QDir::home().filePath(ReportFileName(name, period)),
+      this, tr("Save Report"), QDir::home().filePath(ReportFileName(kReportName, period)),
       tr("HTML (*.html)") + QStringLiteral(";;") + pdfFilter, &filter);
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty())
     path += filter == pdfFilter ? QStringLiteral(".pdf") : QStringLiteral(".html");
+  SaveReportAs(period, path);
+}
+
+void TFormMain::SaveReportAs(const TReportPeriod& period, const QString& path) {
   const TAlarmLevels levels = alarms_ ? alarms_->Evaluator().Levels() : TAlarmLevels{};
   TReport report;
   bool read = false;
   try {
     read = Store_ && Store_->Read([&](SqliteDb& db) {
-      report = RenderReport(name, period, levels, GatherReport(db, period, levels), NowMs());
+      report = RenderReport(kReportName, period, levels, GatherReport(db, period, levels), NowMs());
     });
   } catch (const StoreError& e) {
     ShowMessage(tr("The stored history could not be read: %1. No report was saved.")
