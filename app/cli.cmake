@@ -10,6 +10,7 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/vemoswr-cli.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliPorts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/CliReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/HistoryExport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/CliRig.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Interrupt.cpp
@@ -17,5 +18,5 @@ add_executable(vemoswr-cli
   ${CMAKE_CURRENT_LIST_DIR}/cli/TerminalPrompt.cpp
 )
 target_include_directories(vemoswr-cli PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(vemoswr-cli PRIVATE cli_options store station rig monitor serial platform vemo_version
+target_link_libraries(vemoswr-cli PRIVATE cli_options store_report store station rig monitor serial platform vemo_version
   Qt6::Core)

@@ -9,6 +9,7 @@ add_library(vemoswrd_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/service/GuardedTcpServer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/HttpService.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/Metrics.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/service/ReportWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/RequestScreen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/MonitorPoller.cpp
   ${CMAKE_CURRENT_LIST_DIR}/service/Routing.cpp
@@ -19,7 +20,7 @@ add_library(vemoswrd_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/service/web/web.qrc
 )
 target_include_directories(vemoswrd_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(vemoswrd_core PUBLIC store station monitor serial platform
+target_link_libraries(vemoswrd_core PUBLIC store_report store station monitor serial platform
   Qt6::Core Qt6::Network Qt6::HttpServer PRIVATE PkgConfig::SYSTEMD)
 
 add_executable(vemoswrd ${CMAKE_CURRENT_LIST_DIR}/vemoswrd.cpp)

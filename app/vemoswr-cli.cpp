@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
   }
 
   if (options.command == Command::Ports) return finished(ListPorts(stdout));
+  if (options.command == Command::Report)
+    return finished(WriteCliReport(options.report, stdout, stderr));
   if (options.command == Command::History) {
     vemo::SetIsoTimesInUtc(options.utc);
     return finished(ExportHistory(options.history, stdout, stderr));

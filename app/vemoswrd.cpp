@@ -3,6 +3,7 @@
 
 #include "app/service/HttpService.h"
 #include "app/service/MonitorPoller.h"
+#include "app/service/ReportWriter.h"
 #include "app/service/ServiceHost.h"
 #include "app/service/ServiceLog.h"
 #include "app/service/ServiceOptions.h"
@@ -171,6 +172,7 @@ int main(int argc, char* argv[]) {
   for (MonitorConfig& config : options.monitors) pollers.push_back(new MonitorPoller(config));
   HttpService http(pollers, token);
   http.SetLimits(httpLimits);
+  http.SetReportDir(QString::fromStdString(options.reportDir));
   QString error;
   if (!http.Listen(options.listenAddress, options.listenPort, error)) {
     LogLine("error", "cannot listen on " + options.listenAddress.toString().toStdString() + ":" +
@@ -220,6 +222,14 @@ int main(int argc, char* argv[]) {
   pollingThread.start();
   for (MonitorPoller* p : pollers)
     QMetaObject::invokeMethod(p, &MonitorPoller::Start, Qt::QueuedConnection);
+  std::unique_ptr<ReportWriter> reports;
+  if (!options.reportDir.empty()) {
+    std::vector<TReportSource> sources;
+    for (const MonitorConfig& m : options.monitors)
+      if (!m.HistoryDb.empty()) sources.push_back({m.Name, m.HistoryDb, m.Alarms});
+    reports = std::make_unique<ReportWriter>(QString::fromStdString(options.reportDir),
+                                             std::move(sources));
+  }
   manager.Ready("serving " + std::to_string(monitors) + " monitors on port " +
                 std::to_string(http.Port()));
 

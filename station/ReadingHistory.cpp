@@ -5,6 +5,7 @@
 #include "station/Readout.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace vemo {
@@ -47,6 +48,27 @@ void ReadingHistory::AppendMinute(const TArchiveMinute& minute) {
   newestMs_ = minute.StartMs;
   lastIsReading_ = false;
   rawFromMs_ = minute.StartMs + kMinuteMs;
+}
+
+void ReadingHistory::AppendPlace(qint64 timeMs, double frequencyHz, const std::string& band) {
+  // The place in force at the oldest minute kept stays; those before it go.
+  const qint64 oldest = OldestMs();
+  while (places_.size() > 1 && places_[1].FromMs <= oldest) places_.pop_front();
+  if (places_.empty() && frequencyHz <= 0) return;
+  if (!places_.empty()) {
+    const THistoryPlace& last = places_.back();
+    if (last.FrequencyHz == frequencyHz && last.Band == band) return;
+    timeMs = std::max(timeMs, last.FromMs);
+  }
+  places_.push_back({timeMs, frequencyHz, band});
+}
+
+std::optional<THistoryPlace> ReadingHistory::PlaceAt(qint64 timeMs) const {
+  const auto after =
+      std::upper_bound(places_.begin(), places_.end(), timeMs,
+                       [](qint64 t, const THistoryPlace& p) { return t < p.FromMs; });
+  if (after == places_.begin() || std::prev(after)->FrequencyHz <= 0) return std::nullopt;
+  return *std::prev(after);
 }
 
 void ReadingHistory::Store(qint64 timeMs, const THistoryReading* reading) {
@@ -221,7 +243,8 @@ size_t ReadingHistory::MemoryBytes() const {
   // libstdc++'s deque holds elements larger than 512 bytes one per node, and a map of
   // node pointers.
   return sizeof(*this) + blocks_.size() * (sizeof(Block) + sizeof(void*)) +
-         summaries_.CapacityBytes() + archive_.CapacityBytes();
+         summaries_.CapacityBytes() + archive_.CapacityBytes() +
+         places_.size() * sizeof(THistoryPlace);
 }
 
 }  // namespace vemo

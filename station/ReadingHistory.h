@@ -20,6 +20,8 @@
 #include <array>
 #include <cstddef>
 #include <deque>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace vemo {
@@ -48,6 +50,13 @@ struct TArchiveMinute {
   TSummary Summary;
 };
 
+// Where the rig was from FromMs on: its frequency (0: not known) and its band.
+struct THistoryPlace {
+  qint64 FromMs = 0;
+  double FrequencyHz = 0;
+  std::string Band;
+};
+
 // The reading the history keeps of a monitor reading: its powers, alarm flag and the VSWR
 // the read-outs show.
 THistoryReading HistoryReadingOf(const TMonitorReading& reading);
@@ -68,6 +77,13 @@ class ReadingHistory {
   // history): taken only while no raw reading is held and after the newest minute. The
   // raw readings appended next are complete from the following minute on.
   void AppendMinute(const TArchiveMinute& minute);
+  // Records where the rig is from timeMs on, when that differs from the last place
+  // recorded. The rig changes frequency seldom against the readings: a list of changes
+  // costs next to nothing, where a frequency in every sample would not.
+  void AppendPlace(qint64 timeMs, double frequencyHz, const std::string& band);
+  // The place in force at timeMs: none before the first place recorded, or where the
+  // frequency was not known.
+  std::optional<THistoryPlace> PlaceAt(qint64 timeMs) const;
 
   // The first time of column i of `columns` equal columns over [fromMs, toMs); column i
   // covers [ColumnStart(i), ColumnStart(i + 1)).
@@ -129,6 +145,7 @@ class ReadingHistory {
   std::deque<Block> blocks_;
   DenseQueue<BlockSummary> summaries_;  // one per block
   DenseQueue<TArchiveMinute> archive_;
+  std::deque<THistoryPlace> places_;
   qint64 newestMs_ = 0;
   bool lastIsReading_ = false;
   qint64 rawFromMs_;

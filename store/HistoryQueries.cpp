@@ -230,13 +230,15 @@ void LoadHistory(SqliteDb& db, ReadingHistory& history, qint64 nowMs) {
                 });
 
   SqliteStatement s = db.Prepare(
-      "SELECT time_ms, forward_w, reflected_w, alarm, forward_w IS NULL OR implausible = '1' FROM "
-      "readings "
+      "SELECT time_ms, forward_w, reflected_w, alarm, forward_w IS NULL OR implausible = '1', "
+      "frequency_hz, band FROM readings "
       "WHERE time_ms >= ? AND time_ms <= ? ORDER BY time_ms, rowid");
   s.Bind(1, firstRaw);
   s.Bind(2, nowMs);
   while (s.Step()) {
     const qint64 t = s.Int(0);
+    // A reading taken without a rig, or with the rig's frequency not known, has no place.
+    history.AppendPlace(t, s.IsNull(5) ? 0 : s.Double(5), s.IsNull(6) ? std::string() : s.Text(6));
     if (s.Int(4) != 0) {
       history.AppendGap(t);
       continue;

@@ -382,6 +382,8 @@ int RunCliCommand(const CliOptions& o, MonitorLink& link, bool identified, const
       return ListPorts(io.out);
     case Command::History:  // likewise
       return ExportHistory(o.history, io.out, io.err);
+    case Command::Report:
+      return WriteCliReport(o.report, io.out, io.err);
     case Command::Calibrate: {
       TerminalPrompt prompt(io.in, io.out);
       m.DoCalibration(static_cast<uint8_t>(o.calibrationStep), prompt);

@@ -80,6 +80,13 @@ const char* const kCliUsage =
     "                             time), ...Z or ...+01:00, now, or back from now: -90s,\n"
     "                             -30m, -12h, -7d; default everything up to now; opens no\n"
     "                             port\n"
+    "  report DB --day YYYY-MM-DD|--week YYYY-Www [--output FILE] [--name NAME]\n"
+    "         [--vswr-above VSWR] [--off-air-below WATTS]\n"
+    "                             the daily or weekly report of a stored history (local\n"
+    "                             time) as one HTML file: time on the air and keyed,\n"
+    "                             forward and VSWR, time above the VSWR limit, alarms\n"
+    "                             with their durations, a trend picture; to standard\n"
+    "                             output without --output; opens no port\n"
     "\n"
     "Options also take their value after '=' (--port=N, --device=PATH).\n"
     "\n"
@@ -401,6 +408,39 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args) {
     if (o.history.Database.empty()) throw UsageError("history needs the database DB");
     if (o.history.FromMs && o.history.ToMs && *o.history.FromMs >= *o.history.ToMs)
       throw UsageError("history: --from must lie before --to");
+  } else if (name == "report") {
+    o.command = Command::Report;
+    if (portGiven || !o.device.empty()) throw UsageError("report takes no --port or --device");
+    for (size_t k = 0; k < rest.size(); ++k) {
+      const size_t eq = rest[k].find('=');
+      const std::string a = rest[k].substr(0, eq);
+      const auto value = [&]() -> std::string {
+        return eq == std::string::npos ? Next(rest, k) : rest[k].substr(eq + 1);
+      };
+      if (a == "--day" || a == "--week") {
+        if (!o.report.Period.empty()) throw UsageError("report: give one --day or --week");
+        o.report.Period = value();
+        const bool week = o.report.Period.find("-W") != std::string::npos;
+        if (week != (a == "--week"))
+          throw UsageError(a + ": '" + o.report.Period + "' is no " +
+                           (a == "--week" ? "week (2026-W50)" : "day (2026-12-08)"));
+      } else if (a == "--output") {
+        o.report.Output = value();
+      } else if (a == "--name") {
+        o.report.Name = value();
+      } else if (a == "--vswr-above") {
+        o.report.Levels.VSWRAbove = ParseReal(a, value(), 0, 1e30);
+      } else if (a == "--off-air-below") {
+        o.report.Levels.OffAirBelow = ParseReal(a, value(), 0, 1e30);
+      } else if (a.rfind("-", 0) != 0 && o.report.Database.empty()) {
+        o.report.Database = rest[k];
+      } else {
+        throw UsageError("report: unknown argument " + rest[k]);
+      }
+    }
+    if (o.report.Database.empty()) throw UsageError("report needs the database DB");
+    if (o.report.Period.empty())
+      throw UsageError("report needs --day YYYY-MM-DD or --week YYYY-Www");
   } else if (name == "ports") {
     o.command = Command::Ports;
     noArguments();

@@ -2,6 +2,7 @@
 #pragma once
 // The command line of vemoswr-cli.
 
+#include "app/cli/CliReport.h"
 #include "app/cli/HistoryExport.h"
 #include "station/AlarmEvaluator.h"
 
@@ -32,7 +33,8 @@ enum class Command {
   Calibrate,
   Ports,
   Sweep,
-  History
+  History,
+  Report
 };
 
 struct CliOptions {
@@ -79,6 +81,9 @@ struct CliOptions {
 
   // history (the times resolved against the clock when parsed)
   THistoryExport history;
+
+  // report
+  TCliReport report;
 };
 
 // Raises UsageError with a message for the user.

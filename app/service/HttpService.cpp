@@ -4,6 +4,7 @@
 #include "app/service/GuardedTcpServer.h"
 #include "app/service/Metrics.h"
 #include "app/service/MonitorPoller.h"
+#include "app/service/ReportWriter.h"
 #include "app/service/ServiceJson.h"
 #include "app/service/ServiceLog.h"
 
@@ -71,6 +72,28 @@ void Error(Out& out, Status status, const QString& message, HttpService::Headers
   extra.push_back({"Content-Type", "application/json"});
   extra.push_back({"Cache-Control", "no-store"});
   out.Write(QJsonDocument(o).toJson(QJsonDocument::Compact), extra, status);
+}
+
+// The latest report the service wrote for the monitor.
+void Report(Out& out, const QString& dir, const QString& monitor,
+            const QHttpServerRequest& request) {
+  const QString period =
+      ParseQuery(request.url().query(QUrl::FullyEncoded).toUtf8())[QStringLiteral("period")];
+  if (!period.isEmpty() && period != QLatin1String("day") && period != QLatin1String("week"))
+    return Error(out, Status::BadRequest, QStringLiteral("Give period=day or period=week."));
+  const bool week = period == QLatin1String("week");
+  const QString path = dir.isEmpty()
+                           ? QString()
+                           : LatestReport(dir, monitor, week ? ReportSpan::Week : ReportSpan::Day);
+  QFile file(path);
+  if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    return Error(out, Status::NotFound,
+                 week ? QStringLiteral("No weekly report yet: the service writes one each Monday "
+                                       "shortly after midnight.")
+                      : QStringLiteral("No daily report yet: the service writes one shortly after "
+                                       "midnight."));
+  out.Write(file.readAll(),
+            {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-cache"}});
 }
 
 QByteArray Page() {
@@ -199,6 +222,8 @@ void HttpService::Answer(const Route& route, const QHttpServerRequest& request,
       return Json(out,
                   HistoryJson(poller->HistoryColumns(query->SinceMs, to, query->Columns), *query));
     }
+    case RouteKind::Report:
+      return Report(out, reportDir_, poller->Config().Name, request);
     case RouteKind::ResetAlarm:
     case RouteKind::Acknowledge:
       break;

@@ -39,6 +39,8 @@ class HttpService : public QAbstractHttpServer, public MonitorObserver {
 
   // The connection limits; before Listen.
   void SetLimits(const GuardedTcpServer::Limits& limits) { limits_ = limits; }
+  // The folder of the reports ReportWriter writes; empty: none are served.
+  void SetReportDir(const QString& dir) { reportDir_ = dir; }
   // Starts listening; false with a message when the address cannot be had.
   bool Listen(const QHostAddress& address, quint16 port, QString& error);
   quint16 Port() const;
@@ -76,6 +78,7 @@ class HttpService : public QAbstractHttpServer, public MonitorObserver {
 
   std::vector<MonitorPoller*> pollers_;
   QByteArray token_;
+  QString reportDir_;
   GuardedTcpServer::Limits limits_;
   GuardedTcpServer* tcp_ = nullptr;
   std::vector<Stream> streams_;

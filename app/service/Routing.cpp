@@ -48,6 +48,7 @@ Route RouteOf(const QByteArray& method, const QByteArray& path) {
   if (parts.size() == 1) return only(get, RouteKind::Monitor, name);
   const QByteArray& action = parts[1];
   if (action == "history") return only(get, RouteKind::History, name);
+  if (action == "report") return only(get, RouteKind::Report, name);
   if (action == "stream") return only(get, RouteKind::Stream, name);
   if (action == "reset-alarm") return only(post, RouteKind::ResetAlarm, name);
   if (action == "acknowledge") return only(post, RouteKind::Acknowledge, name);

@@ -19,6 +19,7 @@ enum class RouteKind {
   MonitorList,  // GET /api/v1/monitors
   Monitor,      // GET /api/v1/monitors/NAME
   History,      // GET /api/v1/monitors/NAME/history
+  Report,       // GET /api/v1/monitors/NAME/report: the latest daily (?period=week: weekly)
   Stream,       // GET /api/v1/monitors/NAME/stream
   StreamAll,    // GET /api/v1/stream: every monitor (or those of ?monitors=a,b) on one stream
   ResetAlarm,   // POST /api/v1/monitors/NAME/reset-alarm

@@ -76,6 +76,9 @@ its line, so comments go on lines of their own, starting with ';' or '#'):
   MqttCa=/etc/vemoswrd/ca.pem
   MqttIdPrefix=vemoswr_studio1
   DataDir=/var/lib/vemoswrd
+  ; daily reports NAME-YYYY-MM-DD.html and weekly NAME-YYYY-Www.html (default
+  ; DataDir/reports), written shortly after midnight
+  ReportDir=/var/lib/vemoswrd/reports
   AgentX=unix:/var/agentx/master
   SnmpEnterprise=32473
   ; COM numbers of this file and of --monitor, as VemoSWR.ini maps them
@@ -258,6 +261,7 @@ void ReadConfig(const std::string& path, ServiceOptions& o) {
   o.mqttCaFile = file.ReadString("Service", "MqttCa", o.mqttCaFile);
   o.mqttIdPrefix = file.ReadString("Service", "MqttIdPrefix", o.mqttIdPrefix);
   o.dataDir = file.ReadString("Service", "DataDir", o.dataDir);
+  o.reportDir = file.ReadString("Service", "ReportDir", o.reportDir);
   ReadChecked(file, "Service", "AgentX", "unix:PATH or tcp:HOST:PORT",
               [&](const std::string& agentx) {
                 if (!agentx.empty()) CheckAgentX(agentx);
@@ -426,6 +430,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& args) {
                     ? std::string(state).substr(0, std::string(state).find(':'))
                     : "/var/lib/vemoswrd";
   }
+  if (o.reportDir.empty() && o.dataDir != "none") o.reportDir = o.dataDir + "/reports";
   for (MonitorConfig& m : o.monitors) {
     if (m.IntervalMs == 0 || interval) m.IntervalMs = o.intervalMs;
     if (o.dataDir != "none") m.HistoryDb = o.dataDir + "/" + m.Name.toStdString() + ".sqlite";

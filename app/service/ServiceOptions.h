@@ -35,7 +35,8 @@ struct ServiceOptions {
   // The MIB's root under enterprises: IANA's number for documentation until a station
   // sets its own.
   unsigned snmpEnterprise = 32473;
-  std::string dataDir;               // the monitors' history databases; "none" for no history
+  std::string dataDir;    // the monitors' history databases; "none" for no history
+  std::string reportDir;  // the daily and weekly reports; default dataDir/reports, none without
   std::map<int, std::string> ports;  // the configuration's [Ports]: COM number -> device path
   // DevicePath is empty here: the devices are resolved when the service starts.
   std::vector<MonitorConfig> monitors;

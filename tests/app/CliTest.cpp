@@ -417,6 +417,19 @@ TEST_F(CliTest, HistoryExportsReadingsAndSummariesOfAStoredHistory) {
   const Result bad = Plain({"history", Ini().toStdString()});
   EXPECT_EQ(bad.status, 1);
   EXPECT_THAT(bad.err, HasSubstr("cannot read the history"));
+
+  // The same history's weekly report; a period that is none, a place that cannot be written.
+  const std::string html = dir.filePath("week.html").toStdString();
+  const Result week = Plain({"report", db, "--week", "2023-W46", "--output", html});
+  ASSERT_EQ(week.status, 0) << week.err;
+  QFile file(QString::fromStdString(html));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().startsWith("<!DOCTYPE html>\n<html lang=\"en\">"));
+  EXPECT_EQ(Plain({"report", db, "--day", "2023-02-30"}).status, 2);
+  const Result unwritable =
+      Plain({"report", db, "--day", "2023-11-15", "--output", "/proc/x.html"});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_THAT(unwritable.err, HasSubstr("cannot write the report to /proc/x.html"));
 }
 
 TEST_F(CliTest, FailuresEndWithStatusOneAndTheMessage) {

@@ -208,5 +208,31 @@ TEST(ReadingHistory, GapsAreKeptAndNeverReadAsZero) {
   EXPECT_EQ(history.Statistics(kStart, kStart + 61'000, 1.1f).TimeAboveMs, 1000 + 5000);
 }
 
+// Where the rig was: only changes are kept, a frequency not known reads as none, and the
+// place in force at the oldest minute kept outlives the places before it.
+TEST(ReadingHistory, PlacesAreKeptAsChangesAndAnsweredForAnyTime) {
+  ReadingHistory h(THistoryOptions{kHour, 2 * kHour, 30'000});
+  h.Append(kStart, {});
+  h.AppendPlace(kStart, 14.074e6, "20m");
+  h.AppendPlace(kStart + 1'000, 14.074e6, "20m");
+  h.AppendPlace(kStart + 60'000, 0, "");
+  h.AppendPlace(kStart + 120'000, 7.1e6, "40m");
+  struct Row {
+    qint64 at;
+    double hz;  // 0: none
+  } rows[] = {{kStart - 1, 0},      {kStart, 14.074e6},        {kStart + 59'999, 14.074e6},
+              {kStart + 60'000, 0}, {kStart + 120'000, 7.1e6}, {kStart + 9 * kHour, 7.1e6}};
+  for (const Row& r : rows) {
+    const auto place = h.PlaceAt(r.at);
+    EXPECT_EQ(place ? place->FrequencyHz : 0, r.hz) << r.at - kStart;
+  }
+  // Three hours on, the archive starts after every change: the 40 m place stays in force.
+  h.Append(kStart + 3 * kHour, {});
+  h.AppendPlace(kStart + 3 * kHour, 7.1e6, "40m");
+  ASSERT_TRUE(h.PlaceAt(h.OldestMs()));
+  EXPECT_EQ(h.PlaceAt(h.OldestMs())->Band, "40m");
+  EXPECT_FALSE(h.PlaceAt(kStart + 59'999)) << "a place before the oldest minute kept";
+}
+
 }  // namespace
 }  // namespace vemo

@@ -169,7 +169,9 @@ TEST(HistoryStore, ARestartedHistoryHoldsTheEarlierReadingsAndMinutes) {
         continue;
       }
       before.Append(t, HistoryReadingOf(r));
-      store.Add(t, r, {0, true});
+      // The last hour with a rig on 20 m.
+      store.Add(t, r, {0, true},
+                t >= end - 3600'000 ? std::optional(TReadingPlace{14.074e6, "20m"}) : std::nullopt);
     }
   }
   HistoryStore reopened(path);
@@ -183,6 +185,11 @@ TEST(HistoryStore, ARestartedHistoryHoldsTheEarlierReadingsAndMinutes) {
   after.Decimate(kStart, end, 36, a);
   before.Decimate(kStart, end, 36, b);
   ASSERT_EQ(a.size(), b.size());
+  EXPECT_FALSE(after.PlaceAt(end - 3600'000 - 1));
+  const auto place = after.PlaceAt(end - 1);
+  ASSERT_TRUE(place);
+  EXPECT_EQ(place->FrequencyHz, 14.074e6);
+  EXPECT_EQ(place->Band, "20m");
   for (size_t i = 0; i < a.size(); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(a[i].Count, b[i].Count);

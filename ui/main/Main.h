@@ -55,6 +55,7 @@ class MainAccessibility;
 class MainRig;
 class OperatorAlarms;
 class ProfileFile;
+struct TReportPeriod;
 class TComPort;
 class TDCDial;
 class TRealEdit;
@@ -215,6 +216,10 @@ class TFormMain : public QMainWindow,
 
   // --- Menu -------------------------------------------------------------------------------
   void mnuFileExitClick();
+  void mnuFileReportClick();  // MainReport.cpp
+  // The report of period from the stored history, saved at path (PDF by a ".pdf" ending);
+  // what fails is shown as a message.
+  void SaveReportAs(const TReportPeriod& period, const QString& path);
   void mnuViewCommPortClick();
   void Options1Click();
   void mnuViewDiagnosticsClick();
@@ -319,6 +324,7 @@ class TFormMain : public QMainWindow,
   QAction* mnuFileLogDaily = nullptr;
   QAction* mnuFileTimesUtc = nullptr;
   QAction* mnuFileExit = nullptr;
+  QAction* mnuFileReport = nullptr;
   QAction* mnuViewPeakHold = nullptr;
   QActionGroup* mnuViewPeakHoldTime = nullptr;  // data: the hold time in ms
   QActionGroup* mnuViewInterval = nullptr;      // data: the interval in ms

@@ -260,6 +260,7 @@ void TFormMain::CreateMenu() {
 
   QMenu* file = menuBar()->addMenu(tr("&File"));
   CreateLogMenu(file);
+  mnuFileReport = item(file, tr("&Report…"), &TFormMain::mnuFileReportClick);
   file->addSeparator();
   mnuFileExit = item(file, tr("E&xit"), &TFormMain::mnuFileExitClick, QKeySequence(tr("Ctrl+Q")));
 

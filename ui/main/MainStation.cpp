@@ -79,6 +79,8 @@ void TFormMain::RecordReading(const TMonitorReading& reading) {
   kept.Keyed = IsKeyed(alarms_->Settings().Levels, reading.Forward, fullScale);
   kept.Sources = static_cast<quint16>(alarms_->Evaluator().ActiveSources());
   History_.Append(now, kept);
+  if (const TReadingPlace* place = rig_->LastPlace())
+    History_.AppendPlace(now, place->FrequencyHz, place->Band);
   if (Store_) Store_->Add(now, reading, {kept.Sources, kept.Keyed}, rig_->StoredPlace());
   Stats_.Add(now, kept);
   if (trendWindow_) {

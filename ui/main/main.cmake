@@ -11,6 +11,7 @@ add_library(ui_main STATIC
   MainForms.cpp
   MainMenu.cpp
   MainPolling.cpp
+  MainReport.cpp
   MainRig.cpp
   MainStation.cpp
   MainStyle.cpp
@@ -22,7 +23,7 @@ add_library(ui_main STATIC
 )
 target_include_directories(ui_main PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ui_main PUBLIC
-  store station ui_access ui_alarms ui_rig ui_trend ui_meter ui_dialogs ui_controls monitor serial platform platform_gui Qt6::Widgets)
+  ui_report store station ui_access ui_alarms ui_rig ui_trend ui_meter ui_dialogs ui_controls monitor serial platform platform_gui Qt6::Widgets)
 set_source_files_properties(${PROJECT_SOURCE_DIR}/docs/manual.html
   PROPERTIES QT_RESOURCE_ALIAS VemoSWR.html)
 qt_add_resources(ui_main "manual"

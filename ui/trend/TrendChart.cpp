@@ -12,6 +12,7 @@
 
 #include "platform/Clock.h"
 #include "station/ReadingHistory.h"
+#include "station/StationRig.h"
 
 namespace vemo {
 
@@ -33,15 +34,20 @@ int ColumnAt(const QRect& plot, int x) {
   return x >= plot.left() && x <= plot.right() ? x - plot.left() : -1;
 }
 
-QString CursorFor(const std::vector<TSummary>& columns, const std::pair<qint64, qint64>& range,
-                  int column, const TDisplayUnit& unit) {
+// With a rig, the read-out ends with where the reading was taken: "…, 14.074 MHz, 20m".
+QString CursorFor(const ReadingHistory& history, const std::vector<TSummary>& columns,
+                  const std::pair<qint64, qint64>& range, int column, const TDisplayUnit& unit) {
   if (column < 0 || column >= static_cast<int>(columns.size())) return {};
   const int n = static_cast<int>(columns.size());
   const int held = HeldColumn(columns, column);
   const qint64 at = ReadingHistory::ColumnStart(range.first, range.second, n, column);
   if (held < 0) return CursorText(at, TSummary{}, unit);
-  return CursorText(ReadingHistory::ColumnStart(range.first, range.second, n, held), columns[held],
-                    unit);
+  const qint64 heldAt = ReadingHistory::ColumnStart(range.first, range.second, n, held);
+  QString text = CursorText(heldAt, columns[held], unit);
+  if (const auto place = history.PlaceAt(heldAt))
+    text += QStringLiteral(", ") +
+            QString::fromStdString(FrequencyText(place->FrequencyHz, place->Band));
+  return text;
 }
 
 }  // namespace
@@ -167,7 +173,7 @@ QString TrendChart::CursorReadout() const {
   const auto range = VisibleRange();
   std::vector<TSummary> columns;
   history_.Decimate(range.first, range.second, PlotRect().width(), columns);
-  return CursorFor(columns, range, ColumnAt(PlotRect(), cursor_.x()), unit_);
+  return CursorFor(history_, columns, range, ColumnAt(PlotRect(), cursor_.x()), unit_);
 }
 
 void TrendChart::DrawSeries(QPainter& p, const QRect& plot, double top, bool vswr,
@@ -313,7 +319,7 @@ void TrendChart::paintEvent(QPaintEvent*) {
     p.drawLine(cursor_.x(), plot.top(), cursor_.x(), plot.bottom());
     p.setPen(text);
     p.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter,
-               CursorFor(columns_, range, ColumnAt(plot, cursor_.x()), unit_));
+               CursorFor(history_, columns_, range, ColumnAt(plot, cursor_.x()), unit_));
   } else {
     int x = strip.left();
     const auto key = [&](const QString& name, const QColor& color) {

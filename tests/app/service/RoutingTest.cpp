@@ -31,6 +31,8 @@ TEST(ServiceRouting, PathsAndMethodsPickTheirRoutes) {
       {"GET", "/api/v1/monitors", RouteKind::MonitorList, ""},
       {"GET", "/api/v1/monitors/tx", RouteKind::Monitor, "tx"},
       {"GET", "/api/v1/monitors/tx%202/history", RouteKind::History, "tx 2"},
+      {"GET", "/api/v1/monitors/tx/report", RouteKind::Report, "tx"},
+      {"POST", "/api/v1/monitors/tx/report", RouteKind::MethodNotAllowed, ""},
       {"GET", "/api/v1/monitors/tx/stream", RouteKind::Stream, "tx"},
       {"GET", "/api/v1/stream", RouteKind::StreamAll, ""},
       {"POST", "/api/v1/monitors/tx/reset-alarm", RouteKind::ResetAlarm, "tx"},
@@ -178,6 +180,7 @@ TEST(ServiceOptions, CommandLineOverridesTheFileAndMonitorsKeepTheirAlarms) {
   EXPECT_EQ(by.at("rx")->IntervalMs, 2000);
   EXPECT_EQ(by.at("rx")->Alarms.VSWRAbove, 1.5);
   EXPECT_EQ(by.at("aux")->Alarms.VSWRAbove, 2.5);
+  EXPECT_EQ(o.reportDir, o.dataDir + "/reports");
 }
 
 TEST(ServiceOptions, WithoutConfigTheDefaultFileIsReadIfItExists) {
@@ -186,7 +189,7 @@ TEST(ServiceOptions, WithoutConfigTheDefaultFileIsReadIfItExists) {
   qputenv("VEMOSWRD_INI", QByteArray::fromStdString(ini));
   EXPECT_THROW(ParseServiceOptions({}), UsageError);  // not there: nothing to poll
   std::ofstream(ini) << "[Service]\nMqtt=mqtts://broker\nMqttCa=/etc/ca.pem\n"
-                        "AgentX=tcp:127.0.0.1:705\nSnmpEnterprise=99999\n"
+                        "AgentX=tcp:127.0.0.1:705\nSnmpEnterprise=99999\nReportDir=/srv/r\n"
                         "[Monitor tx]\nDevice=1\n";
   const ServiceOptions o = ParseServiceOptions({});
   EXPECT_EQ(o.configFile, ini);
@@ -194,12 +197,14 @@ TEST(ServiceOptions, WithoutConfigTheDefaultFileIsReadIfItExists) {
   EXPECT_EQ(o.mqttCaFile, "/etc/ca.pem");
   EXPECT_EQ(o.agentx, "tcp:127.0.0.1:705");
   EXPECT_EQ(o.snmpEnterprise, 99999u);
+  EXPECT_EQ(o.reportDir, "/srv/r");
   EXPECT_EQ(ParseServiceOptions({"--snmp-enterprise", "4242"}).snmpEnterprise, 4242u);
   const std::string other = dir.filePath("other.ini").toStdString();
   std::ofstream(other) << "[Monitor rx]\nDevice=2\n";
   const ServiceOptions named = ParseServiceOptions({"--config", other});
   ASSERT_EQ(named.monitors.size(), 1u);
   EXPECT_EQ(named.monitors[0].Name.toStdString(), "rx");
+  EXPECT_EQ(ParseServiceOptions({"--config", other, "--data-dir", "none"}).reportDir, "");
 }
 
 TEST(ServiceOptions, ComNumbersMapThroughTheConfigurationsOwnPorts) {

@@ -509,8 +509,22 @@ TEST_F(ServiceTest, ControlNeedsTheTokenBadRequestsAreRefusedSigtermStopsAndTheH
 
   // Started again, the service answers for the readings of the first run before it has
   // taken one of its own (it waits a second before the first).
+  // The latest of the reports in the folder is served; there is no weekly one yet.
+  ASSERT_TRUE(QDir(dir_.path()).mkpath("reports"));
+  for (const QByteArray day : {"2026-01-02", "2026-01-01"}) {
+    QFile report(dir_.filePath("reports/tx-" + day + ".html"));
+    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+    report.write("<p>" + day);
+  }
   Service again;
   again.Start({"--monitor", "tx=" + Link("tx"), "--data-dir", dir_.path()});
+  const Response report = Http(again.Port(), "GET", "/api/v1/monitors/tx/report");
+  EXPECT_EQ(report.status, 200);
+  EXPECT_EQ(report.body, "<p>2026-01-02");
+  EXPECT_TRUE(report.headers.contains("text/html")) << report.headers.toStdString();
+  const Response week = Http(again.Port(), "GET", "/api/v1/monitors/tx/report?period=week");
+  EXPECT_EQ(week.status, 404);
+  EXPECT_TRUE(week.body.contains("\"error\":\"No weekly report yet")) << week.body.toStdString();
   const QJsonArray points =
       QJsonDocument::fromJson(Http(again.Port(), "GET",
                                    "/api/v1/monitors/tx/history?since=-" +

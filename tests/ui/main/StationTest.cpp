@@ -15,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/ProfileFile.h"
 #include "station/ReadingCsv.h"
+#include "store/Report.h"
 #include "tests/support/ReadingReplies.h"
 #include "tests/ui/main/MainWindowFixture.h"
 #include "ui/meter/DCDial.h"
@@ -198,6 +199,31 @@ TEST_F(StationTest, LoggingWritesHeaderAndRowsAndGoesOnAcrossAPortChange) {
   EXPECT_FALSE(ini.ReadBool("Station", "LogReadings", true));
   EXPECT_EQ(ini.ReadString("Station", "LogFile", ""), path.toStdString());
   TFormMain::SetLogFileDialogHook({});
+}
+
+// The window's readings reach its stored history, and today's report of them is saved as
+// HTML and PDF; a folder that cannot be written is one message.
+TEST_F(StationTest, TodaysReportOfTheStoredReadingsIsSavedAsHtmlAndPdf) {
+  AddSettings("[Ports]\nCOM1=" + sim.Start({"--noise", "0"}) + "\n[Communication]\nComPort=1\n");
+  TFormMain& f = Open();
+  f.mnuCommands_R->trigger();
+  const TReportPeriod today =
+      ReportPeriodOf(ReportSpan::Day, QDate::currentDate(), QTimeZone::systemTimeZone());
+  const QString html = dir.filePath("today.html"), pdf = dir.filePath("today.pdf");
+  // The store writes about once a second.
+  ASSERT_TRUE(WaitUntil([&] {
+    f.SaveReportAs(today, html);
+    QFile file(html);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains("Readings / failed");
+  }));
+  f.SaveReportAs(today, pdf);
+  QFile file(pdf);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.read(5) == "%PDF-");
+  EXPECT_TRUE(messages.empty());
+  f.SaveReportAs(today, dir.filePath("missing/today.pdf"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find("could not be saved"), std::string::npos);
 }
 
 TEST_F(StationTest, UnwritableLogIsOneStatusMessageWithACountAndPollingGoesOn) {
