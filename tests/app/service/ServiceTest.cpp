@@ -625,6 +625,11 @@ class Browser {
   }
   // Opens url; false when the browser or its page cannot be reached.
   bool Open(const QString& chromium, const QString& profile, const QString& url) {
+    // Its scratch folders go with the profile: a browser that is killed leaves them behind.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QDir().mkpath(profile);
+    env.insert("TMPDIR", profile);
+    process_.setProcessEnvironment(env);
     process_.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu",
                               "--user-data-dir=" + profile, "--window-size=900,700",
                               "--remote-debugging-port=0", "--remote-allow-origins=*", url});

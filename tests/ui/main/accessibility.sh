@@ -36,7 +36,7 @@ printf '[Ports]\nCOM1=%s\n[Communication]\nComPort=1\n[Meter]\nRange=14\nVisible
 
 env -u QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 VEMOSWR_INI="$work/VemoSWR.ini" \
   VEMOSWR_LOCK_DIR="$work" XDG_DATA_HOME="$work" \
-  HOME="$work" timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/VemoSWR" --continuous \
+  HOME="$work" TMPDIR="$work" timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/VemoSWR" --continuous \
   >"$work/program.out" 2>&1 &
 pids+=($!)
 timeout 80 /usr/bin/python3 "$here/accessibility.py"

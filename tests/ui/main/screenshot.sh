@@ -25,8 +25,8 @@ printf '[Ports]\nCOM1=%s\n[Communication]\nComPort=1\n[Meter]\nRange=14\n' "$wor
 
 shot="$out/main-window.png"
 rm -f "$shot"
-# The program draws on the X server here, not offscreen.
-env -u QT_QPA_PLATFORM VEMOSWR_INI="$work/VemoSWR.ini" VEMOSWR_SCREENSHOT="$shot" \
+# The program draws on the X server here, not offscreen; xvfb-run's own folder goes in ours.
+env -u QT_QPA_PLATFORM VEMOSWR_INI="$work/VemoSWR.ini" VEMOSWR_SCREENSHOT="$shot" TMPDIR="$work" \
   timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/VemoSWR"
 
 [ -f "$shot" ] || { echo "no screenshot was saved" >&2; exit 1; }
