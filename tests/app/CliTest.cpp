@@ -841,8 +841,10 @@ class CliRigTest : public CliTest {
 
 TEST_F(CliRigTest, SweepFindsTheAntennasResonanceAndRestoresTheRig) {
   StartSim({"--resonance", "14175000", "--bandwidth", "300000", "--rig", rigctld.Address()});
+  // The simulator learns of the key-up by asking rigctld, which answers PTT some 50 ms late:
+  // the dwell leaves it room to, on a loaded machine too.
   const Result r = Cli({"sweep", "--rig", rigctld.Address(), "--from", "14000000", "--to",
-                        "14350000", "--step", "25000", "--dwell", "100", "--power", "5"});
+                        "14350000", "--step", "25000", "--dwell", "250", "--power", "5"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 16u) << r.out;
