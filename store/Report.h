@@ -11,8 +11,8 @@
 #include "station/AlarmEvaluator.h"
 #include "station/Summary.h"
 
+#include <QByteArray>
 #include <QDate>
-#include <QImage>
 #include <QString>
 #include <QTimeZone>
 
@@ -73,8 +73,8 @@ struct TReportFigures {
 TReportFigures GatherReport(SqliteDb& db, const TReportPeriod& period, const TAlarmLevels& levels);
 
 struct TReport {
-  QString Html;    // one self-contained document
-  QImage Picture;  // the trend, also inside Html as a data: URI
+  QString Html;        // one self-contained document
+  QByteArray Picture;  // the trend as PNG, also inside Html as a data: URI
   QString PictureUri;
 };
 

@@ -6,13 +6,13 @@
 
 #include "station/AlarmLog.h"
 
-#include <QBuffer>
+#include "store/RasterImage.h"
+
 #include <QDateTime>
-#include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace vemo {
 
@@ -75,14 +75,11 @@ double ForwardScaleTop(const TReportFigures& f) {
 }
 
 // Forward power above (its range shaded, its mean drawn), VSWR below with its limit in
-// red; columns without readings stay blank. No text: it would need the fonts of a
-// windowing system the service does not have, and the document labels the scales.
-QImage DrawTrend(const TReportFigures& f, double forwardTop, double vswrTop, double limit) {
+// red; columns without readings stay blank. No text: the document labels the scales.
+RasterImage DrawTrend(const TReportFigures& f, double forwardTop, double vswrTop, double limit) {
   const int columns = static_cast<int>(f.Trend.size());
-  QImage image(std::max(1, columns * 2), kPictureHeight, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter p(&image);
-  p.fillRect(0, kForwardBottom, image.width(), kVSWRTop - kForwardBottom, QColor(230, 230, 230));
+  RasterImage image(columns * 2, kPictureHeight, 0xFFFFFF);
+  image.FillRect(0, kForwardBottom, image.Width(), kVSWRTop - kForwardBottom, 0xE6E6E6);
   const auto forwardY = [&](double w) {
     return kForwardBottom - std::clamp(w / forwardTop, 0.0, 1.0) * (kForwardBottom - 2);
   };
@@ -90,7 +87,10 @@ QImage DrawTrend(const TReportFigures& f, double forwardTop, double vswrTop, dou
     const double share = std::isnan(v) ? 0 : std::clamp((v - 1) / (vswrTop - 1), 0.0, 1.0);
     return kPictureHeight - 1 - share * (kPictureHeight - kVSWRTop - 2);
   };
-  QPainterPath forwardMean, vswrMean;
+  struct Point {
+    double x, forward, vswr;
+  };
+  std::vector<std::vector<Point>> runs;  // the means, broken where a column has no data
   bool drawing = false;
   for (int i = 0; i < columns; ++i) {
     const TSummary& c = f.Trend[static_cast<size_t>(i)];
@@ -99,34 +99,22 @@ QImage DrawTrend(const TReportFigures& f, double forwardTop, double vswrTop, dou
       continue;
     }
     const double x = i * 2 + 1;
-    p.fillRect(QRectF(x - 1, forwardY(c.Forward.Max), 2,
-                      std::max(1.0, forwardY(c.Forward.Min) - forwardY(c.Forward.Max))),
-               QColor(170, 200, 240));
-    p.fillRect(
-        QRectF(x - 1, vswrY(c.VSWR.Max), 2, std::max(1.0, vswrY(c.VSWR.Min) - vswrY(c.VSWR.Max))),
-        QColor(200, 225, 180));
-    const QPointF fw(x, forwardY(c.MeanForward())), vs(x, vswrY(c.MeanVSWR()));
-    if (drawing) {
-      forwardMean.lineTo(fw);
-      vswrMean.lineTo(vs);
-    } else {
-      forwardMean.moveTo(fw);
-      vswrMean.moveTo(vs);
-    }
+    image.FillRect(x - 1, forwardY(c.Forward.Max), 2,
+                   std::max(1.0, forwardY(c.Forward.Min) - forwardY(c.Forward.Max)), 0xAAC8F0);
+    image.FillRect(x - 1, vswrY(c.VSWR.Max), 2,
+                   std::max(1.0, vswrY(c.VSWR.Min) - vswrY(c.VSWR.Max)), 0xC8E1B4);
+    if (!drawing) runs.emplace_back();
+    runs.back().push_back({x, forwardY(c.MeanForward()), vswrY(c.MeanVSWR())});
     drawing = true;
   }
-  p.setRenderHint(QPainter::Antialiasing);
-  p.strokePath(forwardMean, QPen(QColor(20, 70, 160), 1.5));
-  p.strokePath(vswrMean, QPen(QColor(40, 120, 30), 1.5));
+  for (const std::vector<Point>& run : runs)
+    for (size_t i = 0; i < run.size(); ++i) {
+      const Point& from = run[i > 0 ? i - 1 : 0];
+      image.Line(from.x, from.forward, run[i].x, run[i].forward, 0x1446A0, 2);
+      image.Line(from.x, from.vswr, run[i].x, run[i].vswr, 0x28781E, 2);
+    }
   if (limit > 0 && limit < vswrTop)
-    p.strokePath(
-        [&] {
-          QPainterPath l;
-          l.moveTo(0, vswrY(limit));
-          l.lineTo(image.width(), vswrY(limit));
-          return l;
-        }(),
-        QPen(QColor(200, 0, 0), 1, Qt::DashLine));
+    image.Line(0, vswrY(limit), image.Width() - 1, vswrY(limit), 0xC80000, 1, true);
   return image;
 }
 
@@ -243,20 +231,18 @@ TReport RenderReport(const QString& monitor, const TReportPeriod& p, const TAlar
                   "readings of that time are no longer kept.</p>\n")
                   .arg(LocalTime(*f.SummariesUntilMs, p.Zone));
     const double forwardTop = ForwardScaleTop(f), vswrTop = VSWRScaleTop(f, levels.VSWRAbove);
-    r.Picture = DrawTrend(f, forwardTop, vswrTop, levels.VSWRAbove);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    r.Picture.save(&buffer, "PNG");
-    r.PictureUri = QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64());
+    const RasterImage picture = DrawTrend(f, forwardTop, vswrTop, levels.VSWRAbove);
+    r.Picture = picture.Png();
+    r.PictureUri =
+        QStringLiteral("data:image/png;base64,") + QString::fromLatin1(r.Picture.toBase64());
     html += QStringLiteral(
                 "<h2>Trend</h2>\n<p><img src=\"%1\" width=\"%2\" height=\"%3\" alt=\"Forward "
                 "power and VSWR over the period\"></p>\n<p class=\"note\">Above: forward power, "
                 "0 to %4 (blue: mean, shaded: minimum to maximum). Below: VSWR, 1.00 to %5%6. "
                 "Each column %7 minutes.</p>\n")
                 .arg(r.PictureUri)
-                .arg(r.Picture.width())
-                .arg(r.Picture.height())
+                .arg(picture.Width())
+                .arg(picture.Height())
                 .arg(Watts(forwardTop), Number(vswrTop, 2),
                      levels.VSWRAbove > 0 && levels.VSWRAbove < vswrTop
                          ? QStringLiteral(" (red: the limit, %1)").arg(Number(levels.VSWRAbove, 2))

@@ -2,6 +2,7 @@
 #include "ui/report/ReportFile.h"
 
 #include <QFileInfo>
+#include <QImage>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
@@ -28,7 +29,8 @@ bool SavePdf(const TReport& report, const QString& path, QString& error) {
     QTextDocument document;
     // The picture is inside the HTML as a data: URI, which the document does not load.
     if (!report.PictureUri.isEmpty())
-      document.addResource(QTextDocument::ImageResource, QUrl(report.PictureUri), report.Picture);
+      document.addResource(QTextDocument::ImageResource, QUrl(report.PictureUri),
+                           QImage::fromData(report.Picture, "PNG"));
     document.setHtml(report.Html);
     document.print(&pdf);
   }

@@ -5,6 +5,7 @@
 #include "tests/platform/TempDir.h"
 
 #include <QFile>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ QByteArray Read(const std::string& path) {
 TEST(ReportFile, SavesHtmlOrPdfByTheNamesEnding) {
   test::TempDir dir;
   const TReport report = AReport();
-  ASSERT_FALSE(report.Picture.isNull());
+  ASSERT_FALSE(QImage::fromData(report.Picture, "PNG").isNull());
   QString error;
   ASSERT_TRUE(SaveReport(report, QString::fromStdString(dir / "r.html"), error))
       << error.toStdString();
