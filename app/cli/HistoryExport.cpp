@@ -41,14 +41,6 @@ std::pair<qint64, qint64> Bucket(qint64 timeMs, HistorySummary summary) {
           day.addDays(1).startOfDay(zone).toMSecsSinceEpoch()};
 }
 
-// A band named by the user may hold a comma or a quote.
-std::string CsvField(const std::string& f) {
-  if (f.find_first_of(",\"") == std::string::npos) return f;
-  std::string quoted = "\"";
-  for (const char c : f) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + '"';
-}
-
 class Table {
  public:
   Table(std::FILE* out, bool csv) : out_(out), csv_(csv) {}
